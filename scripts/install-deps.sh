@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages lumigrid needs to build, test and run.
+# Only what is missing is installed; apt-get runs through sudo when we are not root.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config clang-format
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev
+  libcurl4-openssl-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3 xvfb openbox xdotool x11-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+echo "install-deps: installing ${missing[*]}" >&2
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

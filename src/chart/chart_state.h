@@ -1,0 +1,27 @@
+#pragma once
+// The chart state shared by the chart window, the adjust window and the drawers.
+#include <cstdint>
+#include <string>
+
+namespace lumigrid {
+
+struct ChartState {
+  std::int32_t current_pattern = 0;  // last non-zero pattern drawn; saved at exit
+  bool is_full_screen = false;       // F11 / Escape toggle memory
+  std::int32_t line_H = 40;          // grid columns
+  std::int32_t line_V = 20;          // grid rows
+  float ratio_HP = 0.3f;             // gap fraction, kept in single precision on purpose
+  float ratio_VP = 0.2f;
+  std::int32_t latest_cnt = 0;    // colour charts' rotating section index
+  std::int32_t toggle_count = 0;  // alternates pattern 4's two grids
+  std::string drawing_area_name;  // drawing-area text of the last page build
+};
+
+// Read from the adjust window's spin boxes at the moment of each drawing.
+struct LivePatternValues {
+  std::int32_t space = 100;
+  std::int32_t pitch = 8;
+  std::int32_t pitch2 = 50;
+};
+
+}  // namespace lumigrid

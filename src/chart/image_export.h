@@ -1,0 +1,37 @@
+#pragma once
+// Saving a surface as BMP, PNG, JPEG or GIF, chosen by the file name's extension.
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "surface/surface.h"
+
+namespace lumigrid {
+
+enum class ImageEncoding { Bmp, Png, Jpeg, Gif };
+
+// The extension after the last "." of the final name component, ASCII-lower-cased:
+// ".jpg" JPEG, ".png" PNG, ".gif" GIF, anything else (".jpeg", none ...) BMP.
+ImageEncoding encoding_for_file_name(std::string_view file_name);
+
+// Called with the fraction done (0 to 1) while a large image is written.
+using ProgressCallback = std::function<void(double)>;
+
+// Writes the whole surface to `path` in `encoding`, streaming rows. The file appears only when
+// complete (written beside the target, then renamed over it); on failure the target is left as
+// it was and a lumigrid::WriteError names the path and the reason.
+void save_image(const Surface& surface, const std::filesystem::path& path, ImageEncoding encoding,
+                const ProgressCallback& progress = {});
+// The same, with the encoding picked from the path's extension.
+void save_image(const Surface& surface, const std::filesystem::path& path,
+                const ProgressCallback& progress = {});
+
+// "Image_" + "mm_dd_nn_ss" (month, day, minute, second), no extension.
+std::string default_window_capture_name(const std::tm& local_time);
+// "Image_" + area name + "_" + "mm_dd_hh_nn_ss" + ".png".
+std::string default_page_file_name(std::string_view drawing_area_name, const std::tm& local_time);
+
+}  // namespace lumigrid
