@@ -1,0 +1,1 @@
+list(APPEND LUMIGRID_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/application.cpp)
