@@ -1,0 +1,26 @@
+#pragma once
+// lumigrid-render's page commands: --page builds (and writes) a printable page, --area prints
+// a drawing area's size.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace lumigrid::cli {
+
+struct PageOptions {
+  std::string text;  // drawing-area text, UTF-8
+  std::int32_t space = 100;
+  std::int32_t pitch = 8;
+  std::int32_t pitch2 = 50;
+  std::int32_t ppi = 96;
+  std::optional<std::filesystem::path> output;  // none: build only
+};
+
+// Exit status: 0 done, 1 an error was raised (printed to `err` as "error: MESSAGE").
+int run_page_command(const PageOptions& options, std::ostream& err);
+// Prints "W H" and a newline; exit status 0.
+int run_area_command(const std::string& text, std::int32_t dpi, std::ostream& out);
+
+}  // namespace lumigrid::cli
