@@ -1,0 +1,104 @@
+#pragma once
+// Shared by the export tests: a scratch folder and small surfaces with known pixels.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "surface/surface.h"
+
+namespace lumigrid::testing_support {
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lumigrid-export-XXXXXX");
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::filesystem::path& path() const { return path_; }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) {
+      names.push_back(e.path().filename().string());
+    }
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void write_text(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Stores 0x00BBGGRR colour `c` at (x, y) in either format.
+inline void put_pixel(Surface& s, std::int32_t x, std::int32_t y, std::uint32_t rgb) {
+  if (s.format() == PixelFormat::Gray8) {
+    s.rowData(y)[x] = std::uint8_t(rgb & 0xFF);
+  } else {
+    const std::uint32_t v = 0xFF000000u | rgb;  // rgb given as 0xRRGGBB here
+    std::memcpy(s.rowData(y) + std::size_t(x) * 4, &v, 4);
+  }
+}
+
+// The (R, G, B) of a pixel as the encoders should see it.
+struct Rgb {
+  std::uint8_t r, g, b;
+  friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+inline Rgb rgb_at(const Surface& s, std::int32_t x, std::int32_t y) {
+  const std::uint8_t* row = s.rowData(y);
+  if (s.format() == PixelFormat::Gray8) return {row[x], row[x], row[x]};
+  const std::uint8_t* p = row + std::size_t(x) * 4;
+  return {p[2], p[1], p[0]};
+}
+
+// A picture whose rows and columns differ, so flips, swaps and offsets show: in Rgb32 a few
+// hundred distinct colours at most when `colours` is small, a smooth field otherwise.
+inline Surface gradient_surface(PixelFormat format, std::int32_t width, std::int32_t height) {
+  Surface s(width, height, format);
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      const std::uint32_t r = std::uint32_t(x * 255 / (width > 1 ? width - 1 : 1));
+      const std::uint32_t g = std::uint32_t(y * 255 / (height > 1 ? height - 1 : 1));
+      const std::uint32_t b = std::uint32_t((x + 2 * y) * 7 % 256);
+      put_pixel(s, x, y, format == PixelFormat::Gray8 ? (r + g) / 2 : (r << 16) | (g << 8) | b);
+    }
+  }
+  return s;
+}
+
+// Black and white blocks, as on a page.
+inline Surface page_like_surface(PixelFormat format, std::int32_t width, std::int32_t height) {
+  Surface s(width, height, format);
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      const bool black = ((x / 3) + (y / 2)) % 2 == 0 || x == y;
+      put_pixel(s, x, y,
+                black ? (format == PixelFormat::Gray8 ? 0u : 0x000000u)
+                      : (format == PixelFormat::Gray8 ? 255u : 0xFFFFFFu));
+    }
+  }
+  return s;
+}
+
+}  // namespace lumigrid::testing_support
