@@ -86,10 +86,10 @@ const auto kAllEncodings = testing::Values(EncodingCase{"bmp", ImageEncoding::Bm
                                            EncodingCase{"jpeg", ImageEncoding::Jpeg, "out.jpg"},
                                            EncodingCase{"gif", ImageEncoding::Gif, "out.gif"});
 
-class SaveFailure : public testing::TestWithParam<EncodingCase> {};
+class SaveToFile : public testing::TestWithParam<EncodingCase> {};
 
 // A failure half-way leaves the file that was there before, and no temporary file behind.
-TEST_P(SaveFailure, ThrowingProgressKeepsExistingFile) {
+TEST_P(SaveToFile, ThrowingProgressKeepsExistingFile) {
   ScratchFolder folder;
   const auto path = folder.path() / GetParam().file_name;
   write_text(path, "old contents");
@@ -104,7 +104,7 @@ TEST_P(SaveFailure, ThrowingProgressKeepsExistingFile) {
 }
 
 // A write the system refuses mid-file (here: the file size limit) is reported, not hidden.
-TEST_P(SaveFailure, SystemWriteErrorRaisesWriteErrorAndKeepsExistingFile) {
+TEST_P(SaveToFile, SystemWriteErrorRaisesWriteErrorAndKeepsExistingFile) {
   ScratchFolder folder;
   const auto path = folder.path() / GetParam().file_name;
   write_text(path, "old contents");
@@ -131,7 +131,7 @@ TEST_P(SaveFailure, SystemWriteErrorRaisesWriteErrorAndKeepsExistingFile) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
 }
 
-TEST_P(SaveFailure, ReplacesExistingFileKeepingItsPermissions) {
+TEST_P(SaveToFile, ReplacesExistingFileKeepingItsPermissions) {
   ScratchFolder folder;
   const auto path = folder.path() / GetParam().file_name;
   write_text(path, "old contents");
@@ -145,7 +145,7 @@ TEST_P(SaveFailure, ReplacesExistingFileKeepingItsPermissions) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
 }
 
-TEST_P(SaveFailure, ProgressRisesToOneInAboutAHundredCalls) {
+TEST_P(SaveToFile, ProgressRisesToOneInAboutAHundredCalls) {
   ScratchFolder folder;
   std::vector<double> reports;
   save_image(gradient_surface(PixelFormat::Gray8, 8, 1000), folder.path() / "p",
@@ -157,7 +157,7 @@ TEST_P(SaveFailure, ProgressRisesToOneInAboutAHundredCalls) {
   EXPECT_EQ(reports.back(), 1.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, SaveFailure, kAllEncodings,
+INSTANTIATE_TEST_SUITE_P(Encodings, SaveToFile, kAllEncodings,
                          [](const auto& info) { return info.param.row; });
 
 struct BadPathCase {

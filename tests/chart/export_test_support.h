@@ -102,3 +102,20 @@ inline Surface page_like_surface(PixelFormat format, std::int32_t width, std::in
 }
 
 }  // namespace lumigrid::testing_support
+
+namespace lumigrid::testing_support {
+
+// Colours that compress badly: many IDAT chunks, many palette entries.
+inline Surface noise_surface(std::int32_t width, std::int32_t height, std::uint32_t seed) {
+  Surface s(width, height, PixelFormat::Rgb32);
+  std::uint32_t state = seed;
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      state = state * 1664525u + 1013904223u;
+      put_pixel(s, x, y, state >> 8);
+    }
+  }
+  return s;
+}
+
+}  // namespace lumigrid::testing_support
