@@ -1,7 +1,13 @@
 #pragma once
-// Where the settings file lives and what the program stores in it at start and exit.
+// Where the settings file lives and what the program stores in it at start and exit, and the
+// colour charts' access to it.
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/ini_file.h"
 
 namespace lumigrid {
 
@@ -33,5 +39,32 @@ StartupSettings read_startup_settings(const std::filesystem::path& path,
 // "Unable to write to <path>" when the file cannot be written.
 void write_exit_settings(const std::filesystem::path& path, std::int32_t current_pattern,
                          const SliderPositions& positions);
+
+// What one colour-chart section asks for, defaults filled in.
+struct ColourChartLayout {
+  std::int32_t columns = 6;  // "color X"
+  std::int32_t rows = 4;     // "color Y"
+  double border = 0.1;       // gap as a fraction of the column width
+  double text_size = 0.1;    // label points as a fraction of the column width in pixels
+  bool text = false;         // RGB labels under the patches
+};
+
+// The colour charts' view of the settings file, opened for one drawing.
+class ColourChartSettings {
+ public:
+  ColourChartSettings(const std::filesystem::path& path, char decimal_separator);
+
+  std::vector<std::string> sectionNames() const { return ini_.sectionNames(); }
+  // Asked at the moment of drawing, after the section list was taken.
+  bool fileExists() const;
+  // "color X" = 6, "color Y" = 4, "border" = 0.1, in this order; the file is created.
+  void writeDefaults(std::string_view section);
+  ColourChartLayout layout(std::string_view section) const;
+  // Patch n's colour as 0x00BBGGRR, each component the low 8 bits of its stored integer.
+  std::uint32_t patchColour(std::string_view section, std::int64_t n) const;
+
+ private:
+  IniFile ini_;
+};
 
 }  // namespace lumigrid

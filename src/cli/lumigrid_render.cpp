@@ -1,1 +1,276 @@
-int main() { return 2; }
+// lumigrid-render: the chart window's drawings, the printable page and the drawing-area sizes
+// without a screen, through the same code the windows use.
+#include <unistd.h>
+
+#include <charconv>
+#include <clocale>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <new>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/settings.h"
+#include "chart/chart_painter.h"
+#include "chart/image_export.h"
+#include "cli/page_commands.h"
+#include "surface/errors.h"
+#include "surface/surface.h"
+
+namespace {
+
+using namespace lumigrid;
+
+constexpr const char* kUsage =
+    "usage: lumigrid-render [--size WxH] [--h N] [--v N] [--hp N] [--vp N]\n"
+    "                       [--space N] [--pitch N] [--pitch2 N] [--ppi N]\n"
+    "                       [--settings FILE] [--log] --keys K[,K...] -o FILE\n"
+    "       lumigrid-render --page TEXT [--space N] [--pitch N] [--pitch2 N] [--ppi N] [-o FILE]\n"
+    "       lumigrid-render --area TEXT [--dpi N]\n";
+
+struct UsageError {
+  std::string reason;
+};
+
+std::optional<std::int32_t> parse_decimal(std::string_view text) {
+  std::int32_t value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size() || text.empty())
+    return std::nullopt;
+  return value;
+}
+
+// Each number option with the range the adjust window allows for it.
+struct NumberOption {
+  std::int32_t min;
+  std::int32_t max;
+};
+const std::map<std::string_view, NumberOption> kNumberOptions = {
+    {"--h", {1, 700}},      {"--v", {1, 200}},       {"--hp", {0, 100}},
+    {"--vp", {0, 100}},     {"--space", {10, 3840}}, {"--pitch", {2, 50}},
+    {"--pitch2", {2, 200}}, {"--ppi", {1, 10000}},   {"--dpi", {1, 100000}},
+};
+const std::set<std::string_view> kTextOptions = {"--size", "--settings", "--keys",
+                                                 "-o",     "--page",     "--area"};
+
+struct Arguments {
+  std::map<std::string, std::int32_t> numbers;
+  std::map<std::string, std::string> texts;
+  bool log = false;
+
+  bool has(const std::string& name) const { return numbers.count(name) || texts.count(name); }
+  std::int32_t number(const std::string& name, std::int32_t fallback) const {
+    const auto it = numbers.find(name);
+    return it == numbers.end() ? fallback : it->second;
+  }
+};
+
+Arguments parse_arguments(int argc, char** argv) {
+  Arguments args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = argv[i];
+    if (name == "--log") {
+      args.log = true;
+      continue;
+    }
+    const bool is_number = kNumberOptions.count(name) != 0;
+    if (!is_number && !kTextOptions.count(name)) throw UsageError{"unknown argument " + name};
+    if (i + 1 >= argc) throw UsageError{name + " needs a value"};
+    const std::string value = argv[++i];
+    if (is_number) {
+      const NumberOption range = kNumberOptions.at(name);
+      const auto n = parse_decimal(value);
+      if (!n || *n < range.min || *n > range.max)
+        throw UsageError{name + " takes a whole number from " + std::to_string(range.min) + " to " +
+                         std::to_string(range.max) + ", not \"" + value + "\""};
+      args.numbers[name] = *n;
+    } else {
+      args.texts[name] = value;
+    }
+  }
+  return args;
+}
+
+void allow_only(const Arguments& args, const std::set<std::string_view>& allowed,
+                const std::string& mode) {
+  for (const auto& [name, value] : args.numbers)
+    if (!allowed.count(name)) throw UsageError{name + " does not go with " + mode};
+  for (const auto& [name, value] : args.texts)
+    if (!allowed.count(name)) throw UsageError{name + " does not go with " + mode};
+  if (args.log && !allowed.count("--log")) throw UsageError{"--log does not go with " + mode};
+}
+
+struct Size {
+  std::int32_t width;
+  std::int32_t height;
+};
+
+Size parse_size(const std::string& text) {
+  const auto x = text.find_first_of("xX");
+  const auto bad = [&] {
+    return UsageError{"--size takes WxH, each from 1 to 32767, not \"" + text + "\""};
+  };
+  if (x == std::string::npos) throw bad();
+  const auto w = parse_decimal(std::string_view(text).substr(0, x));
+  const auto h = parse_decimal(std::string_view(text).substr(x + 1));
+  if (!w || !h || *w < 1 || *w > 32767 || *h < 1 || *h > 32767) throw bad();
+  return {*w, *h};
+}
+
+std::vector<std::int32_t> parse_keys(const std::string& text) {
+  std::vector<std::int32_t> keys;
+  std::size_t start = 0;
+  for (;;) {
+    const auto comma = text.find(',', start);
+    const std::string_view item = std::string_view(text).substr(
+        start, comma == std::string::npos ? text.npos : comma - start);
+    const auto key = parse_decimal(item);
+    if (!key)
+      throw UsageError{"--keys takes 32-bit integers separated by commas, not \"" + text + "\""};
+    keys.push_back(*key);
+    if (comma == std::string::npos) return keys;
+    start = comma + 1;
+  }
+}
+
+// A bar on standard error while a large image is written, only when someone watches it.
+ProgressCallback terminal_progress() {
+  if (!::isatty(STDERR_FILENO)) return {};
+  return [last = -1](double fraction) mutable {
+    const int percent = int(fraction * 100.0);
+    if (percent == last) return;
+    last = percent;
+    const int filled = percent * 40 / 100;
+    std::cerr << "\r[" << std::string(std::size_t(filled), '#')
+              << std::string(std::size_t(40 - filled), ' ') << "] " << percent << "%"
+              << (percent >= 100 ? "\n" : "") << std::flush;
+  };
+}
+
+// The locale's decimal separator, which the settings file's reals use.
+char locale_decimal_separator() {
+  char separator = '.';
+  if (std::setlocale(LC_NUMERIC, "")) {
+    const char* point = std::localeconv()->decimal_point;
+    if (point && point[0] != '\0') separator = point[0];
+  }
+  std::setlocale(LC_NUMERIC, "C");
+  return separator;
+}
+
+std::filesystem::path own_settings_path(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = std::filesystem::absolute(argv0, ec);
+  return settings_path_for(exe);
+}
+
+int run_keys(const Arguments& args, const char* argv0) {
+  allow_only(args,
+             {"--size", "--h", "--v", "--hp", "--vp", "--space", "--pitch", "--pitch2", "--ppi",
+              "--settings", "--log", "--keys", "-o"},
+             "--keys");
+  if (!args.texts.count("-o")) throw UsageError{"--keys needs -o FILE"};
+  const std::vector<std::int32_t> keys = parse_keys(args.texts.at("--keys"));
+  const Size size =
+      args.texts.count("--size") ? parse_size(args.texts.at("--size")) : Size{832, 533};
+
+  // H, V, HP and VP reach the chart state as the adjust window's update copies them.
+  ChartState state;
+  state.line_H = args.number("--h", state.line_H);
+  state.line_V = args.number("--v", state.line_V);
+  if (args.has("--hp")) state.ratio_HP = float(double(args.number("--hp", 0)) / 100.0);
+  if (args.has("--vp")) state.ratio_VP = float(double(args.number("--vp", 0)) / 100.0);
+  LivePatternValues live;
+  live.space = args.number("--space", live.space);
+  live.pitch = args.number("--pitch", live.pitch);
+  live.pitch2 = args.number("--pitch2", live.pitch2);
+  const std::filesystem::path settings = args.texts.count("--settings")
+                                             ? std::filesystem::path(args.texts.at("--settings"))
+                                             : own_settings_path(argv0);
+  const bool log = args.log;
+
+  std::optional<Surface> surface;
+  try {
+    surface.emplace(size.width, size.height, PixelFormat::Rgb32, kWhite);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "error: not enough memory for a " << size.width << "x" << size.height
+              << " surface\n";
+    return 1;
+  }
+  surface->setPixelsPerInch(args.number("--ppi", 96));
+
+  ChartPainter::Hooks hooks;
+  hooks.live_values = [live] { return live; };
+  hooks.log = [log](const std::string& line) {
+    if (log) std::cout << line << '\n';
+  };
+  ChartPainter painter(*surface, state, settings, hooks, locale_decimal_separator());
+
+  // As in the window, an error ends one drawing, not the session: the remaining keys are drawn
+  // and the picture is written as it stands.
+  int status = 0;
+  for (const std::int32_t key : keys) {
+    try {
+      painter.image_Pattern(key);
+    } catch (const std::bad_alloc&) {
+      std::cerr << "error: out of memory\n";
+      status = 1;
+    } catch (const std::exception& e) {
+      std::cerr << "error: " << e.what() << '\n';
+      status = 1;
+    }
+  }
+  std::cout << std::flush;
+
+  try {
+    save_image(*surface, args.texts.at("-o"), terminal_progress());
+  } catch (const std::exception& e) {
+    std::cerr << "error: " << e.what() << '\n';
+    return 1;
+  }
+  return status;
+}
+
+int run_page(const Arguments& args) {
+  allow_only(args, {"--page", "--space", "--pitch", "--pitch2", "--ppi", "-o"}, "--page");
+  cli::PageOptions options;
+  options.text = args.texts.at("--page");
+  options.space = args.number("--space", options.space);
+  options.pitch = args.number("--pitch", options.pitch);
+  options.pitch2 = args.number("--pitch2", options.pitch2);
+  options.ppi = args.number("--ppi", options.ppi);
+  if (args.texts.count("-o")) options.output = args.texts.at("-o");
+  return cli::run_page_command(options, std::cerr);
+}
+
+int run_area(const Arguments& args) {
+  allow_only(args, {"--area", "--dpi"}, "--area");
+  return cli::run_area_command(args.texts.at("--area"), args.number("--dpi", 600), std::cout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const Arguments args = parse_arguments(argc, argv);
+    const int modes = int(args.texts.count("--keys")) + int(args.texts.count("--page")) +
+                      int(args.texts.count("--area"));
+    if (modes != 1) throw UsageError{"give exactly one of --keys, --page and --area"};
+    if (args.texts.count("--keys")) return run_keys(args, argv[0]);
+    if (args.texts.count("--page")) return run_page(args);
+    return run_area(args);
+  } catch (const UsageError& e) {
+    std::cerr << "lumigrid-render: " << e.reason << '\n' << kUsage;
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "error: " << e.what() << '\n';
+    return 1;
+  }
+}
