@@ -84,6 +84,11 @@ bool encode(jpeg_compress_struct& cinfo, JpegErrors& errors, JpegDestination& de
 
 void write_jpeg(const Surface& surface, AtomicFile& file, ProgressPacer& progress) {
   jpeg_compress_struct cinfo{};
+  // Releases the compressor also when the progress callback throws.
+  struct Release {
+    jpeg_compress_struct& cinfo;
+    ~Release() { jpeg_destroy_compress(&cinfo); }
+  } release{cinfo};
   JpegErrors errors{};
   cinfo.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = jpeg_fail;
@@ -96,7 +101,6 @@ void write_jpeg(const Surface& surface, AtomicFile& file, ProgressPacer& progres
   std::vector<std::uint8_t> rgb(std::size_t(surface.width()) * 3);
 
   const bool encoded = encode(cinfo, errors, *destination, surface, progress, rgb.data());
-  jpeg_destroy_compress(&cinfo);
   file.check();
   if (!encoded) throw_write_error(file.target(), std::string("JPEG encoder: ") + errors.message);
 }
