@@ -16,7 +16,9 @@ namespace {
 constexpr std::uint64_t kMapThreshold = 4u << 20;
 }  // namespace
 
-std::size_t bytes_per_pixel(PixelFormat format) { return format == PixelFormat::Rgb32 ? 4 : 1; }
+std::size_t bytes_per_pixel(PixelFormat format) {
+  return format == PixelFormat::Rgb32 ? 4 : 1;
+}
 
 std::uint64_t surface_byte_count(std::int64_t width, std::int64_t height, PixelFormat format) {
   if (width < 0 || height < 0) {
@@ -48,7 +50,9 @@ PixelBuffer::PixelBuffer(std::uint64_t bytes) : size_(bytes) {
   }
 }
 
-PixelBuffer::~PixelBuffer() { release(); }
+PixelBuffer::~PixelBuffer() {
+  release();
+}
 
 PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),

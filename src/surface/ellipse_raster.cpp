@@ -1,0 +1,130 @@
+#include "surface/ellipse_raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "surface/exact_math.h"
+
+namespace lumigrid::raster {
+
+namespace {
+
+// Exact tests need A^2 B^2 < 2^128.
+constexpr std::uint64_t kExactAxis = std::uint64_t(1) << 32;
+
+struct Span {
+  std::int64_t first = 1, last = 0;  // empty by default
+  bool empty() const { return first > last; }
+};
+
+// Doubled geometry: centre (cx2, cy2) = box corners summed; pixel centre x maps to
+// u = 2x + 1 - cx2.
+struct EllipseFrame {
+  std::int64_t cx2, cy2;
+  int parity;  // parity every u of this ellipse has
+};
+
+Span row_span(const EllipseFrame& f, std::uint64_t a, std::uint64_t b, std::int64_t y,
+              bool strict) {
+  const std::int64_t v = 2 * y + 1 - f.cy2;
+  const std::uint64_t v_abs = std::uint64_t(v < 0 ? -v : v);
+  if (v_abs > b) return {};
+  const std::int64_t u = ellipse_half_span(a, b, v_abs, f.parity, strict);
+  if (u < 0) return {};
+  // u and cx2 - 1 have the same parity, so the halves are exact.
+  return {(f.cx2 - 1 - u) / 2, (f.cx2 - 1 + u) / 2};
+}
+
+void draw_thin(const RasterTarget& t, const EllipseFrame& f, std::uint64_t a, std::uint64_t b,
+               std::int64_t y_first, std::int64_t y_last, std::uint32_t pen, std::uint32_t brush) {
+  Span above = row_span(f, a, b, y_first - 1, false);
+  Span here = row_span(f, a, b, y_first, false);
+  for (std::int64_t y = y_first; y <= y_last; ++y) {
+    const Span below = row_span(f, a, b, y + 1, false);
+    if (!here.empty()) {
+      // Inside pixels whose four neighbours are all inside take the brush.
+      Span inner;
+      if (!above.empty() && !below.empty()) {
+        inner.first = std::max({here.first + 1, above.first, below.first});
+        inner.last = std::min({here.last - 1, above.last, below.last});
+      }
+      if (inner.empty()) {
+        fill_span_clipped(t, y, here.first, here.last, pen);
+      } else {
+        fill_span_clipped(t, y, here.first, inner.first - 1, pen);
+        fill_span_clipped(t, y, inner.first, inner.last, brush);
+        fill_span_clipped(t, y, inner.last + 1, here.last, pen);
+      }
+    }
+    above = here;
+    here = below;
+  }
+}
+
+}  // namespace
+
+std::int64_t ellipse_half_span(std::uint64_t a, std::uint64_t b, std::uint64_t v_abs, int parity,
+                               bool strict) {
+  if (b == 0 || v_abs > b) return -1;
+  const long double guess_real =
+      static_cast<long double>(a) *
+      std::sqrt(static_cast<long double>(b - v_abs) * static_cast<long double>(b + v_abs)) /
+      static_cast<long double>(b);
+  std::int64_t u = std::min<std::int64_t>(clamp_to_int64(std::floor(guess_real)),
+                                          std::int64_t(std::min<std::uint64_t>(a, INT64_MAX)));
+  u = std::max<std::int64_t>(u, 0);
+  if ((u & 1) != parity) --u;
+  if (a >= kExactAxis || b >= kExactAxis) return u;
+  // Settle the guess exactly: u^2 B^2 against A^2 (B^2 - v^2).
+  const UInt128 limit = UInt128(a) * a * (UInt128(b) * b - UInt128(v_abs) * v_abs);
+  const UInt128 b2 = UInt128(b) * b;
+  auto fits = [&](std::int64_t candidate) {
+    const UInt128 lhs = UInt128(std::uint64_t(candidate)) * std::uint64_t(candidate) * b2;
+    return strict ? lhs < limit : lhs <= limit;
+  };
+  constexpr int kMaxNudge = 8;
+  for (int k = 0; k < kMaxNudge && u >= 0 && !fits(u); ++k) u -= 2;
+  for (int k = 0; k < kMaxNudge && std::uint64_t(u + 2) <= a && fits(u + 2); ++k) u += 2;
+  return u >= 0 && fits(u) ? u : -1;
+}
+
+void draw_ellipse(const RasterTarget& target, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                  std::int32_t y2, std::int32_t pen_width, std::uint32_t pen, std::uint32_t brush) {
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  EllipseFrame f{std::int64_t(x1) + x2, std::int64_t(y1) + y2, 0};
+  f.parity = int((1 + f.cx2) & 1);
+  const std::uint64_t a = std::uint64_t(std::int64_t(x2) - x1);
+  const std::uint64_t b = std::uint64_t(std::int64_t(y2) - y1);
+  const std::uint64_t w = pen_width > 1 ? std::uint64_t(pen_width) : 0;
+  // Rows whose centre line can meet the (outer) ellipse, clipped to the surface.
+  const std::int64_t reach = std::int64_t(b + w);
+  const std::int64_t y_first =
+      std::max<std::int64_t>(ceil_div<std::int64_t>(f.cy2 - reach - 1, 2), 0);
+  const std::int64_t y_last = std::min<std::int64_t>(floor_div<std::int64_t>(f.cy2 + reach - 1, 2),
+                                                     std::int64_t(target.height) - 1);
+  if (y_first > y_last) return;
+  if (w == 0) {
+    draw_thin(target, f, a, b, y_first, y_last, pen, brush);
+    return;
+  }
+  // The band lies between the box's ellipse grown and shrunk by half the pen width.
+  const std::uint64_t outer_a = a + w, outer_b = b + w;
+  const bool has_inner = a > w && b > w;
+  const std::uint64_t inner_a = has_inner ? a - w : 0, inner_b = has_inner ? b - w : 0;
+  for (std::int64_t y = y_first; y <= y_last; ++y) {
+    const Span outer = row_span(f, outer_a, outer_b, y, true);
+    if (outer.empty()) continue;
+    const Span inner = has_inner ? row_span(f, inner_a, inner_b, y, true) : Span{};
+    if (inner.empty()) {
+      fill_span_clipped(target, y, outer.first, outer.last, pen);
+    } else {
+      fill_span_clipped(target, y, outer.first, inner.first - 1, pen);
+      fill_span_clipped(target, y, inner.first, inner.last, brush);
+      fill_span_clipped(target, y, inner.last + 1, outer.last, pen);
+    }
+  }
+}
+
+}  // namespace lumigrid::raster

@@ -1,0 +1,36 @@
+#pragma once
+// Integer helpers for the rasteriser: 128-bit products and rounding divisions, so that span
+// ends are decided exactly and every coordinate in 32 bits is safe.
+#include <cstdint>
+
+namespace lumigrid::raster {
+
+__extension__ typedef __int128 Int128;
+__extension__ typedef unsigned __int128 UInt128;
+
+// Quotient rounded toward minus infinity; the divisor must be positive.
+template <typename Int>
+constexpr Int floor_div(Int numerator, Int divisor) {
+  Int q = numerator / divisor;
+  if (numerator % divisor != 0 && numerator < 0) --q;
+  return q;
+}
+
+// Quotient rounded toward plus infinity; the divisor must be positive.
+template <typename Int>
+constexpr Int ceil_div(Int numerator, Int divisor) {
+  Int q = numerator / divisor;
+  if (numerator % divisor != 0 && numerator > 0) ++q;
+  return q;
+}
+
+// Converts an approximate coordinate to an integer without the undefined behaviour of an
+// out-of-range conversion; anything beyond +-2^62 is far outside every surface anyway.
+inline std::int64_t clamp_to_int64(long double v) {
+  constexpr std::int64_t kLimit = std::int64_t(1) << 62;
+  if (!(v > -static_cast<long double>(kLimit))) return -kLimit;  // also catches NaN
+  if (v > static_cast<long double>(kLimit)) return kLimit;
+  return static_cast<std::int64_t>(v);
+}
+
+}  // namespace lumigrid::raster

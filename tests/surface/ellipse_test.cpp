@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "surface/surface.h"
+#include "surface_test_support.h"
+
+namespace lumigrid {
+namespace {
+
+using test::Box;
+
+struct ThinCase {
+  const char* name;
+  std::int32_t x1, y1, x2, y2;
+  Box extent;  // pen and brush pixels together
+};
+
+class ThinEllipseTest : public ::testing::TestWithParam<ThinCase> {};
+
+// With a one-pixel pen the shape stays inside its box (right and bottom excluded), the outline
+// is 8-connected and separates the brush from the outside, and widths 0 and 1 agree.
+TEST_P(ThinEllipseTest, OutlineInsideBoxAroundBrush) {
+  const ThinCase& c = GetParam();
+  Surface reference(32, 24, PixelFormat::Rgb32, test::kGreen);
+  for (std::int32_t pen_width : {1, 0}) {
+    Surface s(32, 24, PixelFormat::Rgb32, test::kGreen);
+    s.setPenColour(test::kRed);
+    s.setBrushColour(test::kBlue);
+    s.setPenWidth(pen_width);
+    s.Ellipse(c.x1, c.y1, c.x2, c.y2);
+    const Box drawn = test::bounding_box(s, test::kRed);
+    EXPECT_EQ(drawn, c.extent) << test::picture(s, test::kRed);
+    EXPECT_TRUE(test::eight_connected(s, test::kRed)) << test::picture(s, test::kRed);
+    // No brush pixel touches the outside: the outline encloses the interior.
+    for (const Point p : test::pixels_of(s, test::kBlue)) {
+      for (const Point d : {Point{1, 0}, Point{-1, 0}, Point{0, 1}, Point{0, -1}}) {
+        EXPECT_NE(s.pixel(p.x + d.x, p.y + d.y), test::kGreen) << p.x << "," << p.y;
+      }
+    }
+    if (pen_width == 1) {
+      reference = std::move(s);
+    } else {
+      for (std::int32_t y = 0; y < 24; ++y) {
+        for (std::int32_t x = 0; x < 32; ++x) ASSERT_EQ(s.pixel(x, y), reference.pixel(x, y));
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, ThinEllipseTest,
+                         ::testing::Values(ThinCase{"Circle10", 10, 10, 20, 20, {10, 10, 19, 19}},
+                                           ThinCase{"Reversed", 20, 20, 10, 10, {10, 10, 19, 19}},
+                                           ThinCase{"WideFlat", 2, 5, 30, 12, {2, 5, 29, 11}},
+                                           ThinCase{"TallNarrow", 4, 1, 9, 23, {4, 1, 8, 22}},
+                                           ThinCase{"OddCircle", 3, 3, 14, 14, {3, 3, 13, 13}},
+                                           ThinCase{"OnePixel", 6, 7, 7, 8, {6, 7, 6, 7}},
+                                           ThinCase{"TwoByTwo", 6, 7, 8, 9, {6, 7, 7, 8}},
+                                           ThinCase{"EmptyBox", 6, 7, 6, 12, {}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ThinEllipseTest, InteriorReplacesWhatWasThere) {
+  Surface s(20, 20, PixelFormat::Rgb32, test::kGreen);
+  s.setBrushColour(kWhite);
+  s.Ellipse(2, 2, 18, 18);
+  EXPECT_EQ(s.pixel(10, 10), kWhite);
+  EXPECT_EQ(s.pixel(3, 10), kWhite);
+  EXPECT_EQ(s.pixel(2, 10), kBlack);
+  EXPECT_EQ(s.pixel(1, 10), test::kGreen);
+}
+
+struct ClipCase {
+  const char* name;
+  std::int32_t x1, y1, x2, y2;
+  std::size_t red, blue;  // pen and brush pixels on a 16 x 16 surface
+};
+
+class ClippedEllipseTest : public ::testing::TestWithParam<ClipCase> {};
+
+TEST_P(ClippedEllipseTest, PaintsOnlyTheVisiblePart) {
+  const ClipCase& c = GetParam();
+  Surface s(16, 16, PixelFormat::Rgb32, test::kGreen);
+  s.setPenColour(test::kRed);
+  s.setBrushColour(test::kBlue);
+  s.Ellipse(c.x1, c.y1, c.x2, c.y2);
+  EXPECT_EQ(test::pixels_of(s, test::kRed).size(), c.red) << test::picture(s, test::kRed);
+  EXPECT_EQ(test::pixels_of(s, test::kBlue).size(), c.blue) << test::picture(s, test::kBlue);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, ClippedEllipseTest,
+                         ::testing::Values(ClipCase{"WhollyOutside", 20, 20, 40, 40, 0, 0},
+                                           ClipCase{"CoversSurface", -2000000000, -2000000000,
+                                                    2000000000, 2000000000, 0, 256},
+                                           ClipCase{"ExtremeBox", INT32_MIN, INT32_MIN, INT32_MAX,
+                                                    INT32_MAX, 0, 256},
+                                           // A circle of radius 10^9 whose top touches row 0 at x =
+                                           // 8: the outline crosses the surface along its top row.
+                                           ClipCase{"HugeTouchingTop", 8 - 1000000000, 0,
+                                                    8 + 1000000000, 2000000000, 16, 240}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ClippedEllipseTest, QuarterAtTheCornerMatchesTheWholeCircle) {
+  Surface whole(40, 40, PixelFormat::Rgb32, test::kGreen);
+  Surface corner(12, 12, PixelFormat::Rgb32, test::kGreen);
+  for (Surface* s : {&whole, &corner}) {
+    s->setPenColour(test::kRed);
+    s->setBrushColour(test::kBlue);
+    s->setPenWidth(3);
+  }
+  whole.Ellipse(8, 8, 32, 32);
+  corner.Ellipse(-12, -12, 12, 12);
+  for (std::int32_t y = 0; y < 12; ++y) {
+    for (std::int32_t x = 0; x < 12; ++x) {
+      ASSERT_EQ(corner.pixel(x, y), whole.pixel(x + 20, y + 20)) << x << "," << y;
+    }
+  }
+}
+
+struct RingCase {
+  const char* name;
+  std::int32_t radius, pen_width;
+  std::int32_t band_first, band_last;  // band columns right of the centre on the centre row
+};
+
+class WideCircleTest : public ::testing::TestWithParam<RingCase> {};
+
+// A wide pen paints a band w pixels across centred on the ideal circle (the box's edge line),
+// with the brush inside it, in both pixel formats alike.
+TEST_P(WideCircleTest, BandIsPenWidthCentredOnRadius) {
+  const RingCase& c = GetParam();
+  constexpr std::int32_t kCentre = 100;
+  for (PixelFormat format : {PixelFormat::Rgb32, PixelFormat::Gray8}) {
+    Surface s(200, 200, format, test::kGreen);
+    s.setPenColour(kBlack);
+    s.setBrushColour(kWhite);
+    s.setPenWidth(c.pen_width);
+    s.Ellipse(kCentre - c.radius, kCentre - c.radius, kCentre + c.radius, kCentre + c.radius);
+    // Row kCentre and column kCentre are the nearest pixel centres below / right of the centre.
+    for (std::int32_t d = 0; d < 100; ++d) {
+      const bool band = d >= c.band_first && d <= c.band_last;
+      const bool inside = d < c.band_first;
+      const Colour expected = band ? kBlack : inside ? kWhite : s.pixel(0, 0);
+      ASSERT_EQ(s.pixel(kCentre + d, kCentre), expected) << "right " << d;
+      ASSERT_EQ(s.pixel(kCentre - 1 - d, kCentre), expected) << "left " << d;
+      ASSERT_EQ(s.pixel(kCentre, kCentre + d), expected) << "down " << d;
+      ASSERT_EQ(s.pixel(kCentre, kCentre - 1 - d), expected) << "up " << d;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rings, WideCircleTest,
+                         ::testing::Values(RingCase{"R71W4", 71, 4, 69, 72},
+                                           RingCase{"R71W3", 71, 3, 69, 71},
+                                           RingCase{"R38W13", 38, 13, 31, 43},
+                                           RingCase{"R5W2", 5, 2, 4, 5},
+                                           RingCase{"R2W6", 2, 6, 0, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WideCircleTest, RingOutlineIsEightConnectedAndRound) {
+  Surface s(100, 100, PixelFormat::Rgb32, kWhite);
+  s.setPenWidth(4);
+  s.Ellipse(20, 20, 80, 80);
+  EXPECT_TRUE(test::eight_connected(s, kBlack));
+  // Equal extent in all four directions.
+  EXPECT_EQ(test::bounding_box(s, kBlack), (Box{18, 18, 81, 81}));
+}
+
+}  // namespace
+}  // namespace lumigrid
