@@ -69,7 +69,10 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
   }
   if (fd_ < 0) throw_write_error(target_, system_reason(EEXIST));
   // An existing file keeps its permission bits.
-  if (::stat(real_target.c_str(), &existing) == 0) ::fchmod(fd_, existing.st_mode & 07777);
+  if (::stat(real_target.c_str(), &existing) == 0) {
+    replaces_existing_ = true;
+    ::fchmod(fd_, existing.st_mode & 07777);
+  }
   target_real_ = real_target;
   buffer_.resize(kBufferSize);
 }
@@ -127,7 +130,10 @@ void AtomicFile::commit() {
   check();
   if (fd_ < 0) throw_write_error(target_, system_reason(EBADF));
   if (!flush_buffer()) check();
-  if (::fsync(fd_) != 0) throw_write_error(target_, system_reason(errno));
+  // Replacing a file: its old contents must not be lost to a crash between the rename and the
+  // write-back, so the new data reaches the disk first. A new file risks nothing of the
+  // operator's, and syncing gigabytes of page would cost many seconds.
+  if (replaces_existing_ && ::fsync(fd_) != 0) throw_write_error(target_, system_reason(errno));
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) throw_write_error(target_, system_reason(errno));

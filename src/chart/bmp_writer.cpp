@@ -2,6 +2,8 @@
 // bottom-up, uncompressed. The page (one byte a pixel) is written at the window's depth too, as
 // its capture would hold it.
 #include <array>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "chart/export_internal.h"
@@ -20,6 +22,8 @@ void put32(std::uint8_t* at, std::uint32_t v) {
 }
 
 }  // namespace
+
+static_assert(std::endian::native == std::endian::little, "pixel words are stored as bytes");
 
 void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress) {
   constexpr std::uint32_t kHeaderBytes = 14 + 40;
@@ -52,8 +56,9 @@ void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress
       const std::uint8_t* grey = surface.rowData(y);
       std::uint8_t* out = expanded.data();
       for (std::int32_t x = 0; x < width; ++x, out += 4) {
-        out[0] = out[1] = out[2] = grey[x];
-        out[3] = 0xFF;
+        // B, G, R, 0xFF as one little-endian word.
+        const std::uint32_t word = 0xFF000000u | std::uint32_t(grey[x]) * 0x010101u;
+        std::memcpy(out, &word, 4);
       }
       file.write(expanded.data(), expanded.size());
     }

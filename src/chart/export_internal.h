@@ -27,7 +27,8 @@ class AtomicFile {
   bool failed() const { return error_ != 0; }
   // Throws WriteError with the system's reason when a write has failed.
   void check() const;
-  // Flushes, syncs and closes the temporary file, then renames it over the target.
+  // Flushes and closes the temporary file (syncing it to disk when it replaces a file), then
+  // renames it over the target.
   void commit();
 
   const std::filesystem::path& target() const { return target_; }
@@ -41,6 +42,7 @@ class AtomicFile {
   std::filesystem::path target_real_;  // the file actually replaced
   std::filesystem::path temporary_;
   int fd_ = -1;
+  bool replaces_existing_ = false;
   int error_ = 0;
   std::vector<std::uint8_t> buffer_;
   std::size_t buffered_ = 0;

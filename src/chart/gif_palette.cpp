@@ -54,26 +54,16 @@ void ColourCensus::add_bgrx_row(const std::uint8_t* pixels, std::int32_t width) 
 }
 
 void ColourCensus::add_grey_row(const std::uint8_t* pixels, std::int32_t width) {
-  // Runs of one level are the rule on a page: count them in one step.
-  std::int32_t x = 0;
-  while (x < width) {
-    const std::uint32_t v = pixels[x];
-    std::int32_t end = x + 1;
-    while (end < width && pixels[end] == v) ++end;
-    const auto run = std::uint64_t(end - x);
-    Bin& bin = bins_[bin_of(v, v, v)];
-    bin.count += run;
-    bin.r += v * run;
-    bin.g += v * run;
-    bin.b += v * run;
-    note_exact((v << 16) | (v << 8) | v);
-    x = end;
-  }
+  for (std::int32_t x = 0; x < width; ++x) grey_present_[pixels[x]] = true;
 }
 
 std::vector<PaletteColour> ColourCensus::exact_colours() const {
   std::vector<std::uint32_t> keys = distinct_;
+  for (std::uint32_t level = 0; level < 256; ++level) {
+    if (grey_present_[level]) keys.push_back(level * 0x010101u);
+  }
   std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   std::vector<PaletteColour> colours;
   for (std::uint32_t key : keys) colours.push_back(colour_of_key(key));
   return colours;
@@ -171,6 +161,10 @@ PaletteMapper::PaletteMapper(std::vector<PaletteColour> palette, bool exact, std
     }
     // Palette order is the key order (exact_colours sorts), so an index is a key's rank.
     std::sort(sorted_keys_.begin(), sorted_keys_.end());
+    for (std::size_t i = 0; i < palette_.size(); ++i) {
+      const PaletteColour& c = palette_[i];
+      if (c.r == c.g && c.g == c.b) grey_index_[c.r] = std::uint8_t(i);
+    }
   } else {
     inverse_.assign(std::size_t(1) << 18, -1);
     error_this_.assign((std::size_t(width_) + 2) * 3, 0);
@@ -246,15 +240,7 @@ void PaletteMapper::map_bgrx_row(const std::uint8_t* pixels, std::uint8_t* indic
 
 void PaletteMapper::map_grey_row(const std::uint8_t* pixels, std::uint8_t* indices) {
   // Grey pictures have at most 256 levels, so their palette is always exact.
-  std::uint8_t last_level = pixels[0];
-  std::uint8_t last_index = exact_index(std::uint32_t(last_level) * 0x010101u);
-  for (std::int32_t x = 0; x < width_; ++x) {
-    if (pixels[x] != last_level) {
-      last_level = pixels[x];
-      last_index = exact_index(std::uint32_t(last_level) * 0x010101u);
-    }
-    indices[x] = last_index;
-  }
+  for (std::int32_t x = 0; x < width_; ++x) indices[x] = grey_index_[pixels[x]];
 }
 
 }  // namespace lumigrid::export_detail

@@ -14,12 +14,13 @@ struct PaletteColour {
   friend bool operator==(const PaletteColour&, const PaletteColour&) = default;
 };
 
-// Gathers the colours of a picture row by row (first pass).
+// Gathers the colours of a picture row by row (first pass), all rows in one pixel format.
 class ColourCensus {
  public:
   ColourCensus();
   // `pixels` as stored in a 32-bit surface row: B, G, R, X.
   void add_bgrx_row(const std::uint8_t* pixels, std::int32_t width);
+  // Grey rows have at most 256 levels and so always an exact palette: only presence is kept.
   void add_grey_row(const std::uint8_t* pixels, std::int32_t width);
 
   // True while every distinct colour seen is known exactly (at most 256 of them).
@@ -40,6 +41,7 @@ class ColourCensus {
   std::vector<std::uint32_t> distinct_;
   // Open addressing over 1024 slots, 0xFFFFFFFF empty: membership of distinct_ without a scan.
   std::vector<std::uint32_t> seen_;
+  std::array<bool, 256> grey_present_{};
   std::uint32_t last_ = 0xFFFFFFFFu;  // not a colour: the census starts empty
   bool overflowed_ = false;
 };
@@ -59,9 +61,10 @@ class PaletteMapper {
   std::vector<PaletteColour> palette_;
   bool exact_;
   std::int32_t width_;
-  std::vector<std::uint32_t> sorted_keys_;    // exact: palette colours as 0xRRGGBB, sorted
-  std::vector<std::int16_t> inverse_;         // adaptive: 6 bits a channel, -1 until looked up
-  std::vector<int> error_this_, error_next_;  // adaptive: sixteenths, 3 per pixel plus margins
+  std::vector<std::uint32_t> sorted_keys_;      // exact: palette colours as 0xRRGGBB, sorted
+  std::array<std::uint8_t, 256> grey_index_{};  // exact: palette index of each grey level present
+  std::vector<std::int16_t> inverse_;           // adaptive: 6 bits a channel, -1 until looked up
+  std::vector<int> error_this_, error_next_;    // adaptive: sixteenths, 3 per pixel plus margins
 };
 
 }  // namespace lumigrid::export_detail

@@ -1,0 +1,271 @@
+// Page saves against the floor each library sets on its own: seconds and peak memory.
+//
+//   export_bench --benchmark_filter=A4
+//   export_bench --benchmark_filter=B0     (slow: a 789 MB page, files of up to 3 GB)
+//
+// peak_extra_MiB is the peak resident memory during the save above what the process held before
+// it (the page itself). Files go to $LUMIGRID_BENCH_DIR, else the system's temporary folder.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <gif_lib.h>
+#include <png.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chart/image_export.h"
+#include "surface/surface.h"
+
+extern char** environ;
+
+namespace {
+
+using lumigrid::ImageEncoding;
+using lumigrid::PixelFormat;
+using lumigrid::Surface;
+
+struct PageSize {
+  const char* name;
+  std::int32_t width, height;
+};
+constexpr PageSize kA4{"A4", 7016, 4961};
+constexpr PageSize kB0{"B0", 33402, 23622};
+
+std::filesystem::path bench_folder() {
+  const char* dir = std::getenv("LUMIGRID_BENCH_DIR");
+  return dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+}
+
+// Black rings on white in square tiles, with a black frame: the look of a test-chart page.
+std::unique_ptr<Surface> make_page(const PageSize& size) {
+  auto page = std::make_unique<Surface>(size.width, size.height, PixelFormat::Gray8);
+  constexpr int kTile = 600, kPitch = 8;
+  for (std::int32_t y = 0; y < size.height; ++y) {
+    std::uint8_t* row = page->rowData(y);
+    const int dy = y % kTile - kTile / 2;
+    for (std::int32_t x = 0; x < size.width; ++x) {
+      const int dx = x % kTile - kTile / 2;
+      const int ring = int(std::sqrt(double(dx * dx + dy * dy))) / kPitch;
+      const bool frame = x < 20 || y < 20 || x >= size.width - 20 || y >= size.height - 20;
+      row[x] = (frame || ring % 2 == 0) ? 0 : 255;
+    }
+  }
+  return page;
+}
+
+const Surface& page_of(const PageSize& size) {
+  static std::unique_ptr<Surface> page;
+  static const PageSize* held = nullptr;
+  if (held != &size) {
+    page.reset();
+    page = make_page(size);
+    held = &size;
+  }
+  return *page;
+}
+
+std::uint64_t status_kib(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field, 0) == 0)
+      return std::strtoull(line.c_str() + std::strlen(field), nullptr, 10);
+  }
+  return 0;
+}
+
+// Resets the peak resident size to the current one.
+void reset_peak() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+class PeakMemory {
+ public:
+  PeakMemory() {
+    reset_peak();
+    before_ = status_kib("VmRSS:");
+  }
+  double extra_mib() const {
+    const std::uint64_t peak = status_kib("VmHWM:");
+    return peak > before_ ? double(peak - before_) / 1024.0 : 0.0;
+  }
+
+ private:
+  std::uint64_t before_;
+};
+
+void report(benchmark::State& state, double peak_mib, const std::filesystem::path& file) {
+  state.counters["peak_extra_MiB"] = peak_mib;
+  std::error_code ec;
+  state.counters["file_MiB"] = double(std::filesystem::file_size(file, ec)) / (1 << 20);
+  std::filesystem::remove(file, ec);
+}
+
+void save_page(benchmark::State& state, const PageSize* size, ImageEncoding encoding,
+               const char* extension) {
+  const Surface& page = page_of(*size);
+  const auto file = bench_folder() / (std::string("lumigrid_bench_page") + extension);
+  double peak = 0;
+  for (auto _ : state) {
+    PeakMemory memory;
+    lumigrid::save_image(page, file, encoding);
+    peak = memory.extra_mib();
+  }
+  report(state, peak, file);
+}
+
+// BMP has no library: its floor is writing the same number of bytes with plain write(2).
+void floor_bmp(benchmark::State& state, const PageSize* size) {
+  page_of(*size);
+  const auto file = bench_folder() / "lumigrid_bench_floor.bmp";
+  const std::uint64_t bytes = 54 + std::uint64_t(size->width) * std::uint64_t(size->height) * 4;
+  std::vector<char> chunk(4 << 20, 'x');
+  for (auto _ : state) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (std::uint64_t left = bytes; left > 0;) {
+      const std::size_t n = left < chunk.size() ? std::size_t(left) : chunk.size();
+      if (::write(fd, chunk.data(), n) != ssize_t(n)) state.SkipWithError("write failed");
+      left -= n;
+    }
+    ::close(fd);
+  }
+  report(state, 0, file);
+}
+
+std::vector<std::uint8_t> expanded_rgb(const Surface& page) {
+  std::vector<std::uint8_t> rgb(std::size_t(page.width()) * std::size_t(page.height()) * 3);
+  std::uint8_t* out = rgb.data();
+  for (std::int32_t y = 0; y < page.height(); ++y) {
+    const std::uint8_t* grey = page.rowData(y);
+    for (std::int32_t x = 0; x < page.width(); ++x, out += 3) out[0] = out[1] = out[2] = grey[x];
+  }
+  return rgb;
+}
+
+// libpng writing an RGB buffer prepared beforehand, with the export's settings.
+void floor_png(benchmark::State& state, const PageSize* size) {
+  const Surface& page = page_of(*size);
+  const std::vector<std::uint8_t> rgb = expanded_rgb(page);
+  const auto file = bench_folder() / "lumigrid_bench_floor.png";
+  const std::size_t row_bytes = std::size_t(page.width()) * 3;
+  for (auto _ : state) {
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, out);
+    png_set_IHDR(png, info, png_uint_32(page.width()), png_uint_32(page.height()), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 7);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_compression_buffer_size(png, 65535);
+    png_write_info(png, info);
+    for (std::int32_t y = 0; y < page.height(); ++y) {
+      png_write_row(png, rgb.data() + std::size_t(y) * row_bytes);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(out);
+  }
+  report(state, 0, file);
+}
+
+// cjpeg -quality 90 on a PPM of the page written beforehand.
+void floor_jpeg(benchmark::State& state, const PageSize* size) {
+  const Surface& page = page_of(*size);
+  const auto ppm = bench_folder() / "lumigrid_bench_floor.ppm";
+  const auto file = bench_folder() / "lumigrid_bench_floor.jpg";
+  {
+    std::ofstream out(ppm, std::ios::binary);
+    out << "P6\n" << page.width() << " " << page.height() << "\n255\n";
+    std::vector<char> row(std::size_t(page.width()) * 3);
+    for (std::int32_t y = 0; y < page.height(); ++y) {
+      const std::uint8_t* grey = page.rowData(y);
+      for (std::int32_t x = 0; x < page.width(); ++x) {
+        row[std::size_t(x) * 3] = row[std::size_t(x) * 3 + 1] = row[std::size_t(x) * 3 + 2] =
+            char(grey[x]);
+      }
+      out.write(row.data(), std::streamsize(row.size()));
+    }
+  }
+  const std::string ppm_path = ppm.string(), out_path = file.string();
+  for (auto _ : state) {
+    const char* argv[] = {"cjpeg",          "-quality",       "90",   "-outfile",
+                          out_path.c_str(), ppm_path.c_str(), nullptr};
+    pid_t child = 0;
+    if (posix_spawnp(&child, "cjpeg", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+      state.SkipWithError("cjpeg not found (libjpeg-turbo-progs)");
+      break;
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+  }
+  std::filesystem::remove(ppm);
+  report(state, 0, file);
+}
+
+// giflib compressing palette indices prepared beforehand (two colours: the page's palette).
+void floor_gif(benchmark::State& state, const PageSize* size) {
+  const Surface& page = page_of(*size);
+  std::vector<GifPixelType> indices(std::size_t(page.width()) * std::size_t(page.height()));
+  for (std::int32_t y = 0; y < page.height(); ++y) {
+    const std::uint8_t* grey = page.rowData(y);
+    for (std::int32_t x = 0; x < page.width(); ++x) {
+      indices[std::size_t(y) * std::size_t(page.width()) + std::size_t(x)] = grey[x] != 0;
+    }
+  }
+  const auto file = bench_folder() / "lumigrid_bench_floor.gif";
+  GifColorType colours[2] = {{0, 0, 0}, {255, 255, 255}};
+  for (auto _ : state) {
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(file.c_str(), false, &error);
+    ColorMapObject* map = GifMakeMapObject(2, colours);
+    EGifPutScreenDesc(gif, page.width(), page.height(), 1, 0, map);
+    EGifPutImageDesc(gif, 0, 0, page.width(), page.height(), false, nullptr);
+    for (std::int32_t y = 0; y < page.height(); ++y) {
+      EGifPutLine(gif, &indices[std::size_t(y) * std::size_t(page.width())], page.width());
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+  }
+  report(state, 0, file);
+}
+
+void register_page(const PageSize* size, int iterations) {
+  const std::string prefix = size->name;
+  auto add = [&](const std::string& name, auto function, auto... args) {
+    benchmark::RegisterBenchmark((prefix + "/" + name).c_str(), function, size, args...)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(iterations)
+        ->UseRealTime();
+  };
+  add("bmp/export", save_page, ImageEncoding::Bmp, ".bmp");
+  add("bmp/floor_write", floor_bmp);
+  add("png/export", save_page, ImageEncoding::Png, ".png");
+  add("png/floor_libpng", floor_png);
+  add("jpeg/export", save_page, ImageEncoding::Jpeg, ".jpg");
+  add("jpeg/floor_cjpeg", floor_jpeg);
+  add("gif/export", save_page, ImageEncoding::Gif, ".gif");
+  add("gif/floor_giflib", floor_gif);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  register_page(&kA4, 3);
+  register_page(&kB0, 1);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
