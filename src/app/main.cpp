@@ -1,9 +1,15 @@
-#include <QApplication>
-#include <QLabel>
+#include <cstdio>
+#include <exception>
+
+#include "app/application.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QLabel label("lumigrid");
-  label.show();
-  return app.exec();
+  try {
+    lumigrid::LumigridApplication app(argc, argv);
+    return lumigrid::run_lumigrid(app);
+  } catch (const std::exception& error) {
+    // Start-up failed outside any window's creation step.
+    std::fprintf(stderr, "lumigrid: %s\n", error.what());
+    return 1;
+  }
 }

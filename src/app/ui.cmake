@@ -1,1 +1,4 @@
-list(APPEND LUMIGRID_UI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/application.cpp)
+list(APPEND LUMIGRID_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/application.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/application.h
+)
