@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "chart/chart_painter.h"
+#include "recording_canvas.h"
+#include "surface/errors.h"
+
+namespace lumigrid {
+namespace {
+
+using testing::CanvasCall;
+using testing::closed;
+using testing::RecordingCanvas;
+
+constexpr Colour kDefaultPatch = 255 + 80 * 256 + 80 * 65536;
+
+class ColourChart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder = std::filesystem::temp_directory_path() /
+             ("lumigrid-chart-" + std::to_string(::getpid()) + "-" + info->name());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    ini = folder / "lumigrid.INI";
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  void writeSettings(const std::string& text) { std::ofstream(ini) << text; }
+  std::string settingsText() const {
+    std::ifstream in(ini);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  ChartPainter painter(char separator = '.') {
+    return ChartPainter(canvas, state, ini,
+                        {{}, [this](const std::string& line) { log.push_back(line); }}, separator);
+  }
+
+  std::filesystem::path folder, ini;
+  RecordingCanvas canvas{832, 533};
+  ChartState state;
+  std::vector<std::string> log;
+};
+
+TEST_F(ColourChart, MissingFileCreatesTheDefaultSectionAndDrawsTheDefaultChart) {
+  painter().image_Pattern(1);
+  EXPECT_EQ(settingsText(), "[Dynamic Range]\ncolor X=6\ncolor Y=4\nborder=0.1\n");
+
+  ASSERT_EQ(canvas.calls.front().kind, CanvasCall::Kind::FillRect);
+  EXPECT_EQ(canvas.calls.front().tools.brush_colour, kBlack);
+  const auto blocks = canvas.polygons();
+  ASSERT_EQ(blocks.size(), 24u);
+  // w0 138, b 13, cw 136, ch 130
+  EXPECT_EQ(blocks[0].points, closed({13, 13}, {136, 13}, {136, 130}, {13, 130}));
+  EXPECT_EQ(blocks[23].points, closed({693, 403}, {816, 403}, {816, 520}, {693, 520}));
+  for (const auto& b : blocks) {
+    EXPECT_EQ(b.tools.brush_colour, kDefaultPatch);
+    EXPECT_EQ(b.tools.pen_colour, kDefaultPatch);
+    EXPECT_EQ(b.tools.pen_width, 0);
+    EXPECT_EQ(b.tools.font_size_points, 14);
+  }
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(state.latest_cnt, 0);
+  EXPECT_EQ(state.current_pattern, 1);
+}
+
+TEST_F(ColourChart, SectionsAreSteppedInFileOrderThroughOneIndex) {
+  writeSettings("[Dynamic Range A]\n1_R=1\n[color checker]\n1_R=2\n[Dynamic Range B]\n1_R=3\n");
+  auto p = painter();
+  std::vector<Colour> shown;
+  for (int pattern : {1, 1, 6, 1}) {
+    canvas.calls.clear();
+    p.image_Pattern(pattern);
+    shown.push_back(canvas.polygons().front().tools.brush_colour & 0xFF);
+  }
+  EXPECT_EQ(shown, (std::vector<Colour>{1, 3, 2, 3}));
+  EXPECT_EQ(log, (std::vector<std::string>{"Dynamic Range A", "latest cnt=1", "Dynamic Range B",
+                                           "latest cnt=3", "latest cnt=0", "color checker",
+                                           "latest cnt=2", "Dynamic Range B", "latest cnt=3",
+                                           "latest cnt=0"}));
+  EXPECT_EQ(state.latest_cnt, 0);
+}
+
+struct MatchCase {
+  const char* name;
+  const char* section;
+  bool matches;
+};
+
+class SectionKeyword : public ColourChart, public ::testing::WithParamInterface<MatchCase> {};
+
+TEST_P(SectionKeyword, MatchesWithRegardToCaseAnywhereInTheName) {
+  writeSettings(std::string("[") + GetParam().section + "]\n1_R=7\n");
+  painter().image_Pattern(1);
+  EXPECT_EQ(canvas.polygons().front().tools.brush_colour & 0xFF, GetParam().matches ? 7u : 255u);
+  EXPECT_EQ(log.empty(), !GetParam().matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SectionKeyword,
+                         ::testing::Values(MatchCase{"other_case", "my dynamic range", false},
+                                           MatchCase{"inside_name", "Test Dynamic Range 2", true},
+                                           MatchCase{"exact", "Dynamic Range", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ColourChart, AnExistingFileWithoutAMatchingSectionIsLeftAlone) {
+  writeSettings("[latest pattern]\nlatest pattern=1\n");
+  painter().image_Pattern(6);
+  EXPECT_EQ(settingsText(), "[latest pattern]\nlatest pattern=1\n");
+  EXPECT_EQ(canvas.polygons().size(), 24u);
+}
+
+TEST_F(ColourChart, ComponentsAreTakenModulo256) {
+  writeSettings("[Dynamic Range]\ncolor X=3\ncolor Y=1\n3_R=300\n3_G=-1\n3_B=0x10\n2_R=256\n");
+  painter().image_Pattern(1);
+  const auto blocks = canvas.polygons();
+  ASSERT_EQ(blocks.size(), 3u);
+  EXPECT_EQ(blocks[1].tools.brush_colour, Colour(0 + 80 * 256 + 80 * 65536));
+  EXPECT_EQ(blocks[2].tools.brush_colour, Colour(44 + 255 * 256 + 16 * 65536));
+}
+
+TEST_F(ColourChart, ZeroBorderLetsBlocksOverlapWithoutMargin) {
+  writeSettings("[Dynamic Range]\nborder=0\n");
+  painter().image_Pattern(1);
+  // cw = 138, ch = 133: blocks 139 wide starting at x0
+  const auto blocks = canvas.polygons();
+  EXPECT_EQ(blocks[0].points, closed({0, 0}, {138, 0}, {138, 133}, {0, 133}));
+  EXPECT_EQ(blocks[1].points, closed({138, 0}, {276, 0}, {276, 133}, {138, 133}));
+}
+
+TEST_F(ColourChart, LabelsGoOnePixelBelowEachBlock) {
+  writeSettings("[Dynamic Range]\ntext=1\n1_G=5\n");
+  painter().image_Pattern(1);
+  const auto labels = canvas.of(CanvasCall::Kind::TextOut);
+  ASSERT_EQ(labels.size(), 24u);
+  EXPECT_EQ(labels[0].text, "255   5  80 ");
+  EXPECT_EQ(labels[1].text, "255  80  80 ");
+  EXPECT_EQ(labels[0].points[0], (Point{13, 131}));
+  EXPECT_EQ(labels[0].tools.font_colour, kWhite);
+  EXPECT_EQ(labels[0].tools.brush_colour, kBlack);
+  // each label follows its own block
+  EXPECT_EQ(canvas.calls[1].kind, CanvasCall::Kind::Polygon);
+  EXPECT_EQ(canvas.calls[2].kind, CanvasCall::Kind::TextOut);
+}
+
+struct SeparatorCase {
+  const char* name;
+  char separator;
+  const char* border_text;
+  std::int32_t expected_b;  // the left margin of the first block
+};
+
+class LocaleSeparator : public ColourChart, public ::testing::WithParamInterface<SeparatorCase> {};
+
+TEST_P(LocaleSeparator, BorderFollowsTheLocalesDecimalSeparator) {
+  const SeparatorCase& c = GetParam();
+  writeSettings(std::string("[Dynamic Range]\nborder=") + c.border_text + "\n");
+  painter(c.separator).image_Pattern(1);
+  EXPECT_EQ(canvas.polygons().front().points[0].x, c.expected_b);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LocaleSeparator,
+                         ::testing::Values(SeparatorCase{"point_reads_point", '.', "0.2", 27},
+                                           SeparatorCase{"comma_reads_comma", ',', "0,2", 27},
+                                           SeparatorCase{"comma_rejects_point", ',', "0.2", 13},
+                                           SeparatorCase{"point_rejects_comma", '.', "0,2", 13}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ColourChart, DefaultBorderIsWrittenWithTheLocalesSeparator) {
+  painter(',').image_Pattern(6);
+  EXPECT_EQ(settingsText(), "[color checker]\ncolor X=6\ncolor Y=4\nborder=0,1\n");
+}
+
+TEST_F(ColourChart, ZeroColumnsRaiseAfterTheBlackClear) {
+  writeSettings("[Dynamic Range]\ncolor X=0\n");
+  EXPECT_THROW(painter().image_Pattern(1), DivisionByZeroError);
+  ASSERT_EQ(canvas.calls.size(), 1u);
+  EXPECT_EQ(canvas.calls[0].tools.brush_colour, kBlack);
+}
+
+TEST_F(ColourChart, ZeroRowsRaiseAfterTheBlackClear) {
+  writeSettings("[Dynamic Range]\ncolor Y=0\n");
+  EXPECT_THROW(painter().image_Pattern(1), DivisionByZeroError);
+  EXPECT_TRUE(canvas.polygons().empty());
+}
+
+TEST_F(ColourChart, NegativeCountsDrawNoPatches) {
+  writeSettings("[Dynamic Range]\ncolor X=-3\n");
+  painter().image_Pattern(1);
+  EXPECT_TRUE(canvas.polygons().empty());
+}
+
+TEST_F(ColourChart, UnwritableFolderRaisesAfterTheBlackClear) {
+  ini = folder / "missing-folder" / "lumigrid.INI";
+  try {
+    painter().image_Pattern(1);
+    FAIL() << "no error raised";
+  } catch (const WriteError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.string());
+  }
+  ASSERT_EQ(canvas.calls.size(), 1u);
+  EXPECT_EQ(canvas.calls[0].kind, CanvasCall::Kind::FillRect);
+  EXPECT_FALSE(std::filesystem::exists(ini));
+}
+
+TEST_F(ColourChart, StripesAfterAChartStrokeWithAOnePixelPen) {
+  auto p = painter();
+  p.image_Pattern(6);
+  canvas.calls.clear();
+  p.image_Pattern(2);
+  EXPECT_EQ(canvas.polygons().front().tools.pen_width, 0);
+}
+
+// Far more columns and rows than pixels put every patch on the same spot: the chart finishes
+// and leaves the tools as its last patch would.
+TEST_F(ColourChart, MoreColumnsThanPixelsFinishesWithTheLastPatch) {
+  writeSettings("[Dynamic Range]\ncolor X=2000000000\ncolor Y=2000000000\n" +
+                std::string("4000000000000000000_R=9\n"));
+  painter().image_Pattern(1);
+  const auto blocks = canvas.polygons();
+  ASSERT_EQ(blocks.size(), 1u);
+  EXPECT_EQ(blocks[0].points, closed({0, 0}, {0, 0}, {0, 0}, {0, 0}));
+  EXPECT_EQ(canvas.tools().brush_colour, Colour(9 + 80 * 256 + 80 * 65536));
+}
+
+TEST_F(ColourChart, HugeNegativeBorderFinishes) {
+  writeSettings("[Dynamic Range]\ncolor X=1\ncolor Y=2000000\nborder=-1e12\n");
+  painter().image_Pattern(1);
+  EXPECT_FALSE(canvas.polygons().empty());
+  EXPECT_LT(canvas.polygons().size(), 100000u);
+  EXPECT_EQ(canvas.tools().brush_colour, kDefaultPatch);
+}
+
+}  // namespace
+}  // namespace lumigrid
