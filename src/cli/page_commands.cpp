@@ -1,15 +1,78 @@
 #include "cli/page_commands.h"
 
+#include <unistd.h>
+
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "chart/image_export.h"
+#include "page/drawing_area.h"
+#include "page/page_build.h"
+
 namespace lumigrid::cli {
 
-// Placeholder until the page generator lands.
-int run_page_command(const PageOptions&, std::ostream& err) {
-  err << "error: pages are not available yet\n";
-  return 1;
+namespace {
+
+// A one-line progress bar redrawn in place; silent unless standard error is a terminal.
+class ProgressBar {
+ public:
+  explicit ProgressBar(std::ostream& err)
+      : err_(err), enabled_(&err == &std::cerr && isatty(STDERR_FILENO) == 1) {}
+  ~ProgressBar() { finish(); }
+
+  // A callback that shows `label` with the fraction done.
+  std::function<void(double)> phase(std::string label) {
+    finish();
+    if (!enabled_) return {};
+    label_ = std::move(label);
+    return [this](double fraction) { show(fraction); };
+  }
+
+  // Ends the current bar's line, if one was drawn.
+  void finish() {
+    if (percent_ >= 0) err_ << '\n' << std::flush;
+    percent_ = -1;
+  }
+
+ private:
+  void show(double fraction) {
+    const int percent = fraction <= 0 ? 0 : fraction >= 1 ? 100 : int(fraction * 100);
+    if (percent == percent_) return;
+    percent_ = percent;
+    constexpr int kCells = 40;
+    const int filled = percent * kCells / 100;
+    err_ << '\r' << label_ << " [" << std::string(std::size_t(filled), '#')
+         << std::string(std::size_t(kCells - filled), ' ') << "] " << percent << '%' << std::flush;
+  }
+
+  std::ostream& err_;
+  const bool enabled_;
+  std::string label_;
+  int percent_ = -1;
+};
+
+}  // namespace
+
+int run_page_command(const PageOptions& options, std::ostream& err) {
+  ProgressBar bar(err);
+  try {
+    const PageRequest request{{options.space, options.pitch, options.pitch2}, options.ppi};
+    const PageBuild build =
+        build_page(utf16_from_utf8(options.text), request, bar.phase("building page"));
+    if (options.output) save_image(build.page, *options.output, bar.phase("saving page"));
+    bar.finish();
+    return 0;
+  } catch (const std::exception& e) {
+    bar.finish();
+    err << "error: " << e.what() << '\n';
+    return 1;
+  }
 }
 
-int run_area_command(const std::string&, std::int32_t, std::ostream& out) {
-  out << "1920 1080\n";
+int run_area_command(const std::string& text, std::int32_t dpi, std::ostream& out) {
+  const AreaSize size = drawing_area_size(std::string_view(text), dpi);
+  out << size.width << ' ' << size.height << '\n';
   return 0;
 }
 

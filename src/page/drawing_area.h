@@ -1,0 +1,28 @@
+#pragma once
+// Drawing-area sizes: the pixel size of the printable page for a text of the adjust window's
+// drawing-area list (a display format, a paper size, or two numbers joined by "x").
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lumigrid {
+
+struct AreaSize {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  friend bool operator==(const AreaSize&, const AreaSize&) = default;
+};
+
+// Never fails: a text that names nothing known gives 1920 x 1080. Keys are matched as exact,
+// case-sensitive substrings and the last matching one decides; paper sizes are
+// Round(dpi x side in inches), landscape. Positions and the length of the number after the "x"
+// count UTF-16 units, as the list's text holds them. A paper side that would not fit in 32 bits
+// (an absurd dpi) saturates at the 32-bit limits.
+AreaSize drawing_area_size(std::u16string_view text, std::int32_t dpi);
+// The same for UTF-8 text (the command line); malformed bytes read as U+FFFD.
+AreaSize drawing_area_size(std::string_view utf8_text, std::int32_t dpi);
+
+// UTF-8 to UTF-16; each malformed sequence becomes U+FFFD.
+std::u16string utf16_from_utf8(std::string_view utf8_text);
+
+}  // namespace lumigrid
