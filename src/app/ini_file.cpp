@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "app/int_parse.h"
@@ -106,36 +104,50 @@ int create_temporary_beside(const std::filesystem::path& target, std::filesystem
   return -1;
 }
 
+// The whole file; false when it is missing, is not a regular file or cannot be read.
+bool read_whole_file(const std::filesystem::path& path, std::string& content) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  char buffer[65536];
+  while (ok) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    content.append(buffer, std::size_t(n));
+  }
+  ::close(fd);
+  return ok;
+}
+
 }  // namespace
 
 IniFile::IniFile(std::filesystem::path path, char decimal_separator)
     : path_(std::move(path)), decimal_separator_(decimal_separator) {
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(path_, ec);
-  std::ifstream in(path_, std::ios::binary);
-  if (exists && !in) unreadable_ = true;
-  if (in) {
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-      unreadable_ = true;
-      content.clear();
+  std::string content;
+  if (!read_whole_file(path_, content)) {
+    // Something is there that cannot be read: writing would replace what it holds.
+    std::error_code ec;
+    unreadable_ = std::filesystem::exists(path_, ec) || ec;
+    content.clear();
+  }
+  if (content.starts_with("\xEF\xBB\xBF")) {
+    utf8_bom_ = true;
+    content.erase(0, 3);
+  }
+  std::size_t start = 0;
+  while (start < content.size()) {
+    auto end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::string line = content.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+      if (lines_.empty()) line_end_ = "\r\n";  // keep the file's own line ends
     }
-    if (content.starts_with("\xEF\xBB\xBF")) {
-      utf8_bom_ = true;
-      content.erase(0, 3);
-    }
-    std::size_t start = 0;
-    while (start < content.size()) {
-      auto end = content.find('\n', start);
-      if (end == std::string::npos) end = content.size();
-      std::string line = content.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-        if (lines_.empty()) line_end_ = "\r\n";  // keep the file's own line ends
-      }
-      lines_.push_back(std::move(line));
-      start = end + 1;
-    }
+    lines_.push_back(std::move(line));
+    start = end + 1;
   }
   parse();
 }
