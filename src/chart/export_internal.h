@@ -75,6 +75,10 @@ void write_jpeg(const Surface& surface, AtomicFile& file, ProgressPacer& progres
 // The GIF encoder reads the surface twice (palette, then pixels): two progress steps per row.
 void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
 
+// Why a width x height image cannot be written in `encoding` (its header fields or the
+// library's limits cannot hold it), or empty when it can.
+std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding encoding);
+
 // Progress steps a save of `surface` in `encoding` takes.
 std::uint64_t progress_steps(const Surface& surface, ImageEncoding encoding);
 

@@ -11,6 +11,24 @@ namespace lumigrid {
 
 namespace export_detail {
 
+namespace {
+
+const char* encoding_name(ImageEncoding encoding) {
+  switch (encoding) {
+    case ImageEncoding::Bmp:
+      return "BMP";
+    case ImageEncoding::Png:
+      return "PNG";
+    case ImageEncoding::Jpeg:
+      return "JPEG";
+    case ImageEncoding::Gif:
+      return "GIF";
+  }
+  return "?";
+}
+
+}  // namespace
+
 ProgressPacer::ProgressPacer(const ProgressCallback& callback, std::uint64_t total_steps)
     : callback_(callback), total_(total_steps == 0 ? 1 : total_steps), next_report_(total_ / 100) {}
 
@@ -48,39 +66,19 @@ std::uint64_t progress_steps(const Surface& surface, ImageEncoding encoding) {
   return encoding == ImageEncoding::Gif ? 2 * rows : rows;
 }
 
-}  // namespace export_detail
-
-namespace {
-
-const char* encoding_name(ImageEncoding encoding) {
-  switch (encoding) {
-    case ImageEncoding::Bmp:
-      return "BMP";
-    case ImageEncoding::Png:
-      return "PNG";
-    case ImageEncoding::Jpeg:
-      return "JPEG";
-    case ImageEncoding::Gif:
-      return "GIF";
-  }
-  return "?";
-}
-
-// Refuses sizes the format cannot hold before any file is touched, so no corrupt file appears.
-void check_size_fits(const Surface& surface, ImageEncoding encoding,
-                     const std::filesystem::path& path) {
-  const std::int64_t width = surface.width(), height = surface.height();
+std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding encoding) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+  if (width < 0 || height < 0) return "an image of " + size + " has no valid size";
   std::int64_t max_side = 0;
   switch (encoding) {
     case ImageEncoding::Bmp: {
       // File size and image size are 32-bit fields: headers plus 4 bytes a pixel must fit.
-      const std::uint64_t bytes = 54 + std::uint64_t(width) * std::uint64_t(height) * 4;
-      if (bytes > 0xFFFFFFFFull) {
-        export_detail::throw_write_error(
-            path, "an image of " + size + " is too large for a BMP file (4 GiB at most)");
+      // Divided rather than multiplied, so no size can overflow the test.
+      constexpr std::uint64_t kMaxPixels = (0xFFFFFFFFull - 54) / 4;
+      if (width != 0 && std::uint64_t(height) > kMaxPixels / std::uint64_t(width)) {
+        return "an image of " + size + " is too large for a BMP file (4 GiB at most)";
       }
-      return;
+      return {};
     }
     case ImageEncoding::Png:
       max_side = 0x7FFFFFFF;
@@ -93,11 +91,15 @@ void check_size_fits(const Surface& surface, ImageEncoding encoding,
       break;
   }
   if (width < 1 || height < 1 || width > max_side || height > max_side) {
-    export_detail::throw_write_error(path, "an image of " + size + " cannot be saved as " +
-                                               encoding_name(encoding) + " (1 to " +
-                                               std::to_string(max_side) + " pixels a side)");
+    return "an image of " + size + " cannot be saved as " + encoding_name(encoding) + " (1 to " +
+           std::to_string(max_side) + " pixels a side)";
   }
+  return {};
 }
+
+}  // namespace export_detail
+
+namespace {
 
 std::string two_digits(int value) {
   char text[16];
@@ -125,7 +127,12 @@ ImageEncoding encoding_for_file_name(std::string_view file_name) {
 
 void save_image(const Surface& surface, const std::filesystem::path& path, ImageEncoding encoding,
                 const ProgressCallback& progress) {
-  check_size_fits(surface, encoding, path);
+  // Sizes the format cannot hold are refused before any file is touched.
+  if (const std::string problem =
+          export_detail::size_problem(surface.width(), surface.height(), encoding);
+      !problem.empty()) {
+    export_detail::throw_write_error(path, problem);
+  }
   export_detail::AtomicFile file(path);
   export_detail::ProgressPacer pacer(progress, export_detail::progress_steps(surface, encoding));
   switch (encoding) {

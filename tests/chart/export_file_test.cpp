@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "chart/export_internal.h"
 #include "chart/image_export.h"
 #include "export_test_support.h"
 #include "surface/errors.h"
@@ -238,3 +239,52 @@ INSTANTIATE_TEST_SUITE_P(Encodings, EmptyImage,
 
 }  // namespace
 }  // namespace lumigrid
+
+namespace lumigrid::export_detail {
+namespace {
+
+struct SizeCase {
+  const char* row;
+  ImageEncoding encoding;
+  std::int64_t width, height;
+  bool fits;
+};
+
+class SizeLimits : public testing::TestWithParam<SizeCase> {};
+
+TEST_P(SizeLimits, RefusesWhatTheFormatCannotHold) {
+  const SizeCase& c = GetParam();
+  EXPECT_EQ(size_problem(c.width, c.height, c.encoding).empty(), c.fits)
+      << size_problem(c.width, c.height, c.encoding);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, SizeLimits,
+    testing::Values(SizeCase{"bmp_empty", ImageEncoding::Bmp, 0, 0, true},
+                    SizeCase{"bmp_b0_page", ImageEncoding::Bmp, 33402, 23622, true},
+                    SizeCase{"bmp_just_below_4gib", ImageEncoding::Bmp, 32767, 32767, true},
+                    SizeCase{"bmp_above_4gib", ImageEncoding::Bmp, 32768, 32768, false},
+                    SizeCase{"bmp_one_row_too_wide", ImageEncoding::Bmp, 1073741811, 1, false},
+                    SizeCase{"bmp_largest_row", ImageEncoding::Bmp, 1073741810, 1, true},
+                    SizeCase{"bmp_huge_sides", ImageEncoding::Bmp, 2147483647, 2147483647, false},
+                    SizeCase{"bmp_negative", ImageEncoding::Bmp, -1, 5, false},
+                    SizeCase{"png_one_pixel", ImageEncoding::Png, 1, 1, true},
+                    SizeCase{"png_no_rows", ImageEncoding::Png, 5, 0, false},
+                    SizeCase{"png_b0_page", ImageEncoding::Png, 33402, 23622, true},
+                    SizeCase{"jpeg_widest", ImageEncoding::Jpeg, 65500, 1, true},
+                    SizeCase{"jpeg_too_wide", ImageEncoding::Jpeg, 65501, 1, false},
+                    SizeCase{"jpeg_too_tall", ImageEncoding::Jpeg, 1, 65501, false},
+                    SizeCase{"gif_widest", ImageEncoding::Gif, 65535, 2, true},
+                    SizeCase{"gif_too_wide", ImageEncoding::Gif, 65536, 2, false},
+                    SizeCase{"gif_no_columns", ImageEncoding::Gif, 0, 2, false}),
+    [](const auto& info) { return info.param.row; });
+
+TEST(SizeLimitMessage, NamesTheSizeAndTheLimit) {
+  EXPECT_EQ(size_problem(32768, 32768, ImageEncoding::Bmp),
+            "an image of 32768 x 32768 pixels is too large for a BMP file (4 GiB at most)");
+  EXPECT_EQ(size_problem(0, 0, ImageEncoding::Png),
+            "an image of 0 x 0 pixels cannot be saved as PNG (1 to 2147483647 pixels a side)");
+}
+
+}  // namespace
+}  // namespace lumigrid::export_detail
