@@ -1,0 +1,125 @@
+// lumigrid-render run as a program: exit status, messages and the files it leaves.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class RenderCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    folder = fs::temp_directory_path() / ("lumigrid-cli-" + std::to_string(::getpid()) + name);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  // Runs the program in the test's folder with `args`; returns the exit status.
+  int run(const std::string& args) {
+    const std::string command = "cd '" + folder.string() + "' && LC_ALL=C '" LUMIGRID_RENDER "' " +
+                                args + " >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    out = slurp(folder / "out.txt");
+    err = slurp(folder / "err.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  fs::path folder;
+  std::string out, err;
+};
+
+struct UsageCase {
+  const char* name;
+  const char* args;
+};
+
+class RenderUsage : public RenderCli, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(RenderUsage, BadArgumentsExitWithUsage) {
+  EXPECT_EQ(run(GetParam().args), 2);
+  EXPECT_NE(err.find("usage: lumigrid-render"), std::string::npos) << err;
+  EXPECT_FALSE(fs::exists(folder / "o.bmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RenderUsage,
+    ::testing::Values(UsageCase{"no_arguments", ""},
+                      UsageCase{"two_modes", "--keys 0 -o o.bmp --area FHD"},
+                      UsageCase{"unknown_option", "--keys 0 -o o.bmp --colour red"},
+                      UsageCase{"missing_value", "--keys 0 -o"},
+                      UsageCase{"missing_output", "--keys 0"},
+                      UsageCase{"size_zero", "--size 0x10 --keys 0 -o o.bmp"},
+                      UsageCase{"size_too_large", "--size 32768x10 --keys 0 -o o.bmp"},
+                      UsageCase{"size_malformed", "--size 100 --keys 0 -o o.bmp"},
+                      UsageCase{"h_above_range", "--h 701 --keys 4 -o o.bmp"},
+                      UsageCase{"hp_below_range", "--hp -1 --keys 4 -o o.bmp"},
+                      UsageCase{"space_below_range", "--space 9 --keys 3 -o o.bmp"},
+                      UsageCase{"pitch_not_a_number", "--pitch 8a --keys 3 -o o.bmp"},
+                      UsageCase{"empty_key", "--keys 1,,2 -o o.bmp"},
+                      UsageCase{"trailing_comma", "--keys 1, -o o.bmp"},
+                      UsageCase{"key_beyond_32_bits", "--keys 2147483648 -o o.bmp"},
+                      UsageCase{"option_of_other_mode", "--area FHD --h 5"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RenderCli, AnyIntegerKeyDrawsAndWritesTheImage) {
+  EXPECT_EQ(run("--settings s.INI --keys 0,9,12,-1,-2147483648 -o o.bmp"), 0) << err;
+  EXPECT_TRUE(err.empty()) << err;
+  EXPECT_GT(fs::file_size(folder / "o.bmp"), 0u);
+}
+
+TEST_F(RenderCli, DrawingErrorsAreReportedAndTheRestIsStillDrawn) {
+  EXPECT_EQ(run("--size 600x400 --h 700 --settings s.INI --keys 4,8,9 -o o.png"), 1);
+  EXPECT_EQ(err,
+            "error: Floating point division by zero\n"
+            "error: Floating point division by zero\n");
+  EXPECT_GT(fs::file_size(folder / "o.png"), 0u);
+}
+
+TEST_F(RenderCli, LogPrintsTheColourChartTrace) {
+  std::ofstream(folder / "s.INI") << "[Dynamic Range A]\n[color checker]\n[Dynamic Range B]\n";
+  EXPECT_EQ(run("--settings s.INI --log --keys 1,1,6 -o o.bmp"), 0) << err;
+  EXPECT_EQ(out,
+            "Dynamic Range A\nlatest cnt=1\nDynamic Range B\nlatest cnt=3\nlatest cnt=0\n"
+            "color checker\nlatest cnt=2\n");
+}
+
+TEST_F(RenderCli, ColourChartCreatesTheSettingsFileItIsGiven) {
+  EXPECT_EQ(run("--settings s.INI --keys 6 -o o.bmp"), 0) << err;
+  EXPECT_EQ(slurp(folder / "s.INI"), "[color checker]\ncolor X=6\ncolor Y=4\nborder=0.1\n");
+}
+
+TEST_F(RenderCli, UnwritableSettingsIsADrawingError) {
+  EXPECT_EQ(run("--settings missing/s.INI --keys 1 -o o.bmp"), 1);
+  EXPECT_EQ(err, "error: Unable to write to missing/s.INI\n");
+  EXPECT_TRUE(fs::exists(folder / "o.bmp"));
+}
+
+TEST_F(RenderCli, UnwritableOutputFails) {
+  EXPECT_EQ(run("--settings s.INI --keys 0 -o missing/o.bmp"), 1);
+  EXPECT_EQ(err.rfind("error: ", 0), 0u) << err;
+}
+
+TEST_F(RenderCli, AreaPrintsTheSize) {
+  EXPECT_EQ(run("--area 'FHD 1920x1080'"), 0) << err;
+  EXPECT_EQ(out, "1920 1080\n");
+}
+
+}  // namespace
