@@ -1,5 +1,6 @@
 #include "about/about_box.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDesktopServices>
@@ -132,8 +133,8 @@ void TAboutBox::FormCreate() {
     get_onlin_info();
   } catch (const std::exception& error) {
     // The window is still created; what ran before the failure stays in effect.
-    QMessageBox::critical(nullptr, QCoreApplication::applicationName(),
-                          QString::fromStdString(error.what()));
+    QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(),
+                          QString::fromUtf8(error.what()));
   }
 }
 
