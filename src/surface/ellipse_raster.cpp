@@ -10,8 +10,9 @@ namespace lumigrid::raster {
 
 namespace {
 
-// Exact tests need A^2 B^2 < 2^128.
+// Exact tests need A^2 B^2 < 2^128; circles stay in 64 bits below 2^31.
 constexpr std::uint64_t kExactAxis = std::uint64_t(1) << 32;
+constexpr std::uint64_t kCircleAxis = std::uint64_t(1) << 31;
 
 struct Span {
   std::int64_t first = 1, last = 0;  // empty by default
@@ -67,15 +68,34 @@ void draw_thin(const RasterTarget& t, const EllipseFrame& f, std::uint64_t a, st
 std::int64_t ellipse_half_span(std::uint64_t a, std::uint64_t b, std::uint64_t v_abs, int parity,
                                bool strict) {
   if (b == 0 || v_abs > b) return -1;
-  const long double guess_real =
-      static_cast<long double>(a) *
-      std::sqrt(static_cast<long double>(b - v_abs) * static_cast<long double>(b + v_abs)) /
-      static_cast<long double>(b);
-  std::int64_t u = std::min<std::int64_t>(clamp_to_int64(std::floor(guess_real)),
-                                          std::int64_t(std::min<std::uint64_t>(a, INT64_MAX)));
+  if (a == b && a < kCircleAxis) {
+    // A circle: u^2 against A^2 - v^2, all in 64 bits, with a square root to start from.
+    const std::int64_t radius = std::int64_t(a), v = std::int64_t(v_abs);
+    const std::int64_t limit = (radius - v) * (radius + v) - (strict ? 1 : 0);
+    if (limit < 0) return -1;
+    std::int64_t u = std::int64_t(std::sqrt(double(limit)));
+    while (u * u > limit) --u;
+    while ((u + 1) * (u + 1) <= limit) ++u;
+    if ((u & 1) != parity) --u;
+    return u;
+  }
+  const bool exact = a < kExactAxis && b < kExactAxis;
+  std::int64_t u;
+  if (exact) {
+    // Double precision is close enough for a first guess; the exact test settles it.
+    const double guess = double(a) * std::sqrt(double(b - v_abs) * double(b + v_abs)) / double(b);
+    u = std::min<std::int64_t>(std::int64_t(guess), std::int64_t(a));
+  } else {
+    const long double guess =
+        static_cast<long double>(a) *
+        std::sqrt(static_cast<long double>(b - v_abs) * static_cast<long double>(b + v_abs)) /
+        static_cast<long double>(b);
+    u = std::min<std::int64_t>(clamp_to_int64(std::floor(guess)),
+                               std::int64_t(std::min<std::uint64_t>(a, INT64_MAX)));
+  }
   u = std::max<std::int64_t>(u, 0);
   if ((u & 1) != parity) --u;
-  if (a >= kExactAxis || b >= kExactAxis) return u;
+  if (!exact) return u;
   // Settle the guess exactly: u^2 B^2 against A^2 (B^2 - v^2).
   const UInt128 limit = UInt128(a) * a * (UInt128(b) * b - UInt128(v_abs) * v_abs);
   const UInt128 b2 = UInt128(b) * b;

@@ -9,40 +9,59 @@ namespace lumigrid::raster {
 
 namespace {
 
-// An edge oriented downwards (ya < yb); horizontal edges never cross a pixel-centre row.
+// An edge oriented downwards (ya < yb) and its crossing with the current row, kept as an exact
+// quotient so that stepping to the next row costs additions only. For row y the crossing is
+// the first column whose centre is at or right of the edge: ceil(N / D) with
+// N = (2 xa - 1) rise + (2 y + 1 - 2 ya) (xb - xa) and D = 2 rise; N grows by 2 (xb - xa)
+// from one row to the next.
 struct Edge {
   std::int64_t xa, ya, xb, yb;
+  std::int64_t column;     // ceil(N / D) for the current row
+  std::int64_t deficit;    // column * D - N, in [0, D)
+  std::int64_t divisor;    // D
+  std::int64_t step;       // floor(2 (xb - xa) / D)
+  std::int64_t step_rest;  // 2 (xb - xa) - step * D, in [0, D)
+
+  void advance() {
+    column += step;
+    deficit -= step_rest;
+    if (deficit < 0) {
+      deficit += divisor;
+      ++column;
+    }
+  }
 };
 
 // Reused between calls so that small polygons cost no allocation once warmed up.
 thread_local std::vector<Edge> t_edges;
 thread_local std::vector<std::int64_t> t_crossings;
 
-// Within +-2^29 every product below fits in 64 bits; beyond it 128 bits are used.
+// Within +-2^29 the starting quotient fits in 64-bit arithmetic; beyond it 128 bits are used.
 constexpr std::int64_t kSmallCoordinate = std::int64_t(1) << 29;
 
-// For row y, the first pixel column whose centre is at or right of the edge's crossing with
-// the line through the row's centres: ceil(crossing - 1/2), computed exactly.
 template <typename Int>
-std::int64_t first_column_right_of(const Edge& e, std::int64_t y) {
-  const Int rise = Int(e.yb - e.ya);
-  const Int numerator = Int(2 * e.xa - 1) * rise + Int(2 * y + 1 - 2 * e.ya) * Int(e.xb - e.xa);
-  return std::int64_t(ceil_div<Int>(numerator, 2 * rise));
+void start_edge(Edge& e, std::int64_t y) {
+  const std::int64_t rise = e.yb - e.ya, run2 = 2 * (e.xb - e.xa);
+  e.divisor = 2 * rise;
+  const Int numerator =
+      Int(2 * e.xa - 1) * Int(rise) + Int(2 * y + 1 - 2 * e.ya) * Int(e.xb - e.xa);
+  const Int column = ceil_div<Int>(numerator, Int(e.divisor));
+  e.column = std::int64_t(column);
+  e.deficit = std::int64_t(column * Int(e.divisor) - numerator);
+  e.step = floor_div<std::int64_t>(run2, e.divisor);
+  e.step_rest = run2 - e.step * e.divisor;
 }
 
-template <typename Int>
-void fill_rows(const RasterTarget& target, std::int64_t y_first, std::int64_t y_last,
-               std::uint32_t value) {
-  std::vector<std::int64_t>& crossings = t_crossings;
-  for (std::int64_t y = y_first; y <= y_last; ++y) {
-    crossings.clear();
-    for (const Edge& e : t_edges) {
-      if (e.ya <= y && y < e.yb) crossings.push_back(first_column_right_of<Int>(e, y));
-    }
-    std::sort(crossings.begin(), crossings.end());
-    for (std::size_t k = 0; k + 1 < crossings.size(); k += 2) {
-      fill_span_clipped(target, y, crossings[k], crossings[k + 1] - 1, value);
-    }
+void sort_crossings(std::int64_t* v, std::size_t count) {
+  if (count > 8) {
+    std::sort(v, v + count);
+    return;
+  }
+  for (std::size_t i = 1; i < count; ++i) {
+    const std::int64_t key = v[i];
+    std::size_t j = i;
+    for (; j > 0 && v[j - 1] > key; --j) v[j] = v[j - 1];
+    v[j] = key;
   }
 }
 
@@ -60,24 +79,52 @@ void fill_polygon_even_odd(const RasterTarget& target, std::span<const Point> po
     const Point b = points[(i + 1) % points.size()];
     small = small && a.x > -kSmallCoordinate && a.x < kSmallCoordinate && a.y > -kSmallCoordinate &&
             a.y < kSmallCoordinate;
+    // Horizontal edges never cross the line through a row's pixel centres.
     if (a.y == b.y) continue;
+    Edge e{};
     if (a.y < b.y) {
-      edges.push_back({a.x, a.y, b.x, b.y});
+      e.xa = a.x, e.ya = a.y, e.xb = b.x, e.yb = b.y;
     } else {
-      edges.push_back({b.x, b.y, a.x, a.y});
+      e.xa = b.x, e.ya = b.y, e.xb = a.x, e.yb = a.y;
     }
-    y_min = std::min<std::int64_t>(y_min, std::min(a.y, b.y));
-    y_max = std::max<std::int64_t>(y_max, std::max(a.y, b.y));
+    edges.push_back(e);
+    y_min = std::min(y_min, e.ya);
+    y_max = std::max(y_max, e.yb);
   }
   if (edges.empty()) return;
   // Rows whose centre line lies inside the polygon's vertical extent, clipped to the surface.
   const std::int64_t y_first = std::max<std::int64_t>(y_min, 0);
   const std::int64_t y_last = std::min<std::int64_t>(y_max, target.height) - 1;
   if (y_first > y_last) return;
-  if (small) {
-    fill_rows<std::int64_t>(target, y_first, y_last, value);
-  } else {
-    fill_rows<Int128>(target, y_first, y_last, value);
+  for (Edge& e : edges) {
+    const std::int64_t start = std::max(e.ya, y_first);
+    if (start >= e.yb) continue;  // ends above the surface: never active
+    if (small) {
+      start_edge<std::int64_t>(e, start);
+    } else {
+      start_edge<Int128>(e, start);
+    }
+  }
+  // Small polygons keep their crossings on the stack.
+  constexpr std::size_t kStackCrossings = 16;
+  std::int64_t stack_crossings[kStackCrossings];
+  std::int64_t* crossings = stack_crossings;
+  if (edges.size() > kStackCrossings) {
+    t_crossings.resize(edges.size());
+    crossings = t_crossings.data();
+  }
+  for (std::int64_t y = y_first; y <= y_last; ++y) {
+    std::size_t count = 0;
+    for (Edge& e : edges) {
+      if (e.ya <= y && y < e.yb) {
+        crossings[count++] = e.column;
+        e.advance();
+      }
+    }
+    sort_crossings(crossings, count);
+    for (std::size_t k = 0; k + 1 < count; k += 2) {
+      fill_span_clipped(target, y, crossings[k], crossings[k + 1] - 1, value);
+    }
   }
 }
 

@@ -27,6 +27,11 @@ class MinorWalk {
  public:
   MinorWalk(std::int64_t start, std::int64_t delta, std::int64_t steps, std::int64_t first_step)
       : delta2_(2 * delta), divisor_(2 * steps) {
+    if (first_step == 0) {  // the usual case: the line starts on the surface
+      value_ = start;
+      remainder_ = steps;
+      return;
+    }
     const Int128 numerator = Int128(2) * first_step * delta + steps;
     const Int128 q = floor_div<Int128>(numerator, divisor_);
     value_ = start + std::int64_t(q);

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "surface/ellipse_raster.h"
 #include "surface/surface.h"
 #include "surface_test_support.h"
 
@@ -164,6 +165,41 @@ TEST(WideCircleTest, RingOutlineIsEightConnectedAndRound) {
   // Equal extent in all four directions.
   EXPECT_EQ(test::bounding_box(s, kBlack), (Box{18, 18, 81, 81}));
 }
+
+struct HalfSpanCase {
+  const char* name;
+  std::uint64_t a, b;
+};
+
+class HalfSpanTest : public ::testing::TestWithParam<HalfSpanCase> {};
+
+// Circles take a 64-bit shortcut and other ellipses a 128-bit one; both must find the same
+// span end as a plain search over every candidate.
+TEST_P(HalfSpanTest, MatchesExhaustiveSearch) {
+  const HalfSpanCase& c = GetParam();
+  for (std::uint64_t v = 0; v <= c.b; ++v) {
+    for (int parity : {0, 1}) {
+      for (bool strict : {false, true}) {
+        std::int64_t expected = -1;
+        for (std::uint64_t u = 0; u <= c.a; ++u) {
+          if (int(u & 1) != parity) continue;
+          const std::uint64_t lhs = u * u * c.b * c.b, rhs = c.a * c.a * (c.b * c.b - v * v);
+          if (strict ? lhs < rhs : lhs <= rhs) expected = std::int64_t(u);
+        }
+        ASSERT_EQ(raster::ellipse_half_span(c.a, c.b, v, parity, strict), expected)
+            << "v " << v << " parity " << parity << " strict " << strict;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Axes, HalfSpanTest,
+    ::testing::Values(HalfSpanCase{"CircleOne", 1, 1}, HalfSpanCase{"CircleSeven", 7, 7},
+                      HalfSpanCase{"Circle142", 142, 142}, HalfSpanCase{"Circle1001", 1001, 1001},
+                      HalfSpanCase{"Flat", 90, 13}, HalfSpanCase{"Tall", 12, 150},
+                      HalfSpanCase{"NearCircle", 300, 301}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

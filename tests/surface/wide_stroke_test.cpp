@@ -98,6 +98,57 @@ TEST(WidePolygonTest, AllPointsCoincidePaintsARoundDot) {
   EXPECT_EQ(test::bounding_box(s, kBlack), (Box{8, 8, 12, 12}));
 }
 
+// Distance test of one pixel centre against one edge, in doubled coordinates with 64-bit
+// integers: the plain per-pixel statement of the band.
+bool near_edge(Point a, Point b, std::int32_t width, std::int32_t x, std::int32_t y) {
+  const std::int64_t o = width % 2;
+  const std::int64_t ax = 2 * a.x + o, ay = 2 * a.y + o, bx = 2 * b.x + o, by = 2 * b.y + o;
+  const std::int64_t px = 2 * x + 1, py = 2 * y + 1, r2 = std::int64_t(width) * width;
+  const std::int64_t dx = bx - ax, dy = by - ay, apx = px - ax, apy = py - ay;
+  const std::int64_t along = apx * dx + apy * dy, length2 = dx * dx + dy * dy;
+  if (along <= 0) return apx * apx + apy * apy <= r2;
+  if (along >= length2) return (px - bx) * (px - bx) + (py - by) * (py - by) <= r2;
+  const std::int64_t cross = dx * apy - dy * apx;
+  return cross * cross <= r2 * length2;
+}
+
+struct TiltedCase {
+  const char* name;
+  std::int32_t pen_width;
+  std::vector<Point> points;
+};
+
+class WideOutlineTest : public ::testing::TestWithParam<TiltedCase> {};
+
+TEST_P(WideOutlineTest, MatchesPerPixelDistance) {
+  const TiltedCase& c = GetParam();
+  Surface s(40, 40, PixelFormat::Rgb32, kWhite);
+  s.setPenColour(kBlack);
+  s.setBrushColour(test::kBlue);
+  s.setPenWidth(c.pen_width);
+  s.Polygon(c.points);
+  for (std::int32_t y = 0; y < 40; ++y) {
+    for (std::int32_t x = 0; x < 40; ++x) {
+      bool expected = false;
+      for (std::size_t i = 0; i < c.points.size() && !expected; ++i) {
+        expected = near_edge(c.points[i], c.points[(i + 1) % c.points.size()], c.pen_width, x, y);
+      }
+      ASSERT_EQ(s.pixel(x, y) == kBlack, expected) << "at " << x << "," << y << "\n"
+                                                   << test::picture(s, kBlack);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, WideOutlineTest,
+    ::testing::Values(TiltedCase{"TiltedSquareW2", 2, {{12, 5}, {33, 10}, {28, 31}, {7, 26}}},
+                      TiltedCase{"TiltedSquareW5", 5, {{12, 5}, {33, 10}, {28, 31}, {7, 26}}},
+                      TiltedCase{"ThinTriangleW3", 3, {{2, 2}, {37, 9}, {5, 14}}},
+                      TiltedCase{"SteepW4", 4, {{20, -10}, {23, 50}}},
+                      TiltedCase{"ShallowW7", 7, {{-10, 17}, {50, 23}}},
+                      TiltedCase{"StarW6", 6, {{20, 2}, {30, 36}, {3, 14}, {37, 14}, {9, 36}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct HugeCase {
   const char* name;
   std::int32_t pen_width;
