@@ -66,8 +66,13 @@ void Surface::Polygon(std::span<const Point> points) {
   const std::uint32_t brush = pixel_value(tools_.brush_colour, format_);
   const bool thin = tools_.pen_width <= 1;
   std::int64_t left, top, right, bottom;
-  if (thin && axis_aligned_corners(points, left, top, right, bottom)) {
-    paint_thin_rectangle(t, left, top, right, bottom, pen, brush);
+  if (axis_aligned_corners(points, left, top, right, bottom)) {
+    if (thin) {
+      paint_thin_rectangle(t, left, top, right, bottom, pen, brush);
+    } else {
+      raster::fill_rect_clipped(t, left, top, right, bottom, brush);
+      raster::stroke_wide_rectangle(t, left, top, right, bottom, tools_.pen_width, pen);
+    }
     return;
   }
   raster::fill_polygon_even_odd(t, points, brush);

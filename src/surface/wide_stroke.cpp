@@ -123,7 +123,53 @@ Interval capsule_columns(const Capsule& c, std::int64_t r, std::int64_t y, bool 
   return cols;
 }
 
+// floor(sqrt(n)) for 0 <= n < 2^63.
+std::int64_t floor_sqrt(std::int64_t n) {
+  std::int64_t root = std::int64_t(std::sqrt(double(n)));
+  while (root > 0 && root > n / root) --root;
+  while ((root + 1) <= n / (root + 1)) ++root;
+  return root;
+}
+
+// Pixel columns whose centres 2x + 1 lie in the doubled range [lo, hi].
+void fill_doubled_span(const RasterTarget& target, std::int64_t y, std::int64_t lo, std::int64_t hi,
+                       std::uint32_t value) {
+  fill_span_clipped(target, y, ceil_div<std::int64_t>(lo - 1, 2),
+                    floor_div<std::int64_t>(hi - 1, 2), value);
+}
+
 }  // namespace
+
+void stroke_wide_rectangle(const RasterTarget& target, std::int64_t left, std::int64_t top,
+                           std::int64_t right, std::int64_t bottom, std::int32_t width,
+                           std::uint32_t value) {
+  if (width <= 0) return;
+  // Doubled coordinates as in stroke_wide_outline; a point is in the band when it lies within
+  // r of the rectangle's boundary.
+  const std::int64_t r = width, offset = width % 2;
+  const std::int64_t x0 = 2 * left + offset, x1 = 2 * right + offset;
+  const std::int64_t y0 = 2 * top + offset, y1 = 2 * bottom + offset;
+  const std::int64_t row_first = std::max<std::int64_t>(ceil_div<std::int64_t>(y0 - r - 1, 2), 0);
+  const std::int64_t row_last = std::min<std::int64_t>(floor_div<std::int64_t>(y1 + r - 1, 2),
+                                                       std::int64_t(target.height) - 1);
+  for (std::int64_t y = row_first; y <= row_last; ++y) {
+    const std::int64_t py = 2 * y + 1;
+    if (py < y0 || py > y1) {
+      // Beyond the top or bottom edge: the round ends of the two vertical sides join up.
+      const std::int64_t dy = py < y0 ? y0 - py : py - y1;
+      if (dy > r) continue;
+      const std::int64_t half = floor_sqrt((r - dy) * (r + dy));
+      fill_doubled_span(target, y, x0 - half, x1 + half, value);
+    } else if (py - y0 <= r || y1 - py <= r) {
+      fill_doubled_span(target, y, x0 - r, x1 + r, value);  // across a horizontal side
+    } else if (x1 - x0 <= 2 * r + 1) {
+      fill_doubled_span(target, y, x0 - r, x1 + r, value);  // the two vertical bands touch
+    } else {
+      fill_doubled_span(target, y, x0 - r, x0 + r, value);
+      fill_doubled_span(target, y, x1 - r, x1 + r, value);
+    }
+  }
+}
 
 void stroke_wide_outline(const RasterTarget& target, std::span<const Point> points,
                          std::int32_t width, std::uint32_t value) {

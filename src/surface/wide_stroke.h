@@ -16,4 +16,11 @@ namespace lumigrid::raster {
 void stroke_wide_outline(const RasterTarget& target, std::span<const Point> points,
                          std::int32_t width, std::uint32_t value);
 
+// The same band for the outline of the axis-aligned rectangle with corners (left, top) and
+// (right, bottom), left <= right and top <= bottom: a few spans per row, exact for every
+// 32-bit coordinate and width.
+void stroke_wide_rectangle(const RasterTarget& target, std::int64_t left, std::int64_t top,
+                           std::int64_t right, std::int64_t bottom, std::int32_t width,
+                           std::uint32_t value);
+
 }  // namespace lumigrid::raster
