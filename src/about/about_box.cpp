@@ -93,6 +93,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   SpeedButton_download->setFocusPolicy(Qt::NoFocus);
   SpeedButton_download->setAutoRaise(true);
   SpeedButton_download->setDefaultAction(Action_check_for_update);
+  SpeedButton_download->setToolTip(QString());  // only a check gives it a tooltip
 
   Copyright = centred_label(this, QRect(225, 144, 276, 13), font());
   Copyright->setText(QStringLiteral("Copyright (C) The lumigrid developers"));
@@ -111,7 +112,11 @@ void TAboutBox::FormCreate() {
     state.update_base_url = update_base_url(update_settings().host, state.program_name);
     setWindowTitle(QString::fromStdString(about_caption(state.program_name)));
 
-    Q_INIT_RESOURCE(about);
+    static const bool icon_resources_ready = [] {
+      Q_INIT_RESOURCE(about);  // the resources live in a static library
+      return true;
+    }();
+    Q_UNUSED(icon_resources_ready);
     const QPixmap icon(QStringLiteral(":/MAINICON"));
     if (!icon.isNull()) {
       Image1->setPixmap(
