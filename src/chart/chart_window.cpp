@@ -219,41 +219,27 @@ void TForm_full_screen_chart::fullScreen(bool full_screen) {
 
 void TForm_full_screen_chart::FormKeyDown(int key, Qt::KeyboardModifiers shift) {
   const int step = key == int(last_key_) ? 10 : 1;
-  if (shift.testFlag(Qt::ShiftModifier)) {
-    switch (key) {
-      case lumigrid::kVkLeft:
-        resize(width() - step, height());
-        break;
-      case lumigrid::kVkUp:
-        resize(width(), height() - step);
-        break;
-      case lumigrid::kVkRight:
-        resize(width() + step, height());
-        break;
-      case lumigrid::kVkDown:
-        resize(width(), height() + step);
-        break;
-      default:
-        break;
+  const bool resizes = shift.testFlag(Qt::ShiftModifier);
+  const bool moves = shift.testFlag(Qt::ControlModifier);
+  const bool arrow = key >= lumigrid::kVkLeft && key <= lumigrid::kVkDown;
+  if (arrow && (resizes || moves)) {
+    // Auto-repeat can outrun the window manager: build on the bounds last asked for until it
+    // has answered.
+    QRect bounds = pending_geometry_.isValid() ? pending_geometry_ : geometry();
+    if (resizes) {
+      if (key == lumigrid::kVkLeft) bounds.setWidth(bounds.width() - step);
+      if (key == lumigrid::kVkUp) bounds.setHeight(bounds.height() - step);
+      if (key == lumigrid::kVkRight) bounds.setWidth(bounds.width() + step);
+      if (key == lumigrid::kVkDown) bounds.setHeight(bounds.height() + step);
     }
-  }
-  if (shift.testFlag(Qt::ControlModifier)) {
-    switch (key) {
-      case lumigrid::kVkLeft:
-        move(x() - step, y());
-        break;
-      case lumigrid::kVkUp:
-        move(x(), y() - step);
-        break;
-      case lumigrid::kVkRight:
-        move(x() + step, y());
-        break;
-      case lumigrid::kVkDown:
-        move(x(), y() + step);
-        break;
-      default:
-        break;
+    if (moves) {
+      if (key == lumigrid::kVkLeft) bounds.translate(-step, 0);
+      if (key == lumigrid::kVkUp) bounds.translate(0, -step);
+      if (key == lumigrid::kVkRight) bounds.translate(step, 0);
+      if (key == lumigrid::kVkDown) bounds.translate(0, step);
     }
+    pending_geometry_ = bounds;
+    setGeometry(bounds);
   }
   last_key_ = std::uint8_t(key & 0xFF);
 }
@@ -400,12 +386,14 @@ void TForm_full_screen_chart::paintEvent(QPaintEvent* event) {
 
 void TForm_full_screen_chart::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  pending_geometry_ = QRect();
   syncSurfaceSize();
   rememberNormalGeometry();
 }
 
 void TForm_full_screen_chart::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
+  pending_geometry_ = QRect();
   rememberNormalGeometry();
 }
 

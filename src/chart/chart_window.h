@@ -101,6 +101,7 @@ class TForm_full_screen_chart : public QWidget {
   // state. Invalid until the window first enters full screen.
   QRect restore_geometry_;
   QRect normal_geometry_;
+  QRect pending_geometry_;  // asked of the window manager by the arrow keys, not yet applied
   std::uint8_t last_key_ = 0;
   bool presenting_ = false;
   bool in_paint_ = false;

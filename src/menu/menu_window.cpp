@@ -262,7 +262,7 @@ bool TForm_menu::eventFilter(QObject* watched, QEvent* event) {
   auto* key = static_cast<QKeyEvent*>(event);
   if (key->isAutoRepeat()) return false;
   if (event == previewed_event_ && previewed_receiver_ != nullptr &&
-      widget->isAncestorOf(previewed_receiver_)) {
+      widget != previewed_receiver_ && widget->isAncestorOf(previewed_receiver_)) {
     previewed_receiver_ = widget;  // the same release passed on to a parent
     return false;
   }
