@@ -73,8 +73,8 @@ void stamp_row_across(std::uint8_t* page_row, std::int64_t width, const TileStam
                       std::int64_t j, const TileGrid& grid) {
   const std::uint8_t* stamp_row = stamp.pixels.data() + std::size_t(j) * std::size_t(stamp.width);
   // The first tile whose stamp reaches x = 0.
-  std::int64_t c = std::max<std::int64_t>(
-      0, floor_div(-(grid.half + stamp.left + stamp.width - 1), grid.space) + 1);
+  std::int64_t c =
+      std::max<std::int64_t>(0, floor_div(-(grid.half + stamp.left + stamp.width), grid.space) + 1);
   for (; c < grid.columns; ++c) {
     const std::int64_t x0 = grid.half + c * grid.space + stamp.left;
     if (x0 >= width) break;

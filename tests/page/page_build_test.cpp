@@ -53,7 +53,6 @@ INSTANTIATE_TEST_SUITE_P(
                                  "Not enough memory for a page of 200000 x 200000 pixels"},
                       MemoryCase{"ByteCountBeyond32Bits", 2147483647, 2147483647, 1ull << 40,
                                  "Not enough memory for a page of 2147483647 x 2147483647 pixels"},
-                      MemoryCase{"Empty", 0, 10, 0, nullptr},
                       MemoryCase{"NegativeSide", -5, 10, 1ull << 30, "Invalid page size -5 x 10"}),
     [](const auto& info) { return std::string(info.param.name); });
 

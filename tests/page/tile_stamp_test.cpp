@@ -79,7 +79,9 @@ INSTANTIATE_TEST_SUITE_P(
                       StampCase{"SpaceLargerThanPage", 120, 90, 300, -212, -212, 425, 425, 0},
                       StampCase{"OnePixelPage", 1, 1, 10, -8, -8, 17, 17, 0},
                       StampCase{"TallNarrowPage", 7, 500, 6, -5, -5, 11, 11, 4},
-                      StampCase{"SpaceOne", 40, 30, 1, -1, -1, 3, 3, 2}),
+                      StampCase{"SpaceOne", 40, 30, 1, -1, -1, 3, 3, 2},
+                      // The first tile's stamp ends exactly on column 0 and row 0.
+                      StampCase{"FirstTileEndsOnTheEdge", 100, 80, 40, -40, -40, 21, 21, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StampTiles, RefusesAnRgbPageAndSpaceBelowOne) {

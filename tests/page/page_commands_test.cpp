@@ -1,0 +1,115 @@
+#include "cli/page_commands.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace lumigrid::cli {
+namespace {
+
+struct AreaCommandCase {
+  const char* name;
+  std::string text;
+  std::int32_t dpi;
+  std::string printed;
+};
+
+std::ostream& operator<<(std::ostream& os, const AreaCommandCase& c) {
+  return os << c.name;
+}
+
+class AreaCommand : public ::testing::TestWithParam<AreaCommandCase> {};
+
+TEST_P(AreaCommand, PrintsWidthAndHeight) {
+  std::ostringstream out;
+  EXPECT_EQ(run_area_command(GetParam().text, GetParam().dpi, out), 0);
+  EXPECT_EQ(out.str(), GetParam().printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AreaCommand,
+                         ::testing::Values(AreaCommandCase{"A4At300", "A4", 300, "3508 2480\n"},
+                                           AreaCommandCase{"Utf8Row",
+                                                           "8K UHD 7680\xC3\x97"
+                                                           "4320",
+                                                           600, "7680 4320\n"},
+                                           AreaCommandCase{"Empty", "", 600, "1920 1080\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class PageCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("lumigrid_page_commands_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
+TEST_F(PageCommand, WritesThePageByTheExtension) {
+  PageOptions options;
+  options.text = "qHD 960x540";
+  options.output = dir_ / "page.png";
+  std::ostringstream err;
+  EXPECT_EQ(run_page_command(options, err), 0);
+  EXPECT_EQ(err.str(), "");
+  std::ifstream file(*options.output, std::ios::binary);
+  std::string signature(8, '\0');
+  file.read(signature.data(), 8);
+  EXPECT_EQ(signature, "\x89PNG\r\n\x1A\n");
+}
+
+TEST_F(PageCommand, BuildsWithoutWritingWhenNoOutputIsNamed) {
+  PageOptions options;
+  options.text = "qHD";
+  std::ostringstream err;
+  EXPECT_EQ(run_page_command(options, err), 0);
+  EXPECT_EQ(err.str(), "");
+  EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+struct PageErrorCase {
+  const char* name;
+  std::string text;
+  std::int32_t space;
+  std::string error_start;
+};
+
+std::ostream& operator<<(std::ostream& os, const PageErrorCase& c) {
+  return os << c.name;
+}
+
+class PageCommandErrors : public ::testing::TestWithParam<PageErrorCase> {};
+
+TEST_P(PageCommandErrors, PrintsTheErrorAndFails) {
+  PageOptions options;
+  options.text = GetParam().text;
+  options.space = GetParam().space;
+  std::ostringstream err;
+  EXPECT_EQ(run_page_command(options, err), 1);
+  EXPECT_EQ(err.str().rfind(GetParam().error_start, 0), 0u) << err.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PageCommandErrors,
+    ::testing::Values(
+        PageErrorCase{"TooLargeForMemory", "200000x200000", 100,
+                      "error: Not enough memory for a page of 200000 x 200000 pixels\n"},
+        PageErrorCase{"SpaceZero", "qHD", 0, "error: Space must be at least 1\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PageCommand, UnwritableOutputIsAnError) {
+  PageOptions options;
+  options.text = "qHD";
+  options.output = dir_ / "missing" / "page.png";
+  std::ostringstream err;
+  EXPECT_EQ(run_page_command(options, err), 1);
+  EXPECT_EQ(err.str().rfind("error: ", 0), 0u) << err.str();
+}
+
+}  // namespace
+}  // namespace lumigrid::cli
