@@ -122,6 +122,18 @@ void AtomicFile::write(const void* data, std::size_t size) noexcept {
   }
 }
 
+std::uint8_t* AtomicFile::reserve(std::size_t size) noexcept {
+  if (error_ != 0 || fd_ < 0 || size > buffer_.size()) return nullptr;
+  if (buffer_.size() - buffered_ < size && !flush_buffer()) return nullptr;
+  return buffer_.data() + buffered_;
+}
+
+void AtomicFile::commit_reserved(std::size_t size) noexcept {
+  buffered_ += size;
+  bytes_written_ += size;
+  if (buffered_ == buffer_.size()) flush_buffer();
+}
+
 void AtomicFile::check() const {
   if (error_ != 0) throw_write_error(target_, system_reason(error_));
 }

@@ -21,6 +21,14 @@ void put32(std::uint8_t* at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) at[i] = std::uint8_t(v >> (8 * i));
 }
 
+// B, G, R, 0xFF for each grey byte, stored as little-endian words.
+void expand_grey_row(const std::uint8_t* grey, std::int32_t width, std::uint8_t* out) {
+  for (std::int32_t x = 0; x < width; ++x, out += 4) {
+    const std::uint32_t word = 0xFF000000u | std::uint32_t(grey[x]) * 0x010101u;
+    std::memcpy(out, &word, 4);
+  }
+}
+
 }  // namespace
 
 static_assert(std::endian::native == std::endian::little, "pixel words are stored as bytes");
@@ -48,19 +56,19 @@ void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   file.write(header.data(), header.size());
 
   std::vector<std::uint8_t> expanded;
-  if (surface.format() == PixelFormat::Gray8) expanded.resize(std::size_t(row_bytes));
   for (std::int32_t y = height - 1; y >= 0 && !file.failed(); --y) {
     if (surface.format() == PixelFormat::Rgb32) {
       file.write(surface.rowData(y), std::size_t(row_bytes));
     } else {
-      const std::uint8_t* grey = surface.rowData(y);
-      std::uint8_t* out = expanded.data();
-      for (std::int32_t x = 0; x < width; ++x, out += 4) {
-        // B, G, R, 0xFF as one little-endian word.
-        const std::uint32_t word = 0xFF000000u | std::uint32_t(grey[x]) * 0x010101u;
-        std::memcpy(out, &word, 4);
+      // Expanded straight into the file's buffer when a row fits there.
+      std::uint8_t* reserved = file.reserve(std::size_t(row_bytes));
+      if (reserved == nullptr && expanded.empty()) expanded.resize(std::size_t(row_bytes));
+      expand_grey_row(surface.rowData(y), width, reserved ? reserved : expanded.data());
+      if (reserved != nullptr) {
+        file.commit_reserved(std::size_t(row_bytes));
+      } else {
+        file.write(expanded.data(), expanded.size());
       }
-      file.write(expanded.data(), expanded.size());
     }
     progress.advance();
   }

@@ -24,6 +24,10 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   void write(const void* data, std::size_t size) noexcept;
+  // Room for `size` bytes to be filled in place and then passed to commit_reserved(), saving a
+  // copy; null when the buffer cannot hold that many or a write has failed.
+  std::uint8_t* reserve(std::size_t size) noexcept;
+  void commit_reserved(std::size_t size) noexcept;
   bool failed() const { return error_ != 0; }
   // Throws WriteError with the system's reason when a write has failed.
   void check() const;

@@ -73,6 +73,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, BmpRoundTrip,
                          testing::Values(BmpCase{"window", PixelFormat::Rgb32, 7, 5},
                                          BmpCase{"page", PixelFormat::Gray8, 7, 5},
                                          BmpCase{"one_pixel", PixelFormat::Rgb32, 1, 1},
+                                         BmpCase{"page_row_over_a_mebibyte", PixelFormat::Gray8,
+                                                 270000, 2},
                                          BmpCase{"empty", PixelFormat::Rgb32, 0, 0}),
                          [](const auto& info) { return info.param.row; });
 
