@@ -56,7 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
     EdgeCases, DrawingAreaSize,
     ::testing::Values(
         AreaCase{"Typed800x600", u"800x600", 600, {800, 600}},
-        AreaCase{"Typed10x5", u"10x5", 600, {10, 5}},
+        AreaCase{"Typed10x5", u"10x5", 600, {10, 5}}, AreaCase{"Typing8", u"8", 600, {1920, 1080}},
+        AreaCase{"Typing80", u"80", 600, {1920, 1080}},
+        AreaCase{"Typing800x", u"800x", 600, {1920, 1080}},
+        AreaCase{"Typing800x6", u"800x6", 600, {800, 6}},
+        AreaCase{"Typing800x60", u"800x60", 600, {800, 60}},
         AreaCase{"XAtPosition2", u"5x5", 600, {1920, 1080}},
         AreaCase{"BlanksAroundX", u"800 x 600", 600, {1920, 1080}},
         AreaCase{"UpperCaseX", u"1024X768", 600, {1920, 1080}},
