@@ -56,7 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
                       MemoryCase{"NegativeSide", -5, 10, 1ull << 30, "Invalid page size -5 x 10"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MakePage, TypedHugeSizeIsRefusedOnThisMachine) {
+TEST(MakePage, TypedHugeSizeIsRefusedByWhatTheSystemHasAvailable) {
+  if (page_byte_count(200000, 200000) <= available_page_memory()) {
+    GTEST_SKIP() << "this machine could hold a 40 GB page";
+  }
   EXPECT_THROW(make_page(200000, 200000), Error);
 }
 
