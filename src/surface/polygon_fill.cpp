@@ -39,15 +39,28 @@ thread_local std::vector<std::int64_t> t_crossings;
 // Within +-2^29 the starting quotient fits in 64-bit arithmetic; beyond it 128 bits are used.
 constexpr std::int64_t kSmallCoordinate = std::int64_t(1) << 29;
 
-template <typename Int>
-void start_edge(Edge& e, std::int64_t y) {
+void start_edge_small(Edge& e, std::int64_t y) {
+  // All terms stay below 2^62 for coordinates within kSmallCoordinate.
   const std::int64_t rise = e.yb - e.ya, run2 = 2 * (e.xb - e.xa);
   e.divisor = 2 * rise;
-  const Int numerator =
-      Int(2 * e.xa - 1) * Int(rise) + Int(2 * y + 1 - 2 * e.ya) * Int(e.xb - e.xa);
-  const Int column = ceil_div<Int>(numerator, Int(e.divisor));
+  const std::int64_t numerator = (2 * e.xa - 1) * rise + (2 * y + 1 - 2 * e.ya) * (e.xb - e.xa);
+  // ceil(n / d) = -floor(-n / d).
+  const FloorDivision negated = floor_divide_small(-numerator, e.divisor);
+  e.column = -negated.quotient;
+  e.deficit = negated.remainder;
+  const FloorDivision step = floor_divide_small(run2, e.divisor);
+  e.step = step.quotient;
+  e.step_rest = step.remainder;
+}
+
+void start_edge_large(Edge& e, std::int64_t y) {
+  const std::int64_t rise = e.yb - e.ya, run2 = 2 * (e.xb - e.xa);
+  e.divisor = 2 * rise;
+  const Int128 numerator =
+      Int128(2 * e.xa - 1) * rise + Int128(2 * y + 1 - 2 * e.ya) * (e.xb - e.xa);
+  const Int128 column = ceil_div<Int128>(numerator, e.divisor);
   e.column = std::int64_t(column);
-  e.deficit = std::int64_t(column * Int(e.divisor) - numerator);
+  e.deficit = std::int64_t(column * e.divisor - numerator);
   e.step = floor_div<std::int64_t>(run2, e.divisor);
   e.step_rest = run2 - e.step * e.divisor;
 }
@@ -100,9 +113,9 @@ void fill_polygon_even_odd(const RasterTarget& target, std::span<const Point> po
     const std::int64_t start = std::max(e.ya, y_first);
     if (start >= e.yb) continue;  // ends above the surface: never active
     if (small) {
-      start_edge<std::int64_t>(e, start);
+      start_edge_small(e, start);
     } else {
-      start_edge<Int128>(e, start);
+      start_edge_large(e, start);
     }
   }
   // Small polygons keep their crossings on the stack.

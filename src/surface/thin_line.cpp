@@ -55,6 +55,24 @@ class MinorWalk {
   std::int64_t value_ = 0, remainder_ = 0;
 };
 
+// A mostly vertical line wholly on the surface: one pixel per row, written straight into the
+// rows without clipping.
+template <typename Pixel>
+void walk_rows_unclipped(const RasterTarget& target, Point from, std::int64_t dir,
+                         std::int64_t steps, MinorWalk column, std::uint32_t value) {
+  std::uint8_t* row = target.pixels + target.stride * std::size_t(from.y);
+  const std::ptrdiff_t row_step = dir * std::ptrdiff_t(target.stride);
+  for (std::int64_t i = 0; i < steps; ++i) {
+    reinterpret_cast<Pixel*>(row)[column.value()] = Pixel(value);
+    column.step();
+    row += row_step;
+  }
+}
+
+bool on_surface(const RasterTarget& target, Point p) {
+  return p.x >= 0 && p.y >= 0 && p.x < target.width && p.y < target.height;
+}
+
 }  // namespace
 
 void stroke_thin_line(const RasterTarget& target, Point from, Point to, std::uint32_t value) {
@@ -84,6 +102,15 @@ void stroke_thin_line(const RasterTarget& target, Point from, Point to, std::uin
   } else {
     // Mostly vertical: one pixel per row.
     const std::int64_t dir = dy > 0 ? 1 : -1;
+    if (on_surface(target, from) && on_surface(target, to)) {
+      const MinorWalk column(from.x, dx, steps_y, 0);
+      if (target.format == PixelFormat::Gray8) {
+        walk_rows_unclipped<std::uint8_t>(target, from, dir, steps_y, column, value);
+      } else {
+        walk_rows_unclipped<std::uint32_t>(target, from, dir, steps_y, column, value);
+      }
+      return;
+    }
     std::int64_t first, end;
     visible_steps(from.y, dir, steps_y, target.height, first, end);
     if (first >= end) return;
