@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
+#include "app/ini_file.h"
 #include "chart/chart_painter.h"
 #include "recording_canvas.h"
 #include "surface/errors.h"
+#include "surface/surface.h"
 
 namespace lumigrid {
 namespace {
@@ -235,6 +240,92 @@ TEST_F(ColourChart, HugeNegativeBorderFinishes) {
   EXPECT_LT(canvas.polygons().size(), 100000u);
   EXPECT_EQ(canvas.tools().brush_colour, kDefaultPatch);
 }
+
+// Absurd section values: the chart skips patches that cannot show, and the picture must be the
+// one that painting every patch in turn gives.
+struct AbsurdCase {
+  const char* name;
+  const char* section;
+};
+
+class AbsurdSection : public ColourChart, public ::testing::WithParamInterface<AbsurdCase> {};
+
+// Every patch in turn, straight from the drawing's steps.
+void paint_every_patch(Canvas& canvas, std::int32_t X, std::int32_t Y, double border,
+                       double text_size, bool labels,
+                       const std::function<Colour(std::int64_t)>& colour_of) {
+  const auto W = canvas.width(), H = canvas.height();
+  const std::int64_t w0 = std::int64_t(std::trunc(double(W) / X));
+  const std::int64_t b = std::int64_t(std::trunc(double(w0) * border));
+  canvas.setFontSize(std::int32_t(std::nearbyint(text_size * double(w0))));
+  const std::int64_t cw = std::int64_t(std::trunc(double(W - b) / X));
+  const std::int64_t ch = std::int64_t(std::trunc(double(H - b) / Y));
+  std::int64_t n = 0;
+  for (std::int64_t j = 0; j < Y; ++j) {
+    for (std::int64_t i = 0; i < X; ++i) {
+      const Colour c = colour_of(++n);
+      canvas.setBrushColour(c);
+      canvas.setPenColour(c);
+      canvas.setPenWidth(0);
+      const auto x0 = std::int32_t(i * cw), y0 = std::int32_t(j * ch), bb = std::int32_t(b);
+      const std::vector<Point> block =
+          closed({x0 + bb, y0 + bb}, {x0 + std::int32_t(cw), y0 + bb},
+                 {x0 + std::int32_t(cw), y0 + std::int32_t(ch)}, {x0 + bb, y0 + std::int32_t(ch)});
+      canvas.Polygon(block);
+      if (labels) {
+        canvas.setFontColour(kWhite);
+        canvas.setBrushColour(kBlack);
+        char text[32];
+        std::snprintf(text, sizeof text, "%3d %3d %3d ", int(c & 0xFF), int(c >> 8 & 0xFF),
+                      int(c >> 16 & 0xFF));
+        canvas.TextOut(x0 + bb, y0 + std::int32_t(ch) + 1, text);
+      }
+    }
+  }
+}
+
+TEST_P(AbsurdSection, PaintsWhatEveryPatchInTurnWouldPaint) {
+  writeSettings(std::string("[Dynamic Range]\n") + GetParam().section);
+  Surface drawn(60, 40, PixelFormat::Rgb32), expected(60, 40, PixelFormat::Rgb32);
+  ChartPainter(drawn, state, ini, {}).image_Pattern(1);
+
+  const IniFile file(ini);
+  const std::int32_t X = file.readInteger("Dynamic Range", "color X", 6);
+  const std::int32_t Y = file.readInteger("Dynamic Range", "color Y", 4);
+  expected.setBrushColour(kBlack);
+  expected.FillRect(0, 0, 60, 40);
+  paint_every_patch(expected, X, Y, file.readReal("Dynamic Range", "border", 0.1),
+                    file.readReal("Dynamic Range", "text size", 0.1),
+                    file.readFlag("Dynamic Range", "text", false), [&](std::int64_t n) {
+                      const auto k = std::to_string(n);
+                      return Colour(file.readInteger("Dynamic Range", k + "_R", 255) & 0xFF) |
+                             Colour(file.readInteger("Dynamic Range", k + "_G", 80) & 0xFF) << 8 |
+                             Colour(file.readInteger("Dynamic Range", k + "_B", 80) & 0xFF) << 16;
+                    });
+
+  for (std::int32_t y = 0; y < 40; ++y)
+    for (std::int32_t x = 0; x < 60; ++x)
+      ASSERT_EQ(drawn.pixel(x, y), expected.pixel(x, y)) << "at " << x << ", " << y;
+  EXPECT_EQ(drawn.tools().pen_colour, expected.tools().pen_colour);
+  EXPECT_EQ(drawn.tools().brush_colour, expected.tools().brush_colour);
+  EXPECT_EQ(drawn.tools().font_colour, expected.tools().font_colour);
+  EXPECT_EQ(drawn.tools().pen_width, expected.tools().pen_width);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AbsurdSection,
+    ::testing::Values(
+        AbsurdCase{"more_columns_than_pixels", "color X=100\ncolor Y=3\n100_R=1\n200_G=2\n"},
+        AbsurdCase{"more_rows_than_pixels_labelled",
+                   "color X=3\ncolor Y=90\ntext=1\ntext size=0.5\n"},
+        AbsurdCase{"huge_negative_border",
+                   "color X=2\ncolor Y=500\nborder=-40\n999_R=1\n1000_B=7\n"},
+        AbsurdCase{"negative_border_labelled",
+                   "color X=4\ncolor Y=20\nborder=-2\ntext=1\ntext size=0.6\n77_G=9\n"},
+        AbsurdCase{"border_wider_than_columns", "color X=3\ncolor Y=2\nborder=3\n4_R=3\n"},
+        AbsurdCase{"border_above_one_labelled",
+                   "color X=5\ncolor Y=7\nborder=1.5\ntext=1\ntext size=0.4\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lumigrid
