@@ -10,7 +10,7 @@ packages=(
   libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev
   libcurl4-openssl-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 xvfb openbox xdotool x11-utils
+  python3 xvfb openbox xdotool x11-utils imagemagick
 )
 
 missing=()
