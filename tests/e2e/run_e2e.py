@@ -62,7 +62,8 @@ class Session:
 
     def start_x(self):
         for number in range(90, 190):
-            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            taken = (f"/tmp/.X{number}-lock", f"/tmp/.X11-unix/X{number}")
+            if any(os.path.exists(path) for path in taken):
                 continue
             display = f":{number}"
             server = subprocess.Popen(
