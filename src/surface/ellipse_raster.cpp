@@ -37,12 +37,29 @@ Span row_span(const EllipseFrame& f, std::uint64_t a, std::uint64_t b, std::int6
   return {(f.cx2 - 1 - u) / 2, (f.cx2 - 1 + u) / 2};
 }
 
+// The shape of a one-pixel-pen ellipse on row y: the pixel centres inside the ellipse, joined
+// with the box's two middle lines, so that a flat or narrow ellipse still reaches the box's
+// first and last columns and rows. (Circles and most ellipses contain those lines already.)
+Span thin_row_span(const EllipseFrame& f, std::uint64_t a, std::uint64_t b, std::int64_t y) {
+  if (a == 0 || b == 0) return {};
+  const std::int64_t v = 2 * y + 1 - f.cy2;
+  const std::uint64_t v_abs = std::uint64_t(v < 0 ? -v : v);
+  if (v_abs >= b) return {};  // outside the box's rows
+  if (v_abs <= 1) {
+    // A middle row spans the box: u from -(a - 1) to a - 1.
+    return {(f.cx2 - std::int64_t(a)) / 2, (f.cx2 + std::int64_t(a) - 2) / 2};
+  }
+  const std::int64_t middle = f.parity;  // the middle column(s): u = 0, or u = -1 and 1
+  const std::int64_t u = std::max(ellipse_half_span(a, b, v_abs, f.parity, false), middle);
+  return {(f.cx2 - 1 - u) / 2, (f.cx2 - 1 + u) / 2};
+}
+
 void draw_thin(const RasterTarget& t, const EllipseFrame& f, std::uint64_t a, std::uint64_t b,
                std::int64_t y_first, std::int64_t y_last, std::uint32_t pen, std::uint32_t brush) {
-  Span above = row_span(f, a, b, y_first - 1, false);
-  Span here = row_span(f, a, b, y_first, false);
+  Span above = thin_row_span(f, a, b, y_first - 1);
+  Span here = thin_row_span(f, a, b, y_first);
   for (std::int64_t y = y_first; y <= y_last; ++y) {
-    const Span below = row_span(f, a, b, y + 1, false);
+    const Span below = thin_row_span(f, a, b, y + 1);
     if (!here.empty()) {
       // Inside pixels whose four neighbours are all inside take the brush.
       Span inner;

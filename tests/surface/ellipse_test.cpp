@@ -57,7 +57,10 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ThinEllipseTest,
                                            ThinCase{"OddCircle", 3, 3, 14, 14, {3, 3, 13, 13}},
                                            ThinCase{"OnePixel", 6, 7, 7, 8, {6, 7, 6, 7}},
                                            ThinCase{"TwoByTwo", 6, 7, 8, 9, {6, 7, 7, 8}},
-                                           ThinCase{"EmptyBox", 6, 7, 6, 12, {}}),
+                                           ThinCase{"EmptyBox", 6, 7, 6, 12, {}},
+                                           ThinCase{"VeryFlat", 1, 4, 31, 6, {1, 4, 30, 5}},
+                                           ThinCase{"VeryTall", 5, 0, 7, 23, {5, 0, 6, 22}},
+                                           ThinCase{"OneRow", 2, 9, 29, 10, {2, 9, 28, 9}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ThinEllipseTest, InteriorReplacesWhatWasThere) {

@@ -128,8 +128,8 @@ struct RectCase {
 
 class RectanglePathTest : public ::testing::TestWithParam<RectCase> {};
 
-// Rectangles take shortcuts for thin and wide pens; inserting a point in the middle of the first edge sends the same
-// shape down the general path, which must paint the very same pixels.
+// Rectangles take shortcuts for thin and wide pens; inserting a point in the middle of the first
+// edge sends the same shape down the general path, which must paint the very same pixels.
 TEST_P(RectanglePathTest, ShortcutMatchesGeneralPath) {
   const RectCase& c = GetParam();
   for (std::int32_t pen_width : {0, 1, 2, 3, 4, 7}) {
