@@ -4,9 +4,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "page/drawing_area.h"
 
@@ -84,9 +86,22 @@ void BM_PageBuild(benchmark::State& state) {
   report_memory(state, size, peak);
 }
 
+// On a shared machine the fastest repetition is the one least disturbed by others.
+double fastest(const std::vector<double>& times) {
+  return *std::min_element(times.begin(), times.end());
+}
+
 // 0: A4 Space 100 Pitch 8 Pitch2 50; 1: B0, the same; 2: B0 Space 10 Pitch 5 Pitch2 50.
-BENCHMARK(BM_PageFloor)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PageBuild)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PageFloor)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_PageBuild)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", fastest);
 
 }  // namespace
 }  // namespace lumigrid
