@@ -43,7 +43,7 @@ bool same_name(std::string_view a, std::string_view b) {
 }
 
 // The section name of a "[name]" line, or nothing for any other line. A missing "]" takes the
-// rest of the line, as the private-profile reader does.
+// rest of the line, as the classic INI readers do.
 std::optional<std::string_view> header_name(std::string_view line) {
   const std::string_view t = trim(line);
   if (t.empty() || t.front() != '[') return std::nullopt;

@@ -1,5 +1,5 @@
 #pragma once
-// The settings file's INI format, read and written with private-profile semantics: section and
+// The settings file's INI format, read and written with the classic INI rules: section and
 // key names match without regard to (ASCII) case, blanks around names and values are ignored,
 // sections keep their file order, a write changes the value where it stands or adds the key at
 // the end of its section, a new section goes at the end, and every write reaches the disk at
