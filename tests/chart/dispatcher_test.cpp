@@ -3,6 +3,7 @@
 #include "chart/chart_painter.h"
 #include "recording_canvas.h"
 #include "surface/errors.h"
+#include "surface/surface.h"
 
 namespace lumigrid {
 namespace {
@@ -116,6 +117,34 @@ INSTANTIATE_TEST_SUITE_P(Cases, PenWidthInheritance,
                                            InheritCase{"stripes_after_grid", 4, 7, 1},
                                            InheritCase{"stripes_after_dots", 8, 7, 1},
                                            InheritCase{"mtf_after_circles", 3, 7, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Stripes paint black only: what the window showed before stays between them.
+struct UnderStripesCase {
+  const char* name;
+  std::int32_t before;
+  Point probe;
+  Colour expected;
+};
+
+class StripesKeepTheBackground : public ::testing::TestWithParam<UnderStripesCase> {};
+
+TEST_P(StripesKeepTheBackground, BetweenTheStripes) {
+  const UnderStripesCase& c = GetParam();
+  Surface surface(832, 533, PixelFormat::Rgb32);
+  ChartState state;
+  ChartPainter painter(surface, state, "unused.INI", {});
+  painter.image_Pattern(c.before);
+  painter.image_Pattern(2);
+  EXPECT_EQ(surface.pixel(c.probe.x, c.probe.y), c.expected);
+  EXPECT_EQ(surface.pixel(1, 50), kBlack);  // inside the first stripe of tile (0, 0)
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StripesKeepTheBackground,
+                         ::testing::Values(UnderStripesCase{"after_black", 9, {5, 50}, kBlack},
+                                           UnderStripesCase{"after_white", 0, {5, 50}, kWhite},
+                                           UnderStripesCase{
+                                               "after_white_horizontal_tile", 0, {150, 5}, kWhite}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
