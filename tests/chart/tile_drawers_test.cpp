@@ -200,5 +200,42 @@ INSTANTIATE_TEST_SUITE_P(Cases, TileGuards,
                                            GuardCase{"pitch_negative", 100, -8}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Counts shapes without keeping them, for the largest windows.
+class CountingCanvas : public Canvas {
+ public:
+  std::int32_t width() const override { return 7680; }
+  std::int32_t height() const override { return 4320; }
+  void FillRect(std::int32_t, std::int32_t, std::int32_t, std::int32_t) override {}
+  void Polygon(std::span<const Point>) override { ++shapes; }
+  void Ellipse(std::int32_t, std::int32_t, std::int32_t, std::int32_t) override { ++shapes; }
+  void TextOut(std::int32_t, std::int32_t, std::string_view) override {}
+  std::size_t shapes = 0;
+};
+
+struct WalkCase {
+  const char* name;
+  std::int32_t pattern;
+  std::size_t shapes_per_tile;
+};
+
+class LargestWindowWalk : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(LargestWindowWalk, SmallestTilesAreAllPainted) {
+  CountingCanvas canvas;
+  ChartState state;
+  ChartPainter painter(canvas, state, "unused.INI",
+                       {[] {
+                          return LivePatternValues{10, 8, 50};
+                        },
+                        {}});
+  painter.image_Pattern(GetParam().pattern);
+  EXPECT_EQ(canvas.shapes, std::size_t(769 * 433) * GetParam().shapes_per_tile);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LargestWindowWalk,
+                         ::testing::Values(WalkCase{"stripes", 2, 2}, WalkCase{"circles", 3, 1},
+                                           WalkCase{"moire", 5, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace lumigrid
