@@ -103,6 +103,34 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ClippedEllipseTest,
                                                     8 + 1000000000, 2000000000, 16, 240}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+struct HugeWideCase {
+  const char* name;
+  std::int32_t x1, y1, x2, y2;
+  std::size_t pen, brush;  // on a 16 x 16 surface with a pen 6 wide
+};
+
+class HugeWideEllipseTest : public ::testing::TestWithParam<HugeWideCase> {};
+
+// Boxes whose grown ellipse passes 2^32 doubled units take the long double path.
+TEST_P(HugeWideEllipseTest, ClipsWithoutOverflow) {
+  const HugeWideCase& c = GetParam();
+  Surface s(16, 16, PixelFormat::Gray8, test::kGreen);
+  s.setPenWidth(6);
+  s.setBrushColour(kWhite);
+  s.Ellipse(c.x1, c.y1, c.x2, c.y2);
+  EXPECT_EQ(test::pixels_of(s, kBlack).size(), c.pen) << test::picture(s, kBlack);
+  EXPECT_EQ(test::pixels_of(s, kWhite).size(), c.brush) << test::picture(s, kWhite);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, HugeWideEllipseTest,
+    ::testing::Values(
+        HugeWideCase{"CoversSurface", INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0, 256},
+        // The top of the curve runs along row 0: the band covers rows 0 to 2.
+        HugeWideCase{"TopCrossesSurface", INT32_MIN, 0, INT32_MAX, INT32_MAX, 48, 208},
+        HugeWideCase{"FarAway", INT32_MIN, INT32_MIN, INT32_MIN + 10, INT32_MIN + 10, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(ClippedEllipseTest, QuarterAtTheCornerMatchesTheWholeCircle) {
   Surface whole(40, 40, PixelFormat::Rgb32, test::kGreen);
   Surface corner(12, 12, PixelFormat::Rgb32, test::kGreen);
