@@ -1,6 +1,7 @@
 #include "chart/gif_palette.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace lumigrid::export_detail {
@@ -54,7 +55,19 @@ void ColourCensus::add_bgrx_row(const std::uint8_t* pixels, std::int32_t width) 
 }
 
 void ColourCensus::add_grey_row(const std::uint8_t* pixels, std::int32_t width) {
-  for (std::int32_t x = 0; x < width; ++x) grey_present_[pixels[x]] = true;
+  // Pages are mostly runs of one level: eight pixels equal to the last one seen need no mark.
+  if (width <= 0) return;
+  grey_present_[pixels[0]] = true;
+  std::uint64_t last_run = std::uint64_t(pixels[0]) * 0x0101010101010101ull;
+  std::int32_t x = 0;
+  for (; x + 8 <= width; x += 8) {
+    std::uint64_t eight;
+    std::memcpy(&eight, pixels + x, 8);
+    if (eight == last_run) continue;
+    for (int k = 0; k < 8; ++k) grey_present_[pixels[x + k]] = true;
+    last_run = std::uint64_t(pixels[x + 7]) * 0x0101010101010101ull;
+  }
+  for (; x < width; ++x) grey_present_[pixels[x]] = true;
 }
 
 std::vector<PaletteColour> ColourCensus::exact_colours() const {
@@ -239,8 +252,19 @@ void PaletteMapper::map_bgrx_row(const std::uint8_t* pixels, std::uint8_t* indic
 }
 
 void PaletteMapper::map_grey_row(const std::uint8_t* pixels, std::uint8_t* indices) {
-  // Grey pictures have at most 256 levels, so their palette is always exact.
-  for (std::int32_t x = 0; x < width_; ++x) indices[x] = grey_index_[pixels[x]];
+  // Grey pictures have at most 256 levels, so their palette is always exact. Runs of eight
+  // equal pixels map in one step.
+  std::int32_t x = 0;
+  for (; x + 8 <= width_; x += 8) {
+    std::uint64_t eight;
+    std::memcpy(&eight, pixels + x, 8);
+    if (eight == std::uint64_t(pixels[x]) * 0x0101010101010101ull) {
+      std::memset(indices + x, grey_index_[pixels[x]], 8);
+      continue;
+    }
+    for (int k = 0; k < 8; ++k) indices[x + k] = grey_index_[pixels[x + k]];
+  }
+  for (; x < width_; ++x) indices[x] = grey_index_[pixels[x]];
 }
 
 }  // namespace lumigrid::export_detail

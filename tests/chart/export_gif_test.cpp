@@ -115,6 +115,14 @@ INSTANTIATE_TEST_SUITE_P(
         ExactCase{"window_black_white",
                   [] { return testing_support::page_like_surface(PixelFormat::Rgb32, 30, 8); }},
         ExactCase{"one_colour", [] { return Surface(5, 4, PixelFormat::Rgb32, 0x336699); }},
+        ExactCase{"white_page", [] { return Surface(40, 3, PixelFormat::Gray8, kWhite); }},
+        ExactCase{"black_page", [] { return Surface(40, 3, PixelFormat::Gray8, kBlack); }},
+        ExactCase{"page_white_run_then_grey",
+                  [] {
+                    Surface s(19, 2, PixelFormat::Gray8, kWhite);
+                    testing_support::put_pixel(s, 17, 1, 0x80);
+                    return s;
+                  }},
         ExactCase{"three_colours", [] { return few_colours(3); }},
         ExactCase{"200_colours", [] { return few_colours(200); }},
         ExactCase{"256_colours", [] { return few_colours(256); }}),

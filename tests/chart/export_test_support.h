@@ -49,12 +49,12 @@ inline void write_text(const std::filesystem::path& path, const std::string& tex
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// Stores 0x00BBGGRR colour `c` at (x, y) in either format.
+// Stores `rgb`, given as 0xRRGGBB (its low byte for a grey surface), at (x, y).
 inline void put_pixel(Surface& s, std::int32_t x, std::int32_t y, std::uint32_t rgb) {
   if (s.format() == PixelFormat::Gray8) {
     s.rowData(y)[x] = std::uint8_t(rgb & 0xFF);
   } else {
-    const std::uint32_t v = 0xFF000000u | rgb;  // rgb given as 0xRRGGBB here
+    const std::uint32_t v = 0xFF000000u | rgb;
     std::memcpy(s.rowData(y) + std::size_t(x) * 4, &v, 4);
   }
 }
@@ -72,8 +72,8 @@ inline Rgb rgb_at(const Surface& s, std::int32_t x, std::int32_t y) {
   return {p[2], p[1], p[0]};
 }
 
-// A picture whose rows and columns differ, so flips, swaps and offsets show: in Rgb32 a few
-// hundred distinct colours at most when `colours` is small, a smooth field otherwise.
+// A picture whose rows, columns and channels all differ, so flips, swaps and offsets show; in
+// Rgb32 it has thousands of colours.
 inline Surface gradient_surface(PixelFormat format, std::int32_t width, std::int32_t height) {
   Surface s(width, height, format);
   for (std::int32_t y = 0; y < height; ++y) {
