@@ -21,7 +21,12 @@ void put32(std::uint8_t* at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) at[i] = std::uint8_t(v >> (8 * i));
 }
 
-// B, G, R, 0xFF for each grey byte, stored as little-endian words.
+// B, G, R, 0xFF for each grey byte, stored as little-endian words. This loop is most of a page
+// save's own work: where the compiler can, it is also built for wider vector units and the
+// processor picks the version it runs.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void expand_grey_row(const std::uint8_t* grey, std::int32_t width, std::uint8_t* out) {
   for (std::int32_t x = 0; x < width; ++x, out += 4) {
     const std::uint32_t word = 0xFF000000u | std::uint32_t(grey[x]) * 0x010101u;

@@ -52,6 +52,7 @@ void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   }
   const bool exact = census.exact();
   std::vector<PaletteColour> palette = exact ? census.exact_colours() : census.median_cut(256);
+  if (palette.empty()) throw_write_error(file.target(), "GIF encoder: the picture has no colours");
 
   // The format's colour tables hold a power of two entries, at least two; the unused ones
   // repeat the first colour, so the table holds no colour the picture lacks.
