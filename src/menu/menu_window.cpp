@@ -252,7 +252,12 @@ void TForm_menu::updatePattern() {
 }
 
 void TForm_menu::ComboBox1Change() {
-  if (Form_Info != nullptr) Form_Info->drawing_area_changed(ComboBox1->currentText());
+  if (Form_Info == nullptr) return;
+  Form_Info->ScrollBox1->setVisible(true);
+  // Space, Pitch and Pitch2 as they are now; changing them later does not redraw the page.
+  Form_Info->build_page(
+      ComboBox1->currentText(),
+      {UpDown_space->position(), UpDown_Pitch->position(), UpDown_Pitch2->position()});
 }
 
 bool TForm_menu::eventFilter(QObject* watched, QEvent* event) {

@@ -1,0 +1,137 @@
+#include "page/page_view.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace lumigrid {
+
+namespace {
+
+constexpr std::int64_t kReductionShift = 2;  // each reduction is a quarter of the one before
+
+// The darkest of a block of rows, element by element, into `into`.
+void darkest_of_rows(const std::uint8_t* first_row, std::size_t stride, std::int64_t rows,
+                     std::int64_t count, std::uint8_t* into) {
+  std::memcpy(into, first_row, std::size_t(count));
+  for (std::int64_t r = 1; r < rows; ++r) {
+    const std::uint8_t* row = first_row + stride * std::size_t(r);
+    for (std::int64_t i = 0; i < count; ++i) into[i] = std::min(into[i], row[i]);
+  }
+}
+
+}  // namespace
+
+PageView::PageView(const Surface& page, const PageProgress& progress) : page_(&page) {
+  full_.width = page.width();
+  full_.height = page.height();
+  full_.stride = page.stride();
+
+  if (full_.width <= 0 || full_.height <= 0) return;
+  // The first reduction reads the whole page; the later ones together read a fifteenth of it.
+  const double total_rows = double(std::max<std::int64_t>(1, (full_.height + 3) / 4));
+  const Level* from = &full_;
+  std::vector<std::uint8_t> rows_min;
+  while (from->width > 1 || from->height > 1) {
+    Level level;
+    level.shift = from->shift + kReductionShift;
+    level.width = (from->width + 3) >> kReductionShift;
+    level.height = (from->height + 3) >> kReductionShift;
+    level.stride = std::size_t(level.width);
+    try {
+      level.pixels.resize(std::size_t(level.width * level.height));
+      rows_min.resize(std::size_t(from->width));
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+    for (std::int64_t y = 0; y < level.height; ++y) {
+      const std::int64_t top = y << kReductionShift;
+      const std::int64_t rows = std::min<std::int64_t>(4, from->height - top);
+      darkest_of_rows(pixelsOf(*from) + from->stride * std::size_t(top), from->stride, rows,
+                      from->width, rows_min.data());
+      std::uint8_t* out = level.pixels.data() + level.stride * std::size_t(y);
+      for (std::int64_t x = 0; x < level.width; ++x) {
+        const std::int64_t left = x << kReductionShift;
+        const std::int64_t right = std::min(from->width, left + 4);
+        out[x] = *std::min_element(rows_min.data() + left, rows_min.data() + right);
+      }
+      if (progress && from == &full_ && (y & 255) == 0) progress(double(y) / total_rows);
+    }
+    levels_.push_back(std::move(level));
+    from = &levels_.back();
+  }
+  if (progress) progress(1.0);
+}
+
+const PageView::Level& PageView::levelFor(std::int64_t shown_width,
+                                          std::int64_t shown_height) const {
+  // The coarsest reduction whose pixel is at most a quarter of the block a shown pixel covers:
+  // a block's edges then cut through reduced pixels by little, and black spreads by little.
+  const Level* best = &full_;
+  for (const Level& level : levels_) {
+    if ((shown_width << (level.shift + kReductionShift)) > full_.width) break;
+    if ((shown_height << (level.shift + kReductionShift)) > full_.height) break;
+    best = &level;
+  }
+  return *best;
+}
+
+void PageView::render(std::int32_t shown_width, std::int32_t shown_height, const ViewRect& area,
+                      std::uint8_t* out, std::size_t out_stride) const {
+  if (page_ == nullptr || shown_width <= 0 || shown_height <= 0) return;
+  if (full_.width <= 0 || full_.height <= 0) return;
+  const std::int64_t x0 = std::max<std::int64_t>(0, area.left);
+  const std::int64_t y0 = std::max<std::int64_t>(0, area.top);
+  const std::int64_t x1 = std::min<std::int64_t>(shown_width, std::int64_t(area.left) + area.width);
+  const std::int64_t y1 =
+      std::min<std::int64_t>(shown_height, std::int64_t(area.top) + area.height);
+  if (x0 >= x1 || y0 >= y1) return;
+
+  const Level& level = levelFor(shown_width, shown_height);
+  const std::int64_t page_w = full_.width, page_h = full_.height;
+
+  // Level pixels [first, last) under each shown column, relative to the first column's.
+  const std::int64_t columns = x1 - x0;
+  std::vector<std::int64_t> column_first(static_cast<std::size_t>(columns));
+  std::vector<std::int64_t> column_last(static_cast<std::size_t>(columns));
+  for (std::int64_t x = x0; x < x1; ++x) {
+    const std::int64_t a = x * page_w / shown_width;
+    const std::int64_t b = std::max(a + 1, (x + 1) * page_w / shown_width);
+    column_first[std::size_t(x - x0)] = a >> level.shift;
+    column_last[std::size_t(x - x0)] = std::min(level.width, ((b - 1) >> level.shift) + 1);
+  }
+  const std::int64_t base = column_first.front();
+  const std::int64_t span = column_last.back() - base;
+  std::vector<std::uint8_t> rows_min(static_cast<std::size_t>(span));
+
+  std::int64_t previous_first = -1, previous_last = -1;
+  std::uint8_t* previous_out = nullptr;
+  for (std::int64_t y = y0; y < y1; ++y) {
+    std::uint8_t* row_out =
+        out + out_stride * std::size_t(y - area.top) + std::size_t(x0 - area.left);
+    const std::int64_t a = y * page_h / shown_height;
+    const std::int64_t b = std::max(a + 1, (y + 1) * page_h / shown_height);
+    const std::int64_t first = a >> level.shift;
+    const std::int64_t last = std::min(level.height, ((b - 1) >> level.shift) + 1);
+    if (first == previous_first && last == previous_last) {
+      std::memcpy(row_out, previous_out, std::size_t(columns));  // enlarged: the same page row
+      continue;
+    }
+    const std::uint8_t* source =
+        pixelsOf(level) + level.stride * std::size_t(first) + std::size_t(base);
+    if (last - first > 1) {
+      darkest_of_rows(source, level.stride, last - first, span, rows_min.data());
+      source = rows_min.data();
+    }
+    for (std::int64_t i = 0; i < columns; ++i) {
+      const std::uint8_t* from = source + (column_first[std::size_t(i)] - base);
+      const std::int64_t count = column_last[std::size_t(i)] - column_first[std::size_t(i)];
+      row_out[i] = count == 1 ? *from : *std::min_element(from, from + count);
+    }
+    previous_first = first;
+    previous_last = last;
+    previous_out = row_out;
+  }
+}
+
+}  // namespace lumigrid
