@@ -31,6 +31,8 @@ class AdjustWindowTest : public QObject {
   void creation_loads_stored_positions();
   void settings_round_trip();
   void controls_follow_their_anchors();
+  void thousands_separator_is_shown_and_read();
+  void drawing_area_list_starts_with_its_prompt();
 
  private:
   void createWindows();
@@ -352,6 +354,30 @@ void AdjustWindowTest::controls_follow_their_anchors() {
   QCOMPARE(Form_menu->Edit_V->geometry(), QRect(8, 311, 46, 21));        // follows the bottom
   QCOMPARE(Form_menu->findChild<QLabel*>("Label4")->geometry(), QRect(931, 123, 94, 13));
   QCOMPARE(Form_menu->ScrollBar_Pitch2->geometry(), QRect(216, 179, 339, 17));  // stays
+}
+
+void AdjustWindowTest::thousands_separator_is_shown_and_read() {
+  const QLocale before;
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  apply("type Edit_space 999");
+  apply("step UpDown_space +1");
+  const QString shown = Form_menu->Edit_space->text();
+  apply("type Edit_pitch2 1,5");  // not a whole number with a separator in the right place
+  const int pitch2 = Form_menu->UpDown_Pitch2->position();
+  apply("type Edit_space 2,500");
+  const int typed = Form_menu->UpDown_space->position();
+  QLocale::setDefault(before);
+  QCOMPARE(shown, QString("1,000"));
+  QCOMPARE(typed, 2500);
+  QCOMPARE(pitch2, 50);
+}
+
+void AdjustWindowTest::drawing_area_list_starts_with_its_prompt() {
+  QCOMPARE(Form_menu->ComboBox1->currentText(), QString("Create a Drawing Area"));
+  QCOMPARE(Form_menu->ComboBox1->currentIndex(), -1);
+  QCOMPARE(Form_menu->ComboBox1->itemText(4), QString("4K UHD 3840") + QChar(0x00D7) + "2160");
+  QCOMPARE(Form_menu->ComboBox1->itemText(14), QString("B4 "));
+  QVERIFY(!Form_menu->Timer1->isActive());
 }
 
 int main(int argc, char** argv) {
