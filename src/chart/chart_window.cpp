@@ -313,7 +313,9 @@ void TForm_full_screen_chart::SaveImage_to_file_4_types_Timage(const lumigrid::S
   }
   const QStringList files = SavePictureDialog1->selectedFiles();
   if (files.isEmpty()) return;
-  lumigrid::save_image(page, local_path(files.front()));
+  // A large page takes a while to encode: show that the program is working.
+  lumigrid::BusyProgress busy(this, "Saving the page...");
+  lumigrid::save_image(page, local_path(files.front()), busy.callback());
 }
 
 void TForm_full_screen_chart::FormClose() {
