@@ -26,6 +26,7 @@ class AdjustWindowTest : public QObject {
   void thumb_drag_data();
   void thumb_drag();
   void debounce_is_not_restarted_by_later_changes();
+  void failing_redraw_is_reported_once();
   void keys_typed_in_an_edit_box_reach_the_chart();
   void creation_loads_stored_positions_data();
   void creation_loads_stored_positions();
@@ -261,6 +262,22 @@ void AdjustWindowTest::debounce_is_not_restarted_by_later_changes() {
   QCOMPARE(state.line_V, 31);
   QCOMPARE(double(state.ratio_VP), 0.47999998927116394);
   QCOMPARE(chart_->surface().pixel(0, 0), lumigrid::kBlack);  // white, then pattern 9 again
+}
+
+void AdjustWindowTest::failing_redraw_is_reported_once() {
+  {
+    // A colour chart of no rows divides by zero.
+    std::ofstream settings(settings_path_);
+    settings << "[Dynamic Range]\ncolor X=6\ncolor Y=0\n";
+  }
+  chart_->state().current_pattern = 1;
+  apply("step UpDown_H +1");
+  Form_menu->Timer1->setInterval(0);
+  QTRY_COMPARE(errors_.size(), 1);
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  QVERIFY(!Form_menu->Timer1->isActive());
+  QCOMPARE(errors_, QStringList{"Floating point division by zero"});
+  errors_.clear();
 }
 
 void AdjustWindowTest::keys_typed_in_an_edit_box_reach_the_chart() {
