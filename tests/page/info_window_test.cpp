@@ -68,6 +68,7 @@ class InfoWindowTest : public QObject {
   void activation_brings_the_image_to_the_visible_corner();
   void save_writes_the_whole_page();
   void cancelled_save_writes_nothing();
+  void failed_save_is_reported_and_the_viewer_goes_on();
 
  private:
   void showViewer();
@@ -206,6 +207,7 @@ void InfoWindowTest::failed_build_keeps_the_previous_page() {
   const lumigrid::Colour corner = before->pixel(0, 0);
   Form_menu->ComboBox1->setEditText("999999x999999");
   QCOMPARE(errors_, QStringList{"Not enough memory for a page of 999999 x 999999 pixels"});
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
   QCOMPARE(Form_Info->page(), before);
   QCOMPARE(Form_Info->page()->width(), 1920);
   QCOMPARE(Form_Info->page()->pixel(0, 0), corner);
@@ -387,6 +389,25 @@ void InfoWindowTest::cancelled_save_writes_nothing() {
   Form_Info->SaveImagePattern1->trigger();
   QCOMPARE(QDir(dir_->path()).entryList({"*.png", "*.bmp"}), QStringList());
   QCOMPARE(errors_, QStringList());
+}
+
+void InfoWindowTest::failed_save_is_reported_and_the_viewer_goes_on() {
+  pickRow("qHD 960x540");
+  showViewer();
+  const QString path = dir_->filePath("missing/page.png");
+  whenDialogOpens([&](QFileDialog* dialog) {
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  Form_Info->SaveImagePattern1->trigger();
+  QCOMPARE(errors_.size(), 1);
+  QVERIFY2(errors_.front().startsWith("Unable to write to "), qPrintable(errors_.front()));
+  QVERIFY(!QFile::exists(path));
+  // The busy cursor is gone with the failed save, and the page is still there.
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
+  QCOMPARE(Form_Info->page()->width(), 960);
+  Form_Info->FitIn2->trigger();
+  QCOMPARE(Form_Info->Image1->size(), QSize(960, 540));
 }
 
 int main(int argc, char** argv) {
