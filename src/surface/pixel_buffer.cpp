@@ -108,6 +108,7 @@ Colour Surface::pixel(std::int32_t x, std::int32_t y) const {
 }
 
 void Surface::fill(Colour colour) {
+  if (buffer_.size() == 0) return;  // an empty surface has no memory to pass to memset
   const std::uint32_t v = pixel_value(colour, format_);
   if (format_ == PixelFormat::Gray8) {
     std::memset(buffer_.data(), int(v), std::size_t(buffer_.size()));
@@ -122,7 +123,9 @@ void Surface::resize(std::int32_t width, std::int32_t height, Colour fill) {
   Surface next(width, height, format_, fill);
   const std::int32_t keep_w = std::min(width, width_), keep_h = std::min(height, height_);
   const std::size_t keep_bytes = std::size_t(keep_w) * bytes_per_pixel(format_);
-  for (std::int32_t y = 0; y < keep_h; ++y) std::memcpy(next.rowData(y), rowData(y), keep_bytes);
+  if (keep_bytes != 0) {
+    for (std::int32_t y = 0; y < keep_h; ++y) std::memcpy(next.rowData(y), rowData(y), keep_bytes);
+  }
   width_ = width;
   height_ = height;
   stride_ = next.stride_;

@@ -53,5 +53,21 @@ TEST(FillRectTest, UsesTheBrushNotThePen) {
   EXPECT_EQ(test::pixels_of(s, test::kBlue).size(), 16u);
 }
 
+// An empty surface owns no memory: filling, painting on it and growing or shrinking through it
+// must not hand a null pointer to the memory routines.
+TEST(EmptySurfaceTest, FillsPaintsAndResizesThroughZeroSize) {
+  for (PixelFormat format : {PixelFormat::Rgb32, PixelFormat::Gray8}) {
+    Surface s(0, 5, format, kBlack);
+    s.FillRect(0, 0, 10, 10);
+    s.Ellipse(-2, -2, 4, 4);
+    s.resize(3, 2, kBlack);
+    EXPECT_EQ(test::pixels_of(s, kBlack).size(), 6u);
+    s.resize(3, 0);
+    s.fill(kWhite);
+    s.resize(2, 2, kWhite);
+    EXPECT_EQ(s.pixel(1, 1), kWhite);
+  }
+}
+
 }  // namespace
 }  // namespace lumigrid
