@@ -15,6 +15,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no cache folder left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from run_e2e import Failure, Program, Session, need_tools, run, wait_for  # noqa: E402
 
