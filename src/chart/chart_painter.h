@@ -22,8 +22,8 @@ class ChartPainter {
   // `canvas` is the chart window's client area; its size is read afresh by every drawer.
   // `settings_path` is the settings file the colour charts read; `decimal_separator` is the
   // locale's, used for the real values in it.
-  ChartPainter(Canvas& canvas, ChartState& state, std::filesystem::path settings_path,
-               Hooks hooks, char decimal_separator = '.');
+  ChartPainter(Canvas& canvas, ChartState& state, std::filesystem::path settings_path, Hooks hooks,
+               char decimal_separator = '.');
 
   ChartState& state() { return state_; }
   Canvas& canvas() { return canvas_; }
