@@ -10,14 +10,22 @@ namespace {
 
 constexpr std::int64_t kReductionShift = 2;  // each reduction is a quarter of the one before
 
-// The darkest of a block of rows, element by element, into `into`.
-void darkest_of_rows(const std::uint8_t* first_row, std::size_t stride, std::int64_t rows,
-                     std::int64_t count, std::uint8_t* into) {
-  std::memcpy(into, first_row, std::size_t(count));
+// The sum of a block of rows, element by element, into `into` (at most 2^24 rows of bytes fit).
+void sum_of_rows(const std::uint8_t* first_row, std::size_t stride, std::int64_t rows,
+                 std::int64_t count, std::uint32_t* into) {
+  for (std::int64_t i = 0; i < count; ++i) into[i] = first_row[i];
   for (std::int64_t r = 1; r < rows; ++r) {
     const std::uint8_t* row = first_row + stride * std::size_t(r);
-    for (std::int64_t i = 0; i < count; ++i) into[i] = std::min(into[i], row[i]);
+    for (std::int64_t i = 0; i < count; ++i) into[i] += row[i];
   }
+}
+
+// The rounded mean of `count` sums, each over `rows` values.
+std::uint8_t mean_of(const std::uint32_t* sums, std::int64_t count, std::int64_t rows) {
+  std::uint64_t total = 0;
+  for (std::int64_t i = 0; i < count; ++i) total += sums[i];
+  const std::uint64_t n = std::uint64_t(count) * std::uint64_t(rows);
+  return std::uint8_t((total + n / 2) / n);
 }
 
 }  // namespace
@@ -31,7 +39,7 @@ PageView::PageView(const Surface& page, const PageProgress& progress) : page_(&p
   // The first reduction reads the whole page; the later ones together read a fifteenth of it.
   const double total_rows = double(std::max<std::int64_t>(1, (full_.height + 3) / 4));
   const Level* from = &full_;
-  std::vector<std::uint8_t> rows_min;
+  std::vector<std::uint32_t> row_sums;
   while (from->width > 1 || from->height > 1) {
     Level level;
     level.shift = from->shift + kReductionShift;
@@ -40,20 +48,20 @@ PageView::PageView(const Surface& page, const PageProgress& progress) : page_(&p
     level.stride = std::size_t(level.width);
     try {
       level.pixels.resize(std::size_t(level.width * level.height));
-      rows_min.resize(std::size_t(from->width));
+      row_sums.resize(std::size_t(from->width));
     } catch (const std::bad_alloc&) {
       break;
     }
     for (std::int64_t y = 0; y < level.height; ++y) {
       const std::int64_t top = y << kReductionShift;
       const std::int64_t rows = std::min<std::int64_t>(4, from->height - top);
-      darkest_of_rows(pixelsOf(*from) + from->stride * std::size_t(top), from->stride, rows,
-                      from->width, rows_min.data());
+      sum_of_rows(pixelsOf(*from) + from->stride * std::size_t(top), from->stride, rows,
+                  from->width, row_sums.data());
       std::uint8_t* out = level.pixels.data() + level.stride * std::size_t(y);
       for (std::int64_t x = 0; x < level.width; ++x) {
         const std::int64_t left = x << kReductionShift;
         const std::int64_t right = std::min(from->width, left + 4);
-        out[x] = *std::min_element(rows_min.data() + left, rows_min.data() + right);
+        out[x] = mean_of(row_sums.data() + left, right - left, rows);
       }
       if (progress && from == &full_ && (y & 255) == 0) progress(double(y) / total_rows);
     }
@@ -102,7 +110,7 @@ void PageView::render(std::int32_t shown_width, std::int32_t shown_height, const
   }
   const std::int64_t base = column_first.front();
   const std::int64_t span = column_last.back() - base;
-  std::vector<std::uint8_t> rows_min(static_cast<std::size_t>(span));
+  std::vector<std::uint32_t> row_sums(static_cast<std::size_t>(span));
 
   std::int64_t previous_first = -1, previous_last = -1;
   std::uint8_t* previous_out = nullptr;
@@ -119,14 +127,16 @@ void PageView::render(std::int32_t shown_width, std::int32_t shown_height, const
     }
     const std::uint8_t* source =
         pixelsOf(level) + level.stride * std::size_t(first) + std::size_t(base);
-    if (last - first > 1) {
-      darkest_of_rows(source, level.stride, last - first, span, rows_min.data());
-      source = rows_min.data();
-    }
-    for (std::int64_t i = 0; i < columns; ++i) {
-      const std::uint8_t* from = source + (column_first[std::size_t(i)] - base);
-      const std::int64_t count = column_last[std::size_t(i)] - column_first[std::size_t(i)];
-      row_out[i] = count == 1 ? *from : *std::min_element(from, from + count);
+    const std::int64_t rows = last - first;
+    if (rows == 1 && shown_width == page_w) {
+      std::memcpy(row_out, source, std::size_t(columns));  // one to one: the page row itself
+    } else {
+      sum_of_rows(source, level.stride, rows, span, row_sums.data());
+      for (std::int64_t i = 0; i < columns; ++i) {
+        const std::int64_t from = column_first[std::size_t(i)] - base;
+        const std::int64_t count = column_last[std::size_t(i)] - column_first[std::size_t(i)];
+        row_out[i] = mean_of(row_sums.data() + from, count, rows);
+      }
     }
     previous_first = first;
     previous_last = last;

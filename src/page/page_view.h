@@ -1,8 +1,9 @@
 #pragma once
 // Showing a page at any scale without a scaled copy of it: each paint samples only the part of
-// the page it exposes. Below 1:1 a shown pixel is the darkest page pixel of the block it covers,
-// so a one-pixel black ring never drops out; a few quarter-size reductions, made once per page,
-// keep that block small however far the page is reduced.
+// the page it exposes. Below 1:1 a shown pixel is the mean grey of the block of page pixels it
+// covers, so a reduced page shows the density of its rings without aliasing (a fitted B0 page
+// is not a black blot); a few quarter-size reductions (4 x 4 means), made once per page, keep
+// that block small however far the page is reduced.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
