@@ -124,7 +124,7 @@ void save_page(benchmark::State& state, const PageSize* size, ImageEncoding enco
   // The warm-up save is the first of its kind in the process: its peak counts too, as later
   // saves reuse memory the allocator already holds.
   PeakMemory first;
-  lumigrid::save_image(page, file, encoding);  // warm-up, see warm_up_note
+  lumigrid::save_image_as(page, file, encoding);  // warm-up, see warm_up_note
   double peak = first.extra_mib();
   for (auto _ : state) {
     // Each save makes a new file: replacing one adds a sync to disk, measured by no floor.
@@ -132,7 +132,7 @@ void save_page(benchmark::State& state, const PageSize* size, ImageEncoding enco
     std::filesystem::remove(file);
     state.ResumeTiming();
     PeakMemory memory;
-    lumigrid::save_image(page, file, encoding);
+    lumigrid::save_image_as(page, file, encoding);
     peak = std::max(peak, memory.extra_mib());
   }
   report(state, peak, file);

@@ -125,8 +125,8 @@ ImageEncoding encoding_for_file_name(std::string_view file_name) {
   return ImageEncoding::Bmp;
 }
 
-void save_image(const Surface& surface, const std::filesystem::path& path, ImageEncoding encoding,
-                const ProgressCallback& progress) {
+void save_image_as(const Surface& surface, const std::filesystem::path& path,
+                   ImageEncoding encoding, const ProgressCallback& progress) {
   // Sizes the format cannot hold are refused before any file is touched.
   if (const std::string problem =
           export_detail::size_problem(surface.width(), surface.height(), encoding);
@@ -155,7 +155,7 @@ void save_image(const Surface& surface, const std::filesystem::path& path, Image
 
 void save_image(const Surface& surface, const std::filesystem::path& path,
                 const ProgressCallback& progress) {
-  save_image(surface, path, encoding_for_file_name(path.string()), progress);
+  save_image_as(surface, path, encoding_for_file_name(path.string()), progress);
 }
 
 std::string default_window_capture_name(const std::tm& local_time) {

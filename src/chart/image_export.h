@@ -23,8 +23,8 @@ using ProgressCallback = std::function<void(double)>;
 // Writes the whole surface to `path` in `encoding`, streaming rows. The file appears only when
 // complete (written beside the target, then renamed over it); on failure the target is left as
 // it was and a lumigrid::WriteError names the path and the reason.
-void save_image(const Surface& surface, const std::filesystem::path& path, ImageEncoding encoding,
-                const ProgressCallback& progress = {});
+void save_image_as(const Surface& surface, const std::filesystem::path& path,
+                   ImageEncoding encoding, const ProgressCallback& progress = {});
 // The same, with the encoding picked from the path's extension.
 void save_image(const Surface& surface, const std::filesystem::path& path,
                 const ProgressCallback& progress = {});

@@ -30,6 +30,17 @@ std::uint16_t le16(const std::vector<std::uint8_t>& b, std::size_t at) {
   return std::uint16_t(b[at] | b[at + 1] << 8);
 }
 
+// An empty progress callback written as {} must not be taken for an encoding: the name's
+// extension still decides.
+TEST(SaveImageByName, EmptyProgressKeepsTheExtensionsEncoding) {
+  ScratchFolder folder;
+  const auto path = folder.path() / "page.png";
+  save_image(page_like_surface(PixelFormat::Gray8, 4, 3), path, {});
+  const auto b = read_bytes(path);
+  ASSERT_GE(b.size(), 8u);
+  EXPECT_EQ(std::string(b.begin() + 1, b.begin() + 4), "PNG");
+}
+
 struct BmpCase {
   const char* row;
   PixelFormat format;
@@ -43,7 +54,7 @@ TEST_P(BmpRoundTrip, HeadersAndBottomUpPixelsAt32Bits) {
   ScratchFolder folder;
   const auto path = folder.path() / "out.bmp";
   const Surface surface = gradient_surface(c.format, c.width, c.height);
-  save_image(surface, path, ImageEncoding::Bmp);
+  save_image_as(surface, path, ImageEncoding::Bmp);
 
   const auto b = read_bytes(path);
   const std::uint64_t image_bytes = std::uint64_t(c.width) * std::uint64_t(c.height) * 4;
@@ -100,7 +111,8 @@ TEST_P(SaveToFile, ThrowingProgressKeepsExistingFile) {
   auto stop_half_way = [](double done) {
     if (done >= 0.5) throw std::runtime_error("stopped");
   };
-  EXPECT_THROW(save_image(surface, path, GetParam().encoding, stop_half_way), std::runtime_error);
+  EXPECT_THROW(save_image_as(surface, path, GetParam().encoding, stop_half_way),
+               std::runtime_error);
   const auto bytes = read_bytes(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old contents");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
@@ -121,7 +133,7 @@ TEST_P(SaveToFile, SystemWriteErrorRaisesWriteErrorAndKeepsExistingFile) {
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   std::string message;
   try {
-    save_image(surface, path, GetParam().encoding);
+    save_image_as(surface, path, GetParam().encoding);
   } catch (const WriteError& e) {
     message = e.what();
   }
@@ -139,7 +151,7 @@ TEST_P(SaveToFile, ReplacesExistingFileKeepingItsPermissions) {
   const auto path = folder.path() / GetParam().file_name;
   write_text(path, "old contents");
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-  save_image(page_like_surface(PixelFormat::Gray8, 9, 4), path, GetParam().encoding);
+  save_image_as(page_like_surface(PixelFormat::Gray8, 9, 4), path, GetParam().encoding);
   const auto bytes = read_bytes(path);
   EXPECT_NE(std::string(bytes.begin(), bytes.end()), "old contents");
   struct stat st {};
@@ -151,8 +163,8 @@ TEST_P(SaveToFile, ReplacesExistingFileKeepingItsPermissions) {
 TEST_P(SaveToFile, ProgressRisesToOneInAboutAHundredCalls) {
   ScratchFolder folder;
   std::vector<double> reports;
-  save_image(gradient_surface(PixelFormat::Gray8, 8, 1000), folder.path() / "p",
-             GetParam().encoding, [&](double done) { reports.push_back(done); });
+  save_image_as(gradient_surface(PixelFormat::Gray8, 8, 1000), folder.path() / "p",
+                GetParam().encoding, [&](double done) { reports.push_back(done); });
   ASSERT_FALSE(reports.empty());
   EXPECT_LE(reports.size(), 102u);
   EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
@@ -222,7 +234,7 @@ TEST_P(EmptyImage, RefusedWithoutTouchingTheFolder) {
   const auto path = folder.path() / GetParam().file_name;
   for (const auto& [w, h] : {std::pair{0, 0}, std::pair{5, 0}, std::pair{0, 5}}) {
     try {
-      save_image(Surface(w, h, PixelFormat::Rgb32), path, GetParam().encoding);
+      save_image_as(Surface(w, h, PixelFormat::Rgb32), path, GetParam().encoding);
       ADD_FAILURE() << w << " x " << h << " accepted";
     } catch (const WriteError& e) {
       EXPECT_NE(std::string(e.what()).find(std::to_string(w) + " x " + std::to_string(h)),
