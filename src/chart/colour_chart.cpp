@@ -2,6 +2,7 @@
 // settings file, stepping through the matching sections from one drawing to the next.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "app/settings.h"
@@ -165,9 +166,10 @@ void ChartPainter::draw_color_chart(const std::string& ini_path, const std::stri
   const std::int64_t ch = trunc_int(checked_divide(double(height - b), double(Y)));
   const bool labels = layout.text;
 
-  // A generous bound on a label's cell: twelve characters of at most two ems each.
+  // A generous bound on a label's cell: twelve characters of at most two ems each. A negative
+  // size draws glyphs as tall as its magnitude.
   const std::int64_t em = std::clamp<std::int64_t>(
-      std::max<std::int64_t>(font_points, 0) * canvas_.pixelsPerInch() / 72 + 64, 64, 1 << 24);
+      std::abs(font_points) * canvas_.pixelsPerInch() / 72 + 64, 64, 1 << 24);
   const IndexSet rows =
       patches_that_show({Y, ch, std::min(b, ch), std::max(b, ch), labels, ch + 1, 2 * em, height});
   const IndexSet cols =

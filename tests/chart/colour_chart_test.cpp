@@ -246,6 +246,8 @@ TEST_F(ColourChart, HugeNegativeBorderFinishes) {
 struct AbsurdCase {
   const char* name;
   const char* section;
+  std::int32_t width = 60;
+  std::int32_t height = 40;
 };
 
 class AbsurdSection : public ColourChart, public ::testing::WithParamInterface<AbsurdCase> {};
@@ -286,14 +288,15 @@ void paint_every_patch(Canvas& canvas, std::int32_t X, std::int32_t Y, double bo
 
 TEST_P(AbsurdSection, PaintsWhatEveryPatchInTurnWouldPaint) {
   writeSettings(std::string("[Dynamic Range]\n") + GetParam().section);
-  Surface drawn(60, 40, PixelFormat::Rgb32), expected(60, 40, PixelFormat::Rgb32);
+  const std::int32_t width = GetParam().width, height = GetParam().height;
+  Surface drawn(width, height, PixelFormat::Rgb32), expected(width, height, PixelFormat::Rgb32);
   ChartPainter(drawn, state, ini, {}).image_Pattern(1);
 
   const IniFile file(ini);
   const std::int32_t X = file.readInteger("Dynamic Range", "color X", 6);
   const std::int32_t Y = file.readInteger("Dynamic Range", "color Y", 4);
   expected.setBrushColour(kBlack);
-  expected.FillRect(0, 0, 60, 40);
+  expected.FillRect(0, 0, width, height);
   paint_every_patch(expected, X, Y, file.readReal("Dynamic Range", "border", 0.1),
                     file.readReal("Dynamic Range", "text size", 0.1),
                     file.readFlag("Dynamic Range", "text", false), [&](std::int64_t n) {
@@ -303,8 +306,8 @@ TEST_P(AbsurdSection, PaintsWhatEveryPatchInTurnWouldPaint) {
                              Colour(file.readInteger("Dynamic Range", k + "_B", 80) & 0xFF) << 16;
                     });
 
-  for (std::int32_t y = 0; y < 40; ++y)
-    for (std::int32_t x = 0; x < 60; ++x)
+  for (std::int32_t y = 0; y < height; ++y)
+    for (std::int32_t x = 0; x < width; ++x)
       ASSERT_EQ(drawn.pixel(x, y), expected.pixel(x, y)) << "at " << x << ", " << y;
   EXPECT_EQ(drawn.tools().pen_colour, expected.tools().pen_colour);
   EXPECT_EQ(drawn.tools().brush_colour, expected.tools().brush_colour);
@@ -324,7 +327,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "color X=4\ncolor Y=20\nborder=-2\ntext=1\ntext size=0.6\n77_G=9\n"},
         AbsurdCase{"border_wider_than_columns", "color X=3\ncolor Y=2\nborder=3\n4_R=3\n"},
         AbsurdCase{"border_above_one_labelled",
-                   "color X=5\ncolor Y=7\nborder=1.5\ntext=1\ntext size=0.4\n"}),
+                   "color X=5\ncolor Y=7\nborder=1.5\ntext=1\ntext size=0.4\n"},
+        // Every row's block spans the height and its label hangs from above the top, into the
+        // gap between the columns; a negative size gives glyphs as tall as its magnitude.
+        AbsurdCase{"negative_text_size_labelled",
+                   "color X=2\ncolor Y=250\nborder=0.9\ntext=1\ntext size=-0.2\n", 1400, 40}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
