@@ -1,8 +1,10 @@
 #include "surface/ellipse_raster.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "surface/exact_math.h"
 
@@ -80,6 +82,59 @@ void draw_thin(const RasterTarget& t, const EllipseFrame& f, std::uint64_t a, st
   }
 }
 
+// Drawers paint the same ring again and again at other places (every tile of a pattern or a
+// page), and a ring's spans relative to its centre depend only on its box size, pen width and
+// the parities of its centre. So the half-widths of the last few wide rings are kept, one entry
+// per row: the plain path computes them with row_span for every row of every ring.
+constexpr std::uint64_t kCachedShapeReach = 4096;  // doubled semi-axis; bounds a table's rows
+constexpr std::size_t kCachedShapes = 8;
+bool band_cache_enabled = true;
+
+struct BandRow {
+  std::int64_t outer_u = -1;  // -1: the row misses that ellipse
+  std::int64_t inner_u = -1;
+};
+
+struct BandShape {
+  std::uint64_t a = 0, b = 0, w = 0;
+  int column_parity = -1, row_parity = -1;
+  std::vector<BandRow> rows;  // from the first row the outer ellipse can reach
+};
+
+const BandShape& cached_band_shape(std::uint64_t a, std::uint64_t b, std::uint64_t w,
+                                   int column_parity, int row_parity, std::int64_t cy2,
+                                   std::int64_t reach) {
+  thread_local std::array<BandShape, kCachedShapes> shapes;
+  thread_local std::size_t next_slot = 0;
+  for (const BandShape& shape : shapes) {
+    if (shape.a == a && shape.b == b && shape.w == w && shape.column_parity == column_parity &&
+        shape.row_parity == row_parity) {
+      return shape;
+    }
+  }
+  BandShape& shape = shapes[next_slot];
+  next_slot = (next_slot + 1) % kCachedShapes;
+  shape = BandShape{a, b, w, column_parity, row_parity, {}};
+  const std::uint64_t outer_a = a + w, outer_b = b + w;
+  const bool has_inner = a > w && b > w;
+  const std::uint64_t inner_a = has_inner ? a - w : 0, inner_b = has_inner ? b - w : 0;
+  // Rows are relative: any centre of this row parity gives the same table.
+  const std::int64_t y_top = ceil_div<std::int64_t>(cy2 - reach - 1, 2);
+  const std::int64_t y_bottom = floor_div<std::int64_t>(cy2 + reach - 1, 2);
+  shape.rows.resize(std::size_t(y_bottom - y_top + 1));
+  for (std::int64_t y = y_top; y <= y_bottom; ++y) {
+    BandRow& row = shape.rows[std::size_t(y - y_top)];
+    const std::int64_t v = 2 * y + 1 - cy2;
+    const std::uint64_t v_abs = std::uint64_t(v < 0 ? -v : v);
+    row.outer_u =
+        v_abs > outer_b ? -1 : ellipse_half_span(outer_a, outer_b, v_abs, column_parity, true);
+    if (row.outer_u >= 0 && has_inner && v_abs <= inner_b) {
+      row.inner_u = ellipse_half_span(inner_a, inner_b, v_abs, column_parity, true);
+    }
+  }
+  return shape;
+}
+
 }  // namespace
 
 std::int64_t ellipse_half_span(std::uint64_t a, std::uint64_t b, std::uint64_t v_abs, int parity,
@@ -126,6 +181,10 @@ std::int64_t ellipse_half_span(std::uint64_t a, std::uint64_t b, std::uint64_t v
   return u >= 0 && fits(u) ? u : -1;
 }
 
+void set_ring_table_enabled(bool enabled) {
+  band_cache_enabled = enabled;
+}
+
 void draw_ellipse(const RasterTarget& target, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                   std::int32_t y2, std::int32_t pen_width, std::uint32_t pen, std::uint32_t brush) {
   if (x1 > x2) std::swap(x1, x2);
@@ -150,10 +209,24 @@ void draw_ellipse(const RasterTarget& target, std::int32_t x1, std::int32_t y1, 
   const std::uint64_t outer_a = a + w, outer_b = b + w;
   const bool has_inner = a > w && b > w;
   const std::uint64_t inner_a = has_inner ? a - w : 0, inner_b = has_inner ? b - w : 0;
+  const int row_parity = int(f.cy2 & 1);
+  const BandShape* shape = nullptr;
+  if (band_cache_enabled && outer_b <= kCachedShapeReach && outer_a <= kCachedShapeReach) {
+    shape = &cached_band_shape(a, b, w, f.parity, row_parity, f.cy2, reach);
+  }
+  const std::int64_t y_top = ceil_div<std::int64_t>(f.cy2 - reach - 1, 2);
   for (std::int64_t y = y_first; y <= y_last; ++y) {
-    const Span outer = row_span(f, outer_a, outer_b, y, true);
+    Span outer, inner;
+    if (shape != nullptr) {
+      // The same half-widths as row_span gives, looked up by the row's place in the shape.
+      const BandRow& row = shape->rows[std::size_t(y - y_top)];
+      if (row.outer_u >= 0) outer = {(f.cx2 - 1 - row.outer_u) / 2, (f.cx2 - 1 + row.outer_u) / 2};
+      if (row.inner_u >= 0) inner = {(f.cx2 - 1 - row.inner_u) / 2, (f.cx2 - 1 + row.inner_u) / 2};
+    } else {
+      outer = row_span(f, outer_a, outer_b, y, true);
+      if (!outer.empty() && has_inner) inner = row_span(f, inner_a, inner_b, y, true);
+    }
     if (outer.empty()) continue;
-    const Span inner = has_inner ? row_span(f, inner_a, inner_b, y, true) : Span{};
     if (inner.empty()) {
       fill_span_clipped(target, y, outer.first, outer.last, pen);
     } else {

@@ -15,6 +15,10 @@ namespace lumigrid::raster {
 void draw_ellipse(const RasterTarget& target, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                   std::int32_t y2, std::int32_t pen_width, std::uint32_t pen, std::uint32_t brush);
 
+// Wide rings of up to 2048 pixels' radius reuse the spans of the last few rings of the same
+// size and pen; tests switch that off to check it against computing every row.
+void set_ring_table_enabled(bool enabled);
+
 // Largest u >= 0 of the given parity with u^2 B^2 <= A^2 (B^2 - v^2) (or < when `strict`),
 // -1 when there is none. All of A, B, v are doubled lengths with |v| <= B.
 std::int64_t ellipse_half_span(std::uint64_t a, std::uint64_t b, std::uint64_t v_abs, int parity,
