@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 #include "about/about_box.h"
 #include "app/application.h"
@@ -32,22 +33,48 @@ constexpr int kDesignWidth = 832;
 constexpr int kDesignHeight = 533;
 constexpr int kRepaintDelayMs = 1000;
 
+struct PictureFilter {
+  const char* description;  // what the dialog's list shows
+  const char* patterns;     // in the toolkit's form
+};
+
+constexpr PictureFilter kPictureFilters[] = {
+    {"All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff)",
+     "*.gif *.png *.jpg *.jpeg *.bmp *.ico *.emf *.wmf *.tif *.tiff"},
+    {"GIF Image (*.gif)", "*.gif"},
+    {"Portable Network Graphics (*.png)", "*.png"},
+    {"JPEG Image File (*.jpg)", "*.jpg"},
+    {"JPEG Image File (*.jpeg)", "*.jpeg"},
+    {"Bitmaps (*.bmp)", "*.bmp"},
+    {"Icons (*.ico)", "*.ico"},
+    {"Enhanced Metafiles (*.emf)", "*.emf"},
+    {"Metafiles (*.wmf)", "*.wmf"},
+    {"TIFF Images (*.tif)", "*.tif"},
+    {"TIFF Images (*.tiff)", "*.tiff"},
+};
+
 const QStringList& picture_filters() {
-  static const QStringList filters{
-      "All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff) "
-      "(*.gif *.png *.jpg *.jpeg *.bmp *.ico *.emf *.wmf *.tif *.tiff)",
-      "GIF Image (*.gif) (*.gif)",
-      "Portable Network Graphics (*.png) (*.png)",
-      "JPEG Image File (*.jpg) (*.jpg)",
-      "JPEG Image File (*.jpeg) (*.jpeg)",
-      "Bitmaps (*.bmp) (*.bmp)",
-      "Icons (*.ico) (*.ico)",
-      "Enhanced Metafiles (*.emf) (*.emf)",
-      "Metafiles (*.wmf) (*.wmf)",
-      "TIFF Images (*.tif) (*.tif)",
-      "TIFF Images (*.tiff) (*.tiff)",
-  };
+  static const QStringList filters = [] {
+    QStringList built;
+    for (const PictureFilter& filter : kPictureFilters) {
+      built << QStringLiteral("%1 (%2)").arg(filter.description, filter.patterns);
+    }
+    return built;
+  }();
   return filters;
+}
+
+// The entry the dialog has selected. With the patterns hidden, some toolkit versions report the
+// description alone.
+int selected_filter(const QFileDialog& dialog) {
+  const QString selected = dialog.selectedNameFilter();
+  for (int entry = 0; entry < int(std::size(kPictureFilters)); ++entry) {
+    if (selected == picture_filters().at(entry) ||
+        selected == QLatin1String(kPictureFilters[entry].description)) {
+      return entry;
+    }
+  }
+  return 0;
 }
 
 char locale_decimal_separator() {
@@ -126,6 +153,8 @@ TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_
   // is replaced without a question.
   SavePictureDialog1->setOption(QFileDialog::DontUseNativeDialog);
   SavePictureDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+  // The list shows each entry's description alone, not the patterns the toolkit appends to it.
+  SavePictureDialog1->setOption(QFileDialog::HideNameFilterDetails);
   SavePictureDialog1->setNameFilters(picture_filters());
   SavePictureDialog1->selectNameFilter(picture_filters().front());
 
@@ -291,9 +320,9 @@ void TForm_full_screen_chart::SaveImage_to_file_4_types(QObject* /*object0*/) {
     std::memcpy(capture.rowData(y), surface_.rowData(y), std::size_t(surface_.width()) * 4);
   }
 
-  const QString filter_before = SavePictureDialog1->selectedNameFilter();
+  const int filter_before = selected_filter(*SavePictureDialog1);
   if (SavePictureDialog1->exec() != QDialog::Accepted) {
-    SavePictureDialog1->selectNameFilter(filter_before);
+    SavePictureDialog1->selectNameFilter(picture_filters().at(filter_before));
     return;
   }
   const QStringList files = SavePictureDialog1->selectedFiles();
@@ -306,9 +335,9 @@ void TForm_full_screen_chart::SaveImage_to_file_4_types_Timage(const lumigrid::S
   SavePictureDialog1->selectFile(QString::fromStdString(
       lumigrid::default_page_file_name(state_.drawing_area_name, local_time_now())));
   // The page needs no copy: the dialog is modal, and nothing draws on the page while it is open.
-  const QString filter_before = SavePictureDialog1->selectedNameFilter();
+  const int filter_before = selected_filter(*SavePictureDialog1);
   if (SavePictureDialog1->exec() != QDialog::Accepted) {
-    SavePictureDialog1->selectNameFilter(filter_before);
+    SavePictureDialog1->selectNameFilter(picture_filters().at(filter_before));
     return;
   }
   const QStringList files = SavePictureDialog1->selectedFiles();

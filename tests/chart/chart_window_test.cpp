@@ -2,6 +2,7 @@
 #include "chart/chart_window.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -82,6 +83,8 @@ class ChartWindowTest : public QObject {
   void save_dialog_data();
   void save_dialog();
   void save_dialog_keeps_confirmed_filter();
+  void save_dialog_lists_descriptions_data();
+  void save_dialog_lists_descriptions();
 
   void close_writes_settings_file();
   void close_with_unwritable_settings_stays_open();
@@ -398,7 +401,9 @@ void ChartWindowTest::save_dialog() {
 void ChartWindowTest::save_dialog_keeps_confirmed_filter() {
   showChart();
   const QStringList filters = chart_->SavePictureDialog1->nameFilters();
-  QCOMPARE(chart_->SavePictureDialog1->selectedNameFilter(), filters.front());
+  const auto* types = chart_->SavePictureDialog1->findChild<QComboBox*>("fileTypeCombo");
+  QVERIFY(types != nullptr);
+  QCOMPARE(types->currentIndex(), 0);
 
   whenDialogOpens([&](QFileDialog* dialog) {
     dialog->selectNameFilter(filters.at(2));
@@ -406,14 +411,36 @@ void ChartWindowTest::save_dialog_keeps_confirmed_filter() {
     static_cast<QDialog*>(dialog)->accept();
   });
   chart_->SaveImage_to_file_4_types(chart_.get());
-  QCOMPARE(chart_->SavePictureDialog1->selectedNameFilter(), filters.at(2));
+  QCOMPARE(types->currentIndex(), 2);
 
   whenDialogOpens([&](QFileDialog* dialog) {
     dialog->selectNameFilter(filters.at(5));
     dialog->reject();
   });
   chart_->SaveImage_to_file_4_types(chart_.get());
-  QCOMPARE(chart_->SavePictureDialog1->selectedNameFilter(), filters.at(2));
+  QCOMPARE(types->currentIndex(), 2);
+}
+
+void ChartWindowTest::save_dialog_lists_descriptions_data() {
+  QTest::addColumn<int>("entry");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("all pictures")
+      << 0 << "All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff)";
+  QTest::newRow("gif") << 1 << "GIF Image (*.gif)";
+  QTest::newRow("jpg") << 3 << "JPEG Image File (*.jpg)";
+  QTest::newRow("jpeg, told apart from jpg") << 4 << "JPEG Image File (*.jpeg)";
+  QTest::newRow("tiff, told apart from tif") << 10 << "TIFF Images (*.tiff)";
+}
+
+void ChartWindowTest::save_dialog_lists_descriptions() {
+  QFETCH(int, entry);
+  QFETCH(QString, shown);
+  auto* types = chart_->SavePictureDialog1->findChild<QComboBox*>("fileTypeCombo");
+  QVERIFY(types != nullptr);
+  QCOMPARE(types->itemText(entry), shown);
+  // Choosing the entry by its filter still finds it.
+  chart_->SavePictureDialog1->selectNameFilter(chart_->SavePictureDialog1->nameFilters().at(entry));
+  QCOMPARE(types->currentIndex(), entry);
 }
 
 void ChartWindowTest::close_writes_settings_file() {
