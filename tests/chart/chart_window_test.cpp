@@ -87,6 +87,7 @@ class ChartWindowTest : public QObject {
   void save_dialog_lists_descriptions();
 
   void close_writes_settings_file();
+  void only_the_chart_window_close_ends_the_program();
   void close_with_unwritable_settings_stays_open();
   void failing_timer_drawing_is_reported_once();
   void handler_error_is_shown_and_loop_goes_on();
@@ -453,6 +454,29 @@ void ChartWindowTest::close_writes_settings_file() {
   QCOMPARE(stored.latest_pattern, 7);
   QCOMPARE(stored.positions.Space, 123);
   QVERIFY(errors_.isEmpty());
+}
+
+void ChartWindowTest::only_the_chart_window_close_ends_the_program() {
+  // The toolkit tells of the last window's close only while the program's event loop runs.
+  QSignalSpy last_closed(qApp, &QGuiApplication::lastWindowClosed);
+  int closed_by_the_others = -1;
+  showChart();
+  QTimer::singleShot(0, qApp, [&] {
+    for (QWidget* other : {static_cast<QWidget*>(Form_menu), static_cast<QWidget*>(Form_Info)}) {
+      other->show();
+      other->close();
+    }
+    closed_by_the_others = int(last_closed.count());
+    // The others still showing do not keep the program alive.
+    Form_menu->show();
+    Form_Info->show();
+    chart_->close();
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  });
+  QCoreApplication::exec();
+  QCOMPARE(closed_by_the_others, 0);
+  QCOMPARE(last_closed.count(), 1);
 }
 
 void ChartWindowTest::close_with_unwritable_settings_stays_open() {
