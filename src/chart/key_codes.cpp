@@ -1,5 +1,6 @@
 #include "chart/key_codes.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 
 namespace lumigrid {
@@ -96,8 +97,16 @@ int find_code(const KeyCode* begin, const KeyCode* end, int qt_key) {
 
 }  // namespace
 
-int windows_key_code(int qt_key, Qt::KeyboardModifiers modifiers) {
+int windows_key_code(int qt_key, Qt::KeyboardModifiers modifiers, const NativeKey& native) {
   const bool keypad = modifiers.testFlag(Qt::KeypadModifier);
+  if (native.system == NativeKey::System::Windows && native.virtual_key != 0) {
+    return int(native.virtual_key);
+  }
+  constexpr unsigned kX11Digit1 = 10, kX11Digit0 = 19;
+  if (native.system == NativeKey::System::X11 && !keypad && native.scan_code >= kX11Digit1 &&
+      native.scan_code <= kX11Digit0) {
+    return kVkDigit0 + int((native.scan_code - kX11Digit1 + 1) % 10);  // 10 is "1", 19 is "0"
+  }
   if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) {
     return (keypad ? kVkNumpad0 : kVkDigit0) + (qt_key - Qt::Key_0);
   }
@@ -115,7 +124,13 @@ int windows_key_code(int qt_key, Qt::KeyboardModifiers modifiers) {
 }
 
 int windows_key_code(const QKeyEvent& event) {
-  return windows_key_code(event.key(), event.modifiers());
+  NativeKey native;
+  static const QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("xcb")) native.system = NativeKey::System::X11;
+  if (platform == QLatin1String("windows")) native.system = NativeKey::System::Windows;
+  native.scan_code = event.nativeScanCode();
+  native.virtual_key = event.nativeVirtualKey();
+  return windows_key_code(event.key(), event.modifiers(), native);
 }
 
 }  // namespace lumigrid

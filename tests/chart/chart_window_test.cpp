@@ -68,6 +68,8 @@ class ChartWindowTest : public QObject {
 
   void key_codes_data();
   void key_codes();
+  void physical_digit_keys_data();
+  void physical_digit_keys();
   void arrow_keys_resize_and_move_data();
   void arrow_keys_resize_and_move();
   void key_release_data();
@@ -163,6 +165,43 @@ void ChartWindowTest::key_codes() {
   QFETCH(Qt::KeyboardModifiers, modifiers);
   QFETCH(int, code);
   QCOMPARE(lumigrid::windows_key_code(qt_key, modifiers), code);
+}
+
+void ChartWindowTest::physical_digit_keys_data() {
+  using System = lumigrid::NativeKey::System;
+  QTest::addColumn<int>("qt_key");
+  QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+  QTest::addColumn<int>("system");
+  QTest::addColumn<unsigned>("scan_code");
+  QTest::addColumn<int>("code");
+  const Qt::KeyboardModifiers none;
+  const Qt::KeyboardModifiers shift(Qt::ShiftModifier);
+  QTest::newRow("x11 french 1 types &")
+      << int(Qt::Key_Ampersand) << none << int(System::X11) << 10u << 49;
+  QTest::newRow("x11 french 7 types egrave")
+      << int(Qt::Key_Egrave) << none << int(System::X11) << 16u << 55;
+  QTest::newRow("x11 german shift 7 types slash")
+      << int(Qt::Key_Slash) << shift << int(System::X11) << 16u << 55;
+  QTest::newRow("x11 zero key") << int(Qt::Key_0) << none << int(System::X11) << 19u << 48;
+  QTest::newRow("x11 keypad keeps keypad code")
+      << int(Qt::Key_7) << Qt::KeyboardModifiers(Qt::KeypadModifier) << int(System::X11) << 79u
+      << 103;
+  QTest::newRow("x11 letter key follows the character")
+      << int(Qt::Key_Q) << none << int(System::X11) << 24u << 81;
+  QTest::newRow("unknown system follows the character")
+      << int(Qt::Key_Ampersand) << shift << int(System::Unknown) << 10u << 55;
+}
+
+void ChartWindowTest::physical_digit_keys() {
+  QFETCH(int, qt_key);
+  QFETCH(Qt::KeyboardModifiers, modifiers);
+  QFETCH(int, system);
+  QFETCH(unsigned, scan_code);
+  QFETCH(int, code);
+  lumigrid::NativeKey native;
+  native.system = lumigrid::NativeKey::System(system);
+  native.scan_code = scan_code;
+  QCOMPARE(lumigrid::windows_key_code(qt_key, modifiers, native), code);
 }
 
 void ChartWindowTest::arrow_keys_resize_and_move_data() {
