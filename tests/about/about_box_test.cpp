@@ -37,19 +37,20 @@ QString this_version() {
 
 // Waits for the next modal box (polling the event loop it runs in), hands it to `handle` and
 // presses `button`.
+void press_when_box_shows(QMessageBox::StandardButton button,
+                          const std::function<void(QMessageBox*)>& handle) {
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (box == nullptr) {
+    QTimer::singleShot(10, [=] { press_when_box_shows(button, handle); });
+    return;
+  }
+  if (handle) handle(box);
+  box->button(button)->click();
+}
+
 void press_in_next_box(QMessageBox::StandardButton button,
                        std::function<void(QMessageBox*)> handle = {}) {
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [=] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) {
-      QTimer::singleShot(10, *poll);
-      return;
-    }
-    if (handle) handle(box);
-    box->button(button)->click();
-  };
-  QTimer::singleShot(0, *poll);
+  QTimer::singleShot(0, [=] { press_when_box_shows(button, handle); });
 }
 
 class UrlCatcher : public QObject {
@@ -126,13 +127,14 @@ class AboutBoxTest : public QObject {
     QString tooltip;
     QString web_tooltip;
     const auto requests_before = server_->requests().size();
-    auto close_when_checked = std::make_shared<std::function<void()>>();
+    // Runs only inside show_about_box below, so it may refer to this test's locals.
+    std::function<void()> close_when_checked;
     int polls_left = 1000;  // a bound, so a missing activation fails instead of hanging
-    *close_when_checked = [&, close_when_checked] {
+    close_when_checked = [&] {
       auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
       const bool checked = server_->requests().size() >= requests_before + 2;
       if (box == nullptr || (!checked && --polls_left > 0)) {
-        QTimer::singleShot(10, *close_when_checked);
+        QTimer::singleShot(10, close_when_checked);
         return;
       }
       caption = box->SpeedButton_download->text();
@@ -140,7 +142,7 @@ class AboutBoxTest : public QObject {
       web_tooltip = box->SpeedButton_web->toolTip();
       box->close();
     };
-    QTimer::singleShot(0, *close_when_checked);
+    QTimer::singleShot(0, close_when_checked);
     show_about_box(nullptr);
     QCOMPARE(server_->requests().size() - requests_before, std::size_t{2});
     QCOMPARE(caption, QString("Different Version:  9.9.9.9\navailable online"));
