@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/application.h"
 #include "app/settings.h"
@@ -121,8 +122,13 @@ void TForm_menu::applyLayout() {
   const int grow_x = width() - lumigrid::kAdjustClientWidth;
   const int grow_y = height() - lumigrid::kAdjustClientHeight;
   for (const Placed& placed : placed_) {
-    placed.widget->setGeometry(
-        to_rect(lumigrid::anchored_box(placed.box, placed.anchors, grow_x, grow_y)));
+    QRect rect = to_rect(lumigrid::anchored_box(placed.box, placed.anchors, grow_x, grow_y));
+    // Labels size themselves to their text: where the design font is missing the substitute is
+    // wider, and a clipped "MTF test chart (  Num 7)" would hide what the row is for.
+    if (auto* label = qobject_cast<QLabel*>(placed.widget)) {
+      rect.setWidth(std::max(rect.width(), label->sizeHint().width()));
+    }
+    placed.widget->setGeometry(rect);
   }
 }
 
