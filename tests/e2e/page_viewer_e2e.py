@@ -9,15 +9,12 @@ holds the same rings as lumigrid-render's page.
 usage: page_viewer_e2e.py LUMIGRID LUMIGRID_RENDER
 """
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
 import time
 
 sys.dont_write_bytecode = True  # no cache folder left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import Failure, Program, Session, need_tools, run, wait_for  # noqa: E402
+from run_e2e import Failure, Program, run, run_scenario, wait_for  # noqa: E402
 
 ROW = "FHD 1920x1080"
 PAGE_SIZE = "1920x1080"
@@ -50,98 +47,80 @@ def menu_item(session, window, at, downs):
     xdotool(session, "key", "--delay", "100", *keys)
 
 
-def main():
-    if len(sys.argv) != 3:
-        print(__doc__)
-        return 2
-    need_tools()
-    lumigrid, render = (os.path.abspath(path) for path in sys.argv[1:])
-    workdir = tempfile.mkdtemp(prefix="lumigrid-page-e2e-")
-    session = Session(workdir)
+def page_viewer_scenario(session, executable, render):
+    program = Program(session, executable)
+
+    # Adjust window from the chart window's menu, then a row of its drawing-area list.
+    menu_item(session, program.window, (400, 260), 1)
+    adjust = wait_for("the adjust window", lambda: find_window(session, "^Form_menu$"))
+    run(session.env, "xdotool", "windowactivate", "--sync", adjust)
+    xdotool(session, "mousemove", "--window", adjust, "845", "189")  # the list's arrow
+    xdotool(session, "click", "1")
+    time.sleep(0.5)
+    # The list opens on its first row, qHD; FHD is two rows further down.
+    xdotool(session, "key", "--delay", "100", "Down", "Down", "Return")
+
+    # The viewer from the chart window's menu, captioned with the row.
+    run(session.env, "xdotool", "windowactivate", "--sync", program.window)
+    menu_item(session, program.window, (400, 260), 2)
+    viewer = wait_for("the viewer captioned " + ROW,
+                      lambda: find_window(session, "^" + ROW + "$"))
+    run(session.env, "xdotool", "windowactivate", "--sync", viewer)
+    fitted = os.path.join(session.workdir, "fitted.png")
+    run(session.env, "import", "-window", viewer, fitted)
+
+    # One wheel notch towards the operator away from the middle: the page grows and the
+    # cursor goes back to the scroll box's centre.
+    xdotool(session, "mousemove", "--window", viewer, *map(str, SCROLL_BOX_CENTRE))
+    centre = mouse_position(session)
+    xdotool(session, "mousemove", "--window", viewer, "700", "450")
+    xdotool(session, "click", "5")
     try:
-        session.start_x()
-        executable = os.path.join(workdir, "lumigrid")
-        shutil.copy2(lumigrid, executable)
-        program = Program(session, executable)
+        wait_for("the cursor", lambda: mouse_position(session) == centre)
+    except Failure:
+        raise Failure(f"cursor at {mouse_position(session)}, not in the scroll box's centre "
+                      f"{centre}")
+    zoomed = os.path.join(session.workdir, "zoomed.png")
 
-        # Adjust window from the chart window's menu, then a row of its drawing-area list.
-        menu_item(session, program.window, (400, 260), 1)
-        adjust = wait_for("the adjust window", lambda: find_window(session, "^Form_menu$"))
-        run(session.env, "xdotool", "windowactivate", "--sync", adjust)
-        xdotool(session, "mousemove", "--window", adjust, "845", "189")  # the list's arrow
-        xdotool(session, "click", "1")
-        time.sleep(0.5)
-        # The list opens on its first row, qHD; FHD is two rows further down.
-        xdotool(session, "key", "--delay", "100", "Down", "Down", "Return")
+    def view_changed():
+        run(session.env, "import", "-window", viewer, zoomed)
+        result = run(session.env, "compare", "-metric", "AE", fitted, zoomed, os.devnull,
+                     check=False)
+        return result.returncode == 1  # the images differ
 
-        # The viewer from the chart window's menu, captioned with the row.
-        run(session.env, "xdotool", "windowactivate", "--sync", program.window)
-        menu_item(session, program.window, (400, 260), 2)
-        viewer = wait_for("the viewer captioned " + ROW,
-                          lambda: find_window(session, "^" + ROW + "$"))
-        run(session.env, "xdotool", "windowactivate", "--sync", viewer)
-        fitted = os.path.join(workdir, "fitted.png")
-        run(session.env, "import", "-window", viewer, fitted)
+    wait_for("the zoomed view", view_changed)
 
-        # One wheel notch towards the operator away from the middle: the page grows and the
-        # cursor goes back to the scroll box's centre.
-        xdotool(session, "mousemove", "--window", viewer, *map(str, SCROLL_BOX_CENTRE))
-        centre = mouse_position(session)
-        xdotool(session, "mousemove", "--window", viewer, "700", "450")
-        xdotool(session, "click", "5")
-        try:
-            wait_for("the cursor", lambda: mouse_position(session) == centre)
-        except Failure:
-            raise Failure(f"cursor at {mouse_position(session)}, not in the scroll box's centre "
-                          f"{centre}")
-        zoomed = os.path.join(workdir, "zoomed.png")
+    # Save from the image's menu; the dialog offers the page's default name.
+    saved = os.path.join(session.workdir, "page.png")
+    menu_item(session, viewer, SCROLL_BOX_CENTRE, 1)
+    dialog = wait_for("the save dialog", lambda: find_window(session, "^Save"))
+    run(session.env, "xdotool", "windowactivate", "--sync", dialog)
+    xdotool(session, "key", "ctrl+a")
+    xdotool(session, "type", "--delay", "20", saved)
+    xdotool(session, "key", "Return")
+    wait_for("the saved page", lambda: os.path.exists(saved))
 
-        def view_changed():
-            run(session.env, "import", "-window", viewer, zoomed)
-            result = run(session.env, "compare", "-metric", "AE", fitted, zoomed, os.devnull,
-                         check=False)
-            return result.returncode == 1  # the images differ
+    size = run(session.env, "identify", "-format", "%wx%h", saved).stdout.strip()
+    if size != PAGE_SIZE:
+        raise Failure(f"saved page is {size}, not {PAGE_SIZE}")
+    corner = run(session.env, "identify", "-format", "%[pixel:p{2,2}]", saved).stdout
+    if corner.strip() not in ("black", "srgb(0,0,0)", "gray(0)"):
+        raise Failure("the caption bar's corner is " + corner)
+    expected = os.path.join(session.workdir, "expected.png")
+    run(session.env, render, "--page", ROW, "-o", expected)
+    compared = run(session.env, "compare", "-metric", "AE", f"{saved}[{RINGS}]",
+                   f"{expected}[{RINGS}]", os.devnull, check=False)
+    if compared.returncode != 0:
+        raise Failure("saved rings differ from lumigrid-render's in "
+                      + compared.stderr.strip() + " pixels")
 
-        wait_for("the zoomed view", view_changed)
+    status = program.close()
+    if status != 0:
+        raise Failure(f"lumigrid exited with {status}")
 
-        # Save from the image's menu; the dialog offers the page's default name.
-        saved = os.path.join(workdir, "page.png")
-        menu_item(session, viewer, SCROLL_BOX_CENTRE, 1)
-        dialog = wait_for("the save dialog", lambda: find_window(session, "^Save"))
-        run(session.env, "xdotool", "windowactivate", "--sync", dialog)
-        xdotool(session, "key", "ctrl+a")
-        xdotool(session, "type", "--delay", "20", saved)
-        xdotool(session, "key", "Return")
-        wait_for("the saved page", lambda: os.path.exists(saved))
 
-        size = run(session.env, "identify", "-format", "%wx%h", saved).stdout.strip()
-        if size != PAGE_SIZE:
-            raise Failure(f"saved page is {size}, not {PAGE_SIZE}")
-        corner = run(session.env, "identify", "-format", "%[pixel:p{2,2}]", saved).stdout
-        if corner.strip() not in ("black", "srgb(0,0,0)", "gray(0)"):
-            raise Failure("the caption bar's corner is " + corner)
-        expected = os.path.join(workdir, "expected.png")
-        run(session.env, render, "--page", ROW, "-o", expected)
-        compared = run(session.env, "compare", "-metric", "AE", f"{saved}[{RINGS}]",
-                       f"{expected}[{RINGS}]", os.devnull, check=False)
-        if compared.returncode != 0:
-            raise Failure("saved rings differ from lumigrid-render's in "
-                          + compared.stderr.strip() + " pixels")
-
-        status = program.close()
-        if status != 0:
-            raise Failure(f"lumigrid exited with {status}")
-        print("e2e page viewer: passed")
-        return 0
-    except Failure as failure:
-        print("e2e page viewer: FAILED: " + str(failure))
-        print("files kept in " + workdir)
-        workdir = None
-        return 1
-    finally:
-        session.stop()
-        if workdir:
-            shutil.rmtree(workdir, ignore_errors=True)
+def main():
+    return run_scenario("e2e page viewer", "lumigrid-page-e2e-", page_viewer_scenario)
 
 
 if __name__ == "__main__":

@@ -165,60 +165,25 @@ def shows_rendering(program, render, keys, size, name):
         raise Failure(f"window differs from lumigrid-render --keys {keys} in {differing} pixels")
 
 
-def main():
+def run_scenario(title, prefix, scenario):
+    """Runs `scenario(session, executable, render)` in a fresh X session with a copy of lumigrid
+    in its own folder: the folder is removed on success and kept (and named) on failure."""
     if len(sys.argv) != 3:
         print(__doc__)
         return 2
     need_tools()
     lumigrid, render = (os.path.abspath(path) for path in sys.argv[1:])
-    workdir = tempfile.mkdtemp(prefix="lumigrid-e2e-")
+    workdir = tempfile.mkdtemp(prefix=prefix)
     session = Session(workdir)
     try:
         session.start_x()
         executable = os.path.join(workdir, "lumigrid")
         shutil.copy2(lumigrid, executable)
-        settings = os.path.join(workdir, "lumigrid.INI")
-
-        program = Program(session, executable)
-        x, y, w, h = program.geometry()
-        if (w, h) != (832, 533):
-            raise Failure(f"chart window is {w}x{h}, not 832x533")
-        # The first paint's timer draws pattern 0; the keys follow it.
-        shown = "0"
-        for key, pattern in (("3", "3"), ("7", "7"), ("8", "8")):
-            program.key(key)
-            shown += "," + pattern
-            shows_rendering(program, render, shown, (w, h), "keys-" + shown.replace(",", ""))
-        if program.caption() != f"{CAPTION} Key press:56  ":
-            raise Failure("caption after key 8: " + repr(program.caption()))
-
-        program.key("F11")
-        wait_for("full screen", lambda: program.geometry() == (0, 0, SCREEN_W, SCREEN_H))
-        # The resize leaves the window white until the timer draws the pattern again.
-        shows_rendering(program, render, shown + ",0,8", (SCREEN_W, SCREEN_H), "full-screen")
-
-        program.key("Escape")
-        wait_for("the window's bounds back", lambda: program.geometry() == (x, y, w, h))
-        if program.caption() != CAPTION + " ( F11 full Screen)":
-            raise Failure("caption after Escape: " + repr(program.caption()))
-
-        status = program.close()
-        if status != 0:
-            raise Failure(f"lumigrid exited with {status}")
-        with open(settings, encoding="utf-8", errors="replace") as file:
-            stored = file.read()
-        if "latest pattern=8" not in (line.strip() for line in stored.splitlines()):
-            raise Failure("settings file after close:\n" + stored)
-
-        program = Program(session, executable)
-        shows_rendering(program, render, "8", program.geometry()[2:], "next-start")
-        status = program.close()
-        if status != 0:
-            raise Failure(f"second run exited with {status}")
-        print("e2e: passed")
+        scenario(session, executable, render)
+        print(f"{title}: passed")
         return 0
     except Failure as failure:
-        print("e2e: FAILED: " + str(failure))
+        print(f"{title}: FAILED: " + str(failure))
         print("files kept in " + workdir)
         workdir = None
         return 1
@@ -226,6 +191,51 @@ def main():
         session.stop()
         if workdir:
             shutil.rmtree(workdir, ignore_errors=True)
+
+
+def window_scenario(session, executable, render):
+    settings = os.path.join(session.workdir, "lumigrid.INI")
+
+    program = Program(session, executable)
+    x, y, w, h = program.geometry()
+    if (w, h) != (832, 533):
+        raise Failure(f"chart window is {w}x{h}, not 832x533")
+    # The first paint's timer draws pattern 0; the keys follow it.
+    shown = "0"
+    for key, pattern in (("3", "3"), ("7", "7"), ("8", "8")):
+        program.key(key)
+        shown += "," + pattern
+        shows_rendering(program, render, shown, (w, h), "keys-" + shown.replace(",", ""))
+    if program.caption() != f"{CAPTION} Key press:56  ":
+        raise Failure("caption after key 8: " + repr(program.caption()))
+
+    program.key("F11")
+    wait_for("full screen", lambda: program.geometry() == (0, 0, SCREEN_W, SCREEN_H))
+    # The resize leaves the window white until the timer draws the pattern again.
+    shows_rendering(program, render, shown + ",0,8", (SCREEN_W, SCREEN_H), "full-screen")
+
+    program.key("Escape")
+    wait_for("the window's bounds back", lambda: program.geometry() == (x, y, w, h))
+    if program.caption() != CAPTION + " ( F11 full Screen)":
+        raise Failure("caption after Escape: " + repr(program.caption()))
+
+    status = program.close()
+    if status != 0:
+        raise Failure(f"lumigrid exited with {status}")
+    with open(settings, encoding="utf-8", errors="replace") as file:
+        stored = file.read()
+    if "latest pattern=8" not in (line.strip() for line in stored.splitlines()):
+        raise Failure("settings file after close:\n" + stored)
+
+    program = Program(session, executable)
+    shows_rendering(program, render, "8", program.geometry()[2:], "next-start")
+    status = program.close()
+    if status != 0:
+        raise Failure(f"second run exited with {status}")
+
+
+def main():
+    return run_scenario("e2e", "lumigrid-e2e-", window_scenario)
 
 
 if __name__ == "__main__":
