@@ -71,6 +71,18 @@ Surface few_colours(int count) {
   return s;
 }
 
+// Saves `surface` as GIF and reads it back: one image of the surface's size.
+DecodedGif save_and_decode(const Surface& surface) {
+  ScratchFolder folder;
+  const auto path = folder.path() / "out.gif";
+  save_image(surface, path);
+  DecodedGif d = decode(path);
+  EXPECT_EQ(d.width, surface.width());
+  EXPECT_EQ(d.height, surface.height());
+  EXPECT_EQ(d.images, 1);
+  return d;
+}
+
 struct ExactCase {
   const char* row;
   Surface (*make)();
@@ -80,14 +92,9 @@ class GifExactPalette : public testing::TestWithParam<ExactCase> {};
 
 // Pictures of at most 256 colours keep every pixel, and the palette holds only their colours.
 TEST_P(GifExactPalette, EveryPixelKeptAndPaletteHoldsOnlyThePicturesColours) {
-  ScratchFolder folder;
-  const auto path = folder.path() / "out.gif";
   const Surface surface = GetParam().make();
-  save_image(surface, path);
-  const DecodedGif d = decode(path);
-  ASSERT_EQ(d.width, surface.width());
-  ASSERT_EQ(d.height, surface.height());
-  EXPECT_EQ(d.images, 1);
+  const DecodedGif d = save_and_decode(surface);
+  ASSERT_FALSE(HasFailure());  // the pixel checks below need the surface's size
   EXPECT_EQ(d.extensions, 0);  // no transparency or animation blocks
   EXPECT_LE(d.palette.size(), 256u);
 
@@ -139,14 +146,9 @@ class GifAdaptivePalette : public testing::TestWithParam<AdaptiveCase> {};
 // Beyond 256 colours the palette is computed from the picture and dithering keeps the local
 // averages of the colours.
 TEST_P(GifAdaptivePalette, AtMost256EntriesAndLocalAveragesKept) {
-  ScratchFolder folder;
-  const auto path = folder.path() / "out.gif";
   const Surface surface = GetParam().make();
-  save_image(surface, path);
-  const DecodedGif d = decode(path);
-  ASSERT_EQ(d.width, surface.width());
-  ASSERT_EQ(d.height, surface.height());
-  EXPECT_EQ(d.images, 1);
+  const DecodedGif d = save_and_decode(surface);
+  ASSERT_FALSE(HasFailure());  // the pixel checks below need the surface's size
   EXPECT_LE(d.palette.size(), 256u);
   ASSERT_EQ(d.pixels.size(), std::size_t(surface.width()) * std::size_t(surface.height()));
 
