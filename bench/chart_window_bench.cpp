@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "chart/chart_painter.h"
-#include "chart/chart_window.h"
+#include "patterns/chart_painter.h"
+#include "ui/chart_window.h"
 
 namespace {
 

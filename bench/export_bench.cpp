@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "chart/image_export.h"
+#include "export/image_export.h"
 #include "surface/surface.h"
 
 extern char** environ;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "chart/chart_painter.h"
+#include "patterns/chart_painter.h"
 #include "surface/surface.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "surface/errors.h"
+#include "base/errors.h"
 
 namespace lumigrid::about {
 

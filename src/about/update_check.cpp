@@ -7,7 +7,7 @@
 #include "about/transport.h"
 #include "about/update_index.h"
 #include "about/update_texts.h"
-#include "surface/errors.h"
+#include "base/errors.h"
 
 #ifndef LUMIGRID_UPDATE_HOST
 #error "LUMIGRID_UPDATE_HOST must be set by the build"

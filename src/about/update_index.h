@@ -2,7 +2,7 @@
 // The update folder's index file: a JSON object naming the published release.
 #include <string>
 
-#include "surface/errors.h"
+#include "base/errors.h"
 
 namespace lumigrid::about {
 

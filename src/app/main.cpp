@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/application.h"
+#include "ui/application.h"
 
 int main(int argc, char** argv) {
   try {

@@ -16,11 +16,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
-#include "chart/chart_painter.h"
-#include "chart/image_export.h"
+#include "settings/settings.h"
+#include "patterns/chart_painter.h"
+#include "export/image_export.h"
 #include "cli/page_commands.h"
-#include "surface/errors.h"
+#include "base/errors.h"
 #include "surface/surface.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "chart/image_export.h"
+#include "export/image_export.h"
 #include "page/drawing_area.h"
 #include "page/page_build.h"
 

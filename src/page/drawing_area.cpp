@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/int_parse.h"
+#include "base/int_parse.h"
 
 namespace lumigrid {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "page/drawing_area.h"
-#include "surface/errors.h"
+#include "base/errors.h"
 
 namespace lumigrid {
 
@@ -79,7 +79,7 @@ PageBuild build_page(std::u16string_view text, const PageRequest& request,
   const AreaSize size = drawing_area_size(text, kPageDpi);
   PageBuild build{make_page(size.width, size.height, available_bytes), std::u16string(text)};
   build.page.setPixelsPerInch(request.pixels_per_inch);
-  draw_test_chart_fast(build.page, request.chart.space, request.chart.pitch, request.chart.pitch2,
+  draw_printable_chart_fast(build.page, request.chart.space, request.chart.pitch, request.chart.pitch2,
                        progress);
   return build;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "page/test_chart.h"
+#include "page/printable_chart.h"
 #include "surface/surface.h"
 
 namespace lumigrid {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "page/test_chart.h"
+#include "page/printable_chart.h"
 #include "surface/surface.h"
 
 namespace lumigrid {

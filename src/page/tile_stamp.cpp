@@ -5,8 +5,8 @@
 #include <limits>
 #include <string_view>
 
-#include "chart/moire_rings.h"
-#include "surface/errors.h"
+#include "patterns/moire_rings.h"
+#include "base/errors.h"
 
 namespace lumigrid {
 

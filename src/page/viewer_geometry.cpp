@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "surface/errors.h"
+#include "base/errors.h"
 
 namespace lumigrid {
 

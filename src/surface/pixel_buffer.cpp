@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "surface/errors.h"
+#include "base/errors.h"
 #include "surface/surface.h"
 
 namespace lumigrid {

@@ -2,13 +2,13 @@
 // polygon_fill, thin_line, wide_stroke, ellipse_raster and glyphs.
 #include <algorithm>
 
-#include "surface/ellipse_raster.h"
-#include "surface/glyphs.h"
-#include "surface/polygon_fill.h"
-#include "surface/span_fill.h"
+#include "surface/raster/ellipse_raster.h"
+#include "surface/raster/glyphs.h"
+#include "surface/raster/polygon_fill.h"
+#include "surface/raster/span_fill.h"
 #include "surface/surface.h"
-#include "surface/thin_line.h"
-#include "surface/wide_stroke.h"
+#include "surface/raster/thin_line.h"
+#include "surface/raster/wide_stroke.h"
 
 namespace lumigrid {
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "about_test_support.h"
-#include "local_http_server.h"
+#include "support/about_test_support.h"
+#include "support/local_http_server.h"
 
 namespace lumigrid::about {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "about/update_texts.h"
-#include "about_test_support.h"
-#include "local_http_server.h"
+#include "support/about_test_support.h"
+#include "support/local_http_server.h"
 
 namespace lumigrid::about {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "page/test_chart.h"
-#include "surface/errors.h"
+#include "page/printable_chart.h"
+#include "base/errors.h"
 
 namespace lumigrid {
 namespace {
@@ -114,8 +114,8 @@ TEST_P(FastChart, PaintsWhatTheTileWalkPaints) {
   const ChartCase& c = GetParam();
   Surface fast(c.page_width, c.page_height, PixelFormat::Gray8);
   Surface plain(c.page_width, c.page_height, PixelFormat::Gray8);
-  draw_test_chart_fast(fast, c.chart.space, c.chart.pitch, c.chart.pitch2);
-  draw_test_chart(plain, c.chart.space, c.chart.pitch, c.chart.pitch2);
+  draw_printable_chart_fast(fast, c.chart.space, c.chart.pitch, c.chart.pitch2);
+  draw_printable_chart(plain, c.chart.space, c.chart.pitch, c.chart.pitch2);
   EXPECT_EQ(first_difference(fast, plain), "");
   EXPECT_EQ(fast.tools().pen_width, plain.tools().pen_width);
   EXPECT_EQ(fast.tools().brush_colour, plain.tools().brush_colour);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "surface/errors.h"
+#include "base/errors.h"
 
 namespace lumigrid {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "surface/ellipse_raster.h"
+#include "surface/raster/ellipse_raster.h"
 #include "surface/surface.h"
 #include "surface_test_support.h"
 

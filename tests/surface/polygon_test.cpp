@@ -3,7 +3,7 @@
 #include <climits>
 #include <vector>
 
-#include "surface/polygon_fill.h"
+#include "surface/raster/polygon_fill.h"
 #include "surface/surface.h"
 #include "surface_test_support.h"
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "surface/glyphs.h"
+#include "surface/raster/glyphs.h"
 #include "surface/surface.h"
 #include "surface_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "surface/thin_line.h"
+#include "surface/raster/thin_line.h"
 
 #include <gtest/gtest.h>
 

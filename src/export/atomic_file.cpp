@@ -1,0 +1,158 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <system_error>
+
+#include "export/export_internal.h"
+#include "base/errors.h"
+
+namespace lumigrid::export_detail {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1u << 20;
+
+std::string system_reason(int error) {
+  return std::generic_category().message(error);
+}
+
+// When the target is a symbolic link the file it points to is replaced, as writing through the
+// link would; the link itself stays.
+std::filesystem::path resolve_target(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_symlink(path, ec)) {
+    auto resolved = std::filesystem::weakly_canonical(path, ec);
+    if (!ec) return resolved;
+  }
+  return path;
+}
+
+}  // namespace
+
+void throw_write_error(const std::filesystem::path& path, std::string_view reason) {
+  throw WriteError("Unable to write to " + path.string() + ": " + std::string(reason));
+}
+
+AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
+  const std::filesystem::path real_target = resolve_target(target_);
+  if (real_target.filename().empty()) throw_write_error(target_, system_reason(EISDIR));
+  // A file the operator may not write stays as it is, even though its folder would let us
+  // replace it.
+  struct stat existing {};
+  if (::stat(real_target.c_str(), &existing) == 0) {
+    if (S_ISDIR(existing.st_mode)) throw_write_error(target_, system_reason(EISDIR));
+    if (::access(real_target.c_str(), W_OK) != 0) throw_write_error(target_, system_reason(errno));
+  }
+
+  const std::filesystem::path folder = real_target.parent_path();
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // Hidden, beside the target, so the rename stays within one file system.
+    std::string name = ".";
+    name += real_target.filename().string();
+    name += ".tmp";
+    name += std::to_string(random() % 1000000000u);
+    std::filesystem::path candidate = folder / name;
+    // 0666 lets the umask decide, as for any new file.
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      fd_ = fd;
+      temporary_ = std::move(candidate);
+      break;
+    }
+    if (errno != EEXIST) throw_write_error(target_, system_reason(errno));
+  }
+  if (fd_ < 0) throw_write_error(target_, system_reason(EEXIST));
+  // An existing file keeps its permission bits.
+  if (::stat(real_target.c_str(), &existing) == 0) {
+    replaces_existing_ = true;
+    ::fchmod(fd_, existing.st_mode & 07777);
+  }
+  target_real_ = real_target;
+  buffer_.resize(kBufferSize);
+}
+
+AtomicFile::~AtomicFile() {
+  discard();
+}
+
+void AtomicFile::discard() noexcept {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+}
+
+bool AtomicFile::flush_buffer() noexcept {
+  std::size_t offset = 0;
+  while (offset < buffered_) {
+    const ssize_t n = ::write(fd_, buffer_.data() + offset, buffered_ - offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return false;
+    }
+    offset += std::size_t(n);
+  }
+  buffered_ = 0;
+  return true;
+}
+
+void AtomicFile::write(const void* data, std::size_t size) noexcept {
+  if (error_ != 0 || fd_ < 0) return;
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  bytes_written_ += size;
+  while (size > 0) {
+    const std::size_t room = buffer_.size() - buffered_;
+    const std::size_t n = size < room ? size : room;
+    std::memcpy(buffer_.data() + buffered_, bytes, n);
+    buffered_ += n;
+    bytes += n;
+    size -= n;
+    if (buffered_ == buffer_.size() && !flush_buffer()) return;
+  }
+}
+
+std::uint8_t* AtomicFile::reserve(std::size_t size) noexcept {
+  if (error_ != 0 || fd_ < 0 || size > buffer_.size()) return nullptr;
+  if (buffer_.size() - buffered_ < size && !flush_buffer()) return nullptr;
+  return buffer_.data() + buffered_;
+}
+
+void AtomicFile::commit_reserved(std::size_t size) noexcept {
+  buffered_ += size;
+  bytes_written_ += size;
+  if (buffered_ == buffer_.size()) flush_buffer();
+}
+
+void AtomicFile::check() const {
+  if (error_ != 0) throw_write_error(target_, system_reason(error_));
+}
+
+void AtomicFile::commit() {
+  check();
+  if (fd_ < 0) throw_write_error(target_, system_reason(EBADF));
+  if (!flush_buffer()) check();
+  // Replacing a file: its old contents must not be lost to a crash between the rename and the
+  // write-back, so the new data reaches the disk first. A new file risks nothing of the
+  // operator's, and syncing gigabytes of page would cost many seconds.
+  if (replaces_existing_ && ::fsync(fd_) != 0) throw_write_error(target_, system_reason(errno));
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) throw_write_error(target_, system_reason(errno));
+  if (::rename(temporary_.c_str(), target_real_.c_str()) != 0) {
+    throw_write_error(target_, system_reason(errno));
+  }
+  temporary_.clear();
+}
+
+}  // namespace lumigrid::export_detail

@@ -1,0 +1,89 @@
+#pragma once
+// Pieces shared by the four encoders: the output file that appears only when complete, the
+// progress pacing, and reading a surface row by row as 24-bit RGB.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/image_export.h"
+#include "surface/surface.h"
+
+namespace lumigrid::export_detail {
+
+// Writes into a temporary file beside the target and renames it over the target on commit().
+// Write failures are remembered rather than thrown, so the encoders' C callbacks never unwind
+// through the libraries; callers poll failed() and call check() to raise the error.
+class AtomicFile {
+ public:
+  explicit AtomicFile(std::filesystem::path target);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  void write(const void* data, std::size_t size) noexcept;
+  // Room for `size` bytes to be filled in place and then passed to commit_reserved(), saving a
+  // copy; null when the buffer cannot hold that many or a write has failed.
+  std::uint8_t* reserve(std::size_t size) noexcept;
+  void commit_reserved(std::size_t size) noexcept;
+  bool failed() const { return error_ != 0; }
+  // Throws WriteError with the system's reason when a write has failed.
+  void check() const;
+  // Flushes and closes the temporary file (syncing it to disk when it replaces a file), then
+  // renames it over the target.
+  void commit();
+
+  const std::filesystem::path& target() const { return target_; }
+  std::uint64_t bytes_written() const { return bytes_written_; }
+
+ private:
+  bool flush_buffer() noexcept;
+  void discard() noexcept;
+
+  std::filesystem::path target_;       // as the operator named it, for messages
+  std::filesystem::path target_real_;  // the file actually replaced
+  std::filesystem::path temporary_;
+  int fd_ = -1;
+  bool replaces_existing_ = false;
+  int error_ = 0;
+  std::vector<std::uint8_t> buffer_;
+  std::size_t buffered_ = 0;
+  std::uint64_t bytes_written_ = 0;
+};
+
+// "Unable to write to PATH: REASON" — the text every export failure carries.
+[[noreturn]] void throw_write_error(const std::filesystem::path& path, std::string_view reason);
+
+// Calls the callback at most about a hundred times per save, with the fraction done.
+class ProgressPacer {
+ public:
+  ProgressPacer(const ProgressCallback& callback, std::uint64_t total_steps);
+  void advance(std::uint64_t steps = 1);
+  void finish();
+
+ private:
+  const ProgressCallback& callback_;
+  std::uint64_t total_;
+  std::uint64_t done_ = 0;
+  std::uint64_t next_report_ = 0;
+};
+
+// Fills `rgb` (3 bytes per pixel, R,G,B) from row y of either pixel format.
+void row_to_rgb(const Surface& surface, std::int32_t y, std::uint8_t* rgb);
+
+void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
+void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
+void write_jpeg(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
+// The GIF encoder reads the surface twice (palette, then pixels): two progress steps per row.
+void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
+
+// Why a width x height image cannot be written in `encoding` (its header fields or the
+// library's limits cannot hold it), or empty when it can.
+std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding encoding);
+
+// Progress steps a save of `surface` in `encoding` takes.
+std::uint64_t progress_steps(const Surface& surface, ImageEncoding encoding);
+
+}  // namespace lumigrid::export_detail

@@ -1,0 +1,172 @@
+#include "export/image_export.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "export/export_internal.h"
+#include "base/errors.h"
+
+namespace lumigrid {
+
+namespace export_detail {
+
+namespace {
+
+const char* encoding_name(ImageEncoding encoding) {
+  switch (encoding) {
+    case ImageEncoding::Bmp:
+      return "BMP";
+    case ImageEncoding::Png:
+      return "PNG";
+    case ImageEncoding::Jpeg:
+      return "JPEG";
+    case ImageEncoding::Gif:
+      return "GIF";
+  }
+  return "?";
+}
+
+}  // namespace
+
+ProgressPacer::ProgressPacer(const ProgressCallback& callback, std::uint64_t total_steps)
+    : callback_(callback), total_(total_steps == 0 ? 1 : total_steps), next_report_(total_ / 100) {}
+
+void ProgressPacer::advance(std::uint64_t steps) {
+  done_ += steps;
+  if (!callback_ || done_ < next_report_ || done_ >= total_) return;
+  callback_(double(done_) / double(total_));
+  // The next report waits for another hundredth of the work.
+  const std::uint64_t hundredth = total_ / 100 == 0 ? 1 : total_ / 100;
+  next_report_ = done_ + hundredth;
+}
+
+void ProgressPacer::finish() {
+  done_ = total_;
+  if (callback_) callback_(1.0);
+}
+
+void row_to_rgb(const Surface& surface, std::int32_t y, std::uint8_t* rgb) {
+  const std::uint8_t* src = surface.rowData(y);
+  const std::int32_t width = surface.width();
+  if (surface.format() == PixelFormat::Gray8) {
+    for (std::int32_t x = 0; x < width; ++x, rgb += 3) rgb[0] = rgb[1] = rgb[2] = src[x];
+  } else {
+    // Stored as B, G, R, X.
+    for (std::int32_t x = 0; x < width; ++x, src += 4, rgb += 3) {
+      rgb[0] = src[2];
+      rgb[1] = src[1];
+      rgb[2] = src[0];
+    }
+  }
+}
+
+std::uint64_t progress_steps(const Surface& surface, ImageEncoding encoding) {
+  const auto rows = std::uint64_t(surface.height());
+  return encoding == ImageEncoding::Gif ? 2 * rows : rows;
+}
+
+std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding encoding) {
+  const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+  if (width < 0 || height < 0) return "an image of " + size + " has no valid size";
+  std::int64_t max_side = 0;
+  switch (encoding) {
+    case ImageEncoding::Bmp: {
+      // File size and image size are 32-bit fields: headers plus 4 bytes a pixel must fit.
+      // Divided rather than multiplied, so no size can overflow the test.
+      constexpr std::uint64_t kMaxPixels = (0xFFFFFFFFull - 54) / 4;
+      if (width != 0 && std::uint64_t(height) > kMaxPixels / std::uint64_t(width)) {
+        return "an image of " + size + " is too large for a BMP file (4 GiB at most)";
+      }
+      return {};
+    }
+    case ImageEncoding::Png:
+      max_side = 0x7FFFFFFF;
+      break;
+    case ImageEncoding::Jpeg:
+      max_side = 65500;
+      break;
+    case ImageEncoding::Gif:
+      max_side = 65535;
+      break;
+  }
+  if (width < 1 || height < 1 || width > max_side || height > max_side) {
+    return "an image of " + size + " cannot be saved as " + encoding_name(encoding) + " (1 to " +
+           std::to_string(max_side) + " pixels a side)";
+  }
+  return {};
+}
+
+}  // namespace export_detail
+
+namespace {
+
+std::string two_digits(int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d", value);
+  return text;
+}
+
+}  // namespace
+
+ImageEncoding encoding_for_file_name(std::string_view file_name) {
+  const std::size_t separator = file_name.find_last_of("/\\:");
+  const std::string_view last =
+      separator == std::string_view::npos ? file_name : file_name.substr(separator + 1);
+  const std::size_t dot = last.rfind('.');
+  if (dot == std::string_view::npos) return ImageEncoding::Bmp;
+  std::string extension(last.substr(dot));
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  }
+  if (extension == ".jpg") return ImageEncoding::Jpeg;
+  if (extension == ".png") return ImageEncoding::Png;
+  if (extension == ".gif") return ImageEncoding::Gif;
+  return ImageEncoding::Bmp;
+}
+
+void save_image_as(const Surface& surface, const std::filesystem::path& path,
+                   ImageEncoding encoding, const ProgressCallback& progress) {
+  // Sizes the format cannot hold are refused before any file is touched.
+  if (const std::string problem =
+          export_detail::size_problem(surface.width(), surface.height(), encoding);
+      !problem.empty()) {
+    export_detail::throw_write_error(path, problem);
+  }
+  export_detail::AtomicFile file(path);
+  export_detail::ProgressPacer pacer(progress, export_detail::progress_steps(surface, encoding));
+  switch (encoding) {
+    case ImageEncoding::Bmp:
+      export_detail::write_bmp(surface, file, pacer);
+      break;
+    case ImageEncoding::Png:
+      export_detail::write_png(surface, file, pacer);
+      break;
+    case ImageEncoding::Jpeg:
+      export_detail::write_jpeg(surface, file, pacer);
+      break;
+    case ImageEncoding::Gif:
+      export_detail::write_gif(surface, file, pacer);
+      break;
+  }
+  file.commit();
+  pacer.finish();
+}
+
+void save_image(const Surface& surface, const std::filesystem::path& path,
+                const ProgressCallback& progress) {
+  save_image_as(surface, path, encoding_for_file_name(path.string()), progress);
+}
+
+std::string default_window_capture_name(const std::tm& local_time) {
+  return "Image_" + two_digits(local_time.tm_mon + 1) + "_" + two_digits(local_time.tm_mday) + "_" +
+         two_digits(local_time.tm_min) + "_" + two_digits(local_time.tm_sec);
+}
+
+std::string default_page_file_name(std::string_view drawing_area_name, const std::tm& local_time) {
+  return "Image_" + std::string(drawing_area_name) + "_" + two_digits(local_time.tm_mon + 1) + "_" +
+         two_digits(local_time.tm_mday) + "_" + two_digits(local_time.tm_hour) + "_" +
+         two_digits(local_time.tm_min) + "_" + two_digits(local_time.tm_sec) + ".png";
+}
+
+}  // namespace lumigrid

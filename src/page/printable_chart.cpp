@@ -1,0 +1,89 @@
+#include "page/printable_chart.h"
+
+#include <cstdio>
+
+#include "patterns/moire_rings.h"
+#include "page/tile_stamp.h"
+#include "base/errors.h"
+
+namespace lumigrid {
+
+namespace {
+
+// The largest scratch surface one tile may be painted in; beyond it (Space in the thousands
+// with very wide pens) the tiles are drawn one by one instead.
+constexpr std::uint64_t kMaxStampBytes = 48ull << 20;
+
+void check_space(std::int32_t space) {
+  if (space < 1) throw Error("Space must be at least 1");
+}
+
+// The black bar and the one-line caption in the top-left corner.
+void draw_caption(Canvas& page, std::int32_t page_width, std::int32_t page_height,
+                  const ChartParameters& parameters) {
+  page.setBrushColour(kBlack);
+  page.FillRect(0, 0, 150, 10);
+  page.setFontColour(kWhite);
+  page.setFontSize(caption_font_size(page_height));
+  page.TextOut(0, 0, printable_chart_caption(page_width, page_height, parameters));
+}
+
+}  // namespace
+
+std::int64_t tile_columns(std::int32_t page_width, std::int32_t space) {
+  check_space(space);
+  return std::int64_t(page_width) / space + 1;
+}
+
+std::int64_t tile_rows(std::int32_t page_height, std::int32_t space) {
+  check_space(space);
+  return std::int64_t(page_height) / space + 1;
+}
+
+std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_height,
+                               const ChartParameters& parameters) {
+  char text[128];
+  std::snprintf(text, sizeof text, "%d x %d, circle dim=%d, line width:%d ~ %d  ", page_width,
+                page_height, parameters.space, parameters.pitch, parameters.pitch2);
+  return text;
+}
+
+std::int32_t caption_font_size(std::int32_t page_height) {
+  return page_height / 100;
+}
+
+void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
+                     const PageProgress& progress) {
+  const std::int32_t width = page.width();
+  const std::int32_t height = page.height();
+  const std::int64_t columns = tile_columns(width, space);
+  const std::int64_t rows = tile_rows(height, space);
+  for (std::int64_t row = 0; row < rows; ++row) {
+    const std::int64_t cy = space / 2 + row * space;
+    for (std::int64_t col = 0; col < columns; ++col) {
+      const std::int64_t cx = space / 2 + col * space;
+      paint_moire_rings(page, std::int32_t(cx), std::int32_t(cy), space, pitch, pitch2);
+    }
+    if (progress) progress(double(row + 1) / double(rows));
+  }
+  draw_caption(page, width, height, {space, pitch, pitch2});
+}
+
+void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t pitch,
+                          std::int32_t pitch2, const PageProgress& progress) {
+  check_space(space);
+  const ChartParameters parameters{space, pitch, pitch2};
+  const std::optional<TileStamp> stamp = paint_tile_stamp(parameters, kMaxStampBytes);
+  if (!stamp || page.format() != PixelFormat::Gray8) {
+    draw_printable_chart(page, space, pitch, pitch2, progress);
+    return;
+  }
+  stamp_tiles(page, *stamp, space, progress);
+  // The canvas keeps what the last tile's drawing left on it.
+  page.setBrushColour(kWhite);
+  page.setPenColour(kBlack);
+  page.setPenWidth(stamp->final_pen_width);
+  draw_caption(page, page.width(), page.height(), parameters);
+}
+
+}  // namespace lumigrid

@@ -1,4 +1,0 @@
-list(APPEND LUMIGRID_UI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/info_window.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/info_window.h
-)

@@ -1,0 +1,79 @@
+#include "patterns/chart_painter.h"
+
+#include <utility>
+
+namespace lumigrid {
+
+ChartPainter::ChartPainter(Canvas& canvas, ChartState& state, std::filesystem::path settings_path,
+                           Hooks hooks, char decimal_separator)
+    : canvas_(canvas),
+      state_(state),
+      settings_path_(std::move(settings_path)),
+      hooks_(std::move(hooks)),
+      decimal_separator_(decimal_separator) {}
+
+void ChartPainter::image_Pattern(std::int32_t pattern_Num) {
+  // Remembered before drawing, also for numbers that draw nothing, so a later redraw of the
+  // current pattern repeats exactly this call.
+  if (pattern_Num != 0) state_.current_pattern = pattern_Num;
+
+  const auto live = [this] {
+    return hooks_.live_values ? hooks_.live_values() : LivePatternValues{};
+  };
+  const auto fill = [this](Colour colour) {
+    canvas_.setBrushColour(colour);
+    canvas_.FillRect(0, 0, canvas_.width(), canvas_.height());
+  };
+
+  switch (pattern_Num) {
+    case 0:
+      fill(kWhite);
+      break;
+    case 1:
+      draw_color_chart("", "Dynamic Range");
+      break;
+    case 2: {
+      const LivePatternValues v = live();
+      recursive_draw_stripes(v.space, v.pitch, 0, 0);
+      break;
+    }
+    case 3: {
+      const LivePatternValues v = live();
+      recursive_draw_circle(v.space, v.pitch, 0, 0);
+      break;
+    }
+    case 4:
+      fill(kWhite);
+      if (state_.toggle_count % 2 != 0) {
+        draw_tilted_square_grid(state_.line_H);
+      } else {
+        draw_square_grid(state_.line_H, state_.ratio_HP);
+      }
+      // Only a drawing that completed flips the variant.
+      state_.toggle_count = std::int32_t(std::uint32_t(state_.toggle_count) + 1u);
+      break;
+    case 5: {
+      const LivePatternValues v = live();
+      recursive_draw_circle_Moire_pattern(v.space, v.pitch, v.pitch2, 0, 0);
+      break;
+    }
+    case 6:
+      draw_color_chart("", "color checker");
+      break;
+    case 7: {
+      const LivePatternValues v = live();
+      draw_stripes(v.space, v.pitch);
+      break;
+    }
+    case 8:
+      draw_dot_grid(state_.line_H, state_.line_V, state_.ratio_HP, state_.ratio_VP);
+      break;
+    case 9:
+      fill(kBlack);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace lumigrid

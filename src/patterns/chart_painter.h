@@ -1,0 +1,57 @@
+#pragma once
+// The pattern dispatcher and its drawers: everything the chart window paints, without a window.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "patterns/chart_state.h"
+#include "surface/canvas.h"
+
+namespace lumigrid {
+
+class ChartPainter {
+ public:
+  struct Hooks {
+    // Space, Pitch and Pitch2 as the adjust window's spin boxes hold them right now.
+    std::function<LivePatternValues()> live_values;
+    // Appends one line to the chart window's hidden log.
+    std::function<void(const std::string&)> log;
+  };
+
+  // `canvas` is the chart window's client area; its size is read afresh by every drawer.
+  // `settings_path` is the settings file the colour charts read; `decimal_separator` is the
+  // locale's, used for the real values in it.
+  ChartPainter(Canvas& canvas, ChartState& state, std::filesystem::path settings_path, Hooks hooks,
+               char decimal_separator = '.');
+
+  ChartState& state() { return state_; }
+  Canvas& canvas() { return canvas_; }
+  void setSettingsPath(std::filesystem::path path) { settings_path_ = std::move(path); }
+  void setDecimalSeparator(char separator) { decimal_separator_ = separator; }
+
+  // Draws pattern 0 to 9; a non-zero number is remembered in current_pattern first.
+  void image_Pattern(std::int32_t pattern_Num);
+
+  void draw_square_grid(std::int32_t H, float HP);
+  void draw_tilted_square_grid(std::int32_t H);
+  void draw_dot_grid(std::int32_t H, std::int32_t V, float HP, float VP);
+  void recursive_draw_stripes(std::int32_t space, std::int32_t pitch, std::int32_t X,
+                              std::int32_t Y);
+  void draw_stripes(std::int32_t space, std::int32_t pitch);
+  void recursive_draw_circle(std::int32_t space, std::int32_t pitch, std::int32_t X,
+                             std::int32_t Y);
+  void recursive_draw_circle_Moire_pattern(std::int32_t space, std::int32_t pitch,
+                                           std::int32_t pitch2, std::int32_t X, std::int32_t Y);
+  // ini_path empty: the settings file.
+  void draw_color_chart(const std::string& ini_path, const std::string& keyword);
+
+ private:
+  Canvas& canvas_;
+  ChartState& state_;
+  std::filesystem::path settings_path_;
+  Hooks hooks_;
+  char decimal_separator_;
+};
+
+}  // namespace lumigrid

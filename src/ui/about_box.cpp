@@ -1,0 +1,218 @@
+#include "ui/about_box.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFont>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPixmap>
+#include <QScreen>
+#include <QShowEvent>
+#include <QUrl>
+#include <exception>
+
+#include "about/program_version.h"
+#include "about/update_texts.h"
+#include "about/version_record.h"
+
+namespace {
+
+// The build's file version, kept in the executable for get_file_version to read back.
+[[gnu::used]] const lumigrid::about::VersionRecord kFileVersionRecord =
+    lumigrid::about::make_version_record(LUMIGRID_FILE_VERSION_MAJOR, LUMIGRID_FILE_VERSION_MINOR,
+                                         LUMIGRID_FILE_VERSION_RELEASE,
+                                         LUMIGRID_FILE_VERSION_BUILD);
+
+constexpr int kIconSize = 128;
+
+QString qt_text(const std::string& text) {
+  // Line breaks of the texts are CR LF; a widget shows a bare line feed.
+  return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QFont about_font(int pixel_height, bool bold = false) {
+  QFont font(QStringLiteral("Consolas"));
+  font.setStyleHint(QFont::Monospace);
+  font.setPixelSize(pixel_height);
+  font.setBold(bold);
+  return font;
+}
+
+QLabel* centred_label(QWidget* parent, const QRect& geometry, const QFont& font) {
+  auto* label = new QLabel(parent);
+  label->setGeometry(geometry);
+  label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  label->setFont(font);
+  return label;
+}
+
+}  // namespace
+
+TAboutBox* AboutBox = nullptr;
+
+lumigrid::about::UpdateState& about_module_state() {
+  static lumigrid::about::UpdateState state;
+  return state;
+}
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
+  setWindowTitle(QStringLiteral("About xxx"));
+  setFixedSize(666, 165);
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, Qt::white);
+  colours.setColor(QPalette::WindowText, Qt::black);
+  setPalette(colours);
+  setAutoFillBackground(true);
+  setFont(about_font(11));
+
+  Image1 = new QLabel(this);
+  Image1->setGeometry(8, 8, 64, 64);
+  Label1 = centred_label(this, QRect(178, 8, 405, 32), about_font(27, true));
+  UpdateDate = centred_label(this, QRect(142, 57, 473, 23), about_font(16));
+
+  SpeedButton_web = new QToolButton(this);
+  SpeedButton_web->setGeometry(225, 98, 321, 22);
+  SpeedButton_web->setFocusPolicy(Qt::NoFocus);
+  SpeedButton_web->setAutoRaise(true);
+  SpeedButton_web->setText(QString::fromLatin1(lumigrid::about::kWebButtonCaption));
+  connect(SpeedButton_web, &QToolButton::clicked, this, &TAboutBox::SpeedButton_webClick);
+
+  Action_check_for_update =
+      new QAction(QString::fromLatin1(lumigrid::about::kCheckForUpdateCaption), this);
+  connect(Action_check_for_update, &QAction::triggered, this,
+          &TAboutBox::Action_check_for_updateExecute);
+  SpeedButton_download = new QToolButton(this);
+  SpeedButton_download->setGeometry(8, 136, 211, 27);
+  SpeedButton_download->setFocusPolicy(Qt::NoFocus);
+  SpeedButton_download->setAutoRaise(true);
+  SpeedButton_download->setDefaultAction(Action_check_for_update);
+  SpeedButton_download->setToolTip(QString());  // only a check gives it a tooltip
+
+  Copyright = centred_label(this, QRect(225, 144, 276, 13), font());
+  Copyright->setText(QStringLiteral("Copyright (C) The lumigrid developers"));
+
+  FormCreate();
+}
+
+void TAboutBox::FormCreate() {
+  using namespace lumigrid::about;
+  UpdateState& state = about_module_state();
+  try {
+    const QString executable_path = QCoreApplication::applicationFilePath();
+    const QFileInfo executable(executable_path);
+    state.release_file_name = executable.fileName().toStdString();
+    state.program_name = program_name_from_file_name(state.release_file_name);
+    state.update_base_url = update_base_url(update_settings().host, state.program_name);
+    setWindowTitle(QString::fromStdString(about_caption(state.program_name)));
+
+    static const bool icon_resources_ready = [] {
+      Q_INIT_RESOURCE(about);  // the resources live in a static library
+      return true;
+    }();
+    Q_UNUSED(icon_resources_ready);
+    const QPixmap icon(QStringLiteral(":/MAINICON"));
+    if (!icon.isNull()) {
+      Image1->setPixmap(
+          icon.scaled(kIconSize, kIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+      Image1->resize(kIconSize, kIconSize);
+    }
+
+    Label1->setToolTip(executable_path);
+    Label1->setText(QString::fromStdString(state.program_name));
+
+    const QDate released = executable.lastModified().date();
+    const std::string separator =
+        date_separator_of_format(QLocale().dateFormat(QLocale::ShortFormat).toStdString());
+    state.local_version = get_file_version(executable_path.toStdString());
+    UpdateDate->setText(QString::fromStdString(version_line(
+        state.local_version,
+        release_date_text(released.year(), released.month(), released.day(), separator))));
+
+    get_onlin_info();
+  } catch (const std::exception& error) {
+    // The window is still created; what ran before the failure stays in effect.
+    QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(),
+                          QString::fromUtf8(error.what()));
+  }
+}
+
+void TAboutBox::FormActivate() {
+  get_onlin_info2();
+}
+
+bool TAboutBox::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) FormActivate();
+  return QDialog::event(event);
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous()) return;
+  if (const QScreen* where = screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(where->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+bool TAboutBox::get_onlin_info() {
+  return lumigrid::about::run_first_check(about_module_state(), *this,
+                                          lumigrid::about::kIndexFileName);
+}
+
+bool TAboutBox::get_onlin_info2() {
+  return lumigrid::about::run_second_check(about_module_state(), *this);
+}
+
+void TAboutBox::Action_check_for_updateExecute() {
+  lumigrid::about::run_download_action(about_module_state(), *this,
+                                       QCoreApplication::applicationDirPath().toStdString());
+}
+
+void TAboutBox::SpeedButton_webClick() {
+  const std::string url = lumigrid::about::web_button_url(
+      about_module_state(), lumigrid::about::update_settings().documentation_url);
+  if (!url.empty()) QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+void TAboutBox::set_download_caption(const std::string& caption) {
+  SpeedButton_download->setText(qt_text(caption));
+}
+
+void TAboutBox::set_download_tooltip(const std::string& tooltip) {
+  SpeedButton_download->setToolTip(qt_text(tooltip));
+}
+
+void TAboutBox::set_web_tooltip(const std::string& tooltip) {
+  SpeedButton_web->setToolTip(qt_text(tooltip));
+}
+
+lumigrid::about::Answer TAboutBox::ask(const std::string& question) {
+  const auto answer = QMessageBox::question(
+      this, QStringLiteral("Confirm"), qt_text(question),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  if (answer == QMessageBox::Yes) return lumigrid::about::Answer::Yes;
+  if (answer == QMessageBox::No) return lumigrid::about::Answer::No;
+  return lumigrid::about::Answer::Cancel;
+}
+
+void TAboutBox::tell(const std::string& message) {
+  QMessageBox::information(this, QString::fromStdString(about_module_state().program_name),
+                           qt_text(message), QMessageBox::Ok);
+}
+
+void TAboutBox::open_file(const std::string& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+void show_about_box(QWidget* parent) {
+  TAboutBox box(parent);
+  box.exec();
+}

@@ -1,0 +1,471 @@
+#include "ui/chart_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMenu>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <iterator>
+
+#include "ui/about_box.h"
+#include "ui/application.h"
+#include "settings/settings.h"
+#include "export/image_export.h"
+#include "ui/key_codes.h"
+#include "ui/adjust_window.h"
+#include "ui/page_viewer.h"
+
+TForm_full_screen_chart* Form_full_screen_chart = nullptr;
+
+namespace {
+
+constexpr int kDesignWidth = 832;
+constexpr int kDesignHeight = 533;
+constexpr int kRepaintDelayMs = 1000;
+
+struct PictureFilter {
+  const char* description;  // what the dialog's list shows
+  const char* patterns;     // in the toolkit's form
+};
+
+constexpr PictureFilter kPictureFilters[] = {
+    {"All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff)",
+     "*.gif *.png *.jpg *.jpeg *.bmp *.ico *.emf *.wmf *.tif *.tiff"},
+    {"GIF Image (*.gif)", "*.gif"},
+    {"Portable Network Graphics (*.png)", "*.png"},
+    {"JPEG Image File (*.jpg)", "*.jpg"},
+    {"JPEG Image File (*.jpeg)", "*.jpeg"},
+    {"Bitmaps (*.bmp)", "*.bmp"},
+    {"Icons (*.ico)", "*.ico"},
+    {"Enhanced Metafiles (*.emf)", "*.emf"},
+    {"Metafiles (*.wmf)", "*.wmf"},
+    {"TIFF Images (*.tif)", "*.tif"},
+    {"TIFF Images (*.tiff)", "*.tiff"},
+};
+
+const QStringList& picture_filters() {
+  static const QStringList filters = [] {
+    QStringList built;
+    for (const PictureFilter& filter : kPictureFilters) {
+      built << QStringLiteral("%1 (%2)").arg(filter.description, filter.patterns);
+    }
+    return built;
+  }();
+  return filters;
+}
+
+// The entry the dialog has selected. With the patterns hidden, some toolkit versions report the
+// description alone.
+int selected_filter(const QFileDialog& dialog) {
+  const QString selected = dialog.selectedNameFilter();
+  for (int entry = 0; entry < int(std::size(kPictureFilters)); ++entry) {
+    if (selected == picture_filters().at(entry) ||
+        selected == QLatin1String(kPictureFilters[entry].description)) {
+      return entry;
+    }
+  }
+  return 0;
+}
+
+char locale_decimal_separator() {
+  const QString point = QLocale().decimalPoint();
+  return point.size() == 1 && point.at(0).unicode() < 0x80 ? char(point.at(0).unicode()) : '.';
+}
+
+std::tm local_time_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+std::filesystem::path local_path(const QString& file_name) {
+  return std::filesystem::path(QFile::encodeName(file_name).toStdString());
+}
+
+// The window system erases what it invalidates to the window's white background; the surface is
+// the client area, so it loses those pixels as the window would.
+void erase_to_white(lumigrid::Surface& surface, const QRect& device_rect) {
+  const QRect area = device_rect.intersected(QRect(0, 0, surface.width(), surface.height()));
+  if (area.isEmpty()) return;
+  const std::size_t offset = std::size_t(area.left()) * 4;
+  const std::size_t bytes = std::size_t(area.width()) * 4;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    std::memset(surface.rowData(y) + offset, 0xFF, bytes);  // 0xFFFFFFFF is white
+  }
+}
+
+QRect to_device(const QRect& logical, qreal ratio) {
+  return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
+                logical.height() * ratio)
+      .toAlignedRect();
+}
+
+}  // namespace
+
+TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_path,
+                                                 QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      settings_path_(std::move(settings_path)),
+      surface_(kDesignWidth, kDesignHeight, lumigrid::PixelFormat::Rgb32) {
+  setWindowTitle(kChartCaption);
+  resize(kDesignWidth, kDesignHeight);
+  setFont(QFont("Tahoma", 8));
+  setFocusPolicy(Qt::StrongFocus);
+  // Every pixel comes from the surface; the toolkit need not clear anything first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setAttribute(Qt::WA_QuitOnClose);
+
+  lumigrid::ChartPainter::Hooks hooks;
+  hooks.live_values = [] {
+    lumigrid::LivePatternValues values;
+    if (Form_menu != nullptr) {
+      values.space = Form_menu->UpDown_space->position();
+      values.pitch = Form_menu->UpDown_Pitch->position();
+      values.pitch2 = Form_menu->UpDown_Pitch2->position();
+    }
+    return values;
+  };
+  hooks.log = [this](const std::string& line) { ListBox1.append(line); };
+  painter_ = std::make_unique<lumigrid::ChartPainter>(surface_, state_, settings_path_,
+                                                      std::move(hooks), locale_decimal_separator());
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(kRepaintDelayMs);
+  connect(Timer1, &QTimer::timeout, this,
+          [this] { lumigrid::run_handler([this] { Timer1Timer(); }); });
+
+  SavePictureDialog1 = new QFileDialog(this);
+  SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
+  SavePictureDialog1->setFileMode(QFileDialog::AnyFile);
+  // The toolkit's own dialog, the same on every platform and drivable in tests; an existing file
+  // is replaced without a question.
+  SavePictureDialog1->setOption(QFileDialog::DontUseNativeDialog);
+  SavePictureDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+  // The list shows each entry's description alone, not the patterns the toolkit appends to it.
+  SavePictureDialog1->setOption(QFileDialog::HideNameFilterDetails);
+  SavePictureDialog1->setNameFilters(picture_filters());
+  SavePictureDialog1->selectNameFilter(picture_filters().front());
+
+  Action_show_adjust_form = new QAction("Show_Adjust_Form", this);
+  Action_show_adjust_form->setCheckable(true);
+  Action_show_adjust_form->setChecked(false);
+  Action_Show_Printable_page = new QAction("Show_Printable_page", this);
+  Action_Show_Printable_page->setCheckable(true);
+  Action_Show_Printable_page->setChecked(true);
+  Action_About = new QAction("About", this);
+  // A checkable action has flipped its check before `triggered` arrives.
+  connect(Action_show_adjust_form, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { Action_show_adjust_formExecute(); }); });
+  connect(Action_Show_Printable_page, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { Action_Show_Printable_pageExecute(); }); });
+  connect(Action_About, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { Action_AboutExecute(); }); });
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->addAction(Action_show_adjust_form);
+  PopupMenu1->addAction(Action_Show_Printable_page);
+  PopupMenu1->addAction(Action_About);
+  connect(PopupMenu1, &QMenu::aboutToShow, this,
+          [this] { lumigrid::run_handler([this] { PopupMenu1Popup(); }); });
+}
+
+TForm_full_screen_chart::~TForm_full_screen_chart() {
+  // The painter refers to the surface and the state; it goes first.
+  painter_.reset();
+  if (Form_full_screen_chart == this) Form_full_screen_chart = nullptr;
+}
+
+void TForm_full_screen_chart::image_Pattern(std::int32_t pattern_Num) {
+  try {
+    painter_->image_Pattern(pattern_Num);
+  } catch (...) {
+    present();  // what the drawer painted before it failed stays on screen
+    throw;
+  }
+  present();
+}
+
+void TForm_full_screen_chart::present() {
+  presenting_ = true;
+  repaint();
+  presenting_ = false;
+}
+
+bool TForm_full_screen_chart::showsMaximized() const {
+  // Full screen is this window maximized without a frame.
+  return (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) != 0;
+}
+
+void TForm_full_screen_chart::rememberNormalGeometry() {
+  if ((windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) == 0) {
+    normal_geometry_ = geometry();
+  }
+}
+
+void TForm_full_screen_chart::fullScreen(bool full_screen) {
+  if (full_screen) {
+    const QRect frame = frameGeometry();
+    saved_.left = frame.x();
+    saved_.top = frame.y();
+    saved_.width = frame.width();
+    saved_.height = frame.height();
+    saved_.window_state = isMinimized()      ? Qt::WindowMinimized
+                          : showsMaximized() ? Qt::WindowMaximized
+                                             : Qt::WindowNoState;
+    if (saved_.window_state == Qt::WindowNoState) {
+      restore_geometry_ = geometry();
+    } else if (!isFullScreen() && normal_geometry_.isValid()) {
+      restore_geometry_ = normal_geometry_;  // maximized with the caption button
+    }
+    if (isFullScreen()) return;
+    if (in_paint_) {
+      // A window's state is not changed from inside its own paint.
+      QTimer::singleShot(0, this, [this] { setWindowState(Qt::WindowFullScreen); });
+    } else {
+      setWindowState(Qt::WindowFullScreen);
+    }
+    return;
+  }
+
+  // Before any full screen there are no bounds to go back to: the window keeps its place and
+  // size and only returns to the normal state.
+  setWindowState(Qt::WindowNoState);
+  if (restore_geometry_.isValid()) setGeometry(restore_geometry_);
+  repaint();  // at once, as the window system would: the paint handler runs
+}
+
+void TForm_full_screen_chart::FormKeyDown(int key, Qt::KeyboardModifiers shift) {
+  const int step = key == int(last_key_) ? 10 : 1;
+  const bool resizes = shift.testFlag(Qt::ShiftModifier);
+  const bool moves = shift.testFlag(Qt::ControlModifier);
+  const bool arrow = key >= lumigrid::kVkLeft && key <= lumigrid::kVkDown;
+  if (arrow && (resizes || moves)) {
+    // Auto-repeat can outrun the window manager: build on the bounds last asked for until it
+    // has answered.
+    QRect bounds = pending_geometry_.isValid() ? pending_geometry_ : geometry();
+    if (resizes) {
+      if (key == lumigrid::kVkLeft) bounds.setWidth(bounds.width() - step);
+      if (key == lumigrid::kVkUp) bounds.setHeight(bounds.height() - step);
+      if (key == lumigrid::kVkRight) bounds.setWidth(bounds.width() + step);
+      if (key == lumigrid::kVkDown) bounds.setHeight(bounds.height() + step);
+    }
+    if (moves) {
+      if (key == lumigrid::kVkLeft) bounds.translate(-step, 0);
+      if (key == lumigrid::kVkUp) bounds.translate(0, -step);
+      if (key == lumigrid::kVkRight) bounds.translate(step, 0);
+      if (key == lumigrid::kVkDown) bounds.translate(0, step);
+    }
+    pending_geometry_ = bounds;
+    setGeometry(bounds);
+  }
+  last_key_ = std::uint8_t(key & 0xFF);
+}
+
+void TForm_full_screen_chart::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/) {
+  setWindowTitle(QString::asprintf("Duzov Urorezo Key press:%2d  ", key));
+  if (key == lumigrid::kVkEscape) {
+    state_.is_full_screen = false;
+    fullScreen(false);
+    setWindowTitle(kChartCaption);
+  } else if (key >= lumigrid::kVkDigit0 && key <= lumigrid::kVkDigit0 + 9) {
+    image_Pattern(key - lumigrid::kVkDigit0);
+  } else if (key >= lumigrid::kVkNumpad0 && key <= lumigrid::kVkNumpad0 + 9) {
+    image_Pattern(key - lumigrid::kVkNumpad0);
+  } else if (key == lumigrid::kVkF11) {
+    state_.is_full_screen = !state_.is_full_screen;
+    fullScreen(state_.is_full_screen);
+  }
+}
+
+void TForm_full_screen_chart::FormPaint() {
+  if (Timer1->isActive()) return;
+  Timer1->start();
+  ListBox1.append("FormPaint!");
+  if (showsMaximized()) {
+    ListBox1.append("FormPaint full");
+    fullScreen(true);
+  }
+}
+
+void TForm_full_screen_chart::Timer1Timer() {
+  // Stopped before drawing: a drawing that fails must not come back every second.
+  Timer1->stop();
+  image_Pattern(state_.current_pattern);
+}
+
+void TForm_full_screen_chart::FormDblClick() {
+  SaveImage_to_file_4_types(this);
+}
+
+void TForm_full_screen_chart::SaveImage_to_file_4_types(QObject* /*object0*/) {
+  SavePictureDialog1->setDefaultSuffix("bmp");
+  SavePictureDialog1->selectFile(
+      QString::fromStdString(lumigrid::default_window_capture_name(local_time_now())));
+
+  // The copy is taken before the dialog opens: nothing painted meanwhile reaches the file.
+  lumigrid::Surface capture(surface_.width(), surface_.height(), lumigrid::PixelFormat::Rgb32);
+  for (int y = 0; y < surface_.height(); ++y) {
+    std::memcpy(capture.rowData(y), surface_.rowData(y), std::size_t(surface_.width()) * 4);
+  }
+
+  const int filter_before = selected_filter(*SavePictureDialog1);
+  if (SavePictureDialog1->exec() != QDialog::Accepted) {
+    SavePictureDialog1->selectNameFilter(picture_filters().at(filter_before));
+    return;
+  }
+  const QStringList files = SavePictureDialog1->selectedFiles();
+  if (files.isEmpty()) return;
+  lumigrid::save_image(capture, local_path(files.front()));
+}
+
+void TForm_full_screen_chart::SaveImage_to_file_4_types_Timage(const lumigrid::Surface& page) {
+  SavePictureDialog1->setDefaultSuffix("bmp");
+  SavePictureDialog1->selectFile(QString::fromStdString(
+      lumigrid::default_page_file_name(state_.drawing_area_name, local_time_now())));
+  // The page needs no copy: the dialog is modal, and nothing draws on the page while it is open.
+  const int filter_before = selected_filter(*SavePictureDialog1);
+  if (SavePictureDialog1->exec() != QDialog::Accepted) {
+    SavePictureDialog1->selectNameFilter(picture_filters().at(filter_before));
+    return;
+  }
+  const QStringList files = SavePictureDialog1->selectedFiles();
+  if (files.isEmpty()) return;
+  // A large page takes a while to encode: show that the program is working.
+  lumigrid::BusyProgress busy(this, "Saving the page...");
+  lumigrid::save_image(page, local_path(files.front()), busy.callback());
+}
+
+void TForm_full_screen_chart::FormClose() {
+  lumigrid::SliderPositions positions;
+  if (Form_menu != nullptr) {
+    positions.H = Form_menu->ScrollBar_H->position();
+    positions.HP = Form_menu->ScrollBar_HP->position();
+    positions.V = Form_menu->ScrollBar_V->position();
+    positions.VP = Form_menu->ScrollBar_VP->position();
+    positions.Space = Form_menu->ScrollBar_Space->position();
+    positions.Pitch = Form_menu->ScrollBar_Pitch->position();
+  }
+  lumigrid::write_exit_settings(settings_path_, state_.current_pattern, positions);
+}
+
+void TForm_full_screen_chart::PopupMenu1Popup() {
+  Action_Show_Printable_page->setChecked(Form_Info != nullptr && Form_Info->isVisible());
+  Action_show_adjust_form->setChecked(Form_menu != nullptr && Form_menu->isVisible());
+}
+
+void TForm_full_screen_chart::Action_show_adjust_formExecute() {
+  if (Form_menu != nullptr) Form_menu->setVisible(Action_show_adjust_form->isChecked());
+}
+
+void TForm_full_screen_chart::Action_Show_Printable_pageExecute() {
+  if (Form_Info != nullptr) Form_Info->setVisible(Action_Show_Printable_page->isChecked());
+}
+
+void TForm_full_screen_chart::Action_AboutExecute() {
+  show_about_box(this);
+}
+
+void TForm_full_screen_chart::syncSurfaceSize() {
+  const qreal ratio = devicePixelRatioF();
+  const int device_width = int(std::lround(width() * ratio));
+  const int device_height = int(std::lround(height() * ratio));
+  if (device_width != surface_.width() || device_height != surface_.height()) {
+    surface_.resize(device_width, device_height, lumigrid::kWhite);
+  }
+  if (const QScreen* on = screen()) {
+    surface_.setPixelsPerInch(int(std::lround(on->logicalDotsPerInch() * ratio)));
+  }
+}
+
+void TForm_full_screen_chart::paintEvent(QPaintEvent* event) {
+  syncSurfaceSize();
+  const qreal ratio = devicePixelRatioF();
+  if (!presenting_) {
+    // A paint the window system asked for (show, expose, resize, state change).
+    for (const QRect& rect : event->region()) erase_to_white(surface_, to_device(rect, ratio));
+    in_paint_ = true;
+    try {
+      FormPaint();
+    } catch (const std::exception& error) {
+      // No modal box from inside a paint: it is shown once the paint is over.
+      QTimer::singleShot(0, this, [message = QString::fromUtf8(error.what())] {
+        lumigrid::report_error(message);
+      });
+    }
+    in_paint_ = false;
+  }
+  QImage image(surface_.data(), surface_.width(), surface_.height(), qsizetype(surface_.stride()),
+               QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
+  QPainter painter(this);
+  for (const QRect& rect : event->region()) {
+    painter.drawImage(QRectF(rect), image, QRectF(to_device(rect, ratio)));
+  }
+}
+
+void TForm_full_screen_chart::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  pending_geometry_ = QRect();
+  syncSurfaceSize();
+  rememberNormalGeometry();
+}
+
+void TForm_full_screen_chart::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  pending_geometry_ = QRect();
+  rememberNormalGeometry();
+}
+
+void TForm_full_screen_chart::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) rememberNormalGeometry();
+}
+
+void TForm_full_screen_chart::keyPressEvent(QKeyEvent* event) {
+  const int key = lumigrid::windows_key_code(*event);
+  const Qt::KeyboardModifiers modifiers = event->modifiers();
+  lumigrid::run_handler([&] { FormKeyDown(key, modifiers); });
+}
+
+void TForm_full_screen_chart::keyReleaseEvent(QKeyEvent* event) {
+  // The window system repeats only key-down; a held key is released once.
+  if (event->isAutoRepeat()) return;
+  const int key = lumigrid::windows_key_code(*event);
+  const Qt::KeyboardModifiers modifiers = event->modifiers();
+  lumigrid::run_handler([&] { FormKeyUp(key, modifiers); });
+}
+
+bool TForm_full_screen_chart::focusNextPrevChild(bool) {
+  return false;
+}  // Tab is a key too
+
+void TForm_full_screen_chart::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  lumigrid::run_handler([this] { FormDblClick(); });
+}
+
+void TForm_full_screen_chart::contextMenuEvent(QContextMenuEvent* event) {
+  PopupMenu1->exec(event->globalPos());
+}
+
+void TForm_full_screen_chart::closeEvent(QCloseEvent* event) {
+  try {
+    FormClose();
+    event->accept();
+  } catch (const std::exception& error) {
+    event->ignore();  // the window stays open
+    lumigrid::report_error(error);
+  }
+}

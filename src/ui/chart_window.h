@@ -1,0 +1,110 @@
+#pragma once
+// The chart window: the main window. It owns the chart surface, shows it one surface pixel per
+// device pixel, and runs the pattern keys, full screen, the repaint timer, the context menu,
+// double-click saving and the settings write at close.
+#include <QRect>
+#include <QWidget>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "patterns/chart_painter.h"
+#include "patterns/chart_state.h"
+#include "patterns/hidden_log.h"
+#include "surface/surface.h"
+
+class QAction;
+class QFileDialog;
+class QMenu;
+class QTimer;
+
+inline constexpr const char* kChartCaption = "Duzov Urorezo ( F11 full Screen)";
+
+class TForm_full_screen_chart : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `settings_path`: the settings file written at close and read by the colour charts.
+  explicit TForm_full_screen_chart(std::filesystem::path settings_path, QWidget* parent = nullptr);
+  ~TForm_full_screen_chart() override;
+
+  lumigrid::ChartState& state() { return state_; }
+  const lumigrid::Surface& surface() const { return surface_; }
+  const std::filesystem::path& settingsPath() const { return settings_path_; }
+
+  // Draws a pattern onto the surface and shows the result.
+  void image_Pattern(std::int32_t pattern_Num);
+  // Enters (true) or leaves (false) full screen.
+  void fullScreen(bool full_screen);
+  // Saves what the window shows, through the save dialog.
+  void SaveImage_to_file_4_types(QObject* object0);
+  // Saves a page bitmap, through the same dialog.
+  void SaveImage_to_file_4_types_Timage(const lumigrid::Surface& page);
+
+  // Event handlers; `key` is a Windows virtual-key code.
+  void FormKeyDown(int key, Qt::KeyboardModifiers shift);
+  void FormKeyUp(int key, Qt::KeyboardModifiers shift);
+  void FormPaint();
+  void Timer1Timer();
+  void FormDblClick();
+  // Writes the settings file; throws when it cannot, and the close is then abandoned.
+  void FormClose();
+  void PopupMenu1Popup();
+  void Action_show_adjust_formExecute();
+  void Action_Show_Printable_pageExecute();
+  void Action_AboutExecute();
+
+  // Bounds and state saved on entering full screen.
+  struct SavedBounds {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    Qt::WindowState window_state = Qt::WindowNoState;
+  };
+  const SavedBounds& savedBounds() const { return saved_; }
+
+  QTimer* Timer1 = nullptr;  // the one-shot repaint timer
+  lumigrid::HiddenLog ListBox1;
+  QFileDialog* SavePictureDialog1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* Action_show_adjust_form = nullptr;
+  QAction* Action_Show_Printable_page = nullptr;
+  QAction* Action_About = nullptr;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
+
+ private:
+  // Shows the surface as a drawer left it, without counting as a paint of the window system.
+  void present();
+  void syncSurfaceSize();
+  bool showsMaximized() const;
+  void rememberNormalGeometry();
+
+  std::filesystem::path settings_path_;
+  lumigrid::ChartState state_;
+  lumigrid::Surface surface_;
+  std::unique_ptr<lumigrid::ChartPainter> painter_;
+
+  SavedBounds saved_;
+  // Where the window goes back to when it leaves full screen: its last geometry in the normal
+  // state. Invalid until the window first enters full screen.
+  QRect restore_geometry_;
+  QRect normal_geometry_;
+  QRect pending_geometry_;  // asked of the window manager by the arrow keys, not yet applied
+  std::uint8_t last_key_ = 0;
+  bool presenting_ = false;
+  bool in_paint_ = false;
+};
+
+extern TForm_full_screen_chart* Form_full_screen_chart;

@@ -1,0 +1,444 @@
+#include "ui/page_viewer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/application.h"
+#include "ui/chart_window.h"
+#include "page/page_build.h"
+
+TForm_Info* Form_Info = nullptr;
+
+namespace {
+
+constexpr int kDesignWidth = 983;
+constexpr int kDesignHeight = 612;
+constexpr QPoint kImageDesignOrigin(14, 19);
+constexpr QSize kImageDesignSize(819, 462);
+// The page build's share of the progress; making the page's reductions takes the rest.
+constexpr double kBuildShare = 0.85;
+
+QRect to_device(const QRect& logical, qreal ratio) {
+  return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
+                logical.height() * ratio)
+      .toAlignedRect();
+}
+
+lumigrid::ViewSize view_size(const QSize& size) {
+  return {size.width(), size.height()};
+}
+
+QPoint to_qpoint(const lumigrid::Point& point) {
+  return QPoint(point.x, point.y);
+}
+
+}  // namespace
+
+namespace lumigrid {
+
+namespace {
+constexpr int kProgressSteps = 1000;
+constexpr int kShowAfterMs = 400;
+constexpr qint64 kEventsEveryMs = 50;
+}  // namespace
+
+BusyProgress::BusyProgress(QWidget* owner, const QString& label) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  QWidget* parent = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : owner;
+  dialog_ = new QProgressDialog(label, QString(), 0, kProgressSteps, parent);
+  dialog_->setWindowTitle(QCoreApplication::applicationName());
+  dialog_->setCancelButton(nullptr);
+  // Not modal: a modal dialog would let input through while it advances.
+  dialog_->setWindowModality(Qt::NonModal);
+  dialog_->setMinimumDuration(kShowAfterMs);
+  dialog_->setAutoClose(false);
+  dialog_->setAutoReset(false);
+  dialog_->setValue(0);
+}
+
+BusyProgress::~BusyProgress() {
+  delete dialog_.data();
+  QApplication::restoreOverrideCursor();
+}
+
+std::function<void(double)> BusyProgress::callback() {
+  auto since_events = std::make_shared<QElapsedTimer>();
+  since_events->start();
+  return [this, since_events](double fraction) {
+    advance(fraction);
+    if (since_events->elapsed() >= kEventsEveryMs) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      since_events->restart();
+    }
+  };
+}
+
+void BusyProgress::advance(double fraction) {
+  if (dialog_ == nullptr) return;
+  const int value = int(std::clamp(fraction, 0.0, 1.0) * kProgressSteps);
+  if (value == shown_value_) return;
+  shown_value_ = value;
+  dialog_->setValue(value);
+}
+
+}  // namespace lumigrid
+
+// ---------------------------------------------------------------------------------------------
+
+TPageImage::TPageImage(QWidget* parent) : QWidget(parent) {
+  setObjectName("Image1");
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void TPageImage::setPage(const lumigrid::Surface* page, lumigrid::PageView view) {
+  page_ = page;
+  view_ = std::move(view);
+  update();
+}
+
+void TPageImage::setStretch(bool on) {
+  if (stretch_ == on) return;
+  stretch_ = on;
+  update();
+}
+
+void TPageImage::paintEvent(QPaintEvent* event) {
+  if (page_ == nullptr || view_.empty()) return;
+  const qreal ratio = devicePixelRatioF();
+  // With stretch off the page keeps its own size, cut off by the control.
+  const QSize shown = stretch_ ? size() : QSize(page_->width(), page_->height());
+  const QRect shown_rect(QPoint(0, 0), shown);
+  QPainter painter(this);
+  for (const QRect& exposed : event->region()) {
+    const QRect logical = exposed.intersected(shown_rect);
+    if (logical.isEmpty()) continue;
+    const QRect device = to_device(logical, ratio);
+    if (exposed_.width() < device.width() || exposed_.height() < device.height()) {
+      exposed_ = QImage(std::max(exposed_.width(), device.width()),
+                        std::max(exposed_.height(), device.height()), QImage::Format_Grayscale8);
+    }
+    view_.render(int(std::lround(shown.width() * ratio)), int(std::lround(shown.height() * ratio)),
+                 {device.x(), device.y(), device.width(), device.height()}, exposed_.bits(),
+                 std::size_t(exposed_.bytesPerLine()));
+    painter.drawImage(QRectF(logical), exposed_, QRectF(0, 0, device.width(), device.height()));
+  }
+}
+
+void TPageImage::mousePressEvent(QMouseEvent* event) {
+  if (onMouseDown) onMouseDown(event);
+}
+
+void TPageImage::mouseMoveEvent(QMouseEvent* event) {
+  if (onMouseMove) onMouseMove(event);
+}
+
+void TPageImage::mouseReleaseEvent(QMouseEvent* event) {
+  if (onMouseUp) onMouseUp(event);
+}
+
+void TPageImage::contextMenuEvent(QContextMenuEvent* event) {
+  if (onContextMenu) onContextMenu(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TPageScrollBox::TPageScrollBox(QWidget* parent) : QAbstractScrollArea(parent) {
+  setObjectName("ScrollBox1");
+  horizontalScrollBar()->installEventFilter(this);
+  verticalScrollBar()->installEventFilter(this);
+}
+
+void TPageScrollBox::setImage(QWidget* image, QPoint content_origin) {
+  image_ = image;
+  origin_ = content_origin;
+  updateRange();
+  placeImage();
+}
+
+void TPageScrollBox::setImageOrigin(QPoint content_origin) {
+  origin_ = content_origin;
+  updateRange();
+  placeImage();
+}
+
+void TPageScrollBox::setImageSize(QSize size) {
+  if (image_ == nullptr) return;
+  image_->resize(size);
+  updateRange();
+  placeImage();
+}
+
+QPoint TPageScrollBox::scrollPosition() const {
+  return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void TPageScrollBox::setScrollPosition(QPoint position) {
+  verticalScrollBar()->setValue(position.y());
+  horizontalScrollBar()->setValue(position.x());
+}
+
+QSize TPageScrollBox::visibleExtent() const {
+  return viewport()->size();
+}
+
+QSize TPageScrollBox::contentExtent() const {
+  if (image_ == nullptr) return QSize(0, 0);
+  return QSize(std::max(0, origin_.x() + image_->width()),
+               std::max(0, origin_.y() + image_->height()));
+}
+
+void TPageScrollBox::updateRange() {
+  const QSize content = contentExtent();
+  const QSize visible = visibleExtent();
+  horizontalScrollBar()->setRange(0, std::max(0, content.width() - visible.width()));
+  horizontalScrollBar()->setPageStep(std::max(1, visible.width()));
+  verticalScrollBar()->setRange(0, std::max(0, content.height() - visible.height()));
+  verticalScrollBar()->setPageStep(std::max(1, visible.height()));
+}
+
+void TPageScrollBox::placeImage() {
+  if (image_ != nullptr) image_->move(origin_ - scrollPosition());
+}
+
+void TPageScrollBox::scrollContentsBy(int dx, int dy) {
+  // Moves the image with the pixels already shown; only the uncovered strip is painted.
+  viewport()->scroll(dx, dy);
+  placeImage();
+}
+
+void TPageScrollBox::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  updateRange();
+  placeImage();
+}
+
+bool TPageScrollBox::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    const bool handled = QAbstractScrollArea::viewportEvent(event);
+    updateRange();
+    placeImage();
+    return handled;
+  }
+  if (event->type() == QEvent::Wheel) {
+    if (onMouseWheel) onMouseWheel(static_cast<QWheelEvent*>(event));
+    event->accept();
+    return true;
+  }
+  return QAbstractScrollArea::viewportEvent(event);
+}
+
+bool TPageScrollBox::eventFilter(QObject* watched, QEvent* event) {
+  // The scroll bars belong to the scroll box: the wheel over them zooms too.
+  if (event->type() == QEvent::Wheel &&
+      (watched == horizontalScrollBar() || watched == verticalScrollBar())) {
+    if (onMouseWheel) onMouseWheel(static_cast<QWheelEvent*>(event));
+    event->accept();
+    return true;
+  }
+  return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
+  setWindowTitle("Form_Info");
+  setFont(QFont("Segoe UI", 9));
+  setAttribute(Qt::WA_QuitOnClose, false);  // closing it only hides it
+  resize(kDesignWidth, kDesignHeight);
+
+  ScrollBox1 = new TPageScrollBox(this);
+  // Sized at once, not at the first show: a page built while the viewer is hidden is fitted to it.
+  ScrollBox1->setGeometry(0, 0, kDesignWidth, kDesignHeight);
+  ScrollBox1->hide();  // until the first page exists
+  Image1 = new TPageImage(ScrollBox1->viewport());
+  Image1->resize(kImageDesignSize);
+  ScrollBox1->setImage(Image1, kImageDesignOrigin);
+
+  SaveImagePattern1 = new QAction("Save Image Pattern", this);
+  SaveImagePattern1->setObjectName("SaveImagePattern1");
+  FitIn1 = new QAction("FitIn", this);
+  FitIn1->setObjectName("FitIn1");
+  FitIn2 = new QAction("1:1", this);
+  FitIn2->setObjectName("FitIn2");
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  PopupMenu1->addAction(SaveImagePattern1);
+  PopupMenu1->addAction(FitIn1);
+  PopupMenu1->addAction(FitIn2);
+  connect(SaveImagePattern1, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { SaveImagePattern1Click(); }); });
+  connect(FitIn1, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { FitIn1Click(); }); });
+  connect(FitIn2, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { FitIn2Click(); }); });
+
+  Image1->onMouseDown = [this](QMouseEvent* event) {
+    const QPoint position = event->position().toPoint();
+    lumigrid::run_handler([&] { Image1MouseDown(event->button(), position); });
+    if (event->button() == Qt::LeftButton) {
+      // The drag starts at once and is over the image where it starts.
+      dragging_ = true;
+      Image1->setCursor(Qt::ClosedHandCursor);
+      lumigrid::run_handler([&] { Image1DragOver(position, true); });
+    }
+  };
+  Image1->onMouseMove = [this](QMouseEvent* event) {
+    if (!dragging_) return;
+    const QPoint position = event->position().toPoint();
+    // The image may reach beyond the visible area; only the part the operator sees counts.
+    const QPoint in_viewport = Image1->mapTo(ScrollBox1->viewport(), position);
+    const bool over_image =
+        Image1->rect().contains(position) && ScrollBox1->viewport()->rect().contains(in_viewport);
+    if (!over_image) {
+      drag_origin_.reset();
+      return;
+    }
+    const bool entered = !drag_origin_.has_value();
+    lumigrid::run_handler([&] { Image1DragOver(position, entered); });
+  };
+  Image1->onMouseUp = [this](QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !dragging_) return;
+    dragging_ = false;  // dropping does nothing else
+    drag_origin_.reset();
+    Image1->unsetCursor();
+  };
+  Image1->onContextMenu = [this](QContextMenuEvent* event) {
+    PopupMenu1->popup(event->globalPos());
+  };
+  ScrollBox1->onMouseWheel = [this](QWheelEvent* event) {
+    const QPoint angle = event->angleDelta();
+    if (angle.y() == 0 && angle.x() != 0) return;  // a sideways wheel is not this notification
+    const QPoint global = event->globalPosition().toPoint();
+    lumigrid::run_handler([&] { ScrollBox1MouseWheel(angle.y(), global); });
+  };
+}
+
+TForm_Info::~TForm_Info() {
+  // The image control refers to the page; it lets go first.
+  Image1->setPage(nullptr, {});
+  if (Form_Info == this) Form_Info = nullptr;
+}
+
+lumigrid::ViewSize TForm_Info::bitmapSize() const {
+  if (!page_) return {0, 0};
+  return {page_->width(), page_->height()};
+}
+
+void TForm_Info::build_page(const QString& area_text, const lumigrid::ChartParameters& parameters) {
+  const std::u16string text(reinterpret_cast<const char16_t*>(area_text.utf16()),
+                            std::size_t(area_text.size()));
+  lumigrid::PageRequest request;
+  request.chart = parameters;
+  if (const QScreen* on = screen()) {
+    request.pixels_per_inch = int(std::lround(on->logicalDotsPerInch() * devicePixelRatioF()));
+  }
+
+  std::unique_ptr<lumigrid::Surface> page;
+  lumigrid::PageView view;
+  {
+    lumigrid::BusyProgress busy(this, "Building the page...");
+    const auto progress = busy.callback();
+    // Everything that can fail happens before the page shown so far is touched.
+    lumigrid::PageBuild build =
+        lumigrid::build_page(text, request, [&](double done) { progress(done * kBuildShare); });
+    page = std::make_unique<lumigrid::Surface>(std::move(build.page));
+    view = lumigrid::PageView(
+        *page, [&](double done) { progress(kBuildShare + done * (1.0 - kBuildShare)); });
+  }
+
+  Image1->setPage(page.get(), std::move(view));
+  page_ = std::move(page);
+  if (Form_full_screen_chart != nullptr) {
+    Form_full_screen_chart->state().drawing_area_name = area_text.toStdString();
+  }
+  fit_image();
+  setWindowTitle(area_text);
+}
+
+void TForm_Info::fit_image() {
+  const auto fit = lumigrid::fit_image(bitmapSize(), view_size(ScrollBox1->size()));  // outer size
+  if (!fit) return;
+  Image1->setStretch(true);
+  ScrollBox1->setImageSize(QSize(fit->control.width, fit->control.height));
+  ScrollBox1->setScrollPosition(to_qpoint(fit->scroll));
+}
+
+void TForm_Info::FormActivate() {
+  // The image's top-left goes to the top-left of the visible area; the positions stay.
+  ScrollBox1->setImageOrigin(ScrollBox1->scrollPosition());
+}
+
+void TForm_Info::FitIn1Click() {
+  fit_image();
+}
+
+void TForm_Info::FitIn2Click() {
+  const lumigrid::ViewSize bitmap = bitmapSize();
+  ScrollBox1->setImageSize(QSize(bitmap.width, bitmap.height));
+}
+
+void TForm_Info::SaveImagePattern1Click() {
+  if (page_ && Form_full_screen_chart != nullptr) {
+    Form_full_screen_chart->SaveImage_to_file_4_types_Timage(*page_);
+  }
+}
+
+void TForm_Info::Image1MouseDown(Qt::MouseButton button, QPoint /*position*/) {
+  if (button == Qt::MiddleButton) FitIn2Click();
+}
+
+void TForm_Info::Image1DragOver(QPoint position, bool entered) {
+  if (entered) drag_origin_ = position;
+  if (!drag_origin_) return;
+  const lumigrid::Point scroll = lumigrid::pan_scroll(
+      {ScrollBox1->scrollPosition().x(), ScrollBox1->scrollPosition().y()},
+      {drag_origin_->x(), drag_origin_->y()}, {position.x(), position.y()},
+      view_size(ScrollBox1->contentExtent()), view_size(ScrollBox1->visibleExtent()));
+  ScrollBox1->setScrollPosition(to_qpoint(scroll));
+}
+
+void TForm_Info::ScrollBox1MouseWheel(int delta, QPoint global_position) {
+  const QPoint client = mapFromGlobal(global_position);
+  if (const auto factor = lumigrid::wheel_zoom_factor(delta)) {
+    Image1->setStretch(true);
+    lumigrid::ZoomView view;
+    view.bitmap = bitmapSize();
+    view.control = view_size(Image1->size());
+    view.scroll_box = view_size(ScrollBox1->size());
+    view.viewport = view_size(ScrollBox1->visibleExtent());
+    view.image_origin = {ScrollBox1->imageOrigin().x(), ScrollBox1->imageOrigin().y()};
+    if (const auto zoom = lumigrid::zoom_image(view, *factor, {client.x(), client.y()})) {
+      ScrollBox1->setImageSize(QSize(zoom->control.width, zoom->control.height));
+      // The scroll bars clamp to the range of the new size, with the scroll bars it brings.
+      ScrollBox1->setScrollPosition(to_qpoint(zoom->requested));
+    }
+  }
+  // Even when the zoom stopped at a limit, the cursor goes to the scroll box's centre.
+  const lumigrid::Point target = lumigrid::wheel_cursor_target(view_size(ScrollBox1->size()));
+  QCursor::setPos(mapToGlobal(to_qpoint(target)));
+}
+
+bool TForm_Info::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) {
+    lumigrid::run_handler([this] { FormActivate(); });
+  }
+  return QWidget::event(event);
+}
+
+void TForm_Info::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  ScrollBox1->setGeometry(rect());  // the scroll box fills the client area
+}

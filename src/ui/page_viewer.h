@@ -1,0 +1,162 @@
+#pragma once
+// The page viewer: the printable page in an image control inside a scroll box, fitted, shown 1:1,
+// zoomed with the wheel around the cursor, panned by dragging, and saved from its menu.
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "page/page_view.h"
+#include "page/printable_chart.h"
+#include "page/viewer_geometry.h"
+#include "surface/surface.h"
+
+class QAction;
+class QMenu;
+class QProgressDialog;
+
+namespace lumigrid {
+
+// A busy cursor and, once the work has taken a moment, a progress dialog, for as long as it
+// lives. The callback keeps the windows painted but lets no input in, so nothing the operator
+// does can start a second build or save inside the first.
+class BusyProgress {
+ public:
+  BusyProgress(QWidget* owner, const QString& label);
+  ~BusyProgress();
+  BusyProgress(const BusyProgress&) = delete;
+  BusyProgress& operator=(const BusyProgress&) = delete;
+
+  // For the page build and the image export: the fraction done, 0 to 1.
+  std::function<void(double)> callback();
+
+ private:
+  void advance(double fraction);
+
+  QPointer<QProgressDialog> dialog_;
+  int shown_value_ = -1;
+};
+
+}  // namespace lumigrid
+
+// The image control: shows the page at its own size, drawing only what a paint exposes.
+class TPageImage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TPageImage(QWidget* parent);
+
+  // `view` samples `page`, which must stay alive and unchanged while it is shown.
+  void setPage(const lumigrid::Surface* page, lumigrid::PageView view);
+  const lumigrid::Surface* page() const { return page_; }
+  // Stretch on: the page is drawn scaled to the control's size; off: at its own size.
+  bool stretch() const { return stretch_; }
+  void setStretch(bool on);
+
+  // Handlers the window installs.
+  std::function<void(QMouseEvent*)> onMouseDown;
+  std::function<void(QMouseEvent*)> onMouseMove;
+  std::function<void(QMouseEvent*)> onMouseUp;
+  std::function<void(QContextMenuEvent*)> onContextMenu;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  const lumigrid::Surface* page_ = nullptr;
+  lumigrid::PageView view_;
+  bool stretch_ = false;
+  QImage exposed_;  // reused between paints
+};
+
+// The scroll box: its content is the image control at a place of its own in content coordinates;
+// the scroll range runs from 0 to the image's far edge less the visible extent.
+class TPageScrollBox : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  explicit TPageScrollBox(QWidget* parent);
+
+  void setImage(QWidget* image, QPoint content_origin);
+  QPoint imageOrigin() const { return origin_; }
+  // Moves the image to a place in content coordinates; the scroll positions stay (clamped).
+  void setImageOrigin(QPoint content_origin);
+  // Sizes the image; the scroll range follows.
+  void setImageSize(QSize size);
+  QPoint scrollPosition() const;
+  // Each position is clamped to its range.
+  void setScrollPosition(QPoint position);
+  // The part of the content the operator sees.
+  QSize visibleExtent() const;
+  QSize contentExtent() const;
+
+  std::function<void(QWheelEvent*)> onMouseWheel;
+
+ protected:
+  void scrollContentsBy(int dx, int dy) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void updateRange();
+  void placeImage();
+
+  QWidget* image_ = nullptr;
+  QPoint origin_;
+};
+
+class TForm_Info : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm_Info(QWidget* owner = nullptr);
+  ~TForm_Info() override;
+
+  // Builds the page for a drawing-area text with the adjust window's current Space, Pitch and
+  // Pitch2: sizes it, draws it, names it, fits it and captions the window. A page that cannot be
+  // built leaves the one shown before, whole, and raises the error.
+  void build_page(const QString& area_text, const lumigrid::ChartParameters& parameters);
+  // The page shown, if any.
+  const lumigrid::Surface* page() const { return page_.get(); }
+
+  void FormActivate();
+  void FitIn1Click();
+  void FitIn2Click();
+  void SaveImagePattern1Click();
+  void Image1MouseDown(Qt::MouseButton button, QPoint position);
+  // `position` in Image1's coordinates; `entered`: the drag has just come over the image.
+  void Image1DragOver(QPoint position, bool entered);
+  // `global_position`: the mouse on the screen.
+  void ScrollBox1MouseWheel(int delta, QPoint global_position);
+
+  TPageScrollBox* ScrollBox1 = nullptr;
+  TPageImage* Image1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* SaveImagePattern1 = nullptr;
+  QAction* FitIn1 = nullptr;
+  QAction* FitIn2 = nullptr;
+
+ protected:
+  bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void fit_image();
+  lumigrid::ViewSize bitmapSize() const;
+
+  std::unique_ptr<lumigrid::Surface> page_;
+  // A drag that is over the image has an origin; one that has left it has none.
+  bool dragging_ = false;
+  std::optional<QPoint> drag_origin_;
+};
+
+extern TForm_Info* Form_Info;

@@ -1,0 +1,201 @@
+#include "ui/about_box.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "about/program_version.h"
+#include "support/about_test_support.h"
+#include "support/local_http_server.h"
+
+using lumigrid::testing::LocalHttpServer;
+using lumigrid::testing::read_file;
+using lumigrid::testing::ScratchFolder;
+
+namespace {
+
+QString index_json(const QString& version, const QString& file_name = "about_box_test.zip") {
+  return QString(R"({"file_name": "%1", "version": "%2", "website": "http://example.invalid/r"})")
+      .arg(file_name, version);
+}
+
+QString this_version() {
+  return QString("%1.%2.%3.%4")
+      .arg(LUMIGRID_FILE_VERSION_MAJOR)
+      .arg(LUMIGRID_FILE_VERSION_MINOR)
+      .arg(LUMIGRID_FILE_VERSION_RELEASE)
+      .arg(LUMIGRID_FILE_VERSION_BUILD);
+}
+
+// Waits for the next modal box (polling the event loop it runs in), hands it to `handle` and
+// presses `button`.
+void press_when_box_shows(QMessageBox::StandardButton button,
+                          const std::function<void(QMessageBox*)>& handle) {
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (box == nullptr) {
+    QTimer::singleShot(10, [=] { press_when_box_shows(button, handle); });
+    return;
+  }
+  if (handle) handle(box);
+  box->button(button)->click();
+}
+
+void press_in_next_box(QMessageBox::StandardButton button,
+                       std::function<void(QMessageBox*)> handle = {}) {
+  QTimer::singleShot(0, [=] { press_when_box_shows(button, handle); });
+}
+
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> urls;
+ public slots:
+  void open(const QUrl& url) { urls.append(url); }
+};
+
+const std::string kIndexPath = "/NAS_file_Share/about_box_test/index.json";
+
+}  // namespace
+
+class AboutBoxTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    server_ = std::make_unique<LocalHttpServer>();
+    folder_ = std::make_unique<ScratchFolder>("about_box");
+    lumigrid::about::update_settings().host = server_->host();
+    lumigrid::about::update_settings().documentation_url = "http://docs.invalid:8090/display/LG/";
+    QDesktopServices::setUrlHandler("http", &catcher_, "open");
+  }
+
+  void cleanupTestCase() {
+    QDesktopServices::unsetUrlHandler("http");
+    folder_.reset();
+    server_.reset();
+  }
+
+  void init() {
+    server_->serve(kIndexPath, {404, "none"});
+    about_module_state() = {};
+    catcher_.urls.clear();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  }
+
+  void creation_step_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("separator");
+    QTest::newRow("slash_locale") << QLocale(QLocale::English, QLocale::UnitedStates) << "/";
+    QTest::newRow("dash_locale") << QLocale(QLocale::Swedish, QLocale::Sweden) << "-";
+    QTest::newRow("dot_locale") << QLocale(QLocale::German, QLocale::Germany) << ".";
+  }
+
+  void creation_step() {
+    QFETCH(QLocale, locale);
+    QFETCH(QString, separator);
+    QLocale::setDefault(locale);
+    TAboutBox box;
+    const QString path = QCoreApplication::applicationFilePath();
+    QCOMPARE(box.windowTitle(), QString("About about_box_test"));
+    QCOMPARE(box.Label1->text(), QString("about_box_test"));
+    QCOMPARE(box.Label1->toolTip(), path);
+    const QDate released = QFileInfo(path).lastModified().date();
+    QCOMPARE(box.UpdateDate->text(),
+             "Ver: " + this_version() + ", Released on " +
+                 released.toString("yyyy" + separator + "MM" + separator + "dd"));
+    QCOMPARE(box.Image1->size(), QSize(128, 128));
+    QCOMPARE(box.Image1->pixmap().size(), QSize(128, 128));
+    QCOMPARE(box.SpeedButton_web->text(), QString("More Online information "));
+    QCOMPARE(box.SpeedButton_download->text(), QString("Web site upgrade not available."));
+    QCOMPARE(box.size(), QSize(666, 165));
+  }
+
+  // Each About command runs the first check while the window is made and the second when it
+  // becomes active: the first answer goes to the first check.
+  void about_command_checks_in_order() {
+    server_->serve_in_turn(kIndexPath, {{200, index_json("9.9.9.9").toStdString()},
+                                        {200, index_json(this_version()).toStdString()}});
+    QString caption;
+    QString tooltip;
+    QString web_tooltip;
+    const auto requests_before = server_->requests().size();
+    // Runs only inside show_about_box below, so it may refer to this test's locals.
+    std::function<void()> close_when_checked;
+    int polls_left = 1000;  // a bound, so a missing activation fails instead of hanging
+    close_when_checked = [&] {
+      auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
+      const bool checked = server_->requests().size() >= requests_before + 2;
+      if (box == nullptr || (!checked && --polls_left > 0)) {
+        QTimer::singleShot(10, close_when_checked);
+        return;
+      }
+      caption = box->SpeedButton_download->text();
+      tooltip = box->SpeedButton_download->toolTip();
+      web_tooltip = box->SpeedButton_web->toolTip();
+      box->close();
+    };
+    QTimer::singleShot(0, close_when_checked);
+    show_about_box(nullptr);
+    QCOMPARE(server_->requests().size() - requests_before, std::size_t{2});
+    QCOMPARE(caption, QString("Different Version:  9.9.9.9\navailable online"));
+    QCOMPARE(tooltip, "Version:  " + this_version() + "\navailable online\nClick to Download");
+    QCOMPARE(web_tooltip, QString("http://example.invalid/r"));
+    QCOMPARE(QString::fromStdString(read_file("index.json")), index_json("9.9.9.9"));
+  }
+
+  void web_button_opens_documentation_then_website() {
+    TAboutBox box;
+    box.SpeedButton_web->click();
+    server_->serve(kIndexPath, {200, index_json("2.0.0.0").toStdString()});
+    QVERIFY(box.get_onlin_info2());
+    box.SpeedButton_web->click();
+    QCOMPARE(catcher_.urls, (QList<QUrl>{QUrl("http://docs.invalid:8090/display/LG/"),
+                                         QUrl("http://example.invalid/r")}));
+  }
+
+  void download_answers_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("no") << int(QMessageBox::No);
+    QTest::newRow("cancel") << int(QMessageBox::Cancel);
+  }
+
+  void download_answers() {
+    QFETCH(int, answer);
+    server_->serve(kIndexPath, {200, index_json("2.0.0.0").toStdString()});
+    TAboutBox box;
+    QString question;
+    press_in_next_box(static_cast<QMessageBox::StandardButton>(answer),
+                      [&](QMessageBox* shown) { question = shown->text(); });
+    box.Action_check_for_update->trigger();
+    QCOMPARE(question, QString("File: about_box_test.zip\nVersion: 2.0.0.0\ndownload online?"));
+    for (const std::string& path : server_->requests()) QCOMPARE(path, kIndexPath);
+  }
+
+  void download_refuses_unsafe_name() {
+    server_->serve(kIndexPath, {200, index_json("2.0.0.0", "../about_box_test.zip").toStdString()});
+    TAboutBox box;
+    QString message;
+    press_in_next_box(QMessageBox::Yes, [&](QMessageBox*) {
+      press_in_next_box(QMessageBox::Ok, [&](QMessageBox* shown) { message = shown->text(); });
+    });
+    box.Action_check_for_update->trigger();
+    QCOMPARE(message, QString("Error while downloading ../about_box_test.zip"));
+    for (const std::string& path : server_->requests()) QCOMPARE(path, kIndexPath);
+  }
+
+ private:
+  std::unique_ptr<LocalHttpServer> server_;
+  std::unique_ptr<ScratchFolder> folder_;
+  UrlCatcher catcher_;
+};
+
+QTEST_MAIN(AboutBoxTest)
+#include "about_box_test.moc"

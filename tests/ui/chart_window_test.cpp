@@ -1,0 +1,577 @@
+// The chart window under the offscreen platform, with the real application object.
+#include "ui/chart_window.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtEndian>
+#include <QtTest>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "ui/application.h"
+#include "settings/settings.h"
+#include "ui/key_codes.h"
+#include "ui/adjust_window.h"
+#include "ui/page_viewer.h"
+#include "base/errors.h"
+
+namespace {
+
+struct KeyStroke {
+  Qt::Key key;
+  Qt::KeyboardModifiers modifiers;
+};
+using KeyStrokes = QList<KeyStroke>;
+
+constexpr lumigrid::Colour kBlackPixel = lumigrid::kBlack;
+constexpr lumigrid::Colour kWhitePixel = lumigrid::kWhite;
+
+// An object whose every event handler fails, as a handler of the program might.
+class FailingObject : public QObject {
+ public:
+  bool event(QEvent*) override { throw lumigrid::Error("Floating point division by zero"); }
+};
+
+// One key event as the window system delivers it; QTest would add presses and releases of the
+// modifier keys around it.
+void send_key(QWidget* window, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = {}) {
+  QKeyEvent event(type, key, modifiers);
+  QCoreApplication::sendEvent(window, &event);
+}
+
+QByteArray file_head(const QString& path, int bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.read(bytes);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(KeyStroke)
+Q_DECLARE_METATYPE(KeyStrokes)
+
+class ChartWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void key_codes_data();
+  void key_codes();
+  void physical_digit_keys_data();
+  void physical_digit_keys();
+  void arrow_keys_resize_and_move_data();
+  void arrow_keys_resize_and_move();
+  void key_release_data();
+  void key_release();
+
+  void presenting_a_drawing_does_not_rearm_the_timer();
+  void invalidated_area_is_white_until_the_tick();
+  void f11_covers_the_screen_and_escape_restores();
+  void escape_before_full_screen_keeps_bounds();
+  void maximized_window_goes_full_screen_at_its_paint();
+  void context_menu_flips_window_visibility();
+
+  void save_dialog_data();
+  void save_dialog();
+  void save_dialog_keeps_confirmed_filter();
+  void save_dialog_lists_descriptions_data();
+  void save_dialog_lists_descriptions();
+
+  void close_writes_settings_file();
+  void only_the_chart_window_close_ends_the_program();
+  void close_with_unwritable_settings_stays_open();
+  void failing_timer_drawing_is_reported_once();
+  void handler_error_is_shown_and_loop_goes_on();
+
+ private:
+  void showChart();
+  // Runs `driver` on the save dialog once it is open.
+  void whenDialogOpens(std::function<void(QFileDialog*)> driver);
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::filesystem::path settings_path_;
+  std::unique_ptr<TForm_full_screen_chart> chart_;
+  QStringList errors_;
+};
+
+void ChartWindowTest::init() {
+  dir_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(dir_->isValid());
+  settings_path_ = std::filesystem::path(dir_->filePath("lumigrid.INI").toStdString());
+  errors_.clear();
+  lumigrid::set_error_reporter([this](const QString& message) { errors_ << message; });
+  chart_ = std::make_unique<TForm_full_screen_chart>(settings_path_);
+  Form_full_screen_chart = chart_.get();
+  Form_menu = new TForm_menu(settings_path_, chart_.get());
+  Form_Info = new TForm_Info(chart_.get());
+}
+
+void ChartWindowTest::cleanup() {
+  chart_.reset();
+  lumigrid::set_error_reporter({});
+  dir_.reset();
+}
+
+void ChartWindowTest::showChart() {
+  chart_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(chart_.get()));
+  QCoreApplication::processEvents();
+}
+
+void ChartWindowTest::whenDialogOpens(std::function<void(QFileDialog*)> driver) {
+  QTimer::singleShot(0, chart_.get(), [this, driver] {
+    QFileDialog* dialog = chart_->SavePictureDialog1;
+    QVERIFY(dialog->isVisible());
+    driver(dialog);
+  });
+}
+
+void ChartWindowTest::key_codes_data() {
+  QTest::addColumn<int>("qt_key");
+  QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+  QTest::addColumn<int>("code");
+  QTest::newRow("main-row digit") << int(Qt::Key_3) << Qt::KeyboardModifiers() << 51;
+  QTest::newRow("keypad digit") << int(Qt::Key_7) << Qt::KeyboardModifiers(Qt::KeypadModifier)
+                                << 103;
+  QTest::newRow("shifted digit") << int(Qt::Key_Exclam) << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                 << 49;
+  QTest::newRow("shifted zero") << int(Qt::Key_ParenRight)
+                                << Qt::KeyboardModifiers(Qt::ShiftModifier) << 48;
+  QTest::newRow("escape") << int(Qt::Key_Escape) << Qt::KeyboardModifiers() << 27;
+  QTest::newRow("F11") << int(Qt::Key_F11) << Qt::KeyboardModifiers() << 122;
+  QTest::newRow("left arrow") << int(Qt::Key_Left) << Qt::KeyboardModifiers() << 37;
+  QTest::newRow("down arrow") << int(Qt::Key_Down) << Qt::KeyboardModifiers() << 40;
+  QTest::newRow("letter") << int(Qt::Key_Q) << Qt::KeyboardModifiers() << 81;
+  QTest::newRow("shift key") << int(Qt::Key_Shift) << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                             << 16;
+  QTest::newRow("keypad plus") << int(Qt::Key_Plus) << Qt::KeyboardModifiers(Qt::KeypadModifier)
+                               << 107;
+  QTest::newRow("unknown key") << int(Qt::Key_LaunchMail) << Qt::KeyboardModifiers() << 0;
+}
+
+void ChartWindowTest::key_codes() {
+  QFETCH(int, qt_key);
+  QFETCH(Qt::KeyboardModifiers, modifiers);
+  QFETCH(int, code);
+  QCOMPARE(lumigrid::windows_key_code(qt_key, modifiers), code);
+}
+
+void ChartWindowTest::physical_digit_keys_data() {
+  using System = lumigrid::NativeKey::System;
+  QTest::addColumn<int>("qt_key");
+  QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+  QTest::addColumn<int>("system");
+  QTest::addColumn<unsigned>("scan_code");
+  QTest::addColumn<int>("code");
+  const Qt::KeyboardModifiers none;
+  const Qt::KeyboardModifiers shift(Qt::ShiftModifier);
+  QTest::newRow("x11 french 1 types &")
+      << int(Qt::Key_Ampersand) << none << int(System::X11) << 10u << 49;
+  QTest::newRow("x11 french 7 types egrave")
+      << int(Qt::Key_Egrave) << none << int(System::X11) << 16u << 55;
+  QTest::newRow("x11 german shift 7 types slash")
+      << int(Qt::Key_Slash) << shift << int(System::X11) << 16u << 55;
+  QTest::newRow("x11 zero key") << int(Qt::Key_0) << none << int(System::X11) << 19u << 48;
+  QTest::newRow("x11 keypad keeps keypad code")
+      << int(Qt::Key_7) << Qt::KeyboardModifiers(Qt::KeypadModifier) << int(System::X11) << 79u
+      << 103;
+  QTest::newRow("x11 letter key follows the character")
+      << int(Qt::Key_Q) << none << int(System::X11) << 24u << 81;
+  QTest::newRow("unknown system follows the character")
+      << int(Qt::Key_Ampersand) << shift << int(System::Unknown) << 10u << 55;
+}
+
+void ChartWindowTest::physical_digit_keys() {
+  QFETCH(int, qt_key);
+  QFETCH(Qt::KeyboardModifiers, modifiers);
+  QFETCH(int, system);
+  QFETCH(unsigned, scan_code);
+  QFETCH(int, code);
+  lumigrid::NativeKey native;
+  native.system = lumigrid::NativeKey::System(system);
+  native.scan_code = scan_code;
+  QCOMPARE(lumigrid::windows_key_code(qt_key, modifiers, native), code);
+}
+
+void ChartWindowTest::arrow_keys_resize_and_move_data() {
+  QTest::addColumn<KeyStrokes>("strokes");
+  QTest::addColumn<QRect>("change");  // dx, dy, dwidth, dheight
+  const Qt::KeyboardModifiers shift(Qt::ShiftModifier);
+  const Qt::KeyboardModifiers ctrl(Qt::ControlModifier);
+  QTest::newRow("shift then left narrows by 1")
+      << KeyStrokes{{Qt::Key_Shift, shift}, {Qt::Key_Left, shift}} << QRect(0, 0, -1, 0);
+  QTest::newRow("repeated left narrows by 1 then 10")
+      << KeyStrokes{{Qt::Key_Shift, shift}, {Qt::Key_Left, shift}, {Qt::Key_Left, shift}}
+      << QRect(0, 0, -11, 0);
+  QTest::newRow("shift up then down: a new key steps 1")
+      << KeyStrokes{{Qt::Key_Up, shift}, {Qt::Key_Down, shift}} << QRect(0, 0, 0, 0);
+  QTest::newRow("ctrl right moves right")
+      << KeyStrokes{{Qt::Key_Control, ctrl}, {Qt::Key_Right, ctrl}} << QRect(1, 0, 0, 0);
+  QTest::newRow("ctrl up repeated moves up 11")
+      << KeyStrokes{{Qt::Key_Up, ctrl}, {Qt::Key_Up, ctrl}} << QRect(0, -11, 0, 0);
+  QTest::newRow("shift and ctrl down both resize and move")
+      << KeyStrokes{{Qt::Key_Down, shift | ctrl}} << QRect(0, 1, 0, 1);
+  QTest::newRow("plain arrow does nothing")
+      << KeyStrokes{{Qt::Key_Left, {}}, {Qt::Key_Left, {}}} << QRect(0, 0, 0, 0);
+  QTest::newRow("shift with a digit does nothing")
+      << KeyStrokes{{Qt::Key_5, shift}} << QRect(0, 0, 0, 0);
+}
+
+void ChartWindowTest::arrow_keys_resize_and_move() {
+  QFETCH(KeyStrokes, strokes);
+  QFETCH(QRect, change);
+  showChart();
+  chart_->move(100, 100);
+  QCoreApplication::processEvents();
+  const QRect before = chart_->geometry();
+  for (const KeyStroke& stroke : strokes) {
+    send_key(chart_.get(), QEvent::KeyPress, stroke.key, stroke.modifiers);
+  }
+  QCoreApplication::processEvents();
+  const QRect after = chart_->geometry();
+  QCOMPARE(QRect(after.x() - before.x(), after.y() - before.y(), after.width() - before.width(),
+                 after.height() - before.height()),
+           change);
+}
+
+void ChartWindowTest::key_release_data() {
+  QTest::addColumn<int>("qt_key");
+  QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<int>("pattern");  // current_pattern afterwards
+  QTest::addColumn<lumigrid::Colour>("pixel");
+  const QString key_caption = "Duzov Urorezo Key press:%1  ";
+  QTest::newRow("main-row 9 draws black")
+      << int(Qt::Key_9) << Qt::KeyboardModifiers() << key_caption.arg(57) << 9 << kBlackPixel;
+  QTest::newRow("keypad 9 draws black")
+      << int(Qt::Key_9) << Qt::KeyboardModifiers(Qt::KeypadModifier) << key_caption.arg(105) << 9
+      << kBlackPixel;
+  QTest::newRow("ctrl 9 draws black")
+      << int(Qt::Key_9) << Qt::KeyboardModifiers(Qt::ControlModifier) << key_caption.arg(57) << 9
+      << kBlackPixel;
+  QTest::newRow("shift 9 on US layout draws black")
+      << int(Qt::Key_ParenLeft) << Qt::KeyboardModifiers(Qt::ShiftModifier) << key_caption.arg(57)
+      << 9 << kBlackPixel;
+  QTest::newRow("0 keeps the pattern number")
+      << int(Qt::Key_0) << Qt::KeyboardModifiers() << key_caption.arg(48) << 0 << kWhitePixel;
+  QTest::newRow("shift left shows 37")
+      << int(Qt::Key_Left) << Qt::KeyboardModifiers(Qt::ShiftModifier) << key_caption.arg(37) << 0
+      << kWhitePixel;
+  QTest::newRow("one-digit code is padded") << int(Qt::Key_Tab) << Qt::KeyboardModifiers()
+                                            << "Duzov Urorezo Key press: 9  " << 0 << kWhitePixel;
+  QTest::newRow("escape restores the caption") << int(Qt::Key_Escape) << Qt::KeyboardModifiers()
+                                               << QString(kChartCaption) << 0 << kWhitePixel;
+}
+
+void ChartWindowTest::key_release() {
+  QFETCH(int, qt_key);
+  QFETCH(Qt::KeyboardModifiers, modifiers);
+  QFETCH(QString, caption);
+  QFETCH(int, pattern);
+  QFETCH(lumigrid::Colour, pixel);
+  showChart();
+  send_key(chart_.get(), QEvent::KeyRelease, qt_key, modifiers);
+  QCOMPARE(chart_->windowTitle(), caption);
+  QCOMPARE(chart_->state().current_pattern, pattern);
+  QCOMPARE(chart_->surface().pixel(5, 5), pixel);
+  QVERIFY(errors_.isEmpty());
+}
+
+void ChartWindowTest::presenting_a_drawing_does_not_rearm_the_timer() {
+  showChart();
+  QVERIFY(chart_->Timer1->isActive());  // the first paint armed it
+  QCOMPARE(chart_->ListBox1.lines().size(), std::size_t(1));
+  QCOMPARE(chart_->ListBox1.lines().front(), std::string("FormPaint!"));
+
+  chart_->image_Pattern(9);
+  chart_->Timer1Timer();  // the tick: draws pattern 9 again and stops
+  QCoreApplication::processEvents();
+  QVERIFY(!chart_->Timer1->isActive());
+  QCOMPARE(chart_->ListBox1.lines().size(), std::size_t(1));
+  QCOMPARE(chart_->surface().pixel(0, 0), kBlackPixel);
+}
+
+void ChartWindowTest::invalidated_area_is_white_until_the_tick() {
+  showChart();
+  chart_->image_Pattern(9);
+  chart_->Timer1Timer();
+  QCoreApplication::processEvents();
+  QVERIFY(!chart_->Timer1->isActive());
+
+  chart_->update(QRect(10, 10, 20, 20));  // as the window system invalidates an area
+  QCoreApplication::processEvents();
+  QCOMPARE(chart_->surface().pixel(15, 15), kWhitePixel);
+  QCOMPARE(chart_->surface().pixel(50, 50), kBlackPixel);
+  QVERIFY(chart_->Timer1->isActive());
+  QCOMPARE(chart_->ListBox1.lines().size(), std::size_t(2));
+
+  chart_->Timer1Timer();
+  QCOMPARE(chart_->surface().pixel(15, 15), kBlackPixel);
+}
+
+void ChartWindowTest::f11_covers_the_screen_and_escape_restores() {
+  showChart();
+  chart_->setGeometry(120, 90, 400, 300);
+  QCoreApplication::processEvents();
+  const QRect normal = chart_->geometry();
+
+  QTest::keyRelease(chart_.get(), Qt::Key_F11);
+  QCoreApplication::processEvents();
+  QVERIFY(chart_->isFullScreen());
+  QVERIFY(chart_->state().is_full_screen);
+  QCOMPARE(chart_->geometry(), chart_->screen()->geometry());
+  QCOMPARE(chart_->surface().width(), chart_->screen()->geometry().width());
+
+  QTest::keyRelease(chart_.get(), Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  QVERIFY(!chart_->isFullScreen());
+  QVERIFY(!chart_->state().is_full_screen);
+  QCOMPARE(chart_->geometry(), normal);
+  QCOMPARE(chart_->windowTitle(), QString(kChartCaption));
+
+  QTest::keyRelease(chart_.get(), Qt::Key_F11);  // and once more: F11 toggles
+  QCoreApplication::processEvents();
+  QVERIFY(chart_->isFullScreen());
+  QTest::keyRelease(chart_.get(), Qt::Key_F11);
+  QCoreApplication::processEvents();
+  QVERIFY(!chart_->isFullScreen());
+  QCOMPARE(chart_->geometry(), normal);
+}
+
+void ChartWindowTest::escape_before_full_screen_keeps_bounds() {
+  showChart();
+  chart_->setGeometry(140, 70, 500, 320);
+  QCoreApplication::processEvents();
+  const QRect bounds = chart_->geometry();
+  QTest::keyRelease(chart_.get(), Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  QCOMPARE(chart_->geometry(), bounds);
+  QVERIFY(!chart_->isFullScreen());
+  QCOMPARE(chart_->windowTitle(), QString(kChartCaption));
+}
+
+void ChartWindowTest::maximized_window_goes_full_screen_at_its_paint() {
+  chart_->showMaximized();
+  QVERIFY(QTest::qWaitForWindowExposed(chart_.get()));
+  QTRY_VERIFY(chart_->isFullScreen());
+  QVERIFY(!chart_->state().is_full_screen);
+  QCOMPARE(chart_->savedBounds().window_state, Qt::WindowMaximized);
+  const auto& lines = chart_->ListBox1.lines();
+  QVERIFY(std::find(lines.begin(), lines.end(), "FormPaint full") != lines.end());
+}
+
+void ChartWindowTest::context_menu_flips_window_visibility() {
+  showChart();
+  for (bool expected : {true, false, true}) {
+    chart_->PopupMenu1Popup();
+    chart_->Action_show_adjust_form->trigger();
+    QCOMPARE(Form_menu->isVisible(), expected);
+  }
+  // Checked at creation, but synchronised with the hidden viewer when the menu opens.
+  chart_->PopupMenu1Popup();
+  QVERIFY(!chart_->Action_Show_Printable_page->isChecked());
+  chart_->Action_Show_Printable_page->trigger();
+  QVERIFY(Form_Info->isVisible());
+}
+
+void ChartWindowTest::save_dialog_data() {
+  QTest::addColumn<QString>("typed");     // empty: cancel
+  QTest::addColumn<QString>("written");   // empty: nothing
+  QTest::addColumn<QByteArray>("magic");  // the file's first bytes
+  QTest::newRow("name without extension gets bmp") << "shot"
+                                                   << "shot.bmp" << QByteArray("BM");
+  QTest::newRow("upper-case PNG") << "shot.PNG"
+                                  << "shot.PNG" << QByteArray("\x89PNG");
+  QTest::newRow("jpg") << "shot.jpg"
+                       << "shot.jpg" << QByteArray("\xFF\xD8");
+  QTest::newRow("gif") << "shot.gif"
+                       << "shot.gif" << QByteArray("GIF8");
+  QTest::newRow("jpeg writes a bitmap") << "shot.jpeg"
+                                        << "shot.jpeg" << QByteArray("BM");
+  QTest::newRow("cancel writes nothing") << QString() << QString() << QByteArray();
+}
+
+void ChartWindowTest::save_dialog() {
+  QFETCH(QString, typed);
+  QFETCH(QString, written);
+  QFETCH(QByteArray, magic);
+  showChart();
+  QString offered;
+  whenDialogOpens([&](QFileDialog* dialog) {
+    offered = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+    chart_->image_Pattern(9);  // painted while the dialog is open: not in the file
+    if (typed.isEmpty()) {
+      dialog->reject();
+      return;
+    }
+    dialog->selectFile(dir_->filePath(typed));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  QTest::mouseDClick(chart_.get(), Qt::LeftButton, {}, QPoint(20, 20));
+
+  QVERIFY2(QRegularExpression(R"(^Image_\d\d_\d\d_\d\d_\d\d\.bmp$)").match(offered).hasMatch(),
+           qPrintable(offered));
+  QVERIFY(errors_.isEmpty());
+  const QStringList files = QDir(dir_->path()).entryList(QDir::Files);
+  if (written.isEmpty()) {
+    QVERIFY2(files.isEmpty(), qPrintable(files.join(',')));
+    return;
+  }
+  QCOMPARE(files, QStringList{written});
+  QCOMPARE(file_head(dir_->filePath(written), int(magic.size())), magic);
+  if (magic == "BM") {
+    // The pixels are the window's as the dialog opened: white, not the black drawn meanwhile.
+    const QByteArray head = file_head(dir_->filePath(written), 64);
+    const int pixels_at = qFromLittleEndian<qint32>(head.constData() + 10);
+    QCOMPARE(quint8(file_head(dir_->filePath(written), pixels_at + 1).back()), quint8(0xFF));
+  }
+}
+
+void ChartWindowTest::save_dialog_keeps_confirmed_filter() {
+  showChart();
+  const QStringList filters = chart_->SavePictureDialog1->nameFilters();
+  const auto* types = chart_->SavePictureDialog1->findChild<QComboBox*>("fileTypeCombo");
+  QVERIFY(types != nullptr);
+  QCOMPARE(types->currentIndex(), 0);
+
+  whenDialogOpens([&](QFileDialog* dialog) {
+    dialog->selectNameFilter(filters.at(2));
+    dialog->selectFile(dir_->filePath("kept.png"));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  chart_->SaveImage_to_file_4_types(chart_.get());
+  QCOMPARE(types->currentIndex(), 2);
+
+  whenDialogOpens([&](QFileDialog* dialog) {
+    dialog->selectNameFilter(filters.at(5));
+    dialog->reject();
+  });
+  chart_->SaveImage_to_file_4_types(chart_.get());
+  QCOMPARE(types->currentIndex(), 2);
+}
+
+void ChartWindowTest::save_dialog_lists_descriptions_data() {
+  QTest::addColumn<int>("entry");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("all pictures")
+      << 0 << "All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff)";
+  QTest::newRow("gif") << 1 << "GIF Image (*.gif)";
+  QTest::newRow("jpg") << 3 << "JPEG Image File (*.jpg)";
+  QTest::newRow("jpeg, told apart from jpg") << 4 << "JPEG Image File (*.jpeg)";
+  QTest::newRow("tiff, told apart from tif") << 10 << "TIFF Images (*.tiff)";
+}
+
+void ChartWindowTest::save_dialog_lists_descriptions() {
+  QFETCH(int, entry);
+  QFETCH(QString, shown);
+  auto* types = chart_->SavePictureDialog1->findChild<QComboBox*>("fileTypeCombo");
+  QVERIFY(types != nullptr);
+  QCOMPARE(types->itemText(entry), shown);
+  // Choosing the entry by its filter still finds it.
+  chart_->SavePictureDialog1->selectNameFilter(chart_->SavePictureDialog1->nameFilters().at(entry));
+  QCOMPARE(types->currentIndex(), entry);
+}
+
+void ChartWindowTest::close_writes_settings_file() {
+  showChart();
+  chart_->image_Pattern(7);
+  Form_menu->ScrollBar_Space->setPosition(123);
+  QVERIFY(chart_->close());
+  const lumigrid::StartupSettings stored =
+      lumigrid::read_startup_settings(settings_path_, lumigrid::SliderPositions{});
+  QCOMPARE(stored.latest_pattern, 7);
+  QCOMPARE(stored.positions.Space, 123);
+  QVERIFY(errors_.isEmpty());
+}
+
+void ChartWindowTest::only_the_chart_window_close_ends_the_program() {
+  // The toolkit tells of the last window's close only while the program's event loop runs.
+  QSignalSpy last_closed(qApp, &QGuiApplication::lastWindowClosed);
+  int closed_by_the_others = -1;
+  showChart();
+  QTimer::singleShot(0, qApp, [&] {
+    for (QWidget* other : {static_cast<QWidget*>(Form_menu), static_cast<QWidget*>(Form_Info)}) {
+      other->show();
+      other->close();
+    }
+    closed_by_the_others = int(last_closed.count());
+    // The others still showing do not keep the program alive.
+    Form_menu->show();
+    Form_Info->show();
+    chart_->close();
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  });
+  QCoreApplication::exec();
+  QCOMPARE(closed_by_the_others, 0);
+  QCOMPARE(last_closed.count(), 1);
+}
+
+void ChartWindowTest::close_with_unwritable_settings_stays_open() {
+  // A regular file where the settings folder should be: no one can write below it.
+  const QString blocker = dir_->filePath("not-a-folder");
+  {
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  }
+  const std::filesystem::path unwritable =
+      std::filesystem::path(blocker.toStdString()) / "lumigrid.INI";
+  chart_.reset();
+  chart_ = std::make_unique<TForm_full_screen_chart>(unwritable);
+  Form_full_screen_chart = chart_.get();
+  showChart();
+
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    QVERIFY(!chart_->close());
+    QVERIFY(chart_->isVisible());
+    QCOMPARE(errors_.size(), attempt);
+    QCOMPARE(errors_.back(), QString::fromStdString("Unable to write to " + unwritable.string()));
+  }
+}
+
+void ChartWindowTest::failing_timer_drawing_is_reported_once() {
+  {
+    // A colour chart of no columns divides by zero.
+    std::ofstream settings(settings_path_);
+    settings << "[Dynamic Range]\ncolor X=0\ncolor Y=4\n";
+  }
+  showChart();
+  chart_->state().current_pattern = 1;
+  chart_->Timer1->setInterval(0);  // tick as soon as the loop runs
+  QTRY_COMPARE(errors_.size(), 1);
+  QCOMPARE(errors_.front(), QString("Floating point division by zero"));
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  QVERIFY(!chart_->Timer1->isActive());
+  QCOMPARE(errors_.size(), 1);
+}
+
+void ChartWindowTest::handler_error_is_shown_and_loop_goes_on() {
+  FailingObject failing;
+  QEvent event(QEvent::User);
+  QCOMPARE(QCoreApplication::sendEvent(&failing, &event), false);
+  QCOMPARE(errors_, QStringList{"Floating point division by zero"});
+
+  // The program stays usable.
+  showChart();
+  QTest::keyRelease(chart_.get(), Qt::Key_9);
+  QCOMPARE(chart_->state().current_pattern, 9);
+}
+
+int main(int argc, char** argv) {
+  lumigrid::LumigridApplication app(argc, argv);
+  ChartWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "chart_window_test.moc"

@@ -1,0 +1,419 @@
+// The page viewer with the adjust window's drawing-area list and the chart window's save dialog,
+// under the offscreen platform.
+#include "ui/page_viewer.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCursor>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <cstring>
+#include <memory>
+
+#include "ui/application.h"
+#include "ui/chart_window.h"
+#include "ui/adjust_window.h"
+#include "page/page_build.h"
+
+namespace {
+
+// A wheel notification over the viewer at a point of its client area.
+void turn_wheel(TForm_Info* viewer, QPoint client, int delta) {
+  QWidget* target = viewer->ScrollBox1->viewport();
+  const QPoint global = viewer->mapToGlobal(client);
+  QWheelEvent event(QPointF(target->mapFromGlobal(global)), QPointF(global), QPoint(),
+                    QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(target, &event);
+}
+
+void send_mouse(QWidget* target, QEvent::Type type, QPoint local, Qt::MouseButton button,
+                Qt::MouseButtons held) {
+  QMouseEvent event(type, QPointF(local), QPointF(target->mapToGlobal(local)), button, held,
+                    Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &event);
+}
+
+QPoint scroll_of(const TForm_Info* viewer) {
+  return viewer->ScrollBox1->scrollPosition();
+}
+
+}  // namespace
+
+class PageViewerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void picking_a_row_builds_the_page_data();
+  void picking_a_row_builds_the_page();
+  void typing_a_size_builds_a_page_per_character();
+  void page_is_built_while_the_viewer_is_hidden();
+  void failed_build_keeps_the_previous_page();
+  void wheel_step_data();
+  void wheel_step();
+  void wheel_stops_at_the_limits_data();
+  void wheel_stops_at_the_limits();
+  void fit_and_one_to_one();
+  void middle_button_shows_one_to_one();
+  void left_drag_pans_with_the_mouse();
+  void activation_brings_the_image_to_the_visible_corner();
+  void save_writes_the_whole_page();
+  void cancelled_save_writes_nothing();
+  void failed_save_is_reported_and_the_viewer_goes_on();
+
+ private:
+  void showViewer();
+  void pickRow(const QString& text);
+  void whenDialogOpens(std::function<void(QFileDialog*)> driver);
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<TForm_full_screen_chart> chart_;
+  QStringList errors_;
+};
+
+void PageViewerTest::init() {
+  dir_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(dir_->isValid());
+  const std::filesystem::path settings(dir_->filePath("lumigrid.INI").toStdString());
+  errors_.clear();
+  lumigrid::set_error_reporter([this](const QString& message) { errors_ << message; });
+  chart_ = std::make_unique<TForm_full_screen_chart>(settings);
+  Form_full_screen_chart = chart_.get();
+  Form_menu = new TForm_menu(settings, chart_.get());
+  Form_Info = new TForm_Info(chart_.get());
+}
+
+void PageViewerTest::cleanup() {
+  chart_.reset();
+  lumigrid::set_error_reporter({});
+  dir_.reset();
+}
+
+void PageViewerTest::showViewer() {
+  Form_Info->show();
+  QVERIFY(QTest::qWaitForWindowExposed(Form_Info));
+  QCoreApplication::processEvents();
+}
+
+void PageViewerTest::pickRow(const QString& text) {
+  const int row = Form_menu->ComboBox1->findText(text);
+  QVERIFY2(row >= 0, qPrintable(text));
+  Form_menu->ComboBox1->setCurrentIndex(row);
+}
+
+void PageViewerTest::whenDialogOpens(std::function<void(QFileDialog*)> driver) {
+  QTimer::singleShot(0, chart_.get(), [this, driver] {
+    QFileDialog* dialog = chart_->SavePictureDialog1;
+    QVERIFY(dialog->isVisible());
+    driver(dialog);
+  });
+}
+
+void PageViewerTest::picking_a_row_builds_the_page_data() {
+  QTest::addColumn<QString>("row");
+  QTest::addColumn<QSize>("page");
+  QTest::addColumn<QSize>("fitted");
+  QTest::newRow("display size") << "FHD 1920x1080" << QSize(1920, 1080) << QSize(963, 541);
+  QTest::newRow("small display size") << "qHD 960x540" << QSize(960, 540) << QSize(963, 541);
+  QTest::newRow("paper size, height-bound")
+      << "A4 600 dpi 7016x4961" << QSize(7016, 4961) << QSize(848, 599);
+  QTest::newRow("empty last row") << "" << QSize(1920, 1080) << QSize(963, 541);
+}
+
+void PageViewerTest::picking_a_row_builds_the_page() {
+  QFETCH(QString, row);
+  QFETCH(QSize, page);
+  QFETCH(QSize, fitted);
+  QVERIFY(!Form_Info->ScrollBox1->isVisibleTo(Form_Info));
+  pickRow(row);
+  QCOMPARE(errors_, QStringList());
+  QVERIFY(Form_Info->page() != nullptr);
+  QCOMPARE(QSize(Form_Info->page()->width(), Form_Info->page()->height()), page);
+  QCOMPARE(Form_Info->windowTitle(), row);
+  QCOMPARE(QString::fromStdString(chart_->state().drawing_area_name), row);
+  QVERIFY(Form_Info->ScrollBox1->isVisibleTo(Form_Info));
+  QCOMPARE(Form_Info->Image1->size(), fitted);
+  QVERIFY(Form_Info->Image1->stretch());
+  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  // Building a page does not show the viewer.
+  QVERIFY(!Form_Info->isVisible());
+}
+
+void PageViewerTest::typing_a_size_builds_a_page_per_character() {
+  chart_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(chart_.get()));
+  QLineEdit* edit = Form_menu->ComboBox1->lineEdit();
+  edit->selectAll();
+  struct Step {
+    char key;
+    QSize page;
+    int pattern;  // the chart window's pattern after the key preview
+  };
+  const Step steps[] = {
+      {'8', {1920, 1080}, 8}, {'0', {1920, 1080}, 8}, {'0', {1920, 1080}, 8},
+      {'x', {1920, 1080}, 8}, {'6', {800, 6}, 6},     {'0', {800, 60}, 6},
+      {'0', {800, 600}, 6},
+  };
+  QString typed;
+  for (const Step& step : steps) {
+    typed += QChar(step.key);
+    QTest::keyClick(edit, step.key);
+    QCOMPARE(Form_menu->ComboBox1->currentText(), typed);
+    QVERIFY(Form_Info->page() != nullptr);
+    QCOMPARE(QSize(Form_Info->page()->width(), Form_Info->page()->height()), step.page);
+    QCOMPARE(Form_Info->windowTitle(), typed);
+    QCOMPARE(chart_->state().current_pattern, step.pattern);
+  }
+  // The last 0 drew pattern 0: the chart is white.
+  QCOMPARE(chart_->surface().pixel(5, 5), lumigrid::kWhite);
+  QCOMPARE(errors_, QStringList());
+}
+
+void PageViewerTest::page_is_built_while_the_viewer_is_hidden() {
+  // Space, Pitch and Pitch2 are read when the page is built, not later.
+  Form_menu->UpDown_space->setPosition(200);
+  pickRow("FHD 1920x1080");
+  const lumigrid::Surface* page = Form_Info->page();
+  QVERIFY(page != nullptr);
+  lumigrid::PageRequest request;
+  request.chart = {200, Form_menu->UpDown_Pitch->position(), Form_menu->UpDown_Pitch2->position()};
+  request.pixels_per_inch = page->pixelsPerInch();
+  const lumigrid::PageBuild expected = lumigrid::build_page(u"FHD 1920x1080", request);
+  QCOMPARE(page->height(), expected.page.height());
+  for (int y = 0; y < page->height(); ++y) {
+    QVERIFY2(
+        std::memcmp(page->rowData(y), expected.page.rowData(y), std::size_t(page->width())) == 0,
+        qPrintable(QString("row %1").arg(y)));
+  }
+  Form_menu->UpDown_space->setPosition(300);
+  QCOMPARE(Form_Info->page(), page);
+  showViewer();
+  QCOMPARE(Form_Info->Image1->size(), QSize(963, 541));
+}
+
+void PageViewerTest::failed_build_keeps_the_previous_page() {
+  pickRow("FHD 1920x1080");
+  const lumigrid::Surface* before = Form_Info->page();
+  QVERIFY(before != nullptr);
+  const lumigrid::Colour corner = before->pixel(0, 0);
+  Form_menu->ComboBox1->setEditText("999999x999999");
+  QCOMPARE(errors_, QStringList{"Not enough memory for a page of 999999 x 999999 pixels"});
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
+  QCOMPARE(Form_Info->page(), before);
+  QCOMPARE(Form_Info->page()->width(), 1920);
+  QCOMPARE(Form_Info->page()->pixel(0, 0), corner);
+  QCOMPARE(Form_Info->windowTitle(), QString("FHD 1920x1080"));
+  QCOMPARE(chart_->state().drawing_area_name, std::string("FHD 1920x1080"));
+  QCOMPARE(Form_Info->Image1->size(), QSize(963, 541));
+  // The next text builds as usual.
+  Form_menu->ComboBox1->setEditText("800x600");
+  QCOMPARE(Form_Info->page()->width(), 800);
+  QCOMPARE(Form_Info->windowTitle(), QString("800x600"));
+}
+
+void PageViewerTest::wheel_step_data() {
+  QTest::addColumn<int>("delta");
+  QTest::addColumn<QSize>("image");
+  QTest::addColumn<QPoint>("requested");
+  QTest::newRow("towards the operator") << -120 << QSize(1156, 650) << QPoint(98, 61);
+  QTest::newRow("away from the operator") << 120 << QSize(770, 433) << QPoint(0, 0);
+  QTest::newRow("small notch counts as a step") << -15 << QSize(1156, 650) << QPoint(98, 61);
+  QTest::newRow("no turn") << 0 << QSize(963, 541) << QPoint(0, 0);
+}
+
+void PageViewerTest::wheel_step() {
+  QFETCH(int, delta);
+  QFETCH(QSize, image);
+  QFETCH(QPoint, requested);
+  pickRow("FHD 1920x1080");
+  showViewer();
+  Form_Info->FormActivate();
+  QCursor::setPos(Form_Info->mapToGlobal(QPoint(5, 5)));
+  turn_wheel(Form_Info, QPoint(491, 306), delta);
+  QCOMPARE(Form_Info->Image1->size(), image);
+  const QScrollBar* across = Form_Info->ScrollBox1->horizontalScrollBar();
+  const QScrollBar* down = Form_Info->ScrollBox1->verticalScrollBar();
+  QCOMPARE(scroll_of(Form_Info), QPoint(std::min(requested.x(), across->maximum()),
+                                        std::min(requested.y(), down->maximum())));
+  // The range follows the image: the far edge can be scrolled into view and no further.
+  QCOMPARE(across->maximum(),
+           std::max(0, image.width() - Form_Info->ScrollBox1->viewport()->width()));
+  QCOMPARE(QCursor::pos(), Form_Info->mapToGlobal(QPoint(491, 306)));
+  QCOMPARE(errors_, QStringList());
+}
+
+void PageViewerTest::wheel_stops_at_the_limits_data() {
+  QTest::addColumn<QString>("row");
+  QTest::addColumn<int>("delta");
+  QTest::addColumn<int>("steps");
+  QTest::addColumn<int>("width");
+  QTest::addColumn<int>("width_after_one_more");
+  QTest::addColumn<int>("width_after_turning_back");
+  // Zooming out stops below 10 pixels; zooming in stops before a scale beyond 100.
+  QTest::newRow("display page out") << "FHD 1920x1080" << 120 << 40 << 8 << 8 << 10;
+  QTest::newRow("paper page out settles") << "A4 600 dpi 7016x4961" << 120 << 40 << 14 << 14 << 14;
+  QTest::newRow("display page in") << "FHD 1920x1080" << -120 << 29 << 190917 << 190917 << 152734;
+}
+
+void PageViewerTest::wheel_stops_at_the_limits() {
+  QFETCH(QString, row);
+  QFETCH(int, delta);
+  QFETCH(int, steps);
+  QFETCH(int, width);
+  QFETCH(int, width_after_one_more);
+  QFETCH(int, width_after_turning_back);
+  pickRow(row);
+  showViewer();
+  for (int i = 0; i < steps; ++i) turn_wheel(Form_Info, QPoint(491, 306), delta);
+  QCOMPARE(Form_Info->Image1->width(), width);
+  turn_wheel(Form_Info, QPoint(491, 306), delta);
+  QCOMPARE(Form_Info->Image1->width(), width_after_one_more);
+  turn_wheel(Form_Info, QPoint(491, 306), -delta);
+  QCOMPARE(Form_Info->Image1->width(), width_after_turning_back);
+  QCOMPARE(QCursor::pos(), Form_Info->mapToGlobal(QPoint(491, 306)));
+}
+
+void PageViewerTest::fit_and_one_to_one() {
+  pickRow("FHD 1920x1080");
+  showViewer();
+  turn_wheel(Form_Info, QPoint(700, 500), -120);
+  turn_wheel(Form_Info, QPoint(700, 500), -120);
+  QVERIFY(scroll_of(Form_Info) != QPoint(0, 0));
+
+  Form_Info->FitIn2->trigger();
+  QCOMPARE(Form_Info->Image1->size(), QSize(1920, 1080));
+  Form_Info->FitIn1->trigger();
+  QCOMPARE(Form_Info->Image1->size(), QSize(963, 541));
+  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  QCOMPARE(Form_Info->PopupMenu1->actions().size(), 3);
+  QCOMPARE(Form_Info->PopupMenu1->actions().at(0)->text(), QString("Save Image Pattern"));
+  QCOMPARE(Form_Info->PopupMenu1->actions().at(1)->text(), QString("FitIn"));
+  QCOMPARE(Form_Info->PopupMenu1->actions().at(2)->text(), QString("1:1"));
+}
+
+void PageViewerTest::middle_button_shows_one_to_one() {
+  pickRow("A4 600 dpi 7016x4961");
+  showViewer();
+  send_mouse(Form_Info->Image1, QEvent::MouseButtonPress, QPoint(10, 10), Qt::MiddleButton,
+             Qt::MiddleButton);
+  QCOMPARE(Form_Info->Image1->size(), QSize(7016, 4961));
+  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+}
+
+void PageViewerTest::left_drag_pans_with_the_mouse() {
+  pickRow("FHD 1920x1080");
+  showViewer();
+  Form_Info->FitIn2->trigger();
+  TPageImage* image = Form_Info->Image1;
+  const auto move_to = [image](QPoint at) {
+    send_mouse(image, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton);
+  };
+  send_mouse(image, QEvent::MouseButtonPress, QPoint(500, 300), Qt::LeftButton, Qt::LeftButton);
+  move_to(QPoint(400, 250));
+  QCOMPARE(scroll_of(Form_Info), QPoint(100, 50));
+  // The image moved with the mouse, so the grabbed point is at (500, 300) again under it.
+  move_to(QPoint(600, 350));
+  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  // Outside the image nothing pans; coming back over it starts from where it comes back.
+  move_to(QPoint(-10, -10));
+  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  move_to(QPoint(450, 280));
+  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  move_to(QPoint(400, 250));
+  QCOMPARE(scroll_of(Form_Info), QPoint(50, 30));
+  // Dropping ends the drag: moving no longer pans.
+  send_mouse(image, QEvent::MouseButtonRelease, QPoint(400, 250), Qt::LeftButton, Qt::NoButton);
+  send_mouse(image, QEvent::MouseMove, QPoint(100, 100), Qt::NoButton, Qt::NoButton);
+  QCOMPARE(scroll_of(Form_Info), QPoint(50, 30));
+
+  // A pull beyond the range is clamped to it.
+  Form_Info->ScrollBox1->setScrollPosition(QPoint(0, 0));
+  send_mouse(image, QEvent::MouseButtonPress, QPoint(900, 580), Qt::LeftButton, Qt::LeftButton);
+  move_to(QPoint(0, 0));
+  const QScrollBar* down = Form_Info->ScrollBox1->verticalScrollBar();
+  QVERIFY(down->maximum() < 580);
+  QCOMPARE(scroll_of(Form_Info), QPoint(900, down->maximum()));
+  send_mouse(image, QEvent::MouseButtonRelease, QPoint(0, 0), Qt::LeftButton, Qt::NoButton);
+}
+
+void PageViewerTest::activation_brings_the_image_to_the_visible_corner() {
+  pickRow("FHD 1920x1080");
+  showViewer();
+  Form_Info->FitIn2->trigger();
+  Form_Info->ScrollBox1->setScrollPosition(QPoint(300, 200));
+  QCOMPARE(scroll_of(Form_Info), QPoint(300, 200));
+  Form_Info->FormActivate();
+  QCOMPARE(Form_Info->Image1->pos(), QPoint(0, 0));
+  QCOMPARE(scroll_of(Form_Info), QPoint(300, 200));
+}
+
+void PageViewerTest::save_writes_the_whole_page() {
+  pickRow("FHD 1920x1080");
+  showViewer();
+  turn_wheel(Form_Info, QPoint(491, 306), -120);
+  const QString path = dir_->filePath("page.png");
+  QString offered;
+  whenDialogOpens([&](QFileDialog* dialog) {
+    offered = dialog->selectedFiles().value(0);
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  Form_Info->SaveImagePattern1->trigger();
+  QCOMPARE(errors_, QStringList());
+  QVERIFY2(QRegularExpression(R"(^Image_FHD 1920x1080_\d\d_\d\d_\d\d_\d\d_\d\d\.png$)")
+               .match(QFileInfo(offered).fileName())
+               .hasMatch(),
+           qPrintable(offered));
+  const QImage saved(path);
+  QCOMPARE(saved.size(), QSize(1920, 1080));
+  const lumigrid::Surface& page = *Form_Info->page();
+  for (const QPoint at : {QPoint(0, 0), QPoint(50, 50), QPoint(4, 50), QPoint(1919, 1079)}) {
+    const int expected = page.pixel(at.x(), at.y()) == lumigrid::kBlack ? 0 : 255;
+    QCOMPARE(qGray(saved.pixel(at)), expected);
+  }
+}
+
+void PageViewerTest::cancelled_save_writes_nothing() {
+  pickRow("qHD 960x540");
+  showViewer();
+  whenDialogOpens([](QFileDialog* dialog) { dialog->reject(); });
+  Form_Info->SaveImagePattern1->trigger();
+  QCOMPARE(QDir(dir_->path()).entryList({"*.png", "*.bmp"}), QStringList());
+  QCOMPARE(errors_, QStringList());
+}
+
+void PageViewerTest::failed_save_is_reported_and_the_viewer_goes_on() {
+  pickRow("qHD 960x540");
+  showViewer();
+  const QString path = dir_->filePath("missing/page.png");
+  whenDialogOpens([&](QFileDialog* dialog) {
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  Form_Info->SaveImagePattern1->trigger();
+  QCOMPARE(errors_.size(), 1);
+  QVERIFY2(errors_.front().startsWith("Unable to write to "), qPrintable(errors_.front()));
+  QVERIFY(!QFile::exists(path));
+  // The busy cursor is gone with the failed save, and the page is still there.
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
+  QCOMPARE(Form_Info->page()->width(), 960);
+  Form_Info->FitIn2->trigger();
+  QCOMPARE(Form_Info->Image1->size(), QSize(960, 540));
+}
+
+int main(int argc, char** argv) {
+  lumigrid::LumigridApplication app(argc, argv);
+  PageViewerTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "page_viewer_test.moc"
