@@ -16,11 +16,11 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/settings.h"
-#include "patterns/chart_painter.h"
-#include "export/image_export.h"
-#include "cli/page_commands.h"
 #include "base/errors.h"
+#include "cli/page_commands.h"
+#include "export/image_export.h"
+#include "patterns/chart_painter.h"
+#include "settings/settings.h"
 #include "surface/surface.h"
 
 namespace {

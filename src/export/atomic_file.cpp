@@ -7,8 +7,8 @@
 #include <random>
 #include <system_error>
 
-#include "export/export_internal.h"
 #include "base/errors.h"
+#include "export/export_internal.h"
 
 namespace lumigrid::export_detail {
 

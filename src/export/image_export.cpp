@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "export/export_internal.h"
 #include "base/errors.h"
+#include "export/export_internal.h"
 
 namespace lumigrid {
 

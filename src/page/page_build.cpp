@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "page/drawing_area.h"
 #include "base/errors.h"
+#include "page/drawing_area.h"
 
 namespace lumigrid {
 
@@ -79,8 +79,8 @@ PageBuild build_page(std::u16string_view text, const PageRequest& request,
   const AreaSize size = drawing_area_size(text, kPageDpi);
   PageBuild build{make_page(size.width, size.height, available_bytes), std::u16string(text)};
   build.page.setPixelsPerInch(request.pixels_per_inch);
-  draw_printable_chart_fast(build.page, request.chart.space, request.chart.pitch, request.chart.pitch2,
-                       progress);
+  draw_printable_chart_fast(build.page, request.chart.space, request.chart.pitch,
+                            request.chart.pitch2, progress);
   return build;
 }
 

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "patterns/moire_rings.h"
-#include "page/tile_stamp.h"
 #include "base/errors.h"
+#include "page/tile_stamp.h"
+#include "patterns/moire_rings.h"
 
 namespace lumigrid {
 
@@ -41,7 +41,7 @@ std::int64_t tile_rows(std::int32_t page_height, std::int32_t space) {
 }
 
 std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_height,
-                               const ChartParameters& parameters) {
+                                    const ChartParameters& parameters) {
   char text[128];
   std::snprintf(text, sizeof text, "%d x %d, circle dim=%d, line width:%d ~ %d  ", page_width,
                 page_height, parameters.space, parameters.pitch, parameters.pitch2);
@@ -53,7 +53,7 @@ std::int32_t caption_font_size(std::int32_t page_height) {
 }
 
 void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
-                     const PageProgress& progress) {
+                          const PageProgress& progress) {
   const std::int32_t width = page.width();
   const std::int32_t height = page.height();
   const std::int64_t columns = tile_columns(width, space);
@@ -70,7 +70,7 @@ void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, 
 }
 
 void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t pitch,
-                          std::int32_t pitch2, const PageProgress& progress) {
+                               std::int32_t pitch2, const PageProgress& progress) {
   check_space(space);
   const ChartParameters parameters{space, pitch, pitch2};
   const std::optional<TileStamp> stamp = paint_tile_stamp(parameters, kMaxStampBytes);

@@ -25,7 +25,7 @@ std::int64_t tile_rows(std::int32_t page_height, std::int32_t space);
 
 // "W x H, circle dim=S, line width:P ~ P2  " (two trailing blanks).
 std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_height,
-                               const ChartParameters& parameters);
+                                    const ChartParameters& parameters);
 // One point per hundred pixels of page height; 0 leaves the face's default height.
 std::int32_t caption_font_size(std::int32_t page_height);
 
@@ -33,13 +33,13 @@ std::int32_t caption_font_size(std::int32_t page_height);
 // from the top, tiles from the left), then the caption. Leaves a black brush and a white font.
 // Throws lumigrid::Error when Space is below 1: the walk would never end.
 void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
-                     const PageProgress& progress = {});
+                          const PageProgress& progress = {});
 
 // The same pixels as draw_printable_chart on a page that is still one colour everywhere (as
 // make_page leaves it), much faster: one tile is painted once into a scratch surface and copied
 // through the mask of the pixels it paints, a composed row of tiles serves every tile row, and
 // rows that repeat one tile height further down are copied whole.
 void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t pitch,
-                          std::int32_t pitch2, const PageProgress& progress = {});
+                               std::int32_t pitch2, const PageProgress& progress = {});
 
 }  // namespace lumigrid

@@ -5,8 +5,8 @@
 #include <limits>
 #include <string_view>
 
-#include "patterns/moire_rings.h"
 #include "base/errors.h"
+#include "patterns/moire_rings.h"
 
 namespace lumigrid {
 

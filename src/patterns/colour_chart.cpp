@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "settings/settings.h"
+#include "base/errors.h"
 #include "patterns/chart_painter.h"
 #include "patterns/drawing_arithmetic.h"
-#include "base/errors.h"
+#include "settings/settings.h"
 
 namespace lumigrid {
 

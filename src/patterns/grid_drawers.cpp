@@ -1,8 +1,8 @@
 // Pattern 4's two grids and pattern 8's dot grid: solid black shapes on a grid that follows the
 // window's width.
+#include "base/errors.h"
 #include "patterns/chart_painter.h"
 #include "patterns/drawing_arithmetic.h"
-#include "base/errors.h"
 
 namespace lumigrid {
 

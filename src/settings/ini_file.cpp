@@ -10,8 +10,8 @@
 #include <cmath>
 #include <system_error>
 
-#include "base/int_parse.h"
 #include "base/errors.h"
+#include "base/int_parse.h"
 
 namespace lumigrid {
 namespace {

@@ -6,9 +6,9 @@
 #include "surface/raster/glyphs.h"
 #include "surface/raster/polygon_fill.h"
 #include "surface/raster/span_fill.h"
-#include "surface/surface.h"
 #include "surface/raster/thin_line.h"
 #include "surface/raster/wide_stroke.h"
+#include "surface/surface.h"
 
 namespace lumigrid {
 

@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "ui/application.h"
 #include "settings/settings.h"
+#include "ui/application.h"
 #include "ui/chart_window.h"
 #include "ui/key_codes.h"
 #include "ui/page_viewer.h"

@@ -5,10 +5,10 @@
 #include <memory>
 #include <utility>
 
-#include "ui/about_box.h"
 #include "settings/settings.h"
-#include "ui/chart_window.h"
+#include "ui/about_box.h"
 #include "ui/adjust_window.h"
+#include "ui/chart_window.h"
 #include "ui/page_viewer.h"
 
 namespace lumigrid {

@@ -17,12 +17,12 @@
 #include <ctime>
 #include <iterator>
 
-#include "ui/about_box.h"
-#include "ui/application.h"
-#include "settings/settings.h"
 #include "export/image_export.h"
-#include "ui/key_codes.h"
+#include "settings/settings.h"
+#include "ui/about_box.h"
 #include "ui/adjust_window.h"
+#include "ui/application.h"
+#include "ui/key_codes.h"
 #include "ui/page_viewer.h"
 
 TForm_full_screen_chart* Form_full_screen_chart = nullptr;

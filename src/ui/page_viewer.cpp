@@ -16,9 +16,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "page/page_build.h"
 #include "ui/application.h"
 #include "ui/chart_window.h"
-#include "page/page_build.h"
 
 TForm_Info* Form_Info = nullptr;
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "base/errors.h"
 #include "export/export_internal.h"
 #include "export/image_export.h"
 #include "export_test_support.h"
-#include "base/errors.h"
 
 namespace lumigrid {
 namespace {

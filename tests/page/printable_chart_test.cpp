@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "page/recording_canvas.h"
 #include "base/errors.h"
+#include "page/recording_canvas.h"
 
 namespace lumigrid {
 namespace {

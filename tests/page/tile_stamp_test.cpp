@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "page/printable_chart.h"
 #include "base/errors.h"
+#include "page/printable_chart.h"
 
 namespace lumigrid {
 namespace {

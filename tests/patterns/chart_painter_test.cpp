@@ -1,8 +1,9 @@
+#include "patterns/chart_painter.h"
+
 #include <gtest/gtest.h>
 
-#include "patterns/chart_painter.h"
-#include "recording_canvas.h"
 #include "base/errors.h"
+#include "recording_canvas.h"
 #include "surface/surface.h"
 
 namespace lumigrid {

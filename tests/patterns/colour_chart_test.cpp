@@ -8,10 +8,10 @@
 #include <functional>
 #include <sstream>
 
-#include "settings/ini_file.h"
+#include "base/errors.h"
 #include "patterns/chart_painter.h"
 #include "recording_canvas.h"
-#include "base/errors.h"
+#include "settings/ini_file.h"
 #include "surface/surface.h"
 
 namespace lumigrid {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "patterns/chart_painter.h"
 #include "recording_canvas.h"
-#include "base/errors.h"
 
 namespace lumigrid {
 namespace {

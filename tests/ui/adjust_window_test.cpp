@@ -1,5 +1,7 @@
 // The adjust window under the offscreen platform: its controls kept in step, the debounced
 // redraw, key preview and the stored positions.
+#include "ui/adjust_window.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +13,6 @@
 
 #include "ui/application.h"
 #include "ui/chart_window.h"
-#include "ui/adjust_window.h"
 #include "ui/page_viewer.h"
 
 class AdjustWindowTest : public QObject {

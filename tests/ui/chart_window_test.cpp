@@ -17,12 +17,12 @@
 #include <functional>
 #include <memory>
 
-#include "ui/application.h"
-#include "settings/settings.h"
-#include "ui/key_codes.h"
-#include "ui/adjust_window.h"
-#include "ui/page_viewer.h"
 #include "base/errors.h"
+#include "settings/settings.h"
+#include "ui/adjust_window.h"
+#include "ui/application.h"
+#include "ui/key_codes.h"
+#include "ui/page_viewer.h"
 
 namespace {
 

@@ -17,10 +17,10 @@
 #include <cstring>
 #include <memory>
 
+#include "page/page_build.h"
+#include "ui/adjust_window.h"
 #include "ui/application.h"
 #include "ui/chart_window.h"
-#include "ui/adjust_window.h"
-#include "page/page_build.h"
 
 namespace {
 
