@@ -53,8 +53,6 @@ QLabel* centred_label(QWidget* parent, const QRect& geometry, const QFont& font)
 
 }  // namespace
 
-TAboutBox* AboutBox = nullptr;
-
 lumigrid::about::UpdateState& about_module_state() {
   static lumigrid::about::UpdateState state;
   return state;

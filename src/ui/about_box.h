@@ -50,7 +50,5 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
 // Creates a fresh About window, shows it modally and destroys it when it closes.
 void show_about_box(QWidget* parent);
 
-extern TAboutBox* AboutBox;
-
 // The About module's variables, shared by every About window.
 lumigrid::about::UpdateState& about_module_state();

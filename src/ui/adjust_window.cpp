@@ -9,12 +9,8 @@
 #include <algorithm>
 
 #include "settings/settings.h"
-#include "ui/application.h"
-#include "ui/chart_window.h"
+#include "ui/error_reporting.h"
 #include "ui/key_codes.h"
-#include "ui/page_viewer.h"
-
-TForm_menu* Form_menu = nullptr;
 
 namespace {
 
@@ -110,8 +106,33 @@ TForm_menu::TForm_menu(std::filesystem::path settings_path, QWidget* owner)
   qApp->installEventFilter(this);
 }
 
-TForm_menu::~TForm_menu() {
-  if (Form_menu == this) Form_menu = nullptr;
+TForm_menu::~TForm_menu() = default;
+
+void TForm_menu::setChart(lumigrid::ChartControl* chart) {
+  chart_ = chart;
+}
+
+void TForm_menu::setPageBuilder(PageBuilder builder) {
+  page_builder_ = std::move(builder);
+}
+
+lumigrid::LivePatternValues TForm_menu::liveValues() const {
+  lumigrid::LivePatternValues values;
+  values.space = UpDown_space->position();
+  values.pitch = UpDown_Pitch->position();
+  values.pitch2 = UpDown_Pitch2->position();
+  return values;
+}
+
+lumigrid::SliderPositions TForm_menu::sliderPositions() const {
+  lumigrid::SliderPositions positions;
+  positions.H = ScrollBar_H->position();
+  positions.HP = ScrollBar_HP->position();
+  positions.V = ScrollBar_V->position();
+  positions.VP = ScrollBar_VP->position();
+  positions.Space = ScrollBar_Space->position();
+  positions.Pitch = ScrollBar_Pitch->position();
+  return positions;
 }
 
 void TForm_menu::place(QWidget* widget, const lumigrid::Box& box, std::uint8_t anchors) {
@@ -138,19 +159,10 @@ void TForm_menu::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm_menu::FormCreate() {
-  lumigrid::SliderPositions defaults;
-  defaults.H = ScrollBar_H->position();
-  defaults.HP = ScrollBar_HP->position();
-  defaults.V = ScrollBar_V->position();
-  defaults.VP = ScrollBar_VP->position();
-  defaults.Space = ScrollBar_Space->position();
-  defaults.Pitch = ScrollBar_Pitch->position();
   const lumigrid::StartupSettings stored =
-      lumigrid::read_startup_settings(settings_path_, defaults);
+      lumigrid::read_startup_settings(settings_path_, sliderPositions());
 
-  if (Form_full_screen_chart != nullptr) {
-    Form_full_screen_chart->state().current_pattern = stored.latest_pattern;
-  }
+  if (chart_ != nullptr) chart_->state().current_pattern = stored.latest_pattern;
   UpDown_H->setPosition(stored.positions.H);
   UpDown_HP->setPosition(stored.positions.HP);
   UpDown_V->setPosition(stored.positions.V);
@@ -167,7 +179,7 @@ void TForm_menu::FormCreate() {
 }
 
 void TForm_menu::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/) {
-  TForm_full_screen_chart* chart = Form_full_screen_chart;
+  lumigrid::ChartControl* chart = chart_;
   if (chart == nullptr) return;
   if (key == lumigrid::kVkEscape) {
     chart->state().is_full_screen = false;
@@ -246,7 +258,7 @@ void TForm_menu::Timer1Timer() {
 }
 
 void TForm_menu::updatePattern() {
-  TForm_full_screen_chart* chart = Form_full_screen_chart;
+  lumigrid::ChartControl* chart = chart_;
   if (chart == nullptr) return;
   lumigrid::ChartState& state = chart->state();
   state.line_H = UpDown_H->position();
@@ -258,12 +270,10 @@ void TForm_menu::updatePattern() {
 }
 
 void TForm_menu::ComboBox1Change() {
-  if (Form_Info == nullptr) return;
-  Form_Info->ScrollBox1->setVisible(true);
+  if (!page_builder_) return;
   // Space, Pitch and Pitch2 as they are now; changing them later does not redraw the page.
-  Form_Info->build_page(
-      ComboBox1->currentText(),
-      {UpDown_space->position(), UpDown_Pitch->position(), UpDown_Pitch2->position()});
+  page_builder_(ComboBox1->currentText(),
+                {UpDown_space->position(), UpDown_Pitch->position(), UpDown_Pitch2->position()});
 }
 
 bool TForm_menu::eventFilter(QObject* watched, QEvent* event) {

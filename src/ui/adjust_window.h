@@ -3,13 +3,18 @@
 // in step by their handlers, a debounced redraw of the chart, the drawing-area list, and the
 // chart window's pattern keys.
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
+#include "page/printable_chart.h"
+#include "settings/settings.h"
 #include "ui/adjust_layout.h"
+#include "ui/chart_control.h"
 #include "ui/spin_controls.h"
 
 class QComboBox;
@@ -24,6 +29,19 @@ class TForm_menu : public QWidget {
   // `settings_path`: the settings file FormCreate reads. `owner`: the chart window.
   explicit TForm_menu(std::filesystem::path settings_path, QWidget* owner = nullptr);
   ~TForm_menu() override;
+
+  // The chart this window adjusts; none: the values and keys reach no chart.
+  void setChart(lumigrid::ChartControl* chart);
+  // Builds and shows the page for a drawing-area text with Space, Pitch and Pitch2; none: the
+  // list builds nothing.
+  using PageBuilder =
+      std::function<void(const QString& area_text, const lumigrid::ChartParameters& parameters)>;
+  void setPageBuilder(PageBuilder builder);
+
+  // Space, Pitch and Pitch2 as the spin boxes hold them now.
+  lumigrid::LivePatternValues liveValues() const;
+  // The scroll bars' positions, as the settings file stores them.
+  lumigrid::SliderPositions sliderPositions() const;
 
   // The creation step: loads the stored pattern and positions, then copies spin boxes to bars.
   void FormCreate();
@@ -91,10 +109,10 @@ class TForm_menu : public QWidget {
   void applyLayout();
 
   std::filesystem::path settings_path_;
+  lumigrid::ChartControl* chart_ = nullptr;
+  PageBuilder page_builder_;
   std::vector<Placed> placed_;
   // The key release last previewed, to see it only once while it travels up to the window.
   const QEvent* previewed_event_ = nullptr;
   QPointer<QWidget> previewed_receiver_;
 };
-
-extern TForm_menu* Form_menu;

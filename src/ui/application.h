@@ -1,30 +1,10 @@
 #pragma once
-// The application object: the top-level error handler and the start-up of the window set.
+// The application object: the top-level error handler and the program's start-up.
 #include <QApplication>
-#include <QString>
-#include <exception>
-#include <functional>
+
+#include "ui/error_reporting.h"
 
 namespace lumigrid {
-
-// Shows an error's message to the operator. The default shows the standard error box; tests
-// install their own.
-using ErrorReporter = std::function<void(const QString& message)>;
-// Installs `reporter` (an empty one restores the default) and returns the previous one.
-ErrorReporter set_error_reporter(ErrorReporter reporter);
-void report_error(const QString& message);
-void report_error(const std::exception& error);
-
-// Runs one event handler. An error it raises is shown and the program goes on, so that no
-// exception has to unwind through the toolkit's own frames.
-template <typename Handler>
-void run_handler(Handler&& handler) {
-  try {
-    handler();
-  } catch (const std::exception& error) {
-    report_error(error);
-  }
-}
 
 // Catches what a handler let through anyway and shows it; the event loop goes on.
 class LumigridApplication : public QApplication {
@@ -33,8 +13,8 @@ class LumigridApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Creates the four windows in their order, shows the chart window and runs the event loop until
-// the chart window closes; returns the exit status.
+// Creates the window set, shows the chart window and runs the event loop until the chart window
+// closes; returns the exit status.
 int run_lumigrid(LumigridApplication& app);
 
 }  // namespace lumigrid

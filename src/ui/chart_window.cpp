@@ -3,8 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFile>
-#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
@@ -15,67 +13,19 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <iterator>
 
 #include "export/image_export.h"
 #include "settings/settings.h"
-#include "ui/about_box.h"
-#include "ui/adjust_window.h"
-#include "ui/application.h"
+#include "ui/busy_progress.h"
+#include "ui/error_reporting.h"
 #include "ui/key_codes.h"
-#include "ui/page_viewer.h"
-
-TForm_full_screen_chart* Form_full_screen_chart = nullptr;
+#include "ui/picture_save_dialog.h"
 
 namespace {
 
 constexpr int kDesignWidth = 832;
 constexpr int kDesignHeight = 533;
 constexpr int kRepaintDelayMs = 1000;
-
-struct PictureFilter {
-  const char* description;  // what the dialog's list shows
-  const char* patterns;     // in the toolkit's form
-};
-
-constexpr PictureFilter kPictureFilters[] = {
-    {"All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff)",
-     "*.gif *.png *.jpg *.jpeg *.bmp *.ico *.emf *.wmf *.tif *.tiff"},
-    {"GIF Image (*.gif)", "*.gif"},
-    {"Portable Network Graphics (*.png)", "*.png"},
-    {"JPEG Image File (*.jpg)", "*.jpg"},
-    {"JPEG Image File (*.jpeg)", "*.jpeg"},
-    {"Bitmaps (*.bmp)", "*.bmp"},
-    {"Icons (*.ico)", "*.ico"},
-    {"Enhanced Metafiles (*.emf)", "*.emf"},
-    {"Metafiles (*.wmf)", "*.wmf"},
-    {"TIFF Images (*.tif)", "*.tif"},
-    {"TIFF Images (*.tiff)", "*.tiff"},
-};
-
-const QStringList& picture_filters() {
-  static const QStringList filters = [] {
-    QStringList built;
-    for (const PictureFilter& filter : kPictureFilters) {
-      built << QStringLiteral("%1 (%2)").arg(filter.description, filter.patterns);
-    }
-    return built;
-  }();
-  return filters;
-}
-
-// The entry the dialog has selected. With the patterns hidden, some toolkit versions report the
-// description alone.
-int selected_filter(const QFileDialog& dialog) {
-  const QString selected = dialog.selectedNameFilter();
-  for (int entry = 0; entry < int(std::size(kPictureFilters)); ++entry) {
-    if (selected == picture_filters().at(entry) ||
-        selected == QLatin1String(kPictureFilters[entry].description)) {
-      return entry;
-    }
-  }
-  return 0;
-}
 
 char locale_decimal_separator() {
   const QString point = QLocale().decimalPoint();
@@ -87,10 +37,6 @@ std::tm local_time_now() {
   std::tm local{};
   localtime_r(&now, &local);
   return local;
-}
-
-std::filesystem::path local_path(const QString& file_name) {
-  return std::filesystem::path(QFile::encodeName(file_name).toStdString());
 }
 
 // The window system erases what it invalidates to the window's white background; the surface is
@@ -128,14 +74,8 @@ TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_
   setAttribute(Qt::WA_QuitOnClose);
 
   lumigrid::ChartPainter::Hooks hooks;
-  hooks.live_values = [] {
-    lumigrid::LivePatternValues values;
-    if (Form_menu != nullptr) {
-      values.space = Form_menu->UpDown_space->position();
-      values.pitch = Form_menu->UpDown_Pitch->position();
-      values.pitch2 = Form_menu->UpDown_Pitch2->position();
-    }
-    return values;
+  hooks.live_values = [this] {
+    return links_.live_values ? links_.live_values() : lumigrid::LivePatternValues{};
   };
   hooks.log = [this](const std::string& line) { ListBox1.append(line); };
   painter_ = std::make_unique<lumigrid::ChartPainter>(surface_, state_, settings_path_,
@@ -146,17 +86,7 @@ TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_
   connect(Timer1, &QTimer::timeout, this,
           [this] { lumigrid::run_handler([this] { Timer1Timer(); }); });
 
-  SavePictureDialog1 = new QFileDialog(this);
-  SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
-  SavePictureDialog1->setFileMode(QFileDialog::AnyFile);
-  // The toolkit's own dialog, the same on every platform and drivable in tests; an existing file
-  // is replaced without a question.
-  SavePictureDialog1->setOption(QFileDialog::DontUseNativeDialog);
-  SavePictureDialog1->setOption(QFileDialog::DontConfirmOverwrite);
-  // The list shows each entry's description alone, not the patterns the toolkit appends to it.
-  SavePictureDialog1->setOption(QFileDialog::HideNameFilterDetails);
-  SavePictureDialog1->setNameFilters(picture_filters());
-  SavePictureDialog1->selectNameFilter(picture_filters().front());
+  SavePictureDialog1 = new lumigrid::PictureSaveDialog(this);
 
   Action_show_adjust_form = new QAction("Show_Adjust_Form", this);
   Action_show_adjust_form->setCheckable(true);
@@ -184,7 +114,10 @@ TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_
 TForm_full_screen_chart::~TForm_full_screen_chart() {
   // The painter refers to the surface and the state; it goes first.
   painter_.reset();
-  if (Form_full_screen_chart == this) Form_full_screen_chart = nullptr;
+}
+
+void TForm_full_screen_chart::setLinks(Links links) {
+  links_ = std::move(links);
 }
 
 void TForm_full_screen_chart::image_Pattern(std::int32_t pattern_Num) {
@@ -310,71 +243,50 @@ void TForm_full_screen_chart::FormDblClick() {
 }
 
 void TForm_full_screen_chart::SaveImage_to_file_4_types(QObject* /*object0*/) {
-  SavePictureDialog1->setDefaultSuffix("bmp");
-  SavePictureDialog1->selectFile(
-      QString::fromStdString(lumigrid::default_window_capture_name(local_time_now())));
-
   // The copy is taken before the dialog opens: nothing painted meanwhile reaches the file.
   lumigrid::Surface capture(surface_.width(), surface_.height(), lumigrid::PixelFormat::Rgb32);
   for (int y = 0; y < surface_.height(); ++y) {
     std::memcpy(capture.rowData(y), surface_.rowData(y), std::size_t(surface_.width()) * 4);
   }
-
-  const int filter_before = selected_filter(*SavePictureDialog1);
-  if (SavePictureDialog1->exec() != QDialog::Accepted) {
-    SavePictureDialog1->selectNameFilter(picture_filters().at(filter_before));
-    return;
-  }
-  const QStringList files = SavePictureDialog1->selectedFiles();
-  if (files.isEmpty()) return;
-  lumigrid::save_image(capture, local_path(files.front()));
+  const auto path = SavePictureDialog1->ask(
+      QString::fromStdString(lumigrid::default_window_capture_name(local_time_now())));
+  if (path) lumigrid::save_image(capture, *path);
 }
 
 void TForm_full_screen_chart::SaveImage_to_file_4_types_Timage(const lumigrid::Surface& page) {
-  SavePictureDialog1->setDefaultSuffix("bmp");
-  SavePictureDialog1->selectFile(QString::fromStdString(
-      lumigrid::default_page_file_name(state_.drawing_area_name, local_time_now())));
   // The page needs no copy: the dialog is modal, and nothing draws on the page while it is open.
-  const int filter_before = selected_filter(*SavePictureDialog1);
-  if (SavePictureDialog1->exec() != QDialog::Accepted) {
-    SavePictureDialog1->selectNameFilter(picture_filters().at(filter_before));
-    return;
-  }
-  const QStringList files = SavePictureDialog1->selectedFiles();
-  if (files.isEmpty()) return;
+  const auto path = SavePictureDialog1->ask(QString::fromStdString(
+      lumigrid::default_page_file_name(state_.drawing_area_name, local_time_now())));
+  if (!path) return;
   // A large page takes a while to encode: show that the program is working.
   lumigrid::BusyProgress busy(this, "Saving the page...");
-  lumigrid::save_image(page, local_path(files.front()), busy.callback());
+  lumigrid::save_image(page, *path, busy.callback());
 }
 
 void TForm_full_screen_chart::FormClose() {
-  lumigrid::SliderPositions positions;
-  if (Form_menu != nullptr) {
-    positions.H = Form_menu->ScrollBar_H->position();
-    positions.HP = Form_menu->ScrollBar_HP->position();
-    positions.V = Form_menu->ScrollBar_V->position();
-    positions.VP = Form_menu->ScrollBar_VP->position();
-    positions.Space = Form_menu->ScrollBar_Space->position();
-    positions.Pitch = Form_menu->ScrollBar_Pitch->position();
-  }
+  const lumigrid::SliderPositions positions =
+      links_.slider_positions ? links_.slider_positions() : lumigrid::SliderPositions{};
   lumigrid::write_exit_settings(settings_path_, state_.current_pattern, positions);
 }
 
 void TForm_full_screen_chart::PopupMenu1Popup() {
-  Action_Show_Printable_page->setChecked(Form_Info != nullptr && Form_Info->isVisible());
-  Action_show_adjust_form->setChecked(Form_menu != nullptr && Form_menu->isVisible());
+  Action_Show_Printable_page->setChecked(links_.viewer != nullptr && links_.viewer->isVisible());
+  Action_show_adjust_form->setChecked(links_.adjust_window != nullptr &&
+                                      links_.adjust_window->isVisible());
 }
 
 void TForm_full_screen_chart::Action_show_adjust_formExecute() {
-  if (Form_menu != nullptr) Form_menu->setVisible(Action_show_adjust_form->isChecked());
+  if (links_.adjust_window != nullptr) {
+    links_.adjust_window->setVisible(Action_show_adjust_form->isChecked());
+  }
 }
 
 void TForm_full_screen_chart::Action_Show_Printable_pageExecute() {
-  if (Form_Info != nullptr) Form_Info->setVisible(Action_Show_Printable_page->isChecked());
+  if (links_.viewer != nullptr) links_.viewer->setVisible(Action_Show_Printable_page->isChecked());
 }
 
 void TForm_full_screen_chart::Action_AboutExecute() {
-  show_about_box(this);
+  if (links_.show_about) links_.show_about(this);
 }
 
 void TForm_full_screen_chart::syncSurfaceSize() {

@@ -2,43 +2,66 @@
 // The chart window: the main window. It owns the chart surface, shows it one surface pixel per
 // device pixel, and runs the pattern keys, full screen, the repaint timer, the context menu,
 // double-click saving and the settings write at close.
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "patterns/chart_painter.h"
 #include "patterns/chart_state.h"
 #include "patterns/hidden_log.h"
+#include "settings/settings.h"
 #include "surface/surface.h"
+#include "ui/chart_control.h"
 
 class QAction;
-class QFileDialog;
 class QMenu;
 class QTimer;
 
+namespace lumigrid {
+class PictureSaveDialog;
+}
+
 inline constexpr const char* kChartCaption = "Duzov Urorezo ( F11 full Screen)";
 
-class TForm_full_screen_chart : public QWidget {
+class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   Q_OBJECT
 
  public:
+  // What the chart window asks of the other windows; the window set fills it in. Without a link
+  // the chart window goes on alone: design values, default positions, nothing to show or hide.
+  struct Links {
+    // The adjust window's Space, Pitch and Pitch2 at the moment of a drawing.
+    std::function<lumigrid::LivePatternValues()> live_values;
+    // The adjust window's scroll bars, stored at close.
+    std::function<lumigrid::SliderPositions()> slider_positions;
+    // The windows the context menu shows and hides.
+    QPointer<QWidget> adjust_window;
+    QPointer<QWidget> viewer;
+    // Shows the About window modally.
+    std::function<void(QWidget* parent)> show_about;
+  };
+
   // `settings_path`: the settings file written at close and read by the colour charts.
   explicit TForm_full_screen_chart(std::filesystem::path settings_path, QWidget* parent = nullptr);
   ~TForm_full_screen_chart() override;
 
-  lumigrid::ChartState& state() { return state_; }
+  void setLinks(Links links);
+
+  lumigrid::ChartState& state() override { return state_; }
   const lumigrid::Surface& surface() const { return surface_; }
   const std::filesystem::path& settingsPath() const { return settings_path_; }
 
   // Draws a pattern onto the surface and shows the result.
-  void image_Pattern(std::int32_t pattern_Num);
+  void image_Pattern(std::int32_t pattern_Num) override;
   // Enters (true) or leaves (false) full screen.
-  void fullScreen(bool full_screen);
+  void fullScreen(bool full_screen) override;
   // Saves what the window shows, through the save dialog.
   void SaveImage_to_file_4_types(QObject* object0);
-  // Saves a page bitmap, through the same dialog.
+  // Saves a page bitmap, through the same dialog, named after the last page's drawing area.
   void SaveImage_to_file_4_types_Timage(const lumigrid::Surface& page);
 
   // Event handlers; `key` is a Windows virtual-key code.
@@ -66,7 +89,7 @@ class TForm_full_screen_chart : public QWidget {
 
   QTimer* Timer1 = nullptr;  // the one-shot repaint timer
   lumigrid::HiddenLog ListBox1;
-  QFileDialog* SavePictureDialog1 = nullptr;
+  lumigrid::PictureSaveDialog* SavePictureDialog1 = nullptr;  // shared with the viewer
   QMenu* PopupMenu1 = nullptr;
   QAction* Action_show_adjust_form = nullptr;
   QAction* Action_Show_Printable_page = nullptr;
@@ -92,6 +115,7 @@ class TForm_full_screen_chart : public QWidget {
   void rememberNormalGeometry();
 
   std::filesystem::path settings_path_;
+  Links links_;
   lumigrid::ChartState state_;
   lumigrid::Surface surface_;
   std::unique_ptr<lumigrid::ChartPainter> painter_;
@@ -106,5 +130,3 @@ class TForm_full_screen_chart : public QWidget {
   bool presenting_ = false;
   bool in_paint_ = false;
 };
-
-extern TForm_full_screen_chart* Form_full_screen_chart;

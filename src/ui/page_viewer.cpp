@@ -1,15 +1,12 @@
 #include "ui/page_viewer.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -17,10 +14,8 @@
 #include <cmath>
 
 #include "page/page_build.h"
-#include "ui/application.h"
-#include "ui/chart_window.h"
-
-TForm_Info* Form_Info = nullptr;
+#include "ui/busy_progress.h"
+#include "ui/error_reporting.h"
 
 namespace {
 
@@ -46,55 +41,6 @@ QPoint to_qpoint(const lumigrid::Point& point) {
 }
 
 }  // namespace
-
-namespace lumigrid {
-
-namespace {
-constexpr int kProgressSteps = 1000;
-constexpr int kShowAfterMs = 400;
-constexpr qint64 kEventsEveryMs = 50;
-}  // namespace
-
-BusyProgress::BusyProgress(QWidget* owner, const QString& label) {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  QWidget* parent = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : owner;
-  dialog_ = new QProgressDialog(label, QString(), 0, kProgressSteps, parent);
-  dialog_->setWindowTitle(QCoreApplication::applicationName());
-  dialog_->setCancelButton(nullptr);
-  // Not modal: a modal dialog would let input through while it advances.
-  dialog_->setWindowModality(Qt::NonModal);
-  dialog_->setMinimumDuration(kShowAfterMs);
-  dialog_->setAutoClose(false);
-  dialog_->setAutoReset(false);
-  dialog_->setValue(0);
-}
-
-BusyProgress::~BusyProgress() {
-  delete dialog_.data();
-  QApplication::restoreOverrideCursor();
-}
-
-std::function<void(double)> BusyProgress::callback() {
-  auto since_events = std::make_shared<QElapsedTimer>();
-  since_events->start();
-  return [this, since_events](double fraction) {
-    advance(fraction);
-    if (since_events->elapsed() >= kEventsEveryMs) {
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-      since_events->restart();
-    }
-  };
-}
-
-void BusyProgress::advance(double fraction) {
-  if (dialog_ == nullptr) return;
-  const int value = int(std::clamp(fraction, 0.0, 1.0) * kProgressSteps);
-  if (value == shown_value_) return;
-  shown_value_ = value;
-  dialog_->setValue(value);
-}
-
-}  // namespace lumigrid
 
 // ---------------------------------------------------------------------------------------------
 
@@ -329,7 +275,10 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
 TForm_Info::~TForm_Info() {
   // The image control refers to the page; it lets go first.
   Image1->setPage(nullptr, {});
-  if (Form_Info == this) Form_Info = nullptr;
+}
+
+void TForm_Info::setLinks(Links links) {
+  links_ = std::move(links);
 }
 
 lumigrid::ViewSize TForm_Info::bitmapSize() const {
@@ -361,9 +310,7 @@ void TForm_Info::build_page(const QString& area_text, const lumigrid::ChartParam
 
   Image1->setPage(page.get(), std::move(view));
   page_ = std::move(page);
-  if (Form_full_screen_chart != nullptr) {
-    Form_full_screen_chart->state().drawing_area_name = area_text.toStdString();
-  }
+  if (links_.page_built) links_.page_built(area_text);
   fit_image();
   setWindowTitle(area_text);
 }
@@ -391,9 +338,7 @@ void TForm_Info::FitIn2Click() {
 }
 
 void TForm_Info::SaveImagePattern1Click() {
-  if (page_ && Form_full_screen_chart != nullptr) {
-    Form_full_screen_chart->SaveImage_to_file_4_types_Timage(*page_);
-  }
+  if (page_ && links_.save_page) links_.save_page(*page_);
 }
 
 void TForm_Info::Image1MouseDown(Qt::MouseButton button, QPoint /*position*/) {

@@ -17,31 +17,6 @@
 
 class QAction;
 class QMenu;
-class QProgressDialog;
-
-namespace lumigrid {
-
-// A busy cursor and, once the work has taken a moment, a progress dialog, for as long as it
-// lives. The callback keeps the windows painted but lets no input in, so nothing the operator
-// does can start a second build or save inside the first.
-class BusyProgress {
- public:
-  BusyProgress(QWidget* owner, const QString& label);
-  ~BusyProgress();
-  BusyProgress(const BusyProgress&) = delete;
-  BusyProgress& operator=(const BusyProgress&) = delete;
-
-  // For the page build and the image export: the fraction done, 0 to 1.
-  std::function<void(double)> callback();
-
- private:
-  void advance(double fraction);
-
-  QPointer<QProgressDialog> dialog_;
-  int shown_value_ = -1;
-};
-
-}  // namespace lumigrid
 
 // The image control: shows the page at its own size, drawing only what a paint exposes.
 class TPageImage : public QWidget {
@@ -118,8 +93,19 @@ class TForm_Info : public QWidget {
   Q_OBJECT
 
  public:
+  // What the viewer tells and asks of the other windows; the window set fills it in. Without a
+  // link the viewer goes on alone.
+  struct Links {
+    // A page has been built for this drawing-area text and is shown.
+    std::function<void(const QString& area_text)> page_built;
+    // Saves the page shown, through the shared save dialog.
+    std::function<void(const lumigrid::Surface& page)> save_page;
+  };
+
   explicit TForm_Info(QWidget* owner = nullptr);
   ~TForm_Info() override;
+
+  void setLinks(Links links);
 
   // Builds the page for a drawing-area text with the adjust window's current Space, Pitch and
   // Pitch2: sizes it, draws it, names it, fits it and captions the window. A page that cannot be
@@ -153,10 +139,9 @@ class TForm_Info : public QWidget {
   void fit_image();
   lumigrid::ViewSize bitmapSize() const;
 
+  Links links_;
   std::unique_ptr<lumigrid::Surface> page_;
   // A drag that is over the image has an origin; one that has left it has none.
   bool dragging_ = false;
   std::optional<QPoint> drag_origin_;
 };
-
-extern TForm_Info* Form_Info;

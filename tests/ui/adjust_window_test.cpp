@@ -14,6 +14,7 @@
 #include "ui/application.h"
 #include "ui/chart_window.h"
 #include "ui/page_viewer.h"
+#include "ui/window_set.h"
 
 class AdjustWindowTest : public QObject {
   Q_OBJECT
@@ -47,7 +48,10 @@ class AdjustWindowTest : public QObject {
 
   std::unique_ptr<QTemporaryDir> dir_;
   std::filesystem::path settings_path_;
-  std::unique_ptr<TForm_full_screen_chart> chart_;
+  std::unique_ptr<lumigrid::WindowSet> windows_;
+  TForm_full_screen_chart* chart_ = nullptr;
+  TForm_menu* adjust_ = nullptr;
+  TForm_Info* viewer_ = nullptr;
   QStringList errors_;
 };
 
@@ -68,17 +72,18 @@ void AdjustWindowTest::cleanup() {
 }
 
 void AdjustWindowTest::createWindows() {
-  chart_ = std::make_unique<TForm_full_screen_chart>(settings_path_);
-  Form_full_screen_chart = chart_.get();
-  Form_menu = new TForm_menu(settings_path_, chart_.get());
-  Form_Info = new TForm_Info(chart_.get());
-  Form_menu->FormCreate();
-  Form_menu->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form_menu));
+  windows_ = std::make_unique<lumigrid::WindowSet>(settings_path_,
+                                                   lumigrid::WindowSet::Start::WindowsOnly);
+  chart_ = windows_->chart();
+  adjust_ = windows_->adjust();
+  viewer_ = windows_->viewer();
+  adjust_->FormCreate();
+  adjust_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(adjust_));
 }
 
 void AdjustWindowTest::destroyWindows() {
-  chart_.reset();
+  windows_.reset();
 }
 
 QRect AdjustWindowTest::arrowRect(QScrollBar* bar, bool add) const {
@@ -101,7 +106,7 @@ QRect AdjustWindowTest::arrowRect(QScrollBar* bar, bool add) const {
 void AdjustWindowTest::apply(const QString& operation) {
   const QStringList words = operation.split(' ');
   QCOMPARE(words.size(), 3);
-  QWidget* control = Form_menu->findChild<QWidget*>(words[1]);
+  QWidget* control = adjust_->findChild<QWidget*>(words[1]);
   QVERIFY2(control != nullptr, qPrintable(words[1]));
   if (words[0] == "step") {
     auto* updown = qobject_cast<UpDownControl*>(control);
@@ -130,9 +135,9 @@ void AdjustWindowTest::expect(const QString& expectation) {
   int actual = 0;
   if (target[0] == "current_pattern") {
     actual = chart_->state().current_pattern;
-  } else if (auto* updown = Form_menu->findChild<UpDownControl*>(target[0])) {
+  } else if (auto* updown = adjust_->findChild<UpDownControl*>(target[0])) {
     actual = target.size() > 1 ? updown->maximum() : updown->position();
-  } else if (auto* bar = Form_menu->findChild<ScrollBarControl*>(target[0])) {
+  } else if (auto* bar = adjust_->findChild<ScrollBarControl*>(target[0])) {
     actual = target.size() > 1 ? bar->maximum() : bar->position();
   } else {
     QFAIL(qPrintable("unknown control " + target[0]));
@@ -213,8 +218,8 @@ void AdjustWindowTest::thumb_drag() {
   QFETCH(QString, bar);
   QFETCH(QString, updown);
   QFETCH(bool, spin_leads);
-  auto* scroll_bar = Form_menu->findChild<ScrollBarControl*>(bar);
-  auto* spin = Form_menu->findChild<UpDownControl*>(updown);
+  auto* scroll_bar = adjust_->findChild<ScrollBarControl*>(bar);
+  auto* spin = adjust_->findChild<UpDownControl*>(updown);
   auto leader = [&] { return spin_leads ? spin->position() : scroll_bar->position(); };
   auto trailer = [&] { return spin_leads ? scroll_bar->position() : spin->position(); };
   QStyleOptionSlider option;
@@ -244,19 +249,19 @@ void AdjustWindowTest::thumb_drag() {
 }
 
 void AdjustWindowTest::debounce_is_not_restarted_by_later_changes() {
-  QVERIFY(!Form_menu->Timer1->isActive());  // loading design values changed nothing
+  QVERIFY(!adjust_->Timer1->isActive());  // loading design values changed nothing
   chart_->image_Pattern(9);
   apply("type Edit_H 60");
-  QVERIFY(Form_menu->Timer1->isActive());
-  const int armed = Form_menu->Timer1->timerId();
+  QVERIFY(adjust_->Timer1->isActive());
+  const int armed = adjust_->Timer1->timerId();
   apply("type Edit_HP 30");
   apply("step UpDown_V +1");
   apply("step UpDown_VP -2");
-  QCOMPARE(Form_menu->Timer1->timerId(), armed);
+  QCOMPARE(adjust_->Timer1->timerId(), armed);
 
   chart_->state().current_pattern = 9;
-  Form_menu->Timer1->setInterval(0);  // fire as soon as the loop runs
-  QTRY_VERIFY(!Form_menu->Timer1->isActive());
+  adjust_->Timer1->setInterval(0);  // fire as soon as the loop runs
+  QTRY_VERIFY(!adjust_->Timer1->isActive());
   const lumigrid::ChartState& state = chart_->state();
   QCOMPARE(state.line_H, 60);
   QCOMPARE(double(state.ratio_HP), 0.30000001192092896);
@@ -273,33 +278,33 @@ void AdjustWindowTest::failing_redraw_is_reported_once() {
   }
   chart_->state().current_pattern = 1;
   apply("step UpDown_H +1");
-  Form_menu->Timer1->setInterval(0);
+  adjust_->Timer1->setInterval(0);
   QTRY_COMPARE(errors_.size(), 1);
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  QVERIFY(!Form_menu->Timer1->isActive());
+  QVERIFY(!adjust_->Timer1->isActive());
   QCOMPARE(errors_, QStringList{"Floating point division by zero"});
   errors_.clear();
 }
 
 void AdjustWindowTest::keys_typed_in_an_edit_box_reach_the_chart() {
   chart_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(chart_.get()));
+  QVERIFY(QTest::qWaitForWindowExposed(chart_));
   const QString caption = chart_->windowTitle();
-  Form_menu->Edit_H->setText("1");
-  QTest::keyClick(Form_menu->Edit_H, Qt::Key_2);
+  adjust_->Edit_H->setText("1");
+  QTest::keyClick(adjust_->Edit_H, Qt::Key_2);
   QCOMPARE(chart_->state().current_pattern, 2);
-  QTest::keyClick(Form_menu->Edit_H, Qt::Key_5, Qt::KeypadModifier);
+  QTest::keyClick(adjust_->Edit_H, Qt::Key_5, Qt::KeypadModifier);
   QCOMPARE(chart_->state().current_pattern, 5);
-  QCOMPARE(Form_menu->Edit_H->text(), QString("125"));  // the edit box got the digits too
-  QCOMPARE(Form_menu->UpDown_H->position(), 125);
+  QCOMPARE(adjust_->Edit_H->text(), QString("125"));  // the edit box got the digits too
+  QCOMPARE(adjust_->UpDown_H->position(), 125);
   QCOMPARE(chart_->windowTitle(), caption);
-  QVERIFY(Form_menu->Timer1->isActive());
+  QVERIFY(adjust_->Timer1->isActive());
 
-  QTest::keyClick(Form_menu->ScrollBar_HP, Qt::Key_F11);
+  QTest::keyClick(adjust_->ScrollBar_HP, Qt::Key_F11);
   QCoreApplication::processEvents();
   QVERIFY(chart_->state().is_full_screen);
   QVERIFY(chart_->isFullScreen());
-  QTest::keyClick(Form_menu->ComboBox1, Qt::Key_Escape);
+  QTest::keyClick(adjust_->ComboBox1, Qt::Key_Escape);
   QCoreApplication::processEvents();
   QVERIFY(!chart_->state().is_full_screen);
   QVERIFY(!chart_->isFullScreen());
@@ -365,17 +370,17 @@ void AdjustWindowTest::settings_round_trip() {
 }
 
 void AdjustWindowTest::controls_follow_their_anchors() {
-  Form_menu->resize(lumigrid::kAdjustClientWidth + 100, lumigrid::kAdjustClientHeight + 50);
+  adjust_->resize(lumigrid::kAdjustClientWidth + 100, lumigrid::kAdjustClientHeight + 50);
   QCoreApplication::processEvents();
-  QCOMPARE(Form_menu->ScrollBar_H->geometry(), QRect(133, 8, 892, 21));  // stretches
-  QCOMPARE(Form_menu->ScrollBar_V->geometry(), QRect(8, 8, 21, 297));    // grows
-  QCOMPARE(Form_menu->Edit_V->geometry(), QRect(8, 311, 46, 21));        // follows the bottom
+  QCOMPARE(adjust_->ScrollBar_H->geometry(), QRect(133, 8, 892, 21));  // stretches
+  QCOMPARE(adjust_->ScrollBar_V->geometry(), QRect(8, 8, 21, 297));    // grows
+  QCOMPARE(adjust_->Edit_V->geometry(), QRect(8, 311, 46, 21));        // follows the bottom
   // A label moves with its anchor and is never narrower than its design box or its text.
-  const QLabel* label4 = Form_menu->findChild<QLabel*>("Label4");
+  const QLabel* label4 = adjust_->findChild<QLabel*>("Label4");
   QCOMPARE(label4->geometry().topLeft(), QPoint(931, 123));
   QCOMPARE(label4->height(), 13);
   QVERIFY(label4->width() >= std::max(94, label4->sizeHint().width()));
-  QCOMPARE(Form_menu->ScrollBar_Pitch2->geometry(), QRect(216, 179, 339, 17));  // stays
+  QCOMPARE(adjust_->ScrollBar_Pitch2->geometry(), QRect(216, 179, 339, 17));  // stays
 }
 
 void AdjustWindowTest::thousands_separator_is_shown_and_read() {
@@ -383,11 +388,11 @@ void AdjustWindowTest::thousands_separator_is_shown_and_read() {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   apply("type Edit_space 999");
   apply("step UpDown_space +1");
-  const QString shown = Form_menu->Edit_space->text();
+  const QString shown = adjust_->Edit_space->text();
   apply("type Edit_pitch2 1,5");  // not a whole number with a separator in the right place
-  const int pitch2 = Form_menu->UpDown_Pitch2->position();
+  const int pitch2 = adjust_->UpDown_Pitch2->position();
   apply("type Edit_space 2,500");
-  const int typed = Form_menu->UpDown_space->position();
+  const int typed = adjust_->UpDown_space->position();
   QLocale::setDefault(before);
   QCOMPARE(shown, QString("1,000"));
   QCOMPARE(typed, 2500);
@@ -395,11 +400,11 @@ void AdjustWindowTest::thousands_separator_is_shown_and_read() {
 }
 
 void AdjustWindowTest::drawing_area_list_starts_with_its_prompt() {
-  QCOMPARE(Form_menu->ComboBox1->currentText(), QString("Create a Drawing Area"));
-  QCOMPARE(Form_menu->ComboBox1->currentIndex(), -1);
-  QCOMPARE(Form_menu->ComboBox1->itemText(4), QString("4K UHD 3840") + QChar(0x00D7) + "2160");
-  QCOMPARE(Form_menu->ComboBox1->itemText(14), QString("B4 "));
-  QVERIFY(!Form_menu->Timer1->isActive());
+  QCOMPARE(adjust_->ComboBox1->currentText(), QString("Create a Drawing Area"));
+  QCOMPARE(adjust_->ComboBox1->currentIndex(), -1);
+  QCOMPARE(adjust_->ComboBox1->itemText(4), QString("4K UHD 3840") + QChar(0x00D7) + "2160");
+  QCOMPARE(adjust_->ComboBox1->itemText(14), QString("B4 "));
+  QVERIFY(!adjust_->Timer1->isActive());
 }
 
 int main(int argc, char** argv) {

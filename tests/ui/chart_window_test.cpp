@@ -23,6 +23,8 @@
 #include "ui/application.h"
 #include "ui/key_codes.h"
 #include "ui/page_viewer.h"
+#include "ui/picture_save_dialog.h"
+#include "ui/window_set.h"
 
 namespace {
 
@@ -101,7 +103,10 @@ class ChartWindowTest : public QObject {
 
   std::unique_ptr<QTemporaryDir> dir_;
   std::filesystem::path settings_path_;
-  std::unique_ptr<TForm_full_screen_chart> chart_;
+  std::unique_ptr<lumigrid::WindowSet> windows_;
+  TForm_full_screen_chart* chart_ = nullptr;
+  TForm_menu* adjust_ = nullptr;
+  TForm_Info* viewer_ = nullptr;
   QStringList errors_;
 };
 
@@ -111,26 +116,27 @@ void ChartWindowTest::init() {
   settings_path_ = std::filesystem::path(dir_->filePath("lumigrid.INI").toStdString());
   errors_.clear();
   lumigrid::set_error_reporter([this](const QString& message) { errors_ << message; });
-  chart_ = std::make_unique<TForm_full_screen_chart>(settings_path_);
-  Form_full_screen_chart = chart_.get();
-  Form_menu = new TForm_menu(settings_path_, chart_.get());
-  Form_Info = new TForm_Info(chart_.get());
+  windows_ = std::make_unique<lumigrid::WindowSet>(settings_path_,
+                                                   lumigrid::WindowSet::Start::WindowsOnly);
+  chart_ = windows_->chart();
+  adjust_ = windows_->adjust();
+  viewer_ = windows_->viewer();
 }
 
 void ChartWindowTest::cleanup() {
-  chart_.reset();
+  windows_.reset();
   lumigrid::set_error_reporter({});
   dir_.reset();
 }
 
 void ChartWindowTest::showChart() {
   chart_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(chart_.get()));
+  QVERIFY(QTest::qWaitForWindowExposed(chart_));
   QCoreApplication::processEvents();
 }
 
 void ChartWindowTest::whenDialogOpens(std::function<void(QFileDialog*)> driver) {
-  QTimer::singleShot(0, chart_.get(), [this, driver] {
+  QTimer::singleShot(0, chart_, [this, driver] {
     QFileDialog* dialog = chart_->SavePictureDialog1;
     QVERIFY(dialog->isVisible());
     driver(dialog);
@@ -236,7 +242,7 @@ void ChartWindowTest::arrow_keys_resize_and_move() {
   QCoreApplication::processEvents();
   const QRect before = chart_->geometry();
   for (const KeyStroke& stroke : strokes) {
-    send_key(chart_.get(), QEvent::KeyPress, stroke.key, stroke.modifiers);
+    send_key(chart_, QEvent::KeyPress, stroke.key, stroke.modifiers);
   }
   QCoreApplication::processEvents();
   const QRect after = chart_->geometry();
@@ -281,7 +287,7 @@ void ChartWindowTest::key_release() {
   QFETCH(int, pattern);
   QFETCH(lumigrid::Colour, pixel);
   showChart();
-  send_key(chart_.get(), QEvent::KeyRelease, qt_key, modifiers);
+  send_key(chart_, QEvent::KeyRelease, qt_key, modifiers);
   QCOMPARE(chart_->windowTitle(), caption);
   QCOMPARE(chart_->state().current_pattern, pattern);
   QCOMPARE(chart_->surface().pixel(5, 5), pixel);
@@ -326,24 +332,24 @@ void ChartWindowTest::f11_covers_the_screen_and_escape_restores() {
   QCoreApplication::processEvents();
   const QRect normal = chart_->geometry();
 
-  QTest::keyRelease(chart_.get(), Qt::Key_F11);
+  QTest::keyRelease(chart_, Qt::Key_F11);
   QCoreApplication::processEvents();
   QVERIFY(chart_->isFullScreen());
   QVERIFY(chart_->state().is_full_screen);
   QCOMPARE(chart_->geometry(), chart_->screen()->geometry());
   QCOMPARE(chart_->surface().width(), chart_->screen()->geometry().width());
 
-  QTest::keyRelease(chart_.get(), Qt::Key_Escape);
+  QTest::keyRelease(chart_, Qt::Key_Escape);
   QCoreApplication::processEvents();
   QVERIFY(!chart_->isFullScreen());
   QVERIFY(!chart_->state().is_full_screen);
   QCOMPARE(chart_->geometry(), normal);
   QCOMPARE(chart_->windowTitle(), QString(kChartCaption));
 
-  QTest::keyRelease(chart_.get(), Qt::Key_F11);  // and once more: F11 toggles
+  QTest::keyRelease(chart_, Qt::Key_F11);  // and once more: F11 toggles
   QCoreApplication::processEvents();
   QVERIFY(chart_->isFullScreen());
-  QTest::keyRelease(chart_.get(), Qt::Key_F11);
+  QTest::keyRelease(chart_, Qt::Key_F11);
   QCoreApplication::processEvents();
   QVERIFY(!chart_->isFullScreen());
   QCOMPARE(chart_->geometry(), normal);
@@ -354,7 +360,7 @@ void ChartWindowTest::escape_before_full_screen_keeps_bounds() {
   chart_->setGeometry(140, 70, 500, 320);
   QCoreApplication::processEvents();
   const QRect bounds = chart_->geometry();
-  QTest::keyRelease(chart_.get(), Qt::Key_Escape);
+  QTest::keyRelease(chart_, Qt::Key_Escape);
   QCoreApplication::processEvents();
   QCOMPARE(chart_->geometry(), bounds);
   QVERIFY(!chart_->isFullScreen());
@@ -363,7 +369,7 @@ void ChartWindowTest::escape_before_full_screen_keeps_bounds() {
 
 void ChartWindowTest::maximized_window_goes_full_screen_at_its_paint() {
   chart_->showMaximized();
-  QVERIFY(QTest::qWaitForWindowExposed(chart_.get()));
+  QVERIFY(QTest::qWaitForWindowExposed(chart_));
   QTRY_VERIFY(chart_->isFullScreen());
   QVERIFY(!chart_->state().is_full_screen);
   QCOMPARE(chart_->savedBounds().window_state, Qt::WindowMaximized);
@@ -376,13 +382,13 @@ void ChartWindowTest::context_menu_flips_window_visibility() {
   for (bool expected : {true, false, true}) {
     chart_->PopupMenu1Popup();
     chart_->Action_show_adjust_form->trigger();
-    QCOMPARE(Form_menu->isVisible(), expected);
+    QCOMPARE(adjust_->isVisible(), expected);
   }
   // Checked at creation, but synchronised with the hidden viewer when the menu opens.
   chart_->PopupMenu1Popup();
   QVERIFY(!chart_->Action_Show_Printable_page->isChecked());
   chart_->Action_Show_Printable_page->trigger();
-  QVERIFY(Form_Info->isVisible());
+  QVERIFY(viewer_->isVisible());
 }
 
 void ChartWindowTest::save_dialog_data() {
@@ -418,7 +424,7 @@ void ChartWindowTest::save_dialog() {
     dialog->selectFile(dir_->filePath(typed));
     static_cast<QDialog*>(dialog)->accept();
   });
-  QTest::mouseDClick(chart_.get(), Qt::LeftButton, {}, QPoint(20, 20));
+  QTest::mouseDClick(chart_, Qt::LeftButton, {}, QPoint(20, 20));
 
   QVERIFY2(QRegularExpression(R"(^Image_\d\d_\d\d_\d\d_\d\d\.bmp$)").match(offered).hasMatch(),
            qPrintable(offered));
@@ -450,14 +456,14 @@ void ChartWindowTest::save_dialog_keeps_confirmed_filter() {
     dialog->selectFile(dir_->filePath("kept.png"));
     static_cast<QDialog*>(dialog)->accept();
   });
-  chart_->SaveImage_to_file_4_types(chart_.get());
+  chart_->SaveImage_to_file_4_types(chart_);
   QCOMPARE(types->currentIndex(), 2);
 
   whenDialogOpens([&](QFileDialog* dialog) {
     dialog->selectNameFilter(filters.at(5));
     dialog->reject();
   });
-  chart_->SaveImage_to_file_4_types(chart_.get());
+  chart_->SaveImage_to_file_4_types(chart_);
   QCOMPARE(types->currentIndex(), 2);
 }
 
@@ -486,7 +492,7 @@ void ChartWindowTest::save_dialog_lists_descriptions() {
 void ChartWindowTest::close_writes_settings_file() {
   showChart();
   chart_->image_Pattern(7);
-  Form_menu->ScrollBar_Space->setPosition(123);
+  adjust_->ScrollBar_Space->setPosition(123);
   QVERIFY(chart_->close());
   const lumigrid::StartupSettings stored =
       lumigrid::read_startup_settings(settings_path_, lumigrid::SliderPositions{});
@@ -501,14 +507,14 @@ void ChartWindowTest::only_the_chart_window_close_ends_the_program() {
   int closed_by_the_others = -1;
   showChart();
   QTimer::singleShot(0, qApp, [&] {
-    for (QWidget* other : {static_cast<QWidget*>(Form_menu), static_cast<QWidget*>(Form_Info)}) {
+    for (QWidget* other : {static_cast<QWidget*>(adjust_), static_cast<QWidget*>(viewer_)}) {
       other->show();
       other->close();
     }
     closed_by_the_others = int(last_closed.count());
     // The others still showing do not keep the program alive.
-    Form_menu->show();
-    Form_Info->show();
+    adjust_->show();
+    viewer_->show();
     chart_->close();
     QMetaObject::invokeMethod(
         qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
@@ -527,9 +533,12 @@ void ChartWindowTest::close_with_unwritable_settings_stays_open() {
   }
   const std::filesystem::path unwritable =
       std::filesystem::path(blocker.toStdString()) / "lumigrid.INI";
-  chart_.reset();
-  chart_ = std::make_unique<TForm_full_screen_chart>(unwritable);
-  Form_full_screen_chart = chart_.get();
+  windows_.reset();
+  windows_ =
+      std::make_unique<lumigrid::WindowSet>(unwritable, lumigrid::WindowSet::Start::WindowsOnly);
+  chart_ = windows_->chart();
+  adjust_ = windows_->adjust();
+  viewer_ = windows_->viewer();
   showChart();
 
   for (int attempt = 1; attempt <= 2; ++attempt) {
@@ -564,7 +573,7 @@ void ChartWindowTest::handler_error_is_shown_and_loop_goes_on() {
 
   // The program stays usable.
   showChart();
-  QTest::keyRelease(chart_.get(), Qt::Key_9);
+  QTest::keyRelease(chart_, Qt::Key_9);
   QCOMPARE(chart_->state().current_pattern, 9);
 }
 

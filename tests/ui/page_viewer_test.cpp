@@ -21,6 +21,8 @@
 #include "ui/adjust_window.h"
 #include "ui/application.h"
 #include "ui/chart_window.h"
+#include "ui/picture_save_dialog.h"
+#include "ui/window_set.h"
 
 namespace {
 
@@ -76,7 +78,10 @@ class PageViewerTest : public QObject {
   void whenDialogOpens(std::function<void(QFileDialog*)> driver);
 
   std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<TForm_full_screen_chart> chart_;
+  std::unique_ptr<lumigrid::WindowSet> windows_;
+  TForm_full_screen_chart* chart_ = nullptr;
+  TForm_menu* adjust_ = nullptr;
+  TForm_Info* viewer_ = nullptr;
   QStringList errors_;
 };
 
@@ -86,32 +91,33 @@ void PageViewerTest::init() {
   const std::filesystem::path settings(dir_->filePath("lumigrid.INI").toStdString());
   errors_.clear();
   lumigrid::set_error_reporter([this](const QString& message) { errors_ << message; });
-  chart_ = std::make_unique<TForm_full_screen_chart>(settings);
-  Form_full_screen_chart = chart_.get();
-  Form_menu = new TForm_menu(settings, chart_.get());
-  Form_Info = new TForm_Info(chart_.get());
+  windows_ =
+      std::make_unique<lumigrid::WindowSet>(settings, lumigrid::WindowSet::Start::WindowsOnly);
+  chart_ = windows_->chart();
+  adjust_ = windows_->adjust();
+  viewer_ = windows_->viewer();
 }
 
 void PageViewerTest::cleanup() {
-  chart_.reset();
+  windows_.reset();
   lumigrid::set_error_reporter({});
   dir_.reset();
 }
 
 void PageViewerTest::showViewer() {
-  Form_Info->show();
-  QVERIFY(QTest::qWaitForWindowExposed(Form_Info));
+  viewer_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(viewer_));
   QCoreApplication::processEvents();
 }
 
 void PageViewerTest::pickRow(const QString& text) {
-  const int row = Form_menu->ComboBox1->findText(text);
+  const int row = adjust_->ComboBox1->findText(text);
   QVERIFY2(row >= 0, qPrintable(text));
-  Form_menu->ComboBox1->setCurrentIndex(row);
+  adjust_->ComboBox1->setCurrentIndex(row);
 }
 
 void PageViewerTest::whenDialogOpens(std::function<void(QFileDialog*)> driver) {
-  QTimer::singleShot(0, chart_.get(), [this, driver] {
+  QTimer::singleShot(0, chart_, [this, driver] {
     QFileDialog* dialog = chart_->SavePictureDialog1;
     QVERIFY(dialog->isVisible());
     driver(dialog);
@@ -133,25 +139,25 @@ void PageViewerTest::picking_a_row_builds_the_page() {
   QFETCH(QString, row);
   QFETCH(QSize, page);
   QFETCH(QSize, fitted);
-  QVERIFY(!Form_Info->ScrollBox1->isVisibleTo(Form_Info));
+  QVERIFY(!viewer_->ScrollBox1->isVisibleTo(viewer_));
   pickRow(row);
   QCOMPARE(errors_, QStringList());
-  QVERIFY(Form_Info->page() != nullptr);
-  QCOMPARE(QSize(Form_Info->page()->width(), Form_Info->page()->height()), page);
-  QCOMPARE(Form_Info->windowTitle(), row);
+  QVERIFY(viewer_->page() != nullptr);
+  QCOMPARE(QSize(viewer_->page()->width(), viewer_->page()->height()), page);
+  QCOMPARE(viewer_->windowTitle(), row);
   QCOMPARE(QString::fromStdString(chart_->state().drawing_area_name), row);
-  QVERIFY(Form_Info->ScrollBox1->isVisibleTo(Form_Info));
-  QCOMPARE(Form_Info->Image1->size(), fitted);
-  QVERIFY(Form_Info->Image1->stretch());
-  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  QVERIFY(viewer_->ScrollBox1->isVisibleTo(viewer_));
+  QCOMPARE(viewer_->Image1->size(), fitted);
+  QVERIFY(viewer_->Image1->stretch());
+  QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
   // Building a page does not show the viewer.
-  QVERIFY(!Form_Info->isVisible());
+  QVERIFY(!viewer_->isVisible());
 }
 
 void PageViewerTest::typing_a_size_builds_a_page_per_character() {
   chart_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(chart_.get()));
-  QLineEdit* edit = Form_menu->ComboBox1->lineEdit();
+  QVERIFY(QTest::qWaitForWindowExposed(chart_));
+  QLineEdit* edit = adjust_->ComboBox1->lineEdit();
   edit->selectAll();
   struct Step {
     char key;
@@ -167,10 +173,10 @@ void PageViewerTest::typing_a_size_builds_a_page_per_character() {
   for (const Step& step : steps) {
     typed += QChar(step.key);
     QTest::keyClick(edit, step.key);
-    QCOMPARE(Form_menu->ComboBox1->currentText(), typed);
-    QVERIFY(Form_Info->page() != nullptr);
-    QCOMPARE(QSize(Form_Info->page()->width(), Form_Info->page()->height()), step.page);
-    QCOMPARE(Form_Info->windowTitle(), typed);
+    QCOMPARE(adjust_->ComboBox1->currentText(), typed);
+    QVERIFY(viewer_->page() != nullptr);
+    QCOMPARE(QSize(viewer_->page()->width(), viewer_->page()->height()), step.page);
+    QCOMPARE(viewer_->windowTitle(), typed);
     QCOMPARE(chart_->state().current_pattern, step.pattern);
   }
   // The last 0 drew pattern 0: the chart is white.
@@ -180,12 +186,12 @@ void PageViewerTest::typing_a_size_builds_a_page_per_character() {
 
 void PageViewerTest::page_is_built_while_the_viewer_is_hidden() {
   // Space, Pitch and Pitch2 are read when the page is built, not later.
-  Form_menu->UpDown_space->setPosition(200);
+  adjust_->UpDown_space->setPosition(200);
   pickRow("FHD 1920x1080");
-  const lumigrid::Surface* page = Form_Info->page();
+  const lumigrid::Surface* page = viewer_->page();
   QVERIFY(page != nullptr);
   lumigrid::PageRequest request;
-  request.chart = {200, Form_menu->UpDown_Pitch->position(), Form_menu->UpDown_Pitch2->position()};
+  request.chart = {200, adjust_->UpDown_Pitch->position(), adjust_->UpDown_Pitch2->position()};
   request.pixels_per_inch = page->pixelsPerInch();
   const lumigrid::PageBuild expected = lumigrid::build_page(u"FHD 1920x1080", request);
   QCOMPARE(page->height(), expected.page.height());
@@ -194,30 +200,30 @@ void PageViewerTest::page_is_built_while_the_viewer_is_hidden() {
         std::memcmp(page->rowData(y), expected.page.rowData(y), std::size_t(page->width())) == 0,
         qPrintable(QString("row %1").arg(y)));
   }
-  Form_menu->UpDown_space->setPosition(300);
-  QCOMPARE(Form_Info->page(), page);
+  adjust_->UpDown_space->setPosition(300);
+  QCOMPARE(viewer_->page(), page);
   showViewer();
-  QCOMPARE(Form_Info->Image1->size(), QSize(963, 541));
+  QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
 }
 
 void PageViewerTest::failed_build_keeps_the_previous_page() {
   pickRow("FHD 1920x1080");
-  const lumigrid::Surface* before = Form_Info->page();
+  const lumigrid::Surface* before = viewer_->page();
   QVERIFY(before != nullptr);
   const lumigrid::Colour corner = before->pixel(0, 0);
-  Form_menu->ComboBox1->setEditText("999999x999999");
+  adjust_->ComboBox1->setEditText("999999x999999");
   QCOMPARE(errors_, QStringList{"Not enough memory for a page of 999999 x 999999 pixels"});
   QCOMPARE(QApplication::overrideCursor(), nullptr);
-  QCOMPARE(Form_Info->page(), before);
-  QCOMPARE(Form_Info->page()->width(), 1920);
-  QCOMPARE(Form_Info->page()->pixel(0, 0), corner);
-  QCOMPARE(Form_Info->windowTitle(), QString("FHD 1920x1080"));
+  QCOMPARE(viewer_->page(), before);
+  QCOMPARE(viewer_->page()->width(), 1920);
+  QCOMPARE(viewer_->page()->pixel(0, 0), corner);
+  QCOMPARE(viewer_->windowTitle(), QString("FHD 1920x1080"));
   QCOMPARE(chart_->state().drawing_area_name, std::string("FHD 1920x1080"));
-  QCOMPARE(Form_Info->Image1->size(), QSize(963, 541));
+  QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
   // The next text builds as usual.
-  Form_menu->ComboBox1->setEditText("800x600");
-  QCOMPARE(Form_Info->page()->width(), 800);
-  QCOMPARE(Form_Info->windowTitle(), QString("800x600"));
+  adjust_->ComboBox1->setEditText("800x600");
+  QCOMPARE(viewer_->page()->width(), 800);
+  QCOMPARE(viewer_->windowTitle(), QString("800x600"));
 }
 
 void PageViewerTest::wheel_step_data() {
@@ -236,18 +242,18 @@ void PageViewerTest::wheel_step() {
   QFETCH(QPoint, requested);
   pickRow("FHD 1920x1080");
   showViewer();
-  Form_Info->FormActivate();
-  QCursor::setPos(Form_Info->mapToGlobal(QPoint(5, 5)));
-  turn_wheel(Form_Info, QPoint(491, 306), delta);
-  QCOMPARE(Form_Info->Image1->size(), image);
-  const QScrollBar* across = Form_Info->ScrollBox1->horizontalScrollBar();
-  const QScrollBar* down = Form_Info->ScrollBox1->verticalScrollBar();
-  QCOMPARE(scroll_of(Form_Info), QPoint(std::min(requested.x(), across->maximum()),
-                                        std::min(requested.y(), down->maximum())));
+  viewer_->FormActivate();
+  QCursor::setPos(viewer_->mapToGlobal(QPoint(5, 5)));
+  turn_wheel(viewer_, QPoint(491, 306), delta);
+  QCOMPARE(viewer_->Image1->size(), image);
+  const QScrollBar* across = viewer_->ScrollBox1->horizontalScrollBar();
+  const QScrollBar* down = viewer_->ScrollBox1->verticalScrollBar();
+  QCOMPARE(scroll_of(viewer_), QPoint(std::min(requested.x(), across->maximum()),
+                                      std::min(requested.y(), down->maximum())));
   // The range follows the image: the far edge can be scrolled into view and no further.
   QCOMPARE(across->maximum(),
-           std::max(0, image.width() - Form_Info->ScrollBox1->viewport()->width()));
-  QCOMPARE(QCursor::pos(), Form_Info->mapToGlobal(QPoint(491, 306)));
+           std::max(0, image.width() - viewer_->ScrollBox1->viewport()->width()));
+  QCOMPARE(QCursor::pos(), viewer_->mapToGlobal(QPoint(491, 306)));
   QCOMPARE(errors_, QStringList());
 }
 
@@ -273,93 +279,93 @@ void PageViewerTest::wheel_stops_at_the_limits() {
   QFETCH(int, width_after_turning_back);
   pickRow(row);
   showViewer();
-  for (int i = 0; i < steps; ++i) turn_wheel(Form_Info, QPoint(491, 306), delta);
-  QCOMPARE(Form_Info->Image1->width(), width);
-  turn_wheel(Form_Info, QPoint(491, 306), delta);
-  QCOMPARE(Form_Info->Image1->width(), width_after_one_more);
-  turn_wheel(Form_Info, QPoint(491, 306), -delta);
-  QCOMPARE(Form_Info->Image1->width(), width_after_turning_back);
-  QCOMPARE(QCursor::pos(), Form_Info->mapToGlobal(QPoint(491, 306)));
+  for (int i = 0; i < steps; ++i) turn_wheel(viewer_, QPoint(491, 306), delta);
+  QCOMPARE(viewer_->Image1->width(), width);
+  turn_wheel(viewer_, QPoint(491, 306), delta);
+  QCOMPARE(viewer_->Image1->width(), width_after_one_more);
+  turn_wheel(viewer_, QPoint(491, 306), -delta);
+  QCOMPARE(viewer_->Image1->width(), width_after_turning_back);
+  QCOMPARE(QCursor::pos(), viewer_->mapToGlobal(QPoint(491, 306)));
 }
 
 void PageViewerTest::fit_and_one_to_one() {
   pickRow("FHD 1920x1080");
   showViewer();
-  turn_wheel(Form_Info, QPoint(700, 500), -120);
-  turn_wheel(Form_Info, QPoint(700, 500), -120);
-  QVERIFY(scroll_of(Form_Info) != QPoint(0, 0));
+  turn_wheel(viewer_, QPoint(700, 500), -120);
+  turn_wheel(viewer_, QPoint(700, 500), -120);
+  QVERIFY(scroll_of(viewer_) != QPoint(0, 0));
 
-  Form_Info->FitIn2->trigger();
-  QCOMPARE(Form_Info->Image1->size(), QSize(1920, 1080));
-  Form_Info->FitIn1->trigger();
-  QCOMPARE(Form_Info->Image1->size(), QSize(963, 541));
-  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
-  QCOMPARE(Form_Info->PopupMenu1->actions().size(), 3);
-  QCOMPARE(Form_Info->PopupMenu1->actions().at(0)->text(), QString("Save Image Pattern"));
-  QCOMPARE(Form_Info->PopupMenu1->actions().at(1)->text(), QString("FitIn"));
-  QCOMPARE(Form_Info->PopupMenu1->actions().at(2)->text(), QString("1:1"));
+  viewer_->FitIn2->trigger();
+  QCOMPARE(viewer_->Image1->size(), QSize(1920, 1080));
+  viewer_->FitIn1->trigger();
+  QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
+  QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
+  QCOMPARE(viewer_->PopupMenu1->actions().size(), 3);
+  QCOMPARE(viewer_->PopupMenu1->actions().at(0)->text(), QString("Save Image Pattern"));
+  QCOMPARE(viewer_->PopupMenu1->actions().at(1)->text(), QString("FitIn"));
+  QCOMPARE(viewer_->PopupMenu1->actions().at(2)->text(), QString("1:1"));
 }
 
 void PageViewerTest::middle_button_shows_one_to_one() {
   pickRow("A4 600 dpi 7016x4961");
   showViewer();
-  send_mouse(Form_Info->Image1, QEvent::MouseButtonPress, QPoint(10, 10), Qt::MiddleButton,
+  send_mouse(viewer_->Image1, QEvent::MouseButtonPress, QPoint(10, 10), Qt::MiddleButton,
              Qt::MiddleButton);
-  QCOMPARE(Form_Info->Image1->size(), QSize(7016, 4961));
-  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  QCOMPARE(viewer_->Image1->size(), QSize(7016, 4961));
+  QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
 }
 
 void PageViewerTest::left_drag_pans_with_the_mouse() {
   pickRow("FHD 1920x1080");
   showViewer();
-  Form_Info->FitIn2->trigger();
-  TPageImage* image = Form_Info->Image1;
+  viewer_->FitIn2->trigger();
+  TPageImage* image = viewer_->Image1;
   const auto move_to = [image](QPoint at) {
     send_mouse(image, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton);
   };
   send_mouse(image, QEvent::MouseButtonPress, QPoint(500, 300), Qt::LeftButton, Qt::LeftButton);
   move_to(QPoint(400, 250));
-  QCOMPARE(scroll_of(Form_Info), QPoint(100, 50));
+  QCOMPARE(scroll_of(viewer_), QPoint(100, 50));
   // The image moved with the mouse, so the grabbed point is at (500, 300) again under it.
   move_to(QPoint(600, 350));
-  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
   // Outside the image nothing pans; coming back over it starts from where it comes back.
   move_to(QPoint(-10, -10));
-  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
   move_to(QPoint(450, 280));
-  QCOMPARE(scroll_of(Form_Info), QPoint(0, 0));
+  QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
   move_to(QPoint(400, 250));
-  QCOMPARE(scroll_of(Form_Info), QPoint(50, 30));
+  QCOMPARE(scroll_of(viewer_), QPoint(50, 30));
   // Dropping ends the drag: moving no longer pans.
   send_mouse(image, QEvent::MouseButtonRelease, QPoint(400, 250), Qt::LeftButton, Qt::NoButton);
   send_mouse(image, QEvent::MouseMove, QPoint(100, 100), Qt::NoButton, Qt::NoButton);
-  QCOMPARE(scroll_of(Form_Info), QPoint(50, 30));
+  QCOMPARE(scroll_of(viewer_), QPoint(50, 30));
 
   // A pull beyond the range is clamped to it.
-  Form_Info->ScrollBox1->setScrollPosition(QPoint(0, 0));
+  viewer_->ScrollBox1->setScrollPosition(QPoint(0, 0));
   send_mouse(image, QEvent::MouseButtonPress, QPoint(900, 580), Qt::LeftButton, Qt::LeftButton);
   move_to(QPoint(0, 0));
-  const QScrollBar* down = Form_Info->ScrollBox1->verticalScrollBar();
+  const QScrollBar* down = viewer_->ScrollBox1->verticalScrollBar();
   QVERIFY(down->maximum() < 580);
-  QCOMPARE(scroll_of(Form_Info), QPoint(900, down->maximum()));
+  QCOMPARE(scroll_of(viewer_), QPoint(900, down->maximum()));
   send_mouse(image, QEvent::MouseButtonRelease, QPoint(0, 0), Qt::LeftButton, Qt::NoButton);
 }
 
 void PageViewerTest::activation_brings_the_image_to_the_visible_corner() {
   pickRow("FHD 1920x1080");
   showViewer();
-  Form_Info->FitIn2->trigger();
-  Form_Info->ScrollBox1->setScrollPosition(QPoint(300, 200));
-  QCOMPARE(scroll_of(Form_Info), QPoint(300, 200));
-  Form_Info->FormActivate();
-  QCOMPARE(Form_Info->Image1->pos(), QPoint(0, 0));
-  QCOMPARE(scroll_of(Form_Info), QPoint(300, 200));
+  viewer_->FitIn2->trigger();
+  viewer_->ScrollBox1->setScrollPosition(QPoint(300, 200));
+  QCOMPARE(scroll_of(viewer_), QPoint(300, 200));
+  viewer_->FormActivate();
+  QCOMPARE(viewer_->Image1->pos(), QPoint(0, 0));
+  QCOMPARE(scroll_of(viewer_), QPoint(300, 200));
 }
 
 void PageViewerTest::save_writes_the_whole_page() {
   pickRow("FHD 1920x1080");
   showViewer();
-  turn_wheel(Form_Info, QPoint(491, 306), -120);
+  turn_wheel(viewer_, QPoint(491, 306), -120);
   const QString path = dir_->filePath("page.png");
   QString offered;
   whenDialogOpens([&](QFileDialog* dialog) {
@@ -367,7 +373,7 @@ void PageViewerTest::save_writes_the_whole_page() {
     dialog->selectFile(path);
     static_cast<QDialog*>(dialog)->accept();
   });
-  Form_Info->SaveImagePattern1->trigger();
+  viewer_->SaveImagePattern1->trigger();
   QCOMPARE(errors_, QStringList());
   QVERIFY2(QRegularExpression(R"(^Image_FHD 1920x1080_\d\d_\d\d_\d\d_\d\d_\d\d\.png$)")
                .match(QFileInfo(offered).fileName())
@@ -375,7 +381,7 @@ void PageViewerTest::save_writes_the_whole_page() {
            qPrintable(offered));
   const QImage saved(path);
   QCOMPARE(saved.size(), QSize(1920, 1080));
-  const lumigrid::Surface& page = *Form_Info->page();
+  const lumigrid::Surface& page = *viewer_->page();
   for (const QPoint at : {QPoint(0, 0), QPoint(50, 50), QPoint(4, 50), QPoint(1919, 1079)}) {
     const int expected = page.pixel(at.x(), at.y()) == lumigrid::kBlack ? 0 : 255;
     QCOMPARE(qGray(saved.pixel(at)), expected);
@@ -386,7 +392,7 @@ void PageViewerTest::cancelled_save_writes_nothing() {
   pickRow("qHD 960x540");
   showViewer();
   whenDialogOpens([](QFileDialog* dialog) { dialog->reject(); });
-  Form_Info->SaveImagePattern1->trigger();
+  viewer_->SaveImagePattern1->trigger();
   QCOMPARE(QDir(dir_->path()).entryList({"*.png", "*.bmp"}), QStringList());
   QCOMPARE(errors_, QStringList());
 }
@@ -399,15 +405,15 @@ void PageViewerTest::failed_save_is_reported_and_the_viewer_goes_on() {
     dialog->selectFile(path);
     static_cast<QDialog*>(dialog)->accept();
   });
-  Form_Info->SaveImagePattern1->trigger();
+  viewer_->SaveImagePattern1->trigger();
   QCOMPARE(errors_.size(), 1);
   QVERIFY2(errors_.front().startsWith("Unable to write to "), qPrintable(errors_.front()));
   QVERIFY(!QFile::exists(path));
   // The busy cursor is gone with the failed save, and the page is still there.
   QCOMPARE(QApplication::overrideCursor(), nullptr);
-  QCOMPARE(Form_Info->page()->width(), 960);
-  Form_Info->FitIn2->trigger();
-  QCOMPARE(Form_Info->Image1->size(), QSize(960, 540));
+  QCOMPARE(viewer_->page()->width(), 960);
+  viewer_->FitIn2->trigger();
+  QCOMPARE(viewer_->Image1->size(), QSize(960, 540));
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,82 @@
+#include "ui/picture_save_dialog.h"
+
+#include <QFile>
+#include <QStringList>
+#include <iterator>
+
+namespace lumigrid {
+namespace {
+
+struct PictureFilter {
+  const char* description;  // what the dialog's list shows
+  const char* patterns;     // in the toolkit's form
+};
+
+constexpr PictureFilter kPictureFilters[] = {
+    {"All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff)",
+     "*.gif *.png *.jpg *.jpeg *.bmp *.ico *.emf *.wmf *.tif *.tiff"},
+    {"GIF Image (*.gif)", "*.gif"},
+    {"Portable Network Graphics (*.png)", "*.png"},
+    {"JPEG Image File (*.jpg)", "*.jpg"},
+    {"JPEG Image File (*.jpeg)", "*.jpeg"},
+    {"Bitmaps (*.bmp)", "*.bmp"},
+    {"Icons (*.ico)", "*.ico"},
+    {"Enhanced Metafiles (*.emf)", "*.emf"},
+    {"Metafiles (*.wmf)", "*.wmf"},
+    {"TIFF Images (*.tif)", "*.tif"},
+    {"TIFF Images (*.tiff)", "*.tiff"},
+};
+
+const QStringList& picture_filters() {
+  static const QStringList filters = [] {
+    QStringList built;
+    for (const PictureFilter& filter : kPictureFilters) {
+      built << QStringLiteral("%1 (%2)").arg(filter.description, filter.patterns);
+    }
+    return built;
+  }();
+  return filters;
+}
+
+// The entry the dialog has selected. With the patterns hidden, some toolkit versions report the
+// description alone.
+int selected_filter(const QFileDialog& dialog) {
+  const QString selected = dialog.selectedNameFilter();
+  for (int entry = 0; entry < int(std::size(kPictureFilters)); ++entry) {
+    if (selected == picture_filters().at(entry) ||
+        selected == QLatin1String(kPictureFilters[entry].description)) {
+      return entry;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+PictureSaveDialog::PictureSaveDialog(QWidget* parent) : QFileDialog(parent) {
+  setAcceptMode(QFileDialog::AcceptSave);
+  setFileMode(QFileDialog::AnyFile);
+  // The toolkit's own dialog, the same on every platform and drivable in tests; an existing file
+  // is replaced without a question.
+  setOption(QFileDialog::DontUseNativeDialog);
+  setOption(QFileDialog::DontConfirmOverwrite);
+  // The list shows each entry's description alone, not the patterns the toolkit appends to it.
+  setOption(QFileDialog::HideNameFilterDetails);
+  setNameFilters(picture_filters());
+  selectNameFilter(picture_filters().front());
+}
+
+std::optional<std::filesystem::path> PictureSaveDialog::ask(const QString& suggested_name) {
+  setDefaultSuffix("bmp");
+  selectFile(suggested_name);
+  const int filter_before = selected_filter(*this);
+  if (exec() != QDialog::Accepted) {
+    selectNameFilter(picture_filters().at(filter_before));
+    return std::nullopt;
+  }
+  const QStringList files = selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return std::filesystem::path(QFile::encodeName(files.front()).toStdString());
+}
+
+}  // namespace lumigrid

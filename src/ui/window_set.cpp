@@ -1,0 +1,80 @@
+#include "ui/window_set.h"
+
+#include "ui/about_box.h"
+#include "ui/adjust_window.h"
+#include "ui/chart_window.h"
+#include "ui/error_reporting.h"
+#include "ui/page_viewer.h"
+
+namespace lumigrid {
+
+WindowSet::WindowSet(const std::filesystem::path& settings_path, Start start)
+    : chart_(std::make_unique<TForm_full_screen_chart>(settings_path)) {
+  adjust_ = new TForm_menu(settings_path, chart_.get());
+  adjust_->setChart(chart_.get());
+  // A creation step that fails stops there; its window stays and start-up goes on.
+  if (start == Start::Program) run_handler([this] { adjust_->FormCreate(); });
+
+  viewer_ = new TForm_Info(chart_.get());
+  wire();
+
+  if (start == Start::Program) {
+    run_handler([this] { about_ = new TAboutBox(chart_.get()); });
+    if (about_ != nullptr) about_->setAttribute(Qt::WA_QuitOnClose, false);
+  }
+}
+
+WindowSet::~WindowSet() {
+  // The adjust window goes with the chart, after it: it must not reach the chart meanwhile.
+  if (adjust_ != nullptr) adjust_->setChart(nullptr);
+  chart_.reset();
+}
+
+TForm_menu* WindowSet::adjust() const {
+  return adjust_;
+}
+
+TForm_Info* WindowSet::viewer() const {
+  return viewer_;
+}
+
+TAboutBox* WindowSet::about() const {
+  return about_;
+}
+
+void WindowSet::wire() {
+  TForm_full_screen_chart* chart = chart_.get();
+  const QPointer<TForm_menu> adjust = adjust_;
+  const QPointer<TForm_Info> viewer = viewer_;
+
+  TForm_full_screen_chart::Links chart_links;
+  chart_links.live_values = [adjust] {
+    return adjust != nullptr ? adjust->liveValues() : LivePatternValues{};
+  };
+  chart_links.slider_positions = [adjust] {
+    return adjust != nullptr ? adjust->sliderPositions() : SliderPositions{};
+  };
+  chart_links.adjust_window = adjust_.data();
+  chart_links.viewer = viewer_.data();
+  chart_links.show_about = [](QWidget* parent) { show_about_box(parent); };
+  chart->setLinks(std::move(chart_links));
+
+  adjust_->setPageBuilder(
+      [viewer](const QString& area_text, const lumigrid::ChartParameters& parameters) {
+        if (viewer == nullptr) return;
+        viewer->ScrollBox1->setVisible(true);
+        viewer->build_page(area_text, parameters);
+      });
+
+  TForm_Info::Links viewer_links;
+  // The page's drawing-area text names the file its save offers.
+  viewer_links.page_built = [chart](const QString& area_text) {
+    chart->state().drawing_area_name = area_text.toStdString();
+  };
+  viewer_links.save_page = [chart](const Surface& page) {
+    chart->SaveImage_to_file_4_types_Timage(page);
+  };
+  viewer_->setLinks(std::move(viewer_links));
+}
+
+}  // namespace lumigrid

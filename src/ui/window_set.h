@@ -1,0 +1,51 @@
+#pragma once
+// The window set: creates the program's four windows in their order and wires them together, so
+// that no window needs to know another one's class.
+#include <QPointer>
+#include <filesystem>
+#include <memory>
+
+class TAboutBox;
+class TForm_Info;
+class TForm_full_screen_chart;
+class TForm_menu;
+
+namespace lumigrid {
+
+class WindowSet {
+ public:
+  enum class Start {
+    // As the program starts: the adjust window's creation step reads the settings file, and the
+    // About window is created (its creation step may download).
+    Program,
+    // The three windows wired, no creation step run, no About window: for tests that drive the
+    // steps themselves.
+    WindowsOnly,
+  };
+
+  // `settings_path`: the settings file the chart window writes at close and the adjust window
+  // reads at creation. An error in a creation step is shown and start-up goes on.
+  explicit WindowSet(const std::filesystem::path& settings_path, Start start = Start::Program);
+  // The chart window goes, and the other windows with it.
+  ~WindowSet();
+  WindowSet(const WindowSet&) = delete;
+  WindowSet& operator=(const WindowSet&) = delete;
+
+  // The main window: closing it ends the program, closing any other window only hides it.
+  TForm_full_screen_chart* chart() const { return chart_.get(); }
+  TForm_menu* adjust() const;
+  TForm_Info* viewer() const;
+  // Null when its creation step failed or was not run.
+  TAboutBox* about() const;
+
+ private:
+  void wire();
+
+  std::unique_ptr<TForm_full_screen_chart> chart_;
+  // Owned by the chart window.
+  QPointer<TForm_menu> adjust_;
+  QPointer<TForm_Info> viewer_;
+  QPointer<TAboutBox> about_;
+};
+
+}  // namespace lumigrid
