@@ -65,12 +65,18 @@ TForm_menu::TForm_menu(std::filesystem::path settings_path, QWidget* owner)
     labels[i] = new QLabel(text_of(label.text), this);
     labels[i]->setObjectName(text_of(label.name));
     place(labels[i], label.box, label.anchors);
+    // A label is painted on the window itself, beneath every control: where the design lays the
+    // "%" of HP on its scroll bar, the bar hides it.
+    labels[i]->lower();
   }
 
   ComboBox1 = new QComboBox(this);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->setEditable(true);
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  // The list completes nothing: each character typed builds the page of the text as typed, so
+  // "8" is 1920 x 1080, not "8K UHD".
+  ComboBox1->setCompleter(nullptr);
   for (std::string_view row : lumigrid::kDrawingAreaRows) ComboBox1->addItem(text_of(row));
   ComboBox1->setCurrentIndex(-1);
   ComboBox1->setEditText(text_of(lumigrid::kDrawingAreaPrompt));

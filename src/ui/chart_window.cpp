@@ -72,6 +72,15 @@ TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setAttribute(Qt::WA_QuitOnClose);
+  // A change of active window invalidates nothing: the same colours whether active or not, so
+  // the toolkit has no reason to repaint (and so erase) the chart when the focus moves.
+  QPalette same_when_inactive = palette();
+  for (int role = 0; role < QPalette::NColorRoles; ++role) {
+    const auto colour_role = QPalette::ColorRole(role);
+    same_when_inactive.setBrush(QPalette::Inactive, colour_role,
+                                same_when_inactive.brush(QPalette::Active, colour_role));
+  }
+  setPalette(same_when_inactive);
 
   lumigrid::ChartPainter::Hooks hooks;
   hooks.live_values = [this] {
@@ -362,6 +371,10 @@ void TForm_full_screen_chart::keyReleaseEvent(QKeyEvent* event) {
 bool TForm_full_screen_chart::focusNextPrevChild(bool) {
   return false;
 }  // Tab is a key too
+
+// The chart shows no focus: gaining or losing it paints nothing.
+void TForm_full_screen_chart::focusInEvent(QFocusEvent*) {}
+void TForm_full_screen_chart::focusOutEvent(QFocusEvent*) {}
 
 void TForm_full_screen_chart::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;

@@ -106,6 +106,8 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   void changeEvent(QEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   bool focusNextPrevChild(bool next) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   // Shows the surface as a drawer left it, without counting as a paint of the window system.

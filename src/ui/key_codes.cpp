@@ -123,11 +123,18 @@ int windows_key_code(int qt_key, Qt::KeyboardModifiers modifiers, const NativeKe
   return find_code(std::begin(kNamedKeys), std::end(kNamedKeys), qt_key);
 }
 
+NativeKey::System native_key_system(QStringView platform_name) {
+  if (platform_name == u"xcb" || platform_name.startsWith(u"wayland")) {
+    return NativeKey::System::X11;
+  }
+  if (platform_name == u"windows") return NativeKey::System::Windows;
+  return NativeKey::System::Unknown;
+}
+
 int windows_key_code(const QKeyEvent& event) {
   NativeKey native;
-  static const QString platform = QGuiApplication::platformName();
-  if (platform == QLatin1String("xcb")) native.system = NativeKey::System::X11;
-  if (platform == QLatin1String("windows")) native.system = NativeKey::System::Windows;
+  static const NativeKey::System system = native_key_system(QGuiApplication::platformName());
+  native.system = system;
   native.scan_code = event.nativeScanCode();
   native.virtual_key = event.nativeVirtualKey();
   return windows_key_code(event.key(), event.modifiers(), native);

@@ -1,6 +1,7 @@
 #pragma once
 // The chart and adjust windows speak in Windows virtual-key codes: the caption shows them and
 // the handlers switch on them, whatever the toolkit reports.
+#include <QStringView>
 #include <Qt>
 
 class QKeyEvent;
@@ -23,6 +24,10 @@ struct NativeKey {
   unsigned scan_code = 0;    // X11: the key code (the main-row digits are 10 for "1" to 19 for "0")
   unsigned virtual_key = 0;  // Windows: the virtual-key code itself
 };
+
+// Which physical-key code a Qt platform plugin delivers: X11 and Wayland (whose compositors pass
+// on the same X key codes) the X key code, Windows the virtual-key code, others nothing usable.
+NativeKey::System native_key_system(QStringView platform_name);
 
 // The virtual-key code of a Qt key with its modifiers (the keypad modifier picks the keypad
 // codes). A digit typed with Shift on a US layout arrives as its symbol and still gives the

@@ -36,6 +36,8 @@ class AdjustWindowTest : public QObject {
   void controls_follow_their_anchors();
   void thousands_separator_is_shown_and_read();
   void drawing_area_list_starts_with_its_prompt();
+  void typing_in_the_drawing_area_list_builds_what_is_typed();
+  void percent_labels_lie_under_the_scroll_bars();
 
  private:
   void createWindows();
@@ -405,6 +407,37 @@ void AdjustWindowTest::drawing_area_list_starts_with_its_prompt() {
   QCOMPARE(adjust_->ComboBox1->itemText(4), QString("4K UHD 3840") + QChar(0x00D7) + "2160");
   QCOMPARE(adjust_->ComboBox1->itemText(14), QString("B4 "));
   QVERIFY(!adjust_->Timer1->isActive());
+}
+
+void AdjustWindowTest::typing_in_the_drawing_area_list_builds_what_is_typed() {
+  // Each character builds a page; the list completes nothing, so "8" is not "8K UHD".
+  struct Typed {
+    char key;
+    QSize page;
+  };
+  const Typed typed[] = {{'8', {1920, 1080}}, {'0', {1920, 1080}}, {'0', {1920, 1080}},
+                         {'x', {1920, 1080}}, {'6', {800, 6}},     {'0', {800, 60}},
+                         {'0', {800, 600}}};
+  QLineEdit* edit = adjust_->ComboBox1->lineEdit();
+  edit->clear();
+  edit->setFocus();
+  QString text;
+  for (const Typed& step : typed) {
+    QTest::keyClicks(edit, QString(QChar(step.key)));
+    text += QChar(step.key);
+    QCOMPARE(adjust_->ComboBox1->currentText(), text);
+    QVERIFY(viewer_->page() != nullptr);
+    QCOMPARE(QSize(viewer_->page()->width(), viewer_->page()->height()), step.page);
+    QCOMPARE(viewer_->windowTitle(), text);
+  }
+}
+
+void AdjustWindowTest::percent_labels_lie_under_the_scroll_bars() {
+  // Labels are painted on the window itself, below its controls: where the design puts the "%"
+  // of HP on the HP scroll bar, the bar hides it.
+  const QLabel* label1 = adjust_->findChild<QLabel*>("Label1");
+  QVERIFY(label1->geometry().intersects(adjust_->ScrollBar_HP->geometry()));
+  QCOMPARE(adjust_->childAt(label1->geometry().center()), adjust_->ScrollBar_HP);
 }
 
 int main(int argc, char** argv) {

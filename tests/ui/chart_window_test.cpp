@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -72,6 +73,8 @@ class ChartWindowTest : public QObject {
   void key_codes();
   void physical_digit_keys_data();
   void physical_digit_keys();
+  void window_systems_naming_the_physical_key_data();
+  void window_systems_naming_the_physical_key();
   void arrow_keys_resize_and_move_data();
   void arrow_keys_resize_and_move();
   void key_release_data();
@@ -79,6 +82,8 @@ class ChartWindowTest : public QObject {
 
   void presenting_a_drawing_does_not_rearm_the_timer();
   void invalidated_area_is_white_until_the_tick();
+  void focus_changes_keep_the_picture_data();
+  void focus_changes_keep_the_picture();
   void f11_covers_the_screen_and_escape_restores();
   void escape_before_full_screen_keeps_bounds();
   void maximized_window_goes_full_screen_at_its_paint();
@@ -210,6 +215,24 @@ void ChartWindowTest::physical_digit_keys() {
   QCOMPARE(lumigrid::windows_key_code(qt_key, modifiers, native), code);
 }
 
+void ChartWindowTest::window_systems_naming_the_physical_key_data() {
+  using System = lumigrid::NativeKey::System;
+  QTest::addColumn<QString>("platform");
+  QTest::addColumn<int>("system");
+  QTest::newRow("X11") << "xcb" << int(System::X11);
+  // Wayland compositors hand on the X key codes: on a French layout the "1" key is still 1.
+  QTest::newRow("Wayland") << "wayland" << int(System::X11);
+  QTest::newRow("Wayland with EGL") << "wayland-egl" << int(System::X11);
+  QTest::newRow("Windows") << "windows" << int(System::Windows);
+  QTest::newRow("offscreen") << "offscreen" << int(System::Unknown);
+}
+
+void ChartWindowTest::window_systems_naming_the_physical_key() {
+  QFETCH(QString, platform);
+  QFETCH(int, system);
+  QCOMPARE(int(lumigrid::native_key_system(platform)), system);
+}
+
 void ChartWindowTest::arrow_keys_resize_and_move_data() {
   QTest::addColumn<KeyStrokes>("strokes");
   QTest::addColumn<QRect>("change");  // dx, dy, dwidth, dheight
@@ -324,6 +347,54 @@ void ChartWindowTest::invalidated_area_is_white_until_the_tick() {
 
   chart_->Timer1Timer();
   QCOMPARE(chart_->surface().pixel(15, 15), kBlackPixel);
+}
+
+void ChartWindowTest::focus_changes_keep_the_picture_data() {
+  QTest::addColumn<int>("pattern");
+  QTest::addColumn<QString>("change");
+  for (const char* change : {"activate another window", "lose and regain focus", "open a menu"}) {
+    QTest::newRow(qPrintable(QString("black, ") + change)) << 9 << QString(change);
+  }
+  // The tilted grid must not come back as the square grid: no redraw may run at all.
+  QTest::newRow("pattern 4, activate another window") << 4 << "activate another window";
+}
+
+void ChartWindowTest::focus_changes_keep_the_picture() {
+  QFETCH(int, pattern);
+  QFETCH(QString, change);
+  showChart();
+  chart_->image_Pattern(pattern);
+  chart_->Timer1Timer();
+  QCoreApplication::processEvents();
+  QVERIFY(!chart_->Timer1->isActive());
+  const auto picture = [this] {
+    const lumigrid::Surface& surface = chart_->surface();
+    return QByteArray(reinterpret_cast<const char*>(surface.data()),
+                      qsizetype(surface.stride()) * surface.height());
+  };
+  const QByteArray before = picture();
+  const std::size_t log_lines = chart_->ListBox1.lines().size();
+
+  if (change == "activate another window") {
+    adjust_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(adjust_));
+    adjust_->activateWindow();
+    QTRY_VERIFY(adjust_->isActiveWindow());
+    chart_->activateWindow();
+    QTRY_VERIFY(chart_->isActiveWindow());
+  } else if (change == "lose and regain focus") {
+    chart_->clearFocus();
+    chart_->setFocus(Qt::ActiveWindowFocusReason);
+  } else {
+    chart_->PopupMenu1->popup(chart_->mapToGlobal(QPoint(50, 50)));
+    QTRY_VERIFY(chart_->PopupMenu1->isVisible());
+    chart_->PopupMenu1->close();
+  }
+  for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+
+  QVERIFY(!chart_->Timer1->isActive());
+  QCOMPARE(chart_->ListBox1.lines().size(), log_lines);
+  QVERIFY(picture() == before);
 }
 
 void ChartWindowTest::f11_covers_the_screen_and_escape_restores() {
