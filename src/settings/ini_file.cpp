@@ -12,6 +12,7 @@
 
 #include "base/errors.h"
 #include "base/int_parse.h"
+#include "base/temporary_files.h"
 
 namespace lumigrid {
 namespace {
@@ -86,17 +87,20 @@ bool write_all(int fd, const std::string& bytes) {
   return true;
 }
 
-// A fresh file beside `target`, created with the permissions a new file would get (or the
-// target's own when it exists). Returns -1 when the folder refuses it.
-int create_temporary_beside(const std::filesystem::path& target, std::filesystem::path& temp) {
-  struct stat target_stat {};
-  const bool exists = ::stat(target.c_str(), &target_stat) == 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = target;
-    temp += ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(attempt);
+// The name of the settings file's temporaries: the file's own name, ".tmp", the process id.
+std::string temporary_prefix(const std::filesystem::path& target) {
+  return target.filename().string() + ".tmp";
+}
+
+// A fresh file beside `target`, created with the target's permissions. Returns -1 when the
+// folder refuses it.
+int create_temporary_beside(const std::filesystem::path& target, mode_t mode,
+                            std::filesystem::path& temp) {
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    temp = target.parent_path() / temporary_name(temporary_prefix(target), attempt);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      if (exists) ::fchmod(fd, target_stat.st_mode & 07777);
+      if (mode != 0) ::fchmod(fd, mode & 07777);
       return fd;
     }
     if (errno != EEXIST) return -1;
@@ -104,9 +108,10 @@ int create_temporary_beside(const std::filesystem::path& target, std::filesystem
   return -1;
 }
 
-// The whole file; false when it is missing, is not a regular file or cannot be read.
+// The whole file; false when it is missing, is not a regular file or cannot be read. Opening
+// never waits: a FIFO or a device in the file's place is refused before anything is read.
 bool read_whole_file(const std::filesystem::path& path, std::string& content) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -122,6 +127,24 @@ bool read_whole_file(const std::filesystem::path& path, std::string& content) {
   return ok;
 }
 
+// Writes `bytes` over the file `fd` whose current size is `old_size`. The space is reserved
+// first, so a full disk refuses the write before any old byte is touched; should a write fail
+// all the same, the old bytes go back.
+bool write_in_place(int fd, const std::string& bytes, const std::string& old_bytes) {
+  const auto new_size = off_t(bytes.size());
+  if (new_size > 0 && ::posix_fallocate(fd, 0, new_size) != 0) {
+    // A failed reservation may have left the file longer; its bytes are still the old ones.
+    (void)::ftruncate(fd, off_t(old_bytes.size()));
+    return false;
+  }
+  if (::lseek(fd, 0, SEEK_SET) == 0 && write_all(fd, bytes) && ::ftruncate(fd, new_size) == 0 &&
+      ::fsync(fd) == 0)
+    return true;
+  if (::lseek(fd, 0, SEEK_SET) == 0 && write_all(fd, old_bytes))
+    (void)::ftruncate(fd, off_t(old_bytes.size()));
+  return false;
+}
+
 }  // namespace
 
 IniFile::IniFile(std::filesystem::path path, char decimal_separator)
@@ -133,21 +156,28 @@ IniFile::IniFile(std::filesystem::path path, char decimal_separator)
     unreadable_ = std::filesystem::exists(path_, ec) || ec;
     content.clear();
   }
+  original_ = content;
   if (content.starts_with("\xEF\xBB\xBF")) {
     utf8_bom_ = true;
     content.erase(0, 3);
   }
+  // CR LF, LF and CR each end a line; every line keeps its own end, so a rewrite gives back the
+  // bytes of the lines it does not change. New lines take the first line end of the file.
+  bool end_seen = false;
   std::size_t start = 0;
   while (start < content.size()) {
-    auto end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-      if (lines_.empty()) line_end_ = "\r\n";  // keep the file's own line ends
+    const auto end = content.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      lines_.push_back(content.substr(start));
+      ends_.emplace_back();
+      break;
     }
-    lines_.push_back(std::move(line));
-    start = end + 1;
+    const std::size_t end_size = content.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+    lines_.push_back(content.substr(start, end - start));
+    ends_.push_back(content.substr(end, end_size));
+    if (!end_seen) line_end_ = ends_.back();
+    end_seen = true;
+    start = end + end_size;
   }
   parse();
 }
@@ -221,6 +251,11 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
   section = trim(section);
   key = trim(key);
   std::vector<std::string> lines = lines_;
+  std::vector<std::string> ends = ends_;
+  const auto insert = [&](std::size_t at, std::string line) {
+    lines.insert(lines.begin() + std::ptrdiff_t(at), std::move(line));
+    ends.insert(ends.begin() + std::ptrdiff_t(at), line_end_);
+  };
   if (const Section* s = findSection(section)) {
     if (const auto k = findKey(*s, key)) {
       lines[k->line] = k->key + "=" + std::string(value);
@@ -228,17 +263,21 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
       // After the section's last non-blank line, so a blank separator stays before the next.
       std::size_t at = s->end_line;
       while (at > s->header_line + 1 && trim(lines[at - 1]).empty()) --at;
-      lines.insert(lines.begin() + std::ptrdiff_t(at), std::string(key) + "=" + std::string(value));
+      insert(at, std::string(key) + "=" + std::string(value));
     }
   } else {
-    if (!lines.empty() && !trim(lines.back()).empty()) lines.emplace_back();
+    if (!lines.empty() && !trim(lines.back()).empty()) insert(lines.size(), "");
     std::string header = "[";
     header.append(section).append("]");
-    lines.push_back(std::move(header));
-    lines.push_back(std::string(key) + "=" + std::string(value));
+    insert(lines.size(), std::move(header));
+    insert(lines.size(), std::string(key) + "=" + std::string(value));
   }
-  saveLines(lines);
+  // A last line without an end gets one: the rewrite ends every line.
+  for (auto& end : ends)
+    if (end.empty()) end = line_end_;
+  original_ = saveLines(lines, ends);
   lines_ = std::move(lines);
+  ends_ = std::move(ends);
   parse();
 }
 
@@ -250,10 +289,11 @@ void IniFile::writeReal(std::string_view section, std::string_view key, double v
   writeString(section, key, format_real(value, decimal_separator_));
 }
 
-void IniFile::saveLines(const std::vector<std::string>& lines) const {
+std::string IniFile::saveLines(const std::vector<std::string>& lines,
+                               const std::vector<std::string>& ends) const {
   if (unreadable_) fail_write(path_);
   std::string bytes = utf8_bom_ ? "\xEF\xBB\xBF" : "";
-  for (const auto& line : lines) bytes += line + line_end_;
+  for (std::size_t i = 0; i < lines.size(); ++i) bytes.append(lines[i]).append(ends[i]);
 
   // A settings file reached through a link is rewritten where the link points.
   std::error_code ec;
@@ -263,24 +303,39 @@ void IniFile::saveLines(const std::vector<std::string>& lines) const {
     if (!ec) target = resolved;
   }
 
+  // What stands at the path now decides: a read-only file stays as it is (even for a user whom
+  // permissions do not bind), and anything but a regular file is never replaced.
+  struct stat existing {};
+  const bool exists = ::lstat(target.c_str(), &existing) == 0;
+  if (exists) {
+    if (!S_ISREG(existing.st_mode) || (existing.st_mode & 0222) == 0 ||
+        ::access(target.c_str(), W_OK) != 0)
+      fail_write(path_);
+  }
+
+  // Temporaries a killed process left behind.
+  remove_stale_temporaries(target.parent_path(), temporary_prefix(target));
+
   // The whole file goes to a temporary beside it that then replaces it, so a failed write
   // never leaves a truncated settings file behind.
   std::filesystem::path temp;
-  const int fd = create_temporary_beside(target, temp);
+  const int fd = create_temporary_beside(target, exists ? existing.st_mode : 0, temp);
   if (fd >= 0) {
+    LiveTemporary live(temp);
     const bool written = write_all(fd, bytes) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return;
+    if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return bytes;
     ::unlink(temp.c_str());
     fail_write(path_);
   }
 
   // The folder refuses new files, but the file itself may still be writable.
-  if (::access(target.c_str(), W_OK) != 0) fail_write(path_);
-  const int in_place = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (!exists) fail_write(path_);
+  const int in_place = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
   if (in_place < 0) fail_write(path_);
-  const bool written = write_all(in_place, bytes) && ::fsync(in_place) == 0;
+  const bool written = write_in_place(in_place, bytes, original_);
   if (::close(in_place) != 0 || !written) fail_write(path_);
+  return bytes;
 }
 
 std::string format_real(double value, char decimal_separator) {

@@ -55,12 +55,16 @@ class IniFile {
   void parse();
   const Section* findSection(std::string_view name) const;
   std::optional<KeyLine> findKey(const Section& section, std::string_view key) const;
-  void saveLines(const std::vector<std::string>& lines) const;
+  // Writes the file and returns its new bytes.
+  std::string saveLines(const std::vector<std::string>& lines,
+                        const std::vector<std::string>& ends) const;
 
   std::filesystem::path path_;
   char decimal_separator_;
   std::vector<std::string> lines_;  // without line ends
-  std::string line_end_ = "\n";
+  std::vector<std::string> ends_;   // each line's own end: CR LF, LF, CR, or none for the last
+  std::string line_end_ = "\n";     // for new lines: the file's first line end
+  std::string original_;            // the file's bytes as read or last written
   bool utf8_bom_ = false;
   std::vector<Section> sections_;
   // The file exists but could not be read: writing it would lose what it holds.

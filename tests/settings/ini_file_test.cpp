@@ -1,6 +1,10 @@
 #include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <variant>
@@ -71,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"first_duplicate_wins", "[s]\nk=1\nk=2\n", "s", "k", Kind::Integer, '.', 7, 1},
         ReadCase{"commented_key", "[s]\n;k=1\n", "s", "k", Kind::Integer, '.', 7, 7},
         ReadCase{"crlf_lines", "[s]\r\nk=9\r\n", "s", "k", Kind::Integer, '.', 7, 9},
+        ReadCase{"cr_lines", "[s]\rk=9\r", "s", "k", Kind::Integer, '.', 7, 9},
+        ReadCase{"cr_cr_lf_lines", "[s]\r\r\nk=9\r\r\n", "s", "k", Kind::Integer, '.', 7, 9},
         ReadCase{"utf8_bom", "\xEF\xBB\xBF[s]\nk=9\n", "s", "k", Kind::Integer, '.', 7, 9},
         ReadCase{"flag_two_is_on", "[s]\ntext=2\n", "s", "text", Kind::Flag, '.', 0, 1},
         ReadCase{"flag_zero_is_off", "[s]\ntext=0\n", "s", "text", Kind::Flag, '.', 1, 0},
@@ -153,6 +159,17 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Dynamic Range]\ncolor X=6\ncolor Y=4\nborder=0.1\n"},
         WriteCase{"real_with_comma", nullptr, {{"s", "border", 0.1}}, ',', "[s]\nborder=0,1\n"},
         WriteCase{"crlf_kept", "[a]\r\nx=1\r\n", {{"a", "y", 2}}, '.', "[a]\r\nx=1\r\ny=2\r\n"},
+        WriteCase{"cr_kept", "[a]\rx=1\r", {{"a", "x", 2}, {"a", "y", 3}}, '.', "[a]\rx=2\ry=3\r"},
+        WriteCase{"cr_cr_lf_kept",
+                  "[a]\r\r\nx=1\r\r\n",
+                  {{"a", "x", 2}, {"a", "x", 3}},
+                  '.',
+                  "[a]\r\r\nx=3\r\r\n"},
+        WriteCase{"mixed_ends_kept_new_lines_take_the_first",
+                  "[a]\nx=1\r\ny=2\r",
+                  {{"a", "z", 3}},
+                  '.',
+                  "[a]\nx=1\r\ny=2\rz=3\n"},
         WriteCase{
             "bom_kept", "\xEF\xBB\xBF[a]\nx=1\n", {{"a", "x", 2}}, '.', "\xEF\xBB\xBF[a]\nx=2\n"},
         WriteCase{"last_line_without_end", "[a]\nx=1", {{"a", "x", 2}}, '.', "[a]\nx=2\n"}),
@@ -218,6 +235,91 @@ TEST_F(IniReadOnlyFolder, UnreadableFileIsNotOverwritten) {
   EXPECT_EQ(ini.readInteger("a", "x", 7), 7);
   EXPECT_THROW(ini.writeInteger("a", "y", 2), WriteError);
   std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  EXPECT_EQ(read(path), "[a]\nx=1\n");
+}
+
+TEST_F(IniWriteFailure, ReadOnlyFileIsRefusedAndKept) {
+  const auto path = folder / "s.INI";
+  write(path, "[a]\nx=1\n");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  IniFile ini(path);
+  try {
+    ini.writeInteger("a", "x", 2);
+    FAIL() << "no error raised";
+  } catch (const WriteError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + path.string());
+  }
+  EXPECT_EQ(read(path), "[a]\nx=1\n");
+  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::group_read |
+                                                             std::filesystem::perms::others_read);
+}
+
+TEST_F(IniWriteFailure, FifoReadsAsEmptyWithoutWaitingAndIsNotReplaced) {
+  const auto path = folder / "s.INI";
+  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+  // A read that waits for a writer would hang the suite: end the program instead.
+  ::alarm(60);
+  IniFile ini(path);
+  ::alarm(0);
+  EXPECT_TRUE(ini.sectionNames().empty());
+  EXPECT_EQ(ini.readInteger("a", "x", 7), 7);
+  EXPECT_THROW(ini.writeInteger("a", "x", 2), WriteError);
+  EXPECT_TRUE(std::filesystem::is_fifo(path));
+}
+
+// A temporary of a process that no longer runs is a leftover; one of a running process, or a
+// file that only looks alike, is not ours to remove.
+TEST_F(IniWriteFailure, StaleTemporariesOfKilledProcessesAreRemoved) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  const auto path = folder / "s.INI";
+  write(path, "[a]\nx=1\n");
+  const std::string dead = "s.INI.tmp" + std::to_string(child) + "_0";
+  const std::string running = "s.INI.tmp1_0";
+  const std::string other_file = "t.INI.tmp" + std::to_string(child) + "_0";
+  const std::string not_a_temporary = "s.INI.tmp" + std::to_string(child) + "_0x";
+  for (const auto& name : {dead, running, other_file, not_a_temporary}) write(folder / name, "");
+  IniFile(path).writeInteger("a", "x", 2);
+  EXPECT_FALSE(std::filesystem::exists(folder / dead));
+  for (const auto& name : {running, other_file, not_a_temporary})
+    EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
+  EXPECT_EQ(read(path), "[a]\nx=2\n");
+}
+
+// A full disk, as the file-size limit makes it: writes past the limit fail.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    old_handler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, old_handler_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t old_handler_;
+};
+
+TEST_F(IniReadOnlyFolder, FullDiskKeepsTheOldBytes) {
+  const auto path = folder / "s.INI";
+  write(path, "[a]\nx=1\n");
+  lockFolder();
+  IniFile ini(path);
+  {
+    FileSizeLimit full(16);
+    EXPECT_THROW(ini.writeString("a", "y", std::string(100, 'v')), WriteError);
+  }
   EXPECT_EQ(read(path), "[a]\nx=1\n");
 }
 
