@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "base/errors.h"
+#include "base/temporary_files.h"
 #include "export/export_internal.h"
 
 namespace lumigrid::export_detail {
@@ -20,15 +21,17 @@ std::string system_reason(int error) {
   return std::generic_category().message(error);
 }
 
-// When the target is a symbolic link the file it points to is replaced, as writing through the
-// link would; the link itself stays.
-std::filesystem::path resolve_target(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (std::filesystem::is_symlink(path, ec)) {
-    auto resolved = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) return resolved;
+// A chain of symbolic links followed to the path it ends at, which need not exist: a dangling
+// link leads to the file it names, which the save then creates.
+std::filesystem::path follow_links(std::filesystem::path path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) return path;
+    const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+    if (ec) return path;
+    path = next.is_absolute() ? next : path.parent_path() / next;
   }
-  return path;
+  throw_write_error(path, system_reason(ELOOP));
 }
 
 }  // namespace
@@ -38,31 +41,47 @@ void throw_write_error(const std::filesystem::path& path, std::string_view reaso
 }
 
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
-  const std::filesystem::path real_target = resolve_target(target_);
+  // What the name leads to, links followed. A device or a FIFO is written straight into: it
+  // is nothing a rename could replace without breaking what reads from it.
+  struct stat existing {};
+  if (::stat(target_.c_str(), &existing) == 0) {
+    if (S_ISDIR(existing.st_mode)) throw_write_error(target_, system_reason(EISDIR));
+    if (!S_ISREG(existing.st_mode)) {
+      // Not waiting for a FIFO's reader: without one the save fails at once.
+      fd_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd_ < 0) throw_write_error(target_, system_reason(errno));
+      const int flags = ::fcntl(fd_, F_GETFL);
+      if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+      direct_ = true;
+      buffer_.resize(kBufferSize);
+      return;
+    }
+  }
+
+  const std::filesystem::path real_target = follow_links(target_);
   if (real_target.filename().empty()) throw_write_error(target_, system_reason(EISDIR));
   // A file the operator may not write stays as it is, even though its folder would let us
   // replace it.
-  struct stat existing {};
   if (::stat(real_target.c_str(), &existing) == 0) {
     if (S_ISDIR(existing.st_mode)) throw_write_error(target_, system_reason(EISDIR));
     if (::access(real_target.c_str(), W_OK) != 0) throw_write_error(target_, system_reason(errno));
   }
 
   const std::filesystem::path folder = real_target.parent_path();
+  // Hidden, beside the target, so the rename stays within one file system.
+  std::string prefix(1, '.');
+  prefix.append(real_target.filename().string()).append(".tmp");
+  remove_stale_temporaries(folder, prefix);
   std::random_device seed;
   std::mt19937_64 random(seed());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // Hidden, beside the target, so the rename stays within one file system.
-    std::string name = ".";
-    name += real_target.filename().string();
-    name += ".tmp";
-    name += std::to_string(random() % 1000000000u);
-    std::filesystem::path candidate = folder / name;
+    std::filesystem::path candidate = folder / temporary_name(prefix, random() % 1000000000u);
     // 0666 lets the umask decide, as for any new file.
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       fd_ = fd;
       temporary_ = std::move(candidate);
+      live_.emplace(temporary_);
       break;
     }
     if (errno != EEXIST) throw_write_error(target_, system_reason(errno));
@@ -90,6 +109,7 @@ void AtomicFile::discard() noexcept {
     ::unlink(temporary_.c_str());
     temporary_.clear();
   }
+  live_.reset();
 }
 
 bool AtomicFile::flush_buffer() noexcept {
@@ -142,6 +162,12 @@ void AtomicFile::commit() {
   check();
   if (fd_ < 0) throw_write_error(target_, system_reason(EBADF));
   if (!flush_buffer()) check();
+  if (direct_) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw_write_error(target_, system_reason(errno));
+    return;
+  }
   // Replacing a file: its old contents must not be lost to a crash between the rename and the
   // write-back, so the new data reaches the disk first. A new file risks nothing of the
   // operator's, and syncing gigabytes of page would cost many seconds.
@@ -153,6 +179,7 @@ void AtomicFile::commit() {
     throw_write_error(target_, system_reason(errno));
   }
   temporary_.clear();
+  live_.reset();
 }
 
 }  // namespace lumigrid::export_detail

@@ -4,16 +4,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/temporary_files.h"
 #include "export/image_export.h"
 #include "surface/surface.h"
 
 namespace lumigrid::export_detail {
 
-// Writes into a temporary file beside the target and renames it over the target on commit().
+// Writes into a temporary file beside the target and renames it over the target on commit();
+// a target that exists and is not a regular file (a device, a FIFO) is written straight into.
+// SIGINT and SIGTERM remove the temporary; a later save removes those of killed processes.
 // Write failures are remembered rather than thrown, so the encoders' C callbacks never unwind
 // through the libraries; callers poll failed() and call check() to raise the error.
 class AtomicFile {
@@ -45,7 +49,9 @@ class AtomicFile {
   std::filesystem::path target_;       // as the operator named it, for messages
   std::filesystem::path target_real_;  // the file actually replaced
   std::filesystem::path temporary_;
+  std::optional<LiveTemporary> live_;  // SIGINT and SIGTERM remove temporary_
   int fd_ = -1;
+  bool direct_ = false;  // writing into the target itself
   bool replaces_existing_ = false;
   int error_ = 0;
   std::vector<std::uint8_t> buffer_;
