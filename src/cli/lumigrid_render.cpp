@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "about/program_version.h"
+#include "about/version_record.h"
 #include "base/errors.h"
 #include "cli/page_commands.h"
 #include "export/image_export.h"
@@ -27,12 +29,44 @@ namespace {
 
 using namespace lumigrid;
 
+// The build's file version, kept in the executable for --version to read back.
+[[gnu::used]] const about::VersionRecord kFileVersionRecord =
+    about::make_version_record(LUMIGRID_FILE_VERSION_MAJOR, LUMIGRID_FILE_VERSION_MINOR,
+                               LUMIGRID_FILE_VERSION_RELEASE, LUMIGRID_FILE_VERSION_BUILD);
+
 constexpr const char* kUsage =
     "usage: lumigrid-render [--size WxH] [--h N] [--v N] [--hp N] [--vp N]\n"
     "                       [--space N] [--pitch N] [--pitch2 N] [--ppi N]\n"
     "                       [--settings FILE] [--log] --keys K[,K...] -o FILE\n"
     "       lumigrid-render --page TEXT [--space N] [--pitch N] [--pitch2 N] [--ppi N] [-o FILE]\n"
-    "       lumigrid-render --area TEXT [--dpi N]\n";
+    "       lumigrid-render --area TEXT [--dpi N]\n"
+    "       lumigrid-render --help | --version\n";
+
+constexpr const char* kHelp =
+    "Draws lumigrid's test patterns and printable pages without a screen.\n"
+    "\n"
+    "  --keys K[,K...]  patterns to draw in turn, as the digit keys of the chart window\n"
+    "                   (0 white, 1 and 6 colour charts, 2 and 7 stripes, 3 circles,\n"
+    "                   4 square grids, 5 moire circles, 8 dot grid, 9 black)\n"
+    "  -o FILE          the picture to write: .png, .jpg, .gif, anything else BMP\n"
+    "  --size WxH       client area of the simulated chart window (default 832x533)\n"
+    "  --h, --v N       grid spacing H (1-700, default 40) and V (1-200, default 20)\n"
+    "  --hp, --vp N     grid proportions in percent (0-100, default 30 and 20)\n"
+    "  --space N        tile size of stripes and circles (10-3840, default 100)\n"
+    "  --pitch N        ring and stripe pitch (2-50, default 8)\n"
+    "  --pitch2 N       second pitch of the moire circles (2-200, default 50)\n"
+    "  --ppi N          screen resolution for text sizes (default 96)\n"
+    "  --settings FILE  settings file with the colour-chart sections (default: the one\n"
+    "                   lumigrid-render.INI the program would use, see lumigrid-render(1))\n"
+    "  --log            print the colour charts' trace lines\n"
+    "  --page TEXT      build the printable page for a drawing area, such as \"FHD 1920x1080\",\n"
+    "                   \"A4 600 dpi 7016x4961\" or 800x600\n"
+    "  --area TEXT      print the drawing area's size in pixels as \"W H\" (--dpi, default 600)\n"
+    "  --help           show this help and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "Exit status: 0 done, 1 a drawing or the file failed (the picture is still written when it\n"
+    "can be), 2 bad arguments.\n";
 
 struct UsageError {
   std::string reason;
@@ -63,6 +97,8 @@ struct Arguments {
   std::map<std::string, std::int32_t> numbers;
   std::map<std::string, std::string> texts;
   bool log = false;
+  bool help = false;
+  bool version = false;
 
   bool has(const std::string& name) const { return numbers.count(name) || texts.count(name); }
   std::int32_t number(const std::string& name, std::int32_t fallback) const {
@@ -77,6 +113,14 @@ Arguments parse_arguments(int argc, char** argv) {
     const std::string name = argv[i];
     if (name == "--log") {
       args.log = true;
+      continue;
+    }
+    if (name == "--help" || name == "-h") {
+      args.help = true;
+      continue;
+    }
+    if (name == "--version") {
+      args.version = true;
       continue;
     }
     const bool is_number = kNumberOptions.count(name) != 0;
@@ -164,11 +208,11 @@ char locale_decimal_separator() {
   return separator;
 }
 
-std::filesystem::path own_settings_path(const char* argv0) {
+std::filesystem::path own_executable(const char* argv0) {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) exe = std::filesystem::absolute(argv0, ec);
-  return settings_path_for(exe);
+  return exe;
 }
 
 int run_keys(const Arguments& args, const char* argv0) {
@@ -191,9 +235,10 @@ int run_keys(const Arguments& args, const char* argv0) {
   live.space = args.number("--space", live.space);
   live.pitch = args.number("--pitch", live.pitch);
   live.pitch2 = args.number("--pitch2", live.pitch2);
-  const std::filesystem::path settings = args.texts.count("--settings")
-                                             ? std::filesystem::path(args.texts.at("--settings"))
-                                             : own_settings_path(argv0);
+  // Without --settings, the file the program would use: beside it, or the user's own.
+  const SettingsLocation settings = args.texts.count("--settings")
+                                        ? SettingsLocation(args.texts.at("--settings"))
+                                        : locate_settings(own_executable(argv0));
   const bool log = args.log;
 
   std::optional<Surface> surface;
@@ -260,6 +305,15 @@ int run_area(const Arguments& args) {
 int main(int argc, char** argv) {
   try {
     const Arguments args = parse_arguments(argc, argv);
+    if (args.help) {
+      std::cout << kUsage << '\n' << kHelp;
+      return 0;
+    }
+    if (args.version) {
+      std::cout << "lumigrid-render " << about::get_file_version(own_executable(argv[0]).string())
+                << '\n';
+      return 0;
+    }
     const int modes = int(args.texts.count("--keys")) + int(args.texts.count("--page")) +
                       int(args.texts.count("--area"));
     if (modes != 1) throw UsageError{"give exactly one of --keys, --page and --area"};

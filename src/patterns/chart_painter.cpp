@@ -4,11 +4,11 @@
 
 namespace lumigrid {
 
-ChartPainter::ChartPainter(Canvas& canvas, ChartState& state, std::filesystem::path settings_path,
+ChartPainter::ChartPainter(Canvas& canvas, ChartState& state, SettingsLocation settings,
                            Hooks hooks, char decimal_separator)
     : canvas_(canvas),
       state_(state),
-      settings_path_(std::move(settings_path)),
+      settings_(std::move(settings)),
       hooks_(std::move(hooks)),
       decimal_separator_(decimal_separator) {}
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "patterns/chart_state.h"
+#include "settings/settings.h"
 #include "surface/canvas.h"
 
 namespace lumigrid {
@@ -20,14 +21,14 @@ class ChartPainter {
   };
 
   // `canvas` is the chart window's client area; its size is read afresh by every drawer.
-  // `settings_path` is the settings file the colour charts read; `decimal_separator` is the
+  // `settings` is where the colour charts read the settings file; `decimal_separator` is the
   // locale's, used for the real values in it.
-  ChartPainter(Canvas& canvas, ChartState& state, std::filesystem::path settings_path, Hooks hooks,
+  ChartPainter(Canvas& canvas, ChartState& state, SettingsLocation settings, Hooks hooks,
                char decimal_separator = '.');
 
   ChartState& state() { return state_; }
   Canvas& canvas() { return canvas_; }
-  void setSettingsPath(std::filesystem::path path) { settings_path_ = std::move(path); }
+  void setSettingsPath(SettingsLocation settings) { settings_ = std::move(settings); }
   void setDecimalSeparator(char separator) { decimal_separator_ = separator; }
 
   // Draws pattern 0 to 9; a non-zero number is remembered in current_pattern first.
@@ -49,7 +50,7 @@ class ChartPainter {
  private:
   Canvas& canvas_;
   ChartState& state_;
-  std::filesystem::path settings_path_;
+  SettingsLocation settings_;
   Hooks hooks_;
   char decimal_separator_;
 };

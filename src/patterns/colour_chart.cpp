@@ -121,8 +121,9 @@ void ChartPainter::draw_color_chart(const std::string& ini_path, const std::stri
   canvas_.setBrushColour(kBlack);
   canvas_.FillRect(0, 0, canvas_.width(), canvas_.height());
 
-  ColourChartSettings ini(ini_path.empty() ? settings_path_ : std::filesystem::path(ini_path),
-                          decimal_separator_);
+  ColourChartSettings ini(
+      ini_path.empty() ? settings_ : SettingsLocation(std::filesystem::path(ini_path)),
+      decimal_separator_);
   const std::vector<std::string> names = ini.sectionNames();
   const std::int64_t count = std::int64_t(names.size());
   const auto log = [this](const std::string& line) {

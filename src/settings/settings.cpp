@@ -1,6 +1,12 @@
 #include "settings/settings.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstdlib>
 #include <system_error>
 
 #include "settings/settings_keys.h"
@@ -26,6 +32,34 @@ double read_real(const IniFile& ini, std::string_view section, Setting id) {
   return ini.readReal(section, k.key, k.fallback);
 }
 
+std::optional<IniFile> open_fallback(const SettingsLocation& location, char decimal_separator) {
+  if (location.fallback.empty()) return std::nullopt;
+  return IniFile(location.fallback, decimal_separator);
+}
+
+const IniFile& file_holding(const IniFile& file, const std::optional<IniFile>& fallback,
+                            std::string_view section, std::string_view key) {
+  if (fallback && !file.readString(section, key)) return *fallback;
+  return file;
+}
+
+// A user's settings folder may not exist yet; the write that follows reports any failure.
+void make_settings_folder(const SettingsLocation& location) {
+  if (location.fallback.empty()) return;
+  std::error_code ec;
+  std::filesystem::create_directories(location.file.parent_path(), ec);
+}
+
+std::string lower(std::string text) {
+  for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
 }  // namespace
 
 std::filesystem::path settings_path_for(const std::filesystem::path& executable) {
@@ -36,24 +70,62 @@ std::filesystem::path settings_path_for(const std::filesystem::path& executable)
   return executable.parent_path() / (name + ".INI");
 }
 
-StartupSettings read_startup_settings(const std::filesystem::path& path,
+SettingsLocation choose_settings_location(const SettingsPlace& place) {
+  const std::filesystem::path beside = settings_path_for(place.executable);
+  if ((place.file_exists && place.file_writable) || place.folder_writable) return {beside};
+  // Relative folders in these variables are to be ignored.
+  std::filesystem::path config;
+  if (std::filesystem::path(place.xdg_config_home).is_absolute()) {
+    config = place.xdg_config_home;
+  } else if (std::filesystem::path(place.home).is_absolute()) {
+    config = std::filesystem::path(place.home) / ".config";
+  } else {
+    return {beside};
+  }
+  return {config / "lumigrid" / beside.filename(), beside};
+}
+
+SettingsLocation locate_settings(const std::filesystem::path& executable) {
+  SettingsPlace place;
+  place.executable = executable;
+  const std::filesystem::path beside = settings_path_for(executable);
+  std::error_code ec;
+  place.file_exists = std::filesystem::exists(beside, ec);
+  place.file_writable = place.file_exists && ::access(beside.c_str(), W_OK) == 0;
+  const std::filesystem::path folder =
+      beside.parent_path().empty() ? std::filesystem::path(".") : beside.parent_path();
+  place.folder_writable = ::access(folder.c_str(), W_OK | X_OK) == 0;
+  place.xdg_config_home = environment("XDG_CONFIG_HOME");
+  place.home = environment("HOME");
+  if (place.home.empty()) {
+    if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
+      place.home = user->pw_dir;
+  }
+  return choose_settings_location(place);
+}
+
+StartupSettings read_startup_settings(const SettingsLocation& location,
                                       const SliderPositions& defaults) {
-  const IniFile ini(path);
+  const IniFile ini(location.file);
+  const std::optional<IniFile> fallback = open_fallback(location, '.');
   StartupSettings result;
   result.positions = defaults;
-  result.latest_pattern =
-      read_integer(ini, setting_key(Setting::LatestPattern).section, Setting::LatestPattern);
+  const SettingKey& pattern = setting_key(Setting::LatestPattern);
+  result.latest_pattern = read_integer(file_holding(ini, fallback, pattern.section, pattern.key),
+                                       pattern.section, Setting::LatestPattern);
   const auto fields = slider_fields(result.positions);
   for (std::size_t i = 0; i < kSliderKeys.size(); ++i) {
     const SettingKey& k = setting_key(kSliderKeys[i]);
-    *fields[i] = ini.readInteger(k.section, k.key, *fields[i]);
+    *fields[i] =
+        file_holding(ini, fallback, k.section, k.key).readInteger(k.section, k.key, *fields[i]);
   }
   return result;
 }
 
-void write_exit_settings(const std::filesystem::path& path, std::int32_t current_pattern,
+void write_exit_settings(const SettingsLocation& location, std::int32_t current_pattern,
                          const SliderPositions& positions) {
-  IniFile ini(path);
+  make_settings_folder(location);
+  IniFile ini(location.file);
   const SettingKey& pattern = setting_key(Setting::LatestPattern);
   ini.writeInteger(pattern.section, pattern.key, current_pattern);
   SliderPositions copy = positions;
@@ -64,15 +136,32 @@ void write_exit_settings(const std::filesystem::path& path, std::int32_t current
   }
 }
 
-ColourChartSettings::ColourChartSettings(const std::filesystem::path& path, char decimal_separator)
-    : ini_(path, decimal_separator) {}
+ColourChartSettings::ColourChartSettings(const SettingsLocation& location, char decimal_separator)
+    : ini_(location.file, decimal_separator),
+      fallback_(open_fallback(location, decimal_separator)) {}
+
+std::vector<std::string> ColourChartSettings::sectionNames() const {
+  std::vector<std::string> names = ini_.sectionNames();
+  if (!fallback_) return names;
+  std::vector<std::string> own;
+  for (const std::string& name : names) own.push_back(lower(name));
+  for (const std::string& name : fallback_->sectionNames())
+    if (std::find(own.begin(), own.end(), lower(name)) == own.end()) names.push_back(name);
+  return names;
+}
 
 bool ColourChartSettings::fileExists() const {
   std::error_code ec;
-  return std::filesystem::exists(ini_.path(), ec);
+  if (std::filesystem::exists(ini_.path(), ec)) return true;
+  return fallback_ && std::filesystem::exists(fallback_->path(), ec);
+}
+
+const IniFile& ColourChartSettings::holder(std::string_view section, std::string_view key) const {
+  return file_holding(ini_, fallback_, section, key);
 }
 
 void ColourChartSettings::writeDefaults(std::string_view section) {
+  if (fallback_) make_settings_folder({ini_.path(), fallback_->path()});
   ini_.writeInteger(section, setting_key(Setting::ColorX).key,
                     std::int32_t(setting_key(Setting::ColorX).fallback));
   ini_.writeInteger(section, setting_key(Setting::ColorY).key,
@@ -81,13 +170,16 @@ void ColourChartSettings::writeDefaults(std::string_view section) {
 }
 
 ColourChartLayout ColourChartSettings::layout(std::string_view section) const {
+  const auto from = [&](Setting id) -> const IniFile& {
+    return holder(section, setting_key(id).key);
+  };
   ColourChartLayout layout;
-  layout.columns = read_integer(ini_, section, Setting::ColorX);
-  layout.rows = read_integer(ini_, section, Setting::ColorY);
-  layout.border = read_real(ini_, section, Setting::Border);
-  layout.text_size = read_real(ini_, section, Setting::TextSize);
+  layout.columns = read_integer(from(Setting::ColorX), section, Setting::ColorX);
+  layout.rows = read_integer(from(Setting::ColorY), section, Setting::ColorY);
+  layout.border = read_real(from(Setting::Border), section, Setting::Border);
+  layout.text_size = read_real(from(Setting::TextSize), section, Setting::TextSize);
   const SettingKey& text = setting_key(Setting::Text);
-  layout.text = ini_.readFlag(section, text.key, text.fallback != 0);
+  layout.text = from(Setting::Text).readFlag(section, text.key, text.fallback != 0);
   return layout;
 }
 
@@ -95,8 +187,9 @@ std::uint32_t ColourChartSettings::patchColour(std::string_view section, std::in
   const std::string number = std::to_string(n);
   const auto component = [&](Setting id) {
     const SettingKey& k = setting_key(id);
+    const std::string key = number + std::string(k.key);
     const std::int32_t value =
-        ini_.readInteger(section, number + std::string(k.key), std::int32_t(k.fallback));
+        holder(section, key).readInteger(section, key, std::int32_t(k.fallback));
     return std::uint32_t(value) & 0xFFu;  // modulo 256: 300 is 44, -1 is 255
   };
   return component(Setting::PatchRed) | component(Setting::PatchGreen) << 8 |

@@ -3,8 +3,10 @@
 // colour charts' access to it.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "settings/ini_file.h"
@@ -14,6 +16,39 @@ namespace lumigrid {
 // The executable's path with its extension replaced by ".INI" (".INI" appended when the file
 // name has none; dots in folder names do not count).
 std::filesystem::path settings_path_for(const std::filesystem::path& executable);
+
+// Where the settings are read and written: `file`, and for the values it lacks the read-only
+// `fallback` (empty when there is none). A plain path is a file without fallback.
+struct SettingsLocation {
+  std::filesystem::path file;
+  std::filesystem::path fallback;
+
+  SettingsLocation() = default;
+  SettingsLocation(std::filesystem::path file_path, std::filesystem::path fallback_path = {})
+      : file(std::move(file_path)), fallback(std::move(fallback_path)) {}
+  SettingsLocation(const char* file_path) : file(file_path) {}
+  friend bool operator==(const SettingsLocation&, const SettingsLocation&) = default;
+};
+
+// What the choice of the settings location depends on.
+struct SettingsPlace {
+  std::filesystem::path executable;
+  bool file_exists = false;      // the file beside the executable
+  bool file_writable = false;    // ... and it can be written
+  bool folder_writable = false;  // the executable's folder takes new files
+  std::string xdg_config_home;   // $XDG_CONFIG_HOME, empty when unset
+  std::string home;              // the user's home folder, empty when unknown
+};
+
+// The file beside the executable when it is writable or its folder is (portable use).
+// Otherwise the user's "<config>/lumigrid/<name>.INI", <config> being $XDG_CONFIG_HOME when it
+// is an absolute path and ~/.config otherwise, with the file beside the executable as the
+// fallback (an administrator's colour charts). With no usable folder at all, the file beside
+// the executable, whose write then fails with the usual message.
+SettingsLocation choose_settings_location(const SettingsPlace& place);
+
+// choose_settings_location for the running user and the file system as they are now.
+SettingsLocation locate_settings(const std::filesystem::path& executable);
 
 // Positions of the six stored scroll bars of the adjust window.
 struct SliderPositions {
@@ -32,12 +67,13 @@ struct StartupSettings {
 };
 
 // The start-up read: never fails; each missing or malformed value takes its default.
-StartupSettings read_startup_settings(const std::filesystem::path& path,
+StartupSettings read_startup_settings(const SettingsLocation& location,
                                       const SliderPositions& defaults);
 
 // The exit write: "latest pattern" then the six positions. Throws lumigrid::WriteError
-// "Unable to write to <path>" when the file cannot be written.
-void write_exit_settings(const std::filesystem::path& path, std::int32_t current_pattern,
+// "Unable to write to <path>" when the file cannot be written. A user's settings folder is
+// created first.
+void write_exit_settings(const SettingsLocation& location, std::int32_t current_pattern,
                          const SliderPositions& positions);
 
 // What one colour-chart section asks for, defaults filled in.
@@ -49,13 +85,15 @@ struct ColourChartLayout {
   bool text = false;         // RGB labels under the patches
 };
 
-// The colour charts' view of the settings file, opened for one drawing.
+// The colour charts' view of the settings file, opened for one drawing. With a fallback, the
+// sections are the file's and then those of the fallback the file does not have, and each value
+// the file lacks is read from the fallback.
 class ColourChartSettings {
  public:
-  ColourChartSettings(const std::filesystem::path& path, char decimal_separator);
+  ColourChartSettings(const SettingsLocation& location, char decimal_separator);
 
-  std::vector<std::string> sectionNames() const { return ini_.sectionNames(); }
-  // Asked at the moment of drawing, after the section list was taken.
+  std::vector<std::string> sectionNames() const;
+  // Asked at the moment of drawing, after the section list was taken: either file counts.
   bool fileExists() const;
   // "color X" = 6, "color Y" = 4, "border" = 0.1, in this order; the file is created.
   void writeDefaults(std::string_view section);
@@ -64,7 +102,11 @@ class ColourChartSettings {
   std::uint32_t patchColour(std::string_view section, std::int64_t n) const;
 
  private:
+  // The file holding `key` of `section`: the settings file, or the fallback for what it lacks.
+  const IniFile& holder(std::string_view section, std::string_view key) const;
+
   IniFile ini_;
+  std::optional<IniFile> fallback_;
 };
 
 }  // namespace lumigrid

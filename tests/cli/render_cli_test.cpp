@@ -117,6 +117,15 @@ TEST_F(RenderCli, UnwritableOutputFails) {
   EXPECT_EQ(err.rfind("error: ", 0), 0u) << err;
 }
 
+TEST_F(RenderCli, HelpAndVersionGoToStandardOutput) {
+  EXPECT_EQ(run("--help"), 0) << err;
+  EXPECT_EQ(out.rfind("usage: lumigrid-render", 0), 0u) << out;
+  EXPECT_NE(out.find("--settings FILE"), std::string::npos) << out;
+  EXPECT_EQ(run("--version"), 0) << err;
+  EXPECT_EQ(out, "lumigrid-render " LUMIGRID_VERSION "\n");
+  EXPECT_TRUE(err.empty()) << err;
+}
+
 TEST_F(RenderCli, AreaPrintsTheSize) {
   EXPECT_EQ(run("--area 'FHD 1920x1080'"), 0) << err;
   EXPECT_EQ(out, "1920 1080\n");

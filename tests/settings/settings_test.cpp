@@ -33,6 +33,110 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"relative", "build/lumigrid", "build/lumigrid.INI"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Installed programs sit in folders their users cannot write; portable copies do not.
+struct LocationCase {
+  const char* name;
+  SettingsPlace place;
+  const char* file;
+  const char* fallback;
+};
+
+class SettingsLocationChoice : public ::testing::TestWithParam<LocationCase> {};
+
+TEST_P(SettingsLocationChoice, WritableBesideTheExecutableElseTheUsersConfigFolder) {
+  const LocationCase& c = GetParam();
+  EXPECT_EQ(choose_settings_location(c.place),
+            SettingsLocation(std::filesystem::path(c.file), std::filesystem::path(c.fallback)));
+}
+
+constexpr const char* kExe = "/usr/bin/lumigrid";
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsLocationChoice,
+    ::testing::Values(
+        LocationCase{"writable_file",
+                     {kExe, true, true, false, "/x", "/home/u"},
+                     "/usr/bin/lumigrid.INI",
+                     ""},
+        LocationCase{"writable_folder_no_file",
+                     {kExe, false, false, true, "/x", "/home/u"},
+                     "/usr/bin/lumigrid.INI",
+                     ""},
+        LocationCase{"read_only_file_in_writable_folder",
+                     {kExe, true, false, true, "", "/home/u"},
+                     "/usr/bin/lumigrid.INI",
+                     ""},
+        LocationCase{"read_only_file_and_folder",
+                     {kExe, true, false, false, "", "/home/u"},
+                     "/home/u/.config/lumigrid/lumigrid.INI",
+                     "/usr/bin/lumigrid.INI"},
+        LocationCase{"read_only_folder_no_file",
+                     {kExe, false, false, false, "", "/home/u"},
+                     "/home/u/.config/lumigrid/lumigrid.INI",
+                     "/usr/bin/lumigrid.INI"},
+        LocationCase{"xdg_config_home",
+                     {kExe, false, false, false, "/cfg", "/home/u"},
+                     "/cfg/lumigrid/lumigrid.INI",
+                     "/usr/bin/lumigrid.INI"},
+        LocationCase{"relative_xdg_config_home_ignored",
+                     {kExe, false, false, false, "cfg", "/home/u"},
+                     "/home/u/.config/lumigrid/lumigrid.INI",
+                     "/usr/bin/lumigrid.INI"},
+        LocationCase{"named_after_the_executable",
+                     {"/usr/bin/lumigrid-render", false, false, false, "/cfg", ""},
+                     "/cfg/lumigrid/lumigrid-render.INI",
+                     "/usr/bin/lumigrid-render.INI"},
+        LocationCase{
+            "no_home_at_all", {kExe, false, false, false, "", ""}, "/usr/bin/lumigrid.INI", ""},
+        LocationCase{
+            "relative_home", {kExe, false, false, false, "", "home"}, "/usr/bin/lumigrid.INI", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The user's file with the read-only file beside the executable behind it.
+class LayeredSettings : public TempFolder {
+ protected:
+  SettingsLocation location() const {
+    return {folder / "config" / "lumigrid" / "lumigrid.INI", folder / "lumigrid.INI"};
+  }
+};
+
+TEST_F(LayeredSettings, ExitWriteCreatesTheUserFileAndLeavesTheFallbackAlone) {
+  const std::string administrators = "[latest pattern]\nlatest pattern=6\n";
+  write(location().fallback, administrators);
+  EXPECT_EQ(read_startup_settings(location(), {}).latest_pattern, 6);
+  write_exit_settings(location(), 3, {});
+  EXPECT_EQ(read(location().fallback), administrators);
+  EXPECT_EQ(read_startup_settings(location(), {}).latest_pattern, 3);
+}
+
+TEST_F(LayeredSettings, UserValuesWinAndMissingOnesComeFromTheFallback) {
+  std::filesystem::create_directories(location().file.parent_path());
+  write(location().file, "[Latest Setting]\nScrollBar_H=7\n[my Dynamic Range]\n1_R=1\n");
+  write(location().fallback,
+        "[Latest Setting]\nScrollBar_H=70\nScrollBar_V=80\n"
+        "[Dynamic Range admin]\ncolor X=2\n1_G=5\n[MY DYNAMIC RANGE]\n1_G=9\n");
+  const StartupSettings s = read_startup_settings(location(), {1, 1, 1, 1, 1, 1});
+  EXPECT_EQ(s.positions, (SliderPositions{7, 1, 80, 1, 1, 1}));
+
+  const ColourChartSettings charts(location(), '.');
+  EXPECT_EQ(charts.sectionNames(), (std::vector<std::string>{"Latest Setting", "my Dynamic Range",
+                                                             "Dynamic Range admin"}));
+  EXPECT_EQ(charts.layout("Dynamic Range admin").columns, 2);
+  // red from the user's section, green from the administrator's section of the same name
+  EXPECT_EQ(charts.patchColour("my Dynamic Range", 1), 0x50'09'01u);
+}
+
+TEST_F(LayeredSettings, ChartDefaultsAreWrittenOnlyWhenNeitherFileExists) {
+  ColourChartSettings only_fallback(location(), '.');
+  write(location().fallback, "");
+  EXPECT_TRUE(only_fallback.fileExists());
+  std::filesystem::remove(location().fallback);
+  ColourChartSettings neither(location(), '.');
+  EXPECT_FALSE(neither.fileExists());
+  neither.writeDefaults("Dynamic Range");
+  EXPECT_EQ(read(location().file), "[Dynamic Range]\ncolor X=6\ncolor Y=4\nborder=0.1\n");
+  EXPECT_FALSE(std::filesystem::exists(location().fallback));
+}
+
 class StartupAndExit : public TempFolder {
  protected:
   std::filesystem::path path() const { return folder / "lumigrid.INI"; }
