@@ -11,6 +11,7 @@ packages=(
   libcurl4-openssl-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 xvfb openbox xdotool x11-utils imagemagick
+  desktop-file-utils appstream man-db lintian dpkg-dev fakeroot file
 )
 
 missing=()

@@ -1,0 +1,220 @@
+#!/usr/bin/env python3
+"""The installed program, as a distribution's user meets it.
+
+layout: installs the build into a folder (DESTDIR), checks that every file is where the desktop
+expects it, validates the desktop entry, the AppStream metadata and the manual pages, and runs the
+installed programs' --help and --version without a display.
+
+gui: installs the same way, copies the installed programs into a folder nobody may write (as
+/usr/bin is) and runs lumigrid there under Xvfb as an unprivileged user: a pattern key, a close that
+ends the program, the settings in the user's configuration folder, and the next start showing the
+pattern again.
+
+usage: installed_e2e.py layout|gui BUILD_DIR VERSION
+"""
+import os
+import shutil
+import stat
+import struct
+import subprocess
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True  # no cache folder left in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from run_e2e import Failure, Program, Session, need_tools, shows_rendering  # noqa: E402
+
+INSTALLED = [
+    "usr/bin/lumigrid",
+    "usr/bin/lumigrid-render",
+    "usr/share/applications/org.lumigrid.Lumigrid.desktop",
+    "usr/share/metainfo/org.lumigrid.Lumigrid.metainfo.xml",
+    "usr/share/man/man1/lumigrid.1.gz",
+    "usr/share/man/man1/lumigrid-render.1.gz",
+    "usr/share/doc/lumigrid/README.md",
+    "usr/share/doc/lumigrid/LICENSE",
+    "usr/share/doc/lumigrid/copyright",
+]
+ICON = "usr/share/icons/hicolor/{0}x{0}/apps/org.lumigrid.Lumigrid.png"
+ICON_SIZES = (48, 128, 256)
+
+
+def install(build, root):
+    result = subprocess.run(["cmake", "--install", build, "--prefix", "/usr"],
+                            env=dict(os.environ, DESTDIR=root), capture_output=True, text=True)
+    if result.returncode != 0:
+        raise Failure("cmake --install failed: " + result.stderr.strip())
+
+
+def checked(args, what, env=None):
+    """Runs a validator; any complaint fails the test, warnings included."""
+    result = subprocess.run(args, capture_output=True, text=True, env=env)
+    complaints = (result.stdout + result.stderr).strip()
+    if result.returncode != 0:
+        raise Failure(f"{what}: {' '.join(args)} exited {result.returncode}:\n{complaints}")
+    return complaints
+
+
+def png_size(path):
+    with open(path, "rb") as file:
+        head = file.read(24)
+    if head[:8] != b"\x89PNG\r\n\x1a\n":
+        raise Failure(path + " is not a PNG file")
+    return struct.unpack(">II", head[16:24])
+
+
+def no_display_env():
+    env = dict(os.environ, LC_ALL="C")
+    for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+        env.pop(name, None)
+    return env
+
+
+def layout(build, version, root):
+    missing = [tool for tool in ("desktop-file-validate", "appstreamcli", "man")
+               if shutil.which(tool) is None]
+    if missing:
+        print("SKIPPED, NOTHING CHECKED: missing " + ", ".join(missing) +
+              " (scripts/install-deps.sh installs them)")
+        sys.exit(77)
+    install(build, root)
+    wanted = INSTALLED + [ICON.format(size) for size in ICON_SIZES]
+    absent = [path for path in wanted if not os.path.isfile(os.path.join(root, path))]
+    if absent:
+        raise Failure("not installed: " + ", ".join(absent))
+    for size in ICON_SIZES:
+        found = png_size(os.path.join(root, ICON.format(size)))
+        if found != (size, size):
+            raise Failure(f"the {size} px icon is {found[0]}x{found[1]}")
+
+    share = os.path.join(root, "usr/share")
+    complaints = checked(["desktop-file-validate",
+                          os.path.join(share, "applications/org.lumigrid.Lumigrid.desktop")],
+                         "desktop entry")
+    if complaints:
+        raise Failure("desktop entry:\n" + complaints)
+    checked(["appstreamcli", "validate", "--no-net", "--pedantic",
+             os.path.join(share, "metainfo/org.lumigrid.Lumigrid.metainfo.xml")], "metainfo")
+    man_env = dict(os.environ, LC_ALL="C.UTF-8", MANWIDTH="80")
+    for page in ("lumigrid.1.gz", "lumigrid-render.1.gz"):
+        path = os.path.join(share, "man/man1", page)
+        result = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", path],
+                                capture_output=True, text=True, env=man_env)
+        if result.returncode != 0 or result.stderr.strip():
+            raise Failure(f"man page {page}:\n{result.stderr.strip()}")
+        if "SYNOPSIS" not in result.stdout:
+            raise Failure(f"man page {page} shows no SYNOPSIS")
+
+    # Both programs answer --help and --version on standard output with no display at all.
+    for program in ("lumigrid-render", "lumigrid"):
+        path = os.path.join(root, "usr/bin", program)
+        for option, expected in (("--help", "--version"), ("--version", f"{program} {version}\n")):
+            result = subprocess.run([path, option], capture_output=True, text=True,
+                                    env=no_display_env(), timeout=60)
+            if result.returncode != 0 or expected not in result.stdout:
+                raise Failure(f"{program} {option} exited {result.returncode}, printed "
+                              f"{result.stdout!r} and on standard error {result.stderr!r}")
+        result = subprocess.run([path, "--no-such-option"], capture_output=True, text=True,
+                                env=no_display_env(), timeout=60)
+        if result.returncode != 2 or "usage" not in result.stderr.lower():
+            raise Failure(f"{program} --no-such-option exited {result.returncode}: "
+                          f"{result.stderr!r}")
+
+
+def unprivileged_prefix():
+    """The command prefix that runs a program as an ordinary user, and that user's uid/gid."""
+    if os.getuid() != 0:
+        return [], os.getuid(), os.getgid()
+    if shutil.which("setpriv") is None:
+        print("SKIPPED, NOTHING CHECKED: setpriv missing to run as nobody")
+        sys.exit(77)
+    import pwd
+    nobody = pwd.getpwnam("nobody")
+    return (["setpriv", "--reuid=nobody", "--regid=" + str(nobody.pw_gid), "--clear-groups"],
+            nobody.pw_uid, nobody.pw_gid)
+
+
+def gui(build, version, root):
+    need_tools()
+    install(build, root)
+    prefix, uid, gid = unprivileged_prefix()
+    workdir = tempfile.mkdtemp(prefix="lumigrid-installed-")
+    os.chmod(workdir, 0o755)
+    session = Session(workdir)
+    try:
+        # The programs in a folder nobody may write, like /usr/bin.
+        bin_dir = os.path.join(workdir, "bin")
+        shutil.copytree(os.path.join(root, "usr/bin"), bin_dir)
+        os.chmod(bin_dir, 0o555)
+        home = os.path.join(workdir, "home")
+        runtime = os.path.join(workdir, "runtime")
+        for folder in (home, runtime):
+            os.mkdir(folder, 0o700)
+            os.chown(folder, uid, gid)
+        session.start_x()
+        session.env["XDG_RUNTIME_DIR"] = runtime
+        session.env["HOME"] = home
+        session.env.pop("XDG_CONFIG_HOME", None)
+        if prefix:  # X grants local connections; make sure this user gets one
+            probe = subprocess.run(prefix + ["xdpyinfo"], env=session.env, capture_output=True)
+            if probe.returncode != 0:
+                raise Failure("the unprivileged user cannot reach the X server")
+        launcher = os.path.join(workdir, "start-lumigrid")
+        with open(launcher, "w") as file:
+            file.write("#!/bin/sh\nexec " + " ".join(prefix) + " " +
+                       os.path.join(bin_dir, "lumigrid") + "\n")
+        os.chmod(launcher, 0o755)
+        render = os.path.join(bin_dir, "lumigrid-render")
+        settings = os.path.join(home, ".config/lumigrid/lumigrid.INI")
+
+        program = Program(session, launcher)
+        program.key("3")
+        shows_rendering(program, render, "0,3", program.geometry()[2:], "installed-first")
+        status = program.close()
+        if status != 0:
+            raise Failure(f"the installed lumigrid exited with {status} after its close")
+        if not os.path.isfile(settings):
+            raise Failure("no settings file in the user's configuration folder")
+        with open(settings, encoding="utf-8", errors="replace") as file:
+            stored = file.read()
+        if "latest pattern=3" not in (line.strip() for line in stored.splitlines()):
+            raise Failure("settings file after close:\n" + stored)
+        if os.stat(settings).st_uid != uid:
+            raise Failure("the settings file does not belong to the user who ran the program")
+        if sorted(os.listdir(bin_dir)) != ["lumigrid", "lumigrid-render"]:
+            raise Failure("files appeared beside the installed programs: " +
+                          ", ".join(os.listdir(bin_dir)))
+
+        program = Program(session, launcher)
+        shows_rendering(program, render, "3", program.geometry()[2:], "installed-next-start")
+        status = program.close()
+        if status != 0:
+            raise Failure(f"the second run exited with {status}")
+        os.chmod(bin_dir, stat.S_IRWXU)
+        shutil.rmtree(workdir, ignore_errors=True)
+        workdir = None
+    finally:
+        session.stop()
+        if workdir:
+            print("files kept in " + workdir)
+
+
+def main():
+    if len(sys.argv) != 4 or sys.argv[1] not in ("layout", "gui"):
+        print(__doc__)
+        return 2
+    mode, build, version = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
+    root = os.path.join(build, "installed-" + mode)
+    shutil.rmtree(root, ignore_errors=True)
+    try:
+        (layout if mode == "layout" else gui)(build, version, root)
+    except Failure as failure:
+        print(f"installed {mode}: FAILED: {failure}")
+        return 1
+    print(f"installed {mode}: passed")
+    shutil.rmtree(root, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
