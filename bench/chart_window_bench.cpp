@@ -30,7 +30,6 @@ BENCHMARK(BM_FillOnSurface)->Unit(benchmark::kMillisecond);
 
 void BM_FillAndShowInWindow(benchmark::State& state) {
   TForm_full_screen_chart window("unused.INI");
-  Form_full_screen_chart = &window;
   window.resize(kWidth, kHeight);
   window.show();
   QElapsedTimer waited;
@@ -49,7 +48,6 @@ void BM_FillAndShowInWindow(benchmark::State& state) {
     return;
   }
   for (auto _ : state) window.image_Pattern(0);
-  Form_full_screen_chart = nullptr;
 }
 BENCHMARK(BM_FillAndShowInWindow)->Unit(benchmark::kMillisecond);
 
