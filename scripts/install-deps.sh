@@ -7,7 +7,8 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
-  libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev
+  libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev libtiff-dev libqpdf-dev
+  poppler-utils python3-pil
   libcurl4-openssl-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 xvfb openbox xdotool x11-utils imagemagick

@@ -182,4 +182,26 @@ void AtomicFile::commit() {
   live_.reset();
 }
 
+void AtomicFile::write_at(std::uint64_t offset, const void* data, std::size_t size) noexcept {
+  if (error_ != 0 || fd_ < 0) return;
+  if (offset > bytes_written_ || size > bytes_written_ - offset) {
+    error_ = EINVAL;
+    return;
+  }
+  // Positioned writes leave the file offset alone, so buffered writes carry on at the end.
+  if (!flush_buffer()) return;
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd_, bytes, size, off_t(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return;
+    }
+    bytes += n;
+    size -= std::size_t(n);
+    offset += std::uint64_t(n);
+  }
+}
+
 }  // namespace lumigrid::export_detail

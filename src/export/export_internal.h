@@ -32,6 +32,9 @@ class AtomicFile {
   // copy; null when the buffer cannot hold that many or a write has failed.
   std::uint8_t* reserve(std::size_t size) noexcept;
   void commit_reserved(std::size_t size) noexcept;
+  // Overwrites `size` bytes already written, starting at `offset`: for formats whose header
+  // points at data that comes later (TIFF). Writing past the bytes written so far fails.
+  void write_at(std::uint64_t offset, const void* data, std::size_t size) noexcept;
   bool failed() const { return error_ != 0; }
   // Throws WriteError with the system's reason when a write has failed.
   void check() const;
@@ -84,6 +87,17 @@ void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress
 void write_jpeg(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
 // The GIF encoder reads the surface twice (palette, then pixels): two progress steps per row.
 void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
+// Whether every pixel of a grey surface is 0 or 255, so one bit a pixel holds it.
+bool black_and_white(const Surface& surface);
+// Packs a grey row to one bit a pixel, most significant bit first, 1 for white (255); the last
+// byte is padded with zeros.
+void pack_row_bits(const std::uint8_t* grey, std::int32_t width, std::uint8_t* out);
+
+// TIFF and PDF record the picture's size on paper: `pixels_per_inch` pixels make an inch.
+void write_tiff(const Surface& surface, double pixels_per_inch, AtomicFile& file,
+                ProgressPacer& progress);
+void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
+               ProgressPacer& progress);
 
 // Why a width x height image cannot be written in `encoding` (its header fields or the
 // library's limits cannot hold it), or empty when it can.

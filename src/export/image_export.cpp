@@ -23,6 +23,10 @@ const char* encoding_name(ImageEncoding encoding) {
       return "JPEG";
     case ImageEncoding::Gif:
       return "GIF";
+    case ImageEncoding::Tiff:
+      return "TIFF";
+    case ImageEncoding::Pdf:
+      return "PDF";
   }
   return "?";
 }
@@ -89,6 +93,10 @@ std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding 
     case ImageEncoding::Gif:
       max_side = 65535;
       break;
+    case ImageEncoding::Tiff:
+    case ImageEncoding::Pdf:
+      max_side = 0x7FFFFFFF;
+      break;
   }
   if (width < 1 || height < 1 || width > max_side || height > max_side) {
     return "an image of " + size + " cannot be saved as " + encoding_name(encoding) + " (1 to " +
@@ -109,6 +117,10 @@ std::string two_digits(int value) {
 
 }  // namespace
 
+double paper_pixels_per_inch(const Surface& surface) {
+  return surface.format() == PixelFormat::Gray8 ? kPagePixelsPerInch : surface.pixelsPerInch();
+}
+
 ImageEncoding encoding_for_file_name(std::string_view file_name) {
   const std::size_t separator = file_name.find_last_of("/\\:");
   const std::string_view last =
@@ -122,6 +134,8 @@ ImageEncoding encoding_for_file_name(std::string_view file_name) {
   if (extension == ".jpg") return ImageEncoding::Jpeg;
   if (extension == ".png") return ImageEncoding::Png;
   if (extension == ".gif") return ImageEncoding::Gif;
+  if (extension == ".tif" || extension == ".tiff") return ImageEncoding::Tiff;
+  if (extension == ".pdf") return ImageEncoding::Pdf;
   return ImageEncoding::Bmp;
 }
 
@@ -147,6 +161,12 @@ void save_image_as(const Surface& surface, const std::filesystem::path& path,
       break;
     case ImageEncoding::Gif:
       export_detail::write_gif(surface, file, pacer);
+      break;
+    case ImageEncoding::Tiff:
+      export_detail::write_tiff(surface, paper_pixels_per_inch(surface), file, pacer);
+      break;
+    case ImageEncoding::Pdf:
+      export_detail::write_pdf(surface, paper_pixels_per_inch(surface), file, pacer);
       break;
   }
   file.commit();

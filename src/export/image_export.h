@@ -1,5 +1,5 @@
 #pragma once
-// Saving a surface as BMP, PNG, JPEG or GIF, chosen by the file name's extension.
+// Saving a surface as BMP, PNG, JPEG, GIF, TIFF or PDF, chosen by the file name's extension.
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -11,10 +11,17 @@
 
 namespace lumigrid {
 
-enum class ImageEncoding { Bmp, Png, Jpeg, Gif };
+enum class ImageEncoding { Bmp, Png, Jpeg, Gif, Tiff, Pdf };
+
+// The printable page's resolution. TIFF and PDF record a picture's size on paper: a grey
+// surface is a printable page at this resolution, a colour one a window capture at its own
+// pixelsPerInch() (the screen's).
+inline constexpr std::int32_t kPagePixelsPerInch = 600;
+double paper_pixels_per_inch(const Surface& surface);
 
 // The extension after the last "." of the final name component, ASCII-lower-cased:
-// ".jpg" JPEG, ".png" PNG, ".gif" GIF, anything else (".jpeg", none ...) BMP.
+// ".jpg" JPEG, ".png" PNG, ".gif" GIF, ".tif" and ".tiff" TIFF, ".pdf" PDF, anything else
+// (".jpeg", none ...) BMP.
 ImageEncoding encoding_for_file_name(std::string_view file_name);
 
 // Called with the fraction done (0 to 1) while a large image is written.

@@ -50,18 +50,32 @@ class PageCommand : public ::testing::Test {
   std::filesystem::path dir_;
 };
 
-TEST_F(PageCommand, WritesThePageByTheExtension) {
+struct OutputCase {
+  const char* name;
+  const char* file_name;
+  std::string signature;
+};
+
+class PageOutput : public PageCommand, public ::testing::WithParamInterface<OutputCase> {};
+
+TEST_P(PageOutput, WritesThePageByTheExtension) {
   PageOptions options;
   options.text = "qHD 960x540";
-  options.output = dir_ / "page.png";
+  options.output = dir_ / GetParam().file_name;
   std::ostringstream err;
   EXPECT_EQ(run_page_command(options, err), 0);
   EXPECT_EQ(err.str(), "");
   std::ifstream file(*options.output, std::ios::binary);
-  std::string signature(8, '\0');
-  file.read(signature.data(), 8);
-  EXPECT_EQ(signature, "\x89PNG\r\n\x1A\n");
+  std::string signature(GetParam().signature.size(), '\0');
+  file.read(signature.data(), std::streamsize(signature.size()));
+  EXPECT_EQ(signature, GetParam().signature);
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, PageOutput,
+                         ::testing::Values(OutputCase{"Png", "page.png", "\x89PNG\r\n\x1A\n"},
+                                           OutputCase{"Tiff", "page.tif", std::string("II*\0", 4)},
+                                           OutputCase{"Pdf", "page.pdf", "%PDF-"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PageCommand, BuildsWithoutWritingWhenNoOutputIsNamed) {
   PageOptions options;

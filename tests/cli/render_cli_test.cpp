@@ -112,6 +112,18 @@ TEST_F(RenderCli, UnwritableSettingsIsADrawingError) {
   EXPECT_TRUE(fs::exists(folder / "o.bmp"));
 }
 
+// A drawing saved as PDF is the size the screen showed it at: --ppi pixels to the inch.
+TEST_F(RenderCli, PdfPageIsThePictureAtTheGivenResolution) {
+  if (std::system("pdfinfo -v >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo (poppler-utils)";
+  }
+  ASSERT_EQ(run("--size 240x120 --ppi 120 --settings s.INI --keys 0 -o o.pdf"), 0) << err;
+  const std::string command = "pdfinfo '" + (folder / "o.pdf").string() + "' >info.txt";
+  ASSERT_EQ(std::system(("cd '" + folder.string() + "' && " + command).c_str()), 0);
+  EXPECT_NE(slurp(folder / "info.txt").find("Page size:       144 x 72 pts"), std::string::npos)
+      << slurp(folder / "info.txt");
+}
+
 TEST_F(RenderCli, UnwritableOutputFails) {
   EXPECT_EQ(run("--settings s.INI --keys 0 -o missing/o.bmp"), 1);
   EXPECT_EQ(err.rfind("error: ", 0), 0u) << err;

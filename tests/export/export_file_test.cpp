@@ -98,7 +98,9 @@ struct EncodingCase {
 const auto kAllEncodings = testing::Values(EncodingCase{"bmp", ImageEncoding::Bmp, "out.bmp"},
                                            EncodingCase{"png", ImageEncoding::Png, "out.png"},
                                            EncodingCase{"jpeg", ImageEncoding::Jpeg, "out.jpg"},
-                                           EncodingCase{"gif", ImageEncoding::Gif, "out.gif"});
+                                           EncodingCase{"gif", ImageEncoding::Gif, "out.gif"},
+                                           EncodingCase{"tiff", ImageEncoding::Tiff, "out.tif"},
+                                           EncodingCase{"pdf", ImageEncoding::Pdf, "out.pdf"});
 
 class SaveToFile : public testing::TestWithParam<EncodingCase> {};
 
@@ -248,7 +250,9 @@ TEST_P(EmptyImage, RefusedWithoutTouchingTheFolder) {
 INSTANTIATE_TEST_SUITE_P(Encodings, EmptyImage,
                          testing::Values(EncodingCase{"png", ImageEncoding::Png, "out.png"},
                                          EncodingCase{"jpeg", ImageEncoding::Jpeg, "out.jpg"},
-                                         EncodingCase{"gif", ImageEncoding::Gif, "out.gif"}),
+                                         EncodingCase{"gif", ImageEncoding::Gif, "out.gif"},
+                                         EncodingCase{"tiff", ImageEncoding::Tiff, "out.tif"},
+                                         EncodingCase{"pdf", ImageEncoding::Pdf, "out.pdf"}),
                          [](const auto& info) { return info.param.row; });
 
 }  // namespace

@@ -1,0 +1,113 @@
+// Saving real A4 and B0 pages as TIFF and PDF, beside PNG: seconds, peak memory and file size.
+//
+//   true_size_bench --benchmark_filter=A4
+//   true_size_bench --benchmark_filter=B0     (slow: builds a 789 MB page)
+//
+// peak_extra_MiB is the peak resident memory during the save above what the process held before
+// it (the page itself). Files go to $LUMIGRID_BENCH_DIR, else the system's temporary folder.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "export/image_export.h"
+#include "page/page_build.h"
+
+namespace {
+
+using lumigrid::ImageEncoding;
+using lumigrid::Surface;
+
+std::filesystem::path bench_folder() {
+  const char* dir = std::getenv("LUMIGRID_BENCH_DIR");
+  return dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+}
+
+// The page the drawing-area list builds for `text`, with the program's default rings.
+const Surface& page_of(const char16_t* text) {
+  static std::unique_ptr<lumigrid::PageBuild> build;
+  static const char16_t* held = nullptr;
+  if (held != text) {
+    build.reset();
+    build = std::make_unique<lumigrid::PageBuild>(
+        lumigrid::build_page(text, lumigrid::PageRequest{{100, 8, 50}, 96}));
+    held = text;
+  }
+  return build->page;
+}
+
+std::uint64_t status_kib(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field, 0) == 0)
+      return std::strtoull(line.c_str() + std::strlen(field), nullptr, 10);
+  }
+  return 0;
+}
+
+class PeakMemory {
+ public:
+  PeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak restarts from the current size
+    before_ = status_kib("VmRSS:");
+  }
+  double extra_mib() const {
+    const std::uint64_t peak = status_kib("VmHWM:");
+    return peak > before_ ? double(peak - before_) / 1024.0 : 0.0;
+  }
+
+ private:
+  std::uint64_t before_;
+};
+
+void save_page(benchmark::State& state, const char16_t* text, ImageEncoding encoding,
+               const char* extension) {
+  const Surface& page = page_of(text);
+  const auto file = bench_folder() / (std::string("lumigrid_true_size") + extension);
+  double peak = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove(file);
+    state.ResumeTiming();
+    PeakMemory memory;
+    lumigrid::save_image_as(page, file, encoding);
+    peak = std::max(peak, memory.extra_mib());
+  }
+  state.counters["peak_extra_MiB"] = peak;
+  state.counters["page_MiB"] = double(page.stride() * std::size_t(page.height())) / (1 << 20);
+  std::error_code ec;
+  state.counters["file_MiB"] = double(std::filesystem::file_size(file, ec)) / (1 << 20);
+  std::filesystem::remove(file, ec);
+}
+
+constexpr char16_t kA4[] = u"A4";
+constexpr char16_t kB0[] = u"B0";
+
+}  // namespace
+
+BENCHMARK_CAPTURE(save_page, A4_png, kA4, ImageEncoding::Png, ".png")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(save_page, A4_tiff, kA4, ImageEncoding::Tiff, ".tif")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(save_page, A4_pdf, kA4, ImageEncoding::Pdf, ".pdf")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(save_page, B0_png, kB0, ImageEncoding::Png, ".png")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(save_page, B0_tiff, kB0, ImageEncoding::Tiff, ".tif")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(save_page, B0_pdf, kB0, ImageEncoding::Pdf, ".pdf")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+BENCHMARK_MAIN();

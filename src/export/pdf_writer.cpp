@@ -1,0 +1,160 @@
+// PDF through qpdf: one page the picture's size on paper, holding the picture as one image at
+// one image pixel per device pixel of that size, Deflate-compressed and never interpolated.
+// qpdf takes the image's rows from a provider while it writes, so no copy of the picture is
+// made; only the compressed image waits in memory until its length is known.
+#include <exception>
+#include <memory>
+#include <new>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFMatrix.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <string>
+#include <vector>
+
+#include "base/errors.h"
+#include "export/export_internal.h"
+
+namespace lumigrid::export_detail {
+
+namespace {
+
+constexpr double kPointsPerInch = 72;
+
+// qpdf's output, forwarded to the atomic file. A failed write ends qpdf's work at once.
+class FileSink : public Pipeline {
+ public:
+  explicit FileSink(AtomicFile& file) : Pipeline("lumigrid file", nullptr), file_(file) {}
+  void write(unsigned char const* data, size_t size) override {
+    file_.write(data, size);
+    file_.check();
+  }
+  void finish() override { file_.check(); }
+
+ private:
+  AtomicFile& file_;
+};
+
+// The image's rows in the form its dictionary names.
+class RowProvider : public QPDFObjectHandle::StreamDataProvider {
+ public:
+  RowProvider(const Surface& surface, bool bilevel, ProgressPacer& progress)
+      : surface_(surface), bilevel_(bilevel), progress_(progress) {}
+
+  // qpdf turns a provider's exception into its own warning and error; the first one thrown
+  // here is kept so that the caller gets it unchanged (a cancelled save stays cancelled).
+  void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
+    try {
+      provide(pipeline);
+    } catch (...) {
+      if (!failure_) failure_ = std::current_exception();
+      throw;
+    }
+  }
+  const std::exception_ptr& failure() const { return failure_; }
+
+ private:
+  void provide(Pipeline* pipeline) {
+    const std::int32_t width = surface_.width();
+    const bool grey = surface_.format() == PixelFormat::Gray8;
+    std::vector<std::uint8_t> row(bilevel_ ? (std::size_t(width) + 7) / 8
+                                           : std::size_t(width) * (grey ? 1 : 3));
+    for (std::int32_t y = 0; y < surface_.height(); ++y) {
+      if (bilevel_) {
+        pack_row_bits(surface_.rowData(y), width, row.data());
+        pipeline->write(row.data(), row.size());
+      } else if (grey) {
+        pipeline->write(surface_.rowData(y), std::size_t(width));
+      } else {
+        row_to_rgb(surface_, y, row.data());
+        pipeline->write(row.data(), row.size());
+      }
+      progress_.advance();
+    }
+    pipeline->finish();
+  }
+
+  const Surface& surface_;
+  const bool bilevel_;
+  ProgressPacer& progress_;
+  std::exception_ptr failure_;
+};
+
+}  // namespace
+
+void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
+               ProgressPacer& progress) {
+  const bool grey = surface.format() == PixelFormat::Gray8;
+  const bool bilevel = grey && black_and_white(surface);
+  // The page's size in points; qpdf writes at most four decimals, which holds a 600 dpi page
+  // exactly (a pixel is 0.12 point).
+  const double width = surface.width() * kPointsPerInch / pixels_per_inch;
+  const double height = surface.height() * kPointsPerInch / pixels_per_inch;
+  constexpr int kDecimals = 4;
+
+  const auto rows = std::make_shared<RowProvider>(surface, bilevel, progress);
+  try {
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.emptyPDF();
+
+    auto image = QPDFObjectHandle::newStream(&pdf);
+    auto dictionary = image.getDict();
+    dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(surface.width()));
+    dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(surface.height()));
+    dictionary.replaceKey("/ColorSpace",
+                          QPDFObjectHandle::newName(grey ? "/DeviceGray" : "/DeviceRGB"));
+    dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(bilevel ? 1 : 8));
+    // A test chart's rings must reach the paper as drawn: no smoothing between pixels.
+    dictionary.replaceKey("/Interpolate", QPDFObjectHandle::newBool(false));
+    // Left unfiltered here; the writer compresses it with Deflate as it goes.
+    image.replaceStreamData(rows, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+
+    // The image space's unit square stretched over the whole page.
+    const std::string placement =
+        "q " + QPDFMatrix(width, 0, 0, height, 0, 0).unparse() + " cm /Im0 Do Q";
+    auto contents = QPDFObjectHandle::newStream(&pdf, placement);
+
+    auto xobjects = QPDFObjectHandle::newDictionary();
+    xobjects.replaceKey("/Im0", image);
+    auto resources = QPDFObjectHandle::newDictionary();
+    resources.replaceKey("/XObject", xobjects);
+
+    auto media_box = QPDFObjectHandle::newArray();
+    media_box.appendItem(QPDFObjectHandle::newInteger(0));
+    media_box.appendItem(QPDFObjectHandle::newInteger(0));
+    media_box.appendItem(QPDFObjectHandle::newReal(width, kDecimals));
+    media_box.appendItem(QPDFObjectHandle::newReal(height, kDecimals));
+
+    auto page = QPDFObjectHandle::newDictionary();
+    page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+    page.replaceKey("/MediaBox", media_box);
+    page.replaceKey("/Contents", contents);
+    page.replaceKey("/Resources", resources);
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+
+    FileSink sink(file);
+    QPDFWriter writer(pdf);
+    writer.setOutputPipeline(&sink);
+    writer.setCompressStreams(true);
+    // The same picture always gives the same file.
+    writer.setDeterministicID(true);
+    writer.write();
+  } catch (const std::exception& e) {
+    if (rows->failure()) std::rethrow_exception(rows->failure());
+    // The file's own failure is already in the program's words.
+    if (dynamic_cast<const Error*>(&e) != nullptr || dynamic_cast<const std::bad_alloc*>(&e)) {
+      throw;
+    }
+    file.check();
+    throw_write_error(file.target(), e.what());
+  }
+  file.check();
+}
+
+}  // namespace lumigrid::export_detail

@@ -1,0 +1,292 @@
+// TIFF and PDF files read back by other programs' readers: libtiff and Pillow for TIFF,
+// poppler's tools for PDF. Each must give the picture pixel for pixel at its size on paper.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "export/image_export.h"
+#include "export_test_support.h"
+
+namespace lumigrid {
+namespace {
+
+using testing_support::gradient_surface;
+using testing_support::page_like_surface;
+using testing_support::read_bytes;
+using testing_support::Rgb;
+using testing_support::rgb_at;
+using testing_support::ScratchFolder;
+
+bool have_tool(const std::string& probe) {
+  return std::system((probe + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Standard output of `command`, or empty when it fails.
+std::string run_output(const std::string& command) {
+  std::string text;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+  if (!pipe) return text;
+  char buffer[4096];
+  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe.get())) {
+    text.append(buffer, n);
+  }
+  return text;
+}
+
+std::string quoted(const std::filesystem::path& path) {
+  std::string text = path.string();
+  text.insert(text.begin(), '\'');
+  text.push_back('\'');
+  return text;
+}
+
+// Counts the pixels whose (R, G, B) differ from the surface's, printing the first few.
+int count_mismatches(const Surface& surface, const std::vector<std::uint8_t>& rgb) {
+  const std::size_t expected = std::size_t(surface.width()) * std::size_t(surface.height()) * 3;
+  EXPECT_EQ(rgb.size(), expected);
+  if (rgb.size() != expected) return -1;
+  int mismatches = 0;
+  for (std::int32_t y = 0; y < surface.height(); ++y) {
+    for (std::int32_t x = 0; x < surface.width(); ++x) {
+      const std::uint8_t* p = &rgb[(std::size_t(y) * std::size_t(surface.width()) + x) * 3];
+      const Rgb got{p[0], p[1], p[2]};
+      if (got == rgb_at(surface, x, y)) continue;
+      if (++mismatches <= 3) ADD_FAILURE() << "pixel " << x << "," << y << " differs";
+    }
+  }
+  return mismatches;
+}
+
+Surface with_ppi(Surface surface, std::int32_t ppi) {
+  surface.setPixelsPerInch(ppi);
+  return surface;
+}
+
+struct TrueSizeCase {
+  const char* row;
+  Surface (*make)();
+  int bits;    // per sample in the file
+  double ppi;  // recorded resolution
+  bool colour;
+};
+
+void PrintTo(const TrueSizeCase& c, std::ostream* os) {
+  *os << c.row;
+}
+
+const auto kPictures = testing::Values(
+    // A page of black and white only is stored at one bit a pixel; an odd width pads its rows.
+    TrueSizeCase{"bilevel_page", [] { return page_like_surface(PixelFormat::Gray8, 203, 77); }, 1,
+                 600, false},
+    TrueSizeCase{"grey_page", [] { return gradient_surface(PixelFormat::Gray8, 150, 61); }, 8, 600,
+                 false},
+    // A window capture keeps its colours and the screen's resolution.
+    TrueSizeCase{"capture",
+                 [] { return with_ppi(gradient_surface(PixelFormat::Rgb32, 160, 90), 120); }, 8,
+                 120, true});
+
+// --- TIFF ------------------------------------------------------------------------------------
+
+class TiffReadBack : public testing::TestWithParam<TrueSizeCase> {};
+
+TEST_P(TiffReadBack, LibtiffGivesThePixelsAndTheResolution) {
+  const TrueSizeCase& c = GetParam();
+  ScratchFolder folder;
+  const auto path = folder.path() / "out.tif";
+  const Surface surface = c.make();
+  save_image(surface, path);
+
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "r"), TIFFClose);
+  ASSERT_TRUE(tiff);
+  std::uint32_t width = 0, height = 0;
+  std::uint16_t bits = 0, samples = 0, photometric = 0, compression = 0, unit = 0;
+  float x_resolution = 0, y_resolution = 0;
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+  TIFFGetField(tiff.get(), TIFFTAG_COMPRESSION, &compression);
+  TIFFGetField(tiff.get(), TIFFTAG_XRESOLUTION, &x_resolution);
+  TIFFGetField(tiff.get(), TIFFTAG_YRESOLUTION, &y_resolution);
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+  EXPECT_EQ(width, std::uint32_t(surface.width()));
+  EXPECT_EQ(height, std::uint32_t(surface.height()));
+  EXPECT_EQ(bits, c.bits);
+  EXPECT_EQ(samples, c.colour ? 3 : 1);
+  EXPECT_EQ(photometric, c.colour ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+  EXPECT_EQ(compression, COMPRESSION_ADOBE_DEFLATE);
+  EXPECT_EQ(x_resolution, float(c.ppi));
+  EXPECT_EQ(y_resolution, float(c.ppi));
+  EXPECT_EQ(unit, RESUNIT_INCH);
+  EXPECT_EQ(TIFFNumberOfDirectories(tiff.get()), 1);
+
+  std::vector<std::uint8_t> line(std::size_t(TIFFScanlineSize(tiff.get())));
+  std::vector<std::uint8_t> rgb;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    ASSERT_EQ(TIFFReadScanline(tiff.get(), line.data(), y, 0), 1);
+    for (std::uint32_t x = 0; x < width; ++x) {
+      if (c.colour) {
+        rgb.insert(rgb.end(), &line[x * 3], &line[x * 3] + 3);
+      } else {
+        const std::uint8_t level =
+            bits == 1 ? ((line[x / 8] >> (7 - x % 8)) & 1 ? 255 : 0) : line[x];
+        rgb.insert(rgb.end(), {level, level, level});
+      }
+    }
+  }
+  EXPECT_EQ(count_mismatches(surface, rgb), 0);
+}
+
+// The first Python on the search path may be a private one without the system's Pillow.
+std::string python_with_pillow() {
+  for (const char* python : {"python3", "/usr/bin/python3"}) {
+    if (have_tool(std::string(python) + " -c 'import PIL'")) return python;
+  }
+  return {};
+}
+
+TEST_P(TiffReadBack, PillowGivesThePixelsAndTheResolution) {
+  const std::string python = python_with_pillow();
+  if (python.empty()) GTEST_SKIP() << "NEEDED TOOL MISSING: python3 with Pillow (python3-pil)";
+  const TrueSizeCase& c = GetParam();
+  ScratchFolder folder;
+  const auto path = folder.path() / "out.tiff";
+  const auto pixels = folder.path() / "pixels.rgb";
+  const Surface surface = c.make();
+  save_image(surface, path);
+
+  const std::string script =
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
+      "print(im.mode, im.size[0], im.size[1], *['%g' % float(d) for d in im.info['dpi']])\n"
+      "open(sys.argv[2], 'wb').write(im.convert('RGB').tobytes())\n";
+  const std::string said =
+      run_output(python + " -c \"" + script + "\" " + quoted(path) + " " + quoted(pixels));
+  std::ostringstream expected;
+  expected << (c.colour      ? "RGB"
+               : c.bits == 1 ? "1"
+                             : "L")
+           << ' ' << surface.width() << ' ' << surface.height() << ' ' << c.ppi << ' ' << c.ppi
+           << '\n';
+  EXPECT_EQ(said, expected.str());
+  EXPECT_EQ(count_mismatches(surface, read_bytes(pixels)), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, TiffReadBack, kPictures,
+                         [](const auto& info) { return info.param.row; });
+
+// --- PDF -------------------------------------------------------------------------------------
+
+bool have_poppler() {
+  return have_tool("pdfinfo -v") && have_tool("pdfimages -v") && have_tool("pdftocairo -v");
+}
+
+// Page width and height in points as pdfinfo reads them.
+std::pair<double, double> page_points(const std::filesystem::path& pdf) {
+  const std::string info = run_output("pdfinfo " + quoted(pdf));
+  const std::size_t at = info.find("Page size:");
+  double width = 0, height = 0;
+  if (at != std::string::npos) {
+    std::sscanf(info.c_str() + at, "Page size: %lf x %lf", &width, &height);
+  }
+  return {width, height};
+}
+
+// The rows of `pdfimages -list` below its two heading lines, each split into its columns.
+std::vector<std::vector<std::string>> listed_images(const std::filesystem::path& pdf) {
+  std::istringstream lines(run_output("pdfimages -list " + quoted(pdf)));
+  std::vector<std::vector<std::string>> rows;
+  std::string line;
+  for (int n = 0; std::getline(lines, line); ++n) {
+    if (n < 2) continue;
+    std::istringstream words(line);
+    std::vector<std::string> columns;
+    for (std::string word; words >> word;) columns.push_back(word);
+    rows.push_back(columns);
+  }
+  return rows;
+}
+
+// pdftocairo's picture of the page at `ppi`, as R, G, B bytes (grey rendering when `grey`).
+std::vector<std::uint8_t> rendered(const std::filesystem::path& pdf, double ppi, bool grey,
+                                   std::int32_t& width, std::int32_t& height) {
+  const auto base = pdf.parent_path() / "rendered";
+  std::ostringstream command;
+  command << "pdftocairo -png -singlefile -r " << ppi << (grey ? " -gray " : " ") << quoted(pdf)
+          << ' ' << quoted(base);
+  EXPECT_EQ(std::system(command.str().c_str()), 0) << command.str();
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  std::vector<std::uint8_t> rgb;
+  if (!png_image_begin_read_from_file(&image, (base.string() + ".png").c_str())) return rgb;
+  image.format = PNG_FORMAT_RGB;
+  rgb.resize(PNG_IMAGE_SIZE(image));
+  png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr);
+  width = std::int32_t(image.width);
+  height = std::int32_t(image.height);
+  return rgb;
+}
+
+class PdfReadBack : public testing::TestWithParam<TrueSizeCase> {};
+
+TEST_P(PdfReadBack, OnePageOfThePaperSizeHoldingOneImageRenderedBackExactly) {
+  if (!have_poppler()) GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo";
+  const TrueSizeCase& c = GetParam();
+  ScratchFolder folder;
+  const auto path = folder.path() / "out.pdf";
+  const Surface surface = c.make();
+  save_image(surface, path);
+
+  const auto [width_pt, height_pt] = page_points(path);
+  EXPECT_NEAR(width_pt, surface.width() * 72 / c.ppi, 0.005);
+  EXPECT_NEAR(height_pt, surface.height() * 72 / c.ppi, 0.005);
+
+  const auto images = listed_images(path);
+  ASSERT_EQ(images.size(), 1u);
+  // page num type width height color comp bpc enc interp ...
+  ASSERT_GE(images[0].size(), 10u);
+  EXPECT_EQ(images[0][2], "image");
+  EXPECT_EQ(images[0][3], std::to_string(surface.width()));
+  EXPECT_EQ(images[0][4], std::to_string(surface.height()));
+  EXPECT_EQ(images[0][5], c.colour ? "rgb" : "gray");
+  EXPECT_EQ(images[0][7], std::to_string(c.bits));
+  EXPECT_EQ(images[0][9], "no");  // not interpolated
+
+  std::int32_t width = 0, height = 0;
+  const auto rgb = rendered(path, c.ppi, !c.colour, width, height);
+  EXPECT_EQ(width, surface.width());
+  EXPECT_EQ(height, surface.height());
+  EXPECT_EQ(count_mismatches(surface, rgb), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, PdfReadBack, kPictures,
+                         [](const auto& info) { return info.param.row; });
+
+// The paper an A4 page is for: 297 x 210 mm within a tenth of a millimetre, and the page's
+// 7016 x 4961 pixels coming back one for one at 600 dpi.
+TEST(PdfPaperSize, A4PageIsA4Paper) {
+  if (!have_poppler()) GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo";
+  ScratchFolder folder;
+  const auto path = folder.path() / "a4.pdf";
+  const Surface page = page_like_surface(PixelFormat::Gray8, 7016, 4961);
+  save_image(page, path);
+  const auto [width_pt, height_pt] = page_points(path);
+  EXPECT_NEAR(width_pt / 72 * 25.4, 297, 0.1);
+  EXPECT_NEAR(height_pt / 72 * 25.4, 210, 0.1);
+  std::int32_t width = 0, height = 0;
+  const auto rgb = rendered(path, 600, true, width, height);
+  EXPECT_EQ(width, 7016);
+  EXPECT_EQ(height, 4961);
+  EXPECT_EQ(count_mismatches(page, rgb), 0);
+}
+
+}  // namespace
+}  // namespace lumigrid
