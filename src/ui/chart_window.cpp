@@ -26,6 +26,7 @@ namespace {
 constexpr int kDesignWidth = 832;
 constexpr int kDesignHeight = 533;
 constexpr int kRepaintDelayMs = 1000;
+constexpr int kCursorRestMs = 2000;  // a cursor resting this long over the full-screen chart goes
 
 char locale_decimal_separator() {
   const QString point = QLocale().decimalPoint();
@@ -95,6 +96,16 @@ TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_
   connect(Timer1, &QTimer::timeout, this,
           [this] { lumigrid::run_handler([this] { Timer1Timer(); }); });
 
+  // In full screen the cursor would sit on the pattern: it hides once it rests, and any movement
+  // brings it back.
+  setMouseTracking(true);
+  CursorTimer = new QTimer(this);
+  CursorTimer->setSingleShot(true);
+  CursorTimer->setInterval(kCursorRestMs);
+  connect(CursorTimer, &QTimer::timeout, this, [this] {
+    if (isFullScreen()) setCursor(Qt::BlankCursor);
+  });
+
   SavePictureDialog1 = new lumigrid::PictureSaveDialog(this);
 
   Action_show_adjust_form = new QAction("Show_Adjust_Form", this);
@@ -153,6 +164,11 @@ bool TForm_full_screen_chart::showsMaximized() const {
 void TForm_full_screen_chart::rememberNormalGeometry() {
   if ((windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) == 0) {
     normal_geometry_ = geometry();
+    // The caption bar is what the frame adds above the client area beyond its border below;
+    // the window manager's frame says how high it is (none without a frame).
+    const QRect frame = frameGeometry();
+    const int bar = (geometry().top() - frame.top()) - (frame.bottom() - geometry().bottom());
+    if (bar > 0) caption_bar_height_ = bar;
   }
 }
 
@@ -183,8 +199,12 @@ void TForm_full_screen_chart::fullScreen(bool full_screen) {
 
   // Before any full screen there are no bounds to go back to: the window keeps its place and
   // size and only returns to the normal state.
+  rememberNormalGeometry();  // a window not in full screen shows its caption bar's height now
   setWindowState(Qt::WindowNoState);
-  if (restore_geometry_.isValid()) setGeometry(restore_geometry_);
+  if (restore_geometry_.isValid()) {
+    // Back to the saved bounds, then one caption bar higher.
+    setGeometry(restore_geometry_.adjusted(0, 0, 0, caption_bar_height_));
+  }
   repaint();  // at once, as the window system would: the paint handler runs
 }
 
@@ -351,7 +371,25 @@ void TForm_full_screen_chart::moveEvent(QMoveEvent* event) {
 
 void TForm_full_screen_chart::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) rememberNormalGeometry();
+  if (event->type() != QEvent::WindowStateChange) return;
+  rememberNormalGeometry();
+  if (isFullScreen()) {
+    CursorTimer->start();
+  } else {
+    CursorTimer->stop();
+    unsetCursor();
+  }
+}
+
+void TForm_full_screen_chart::mouseMoveEvent(QMouseEvent* event) {
+  QWidget::mouseMoveEvent(event);
+  const QPoint at = event->globalPosition().toPoint();
+  // Some window systems report a move when only the cursor's shape changed.
+  if (at == last_mouse_position_) return;
+  last_mouse_position_ = at;
+  if (!isFullScreen()) return;
+  unsetCursor();
+  CursorTimer->start();
 }
 
 void TForm_full_screen_chart::keyPressEvent(QKeyEvent* event) {

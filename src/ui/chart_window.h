@@ -87,7 +87,8 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   };
   const SavedBounds& savedBounds() const { return saved_; }
 
-  QTimer* Timer1 = nullptr;  // the one-shot repaint timer
+  QTimer* Timer1 = nullptr;       // the one-shot repaint timer
+  QTimer* CursorTimer = nullptr;  // hides the resting cursor in full screen
   lumigrid::HiddenLog ListBox1;
   lumigrid::PictureSaveDialog* SavePictureDialog1 = nullptr;  // shared with the viewer
   QMenu* PopupMenu1 = nullptr;
@@ -101,6 +102,7 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -127,7 +129,9 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   // state. Invalid until the window first enters full screen.
   QRect restore_geometry_;
   QRect normal_geometry_;
-  QRect pending_geometry_;  // asked of the window manager by the arrow keys, not yet applied
+  int caption_bar_height_ = 0;
+  QPoint last_mouse_position_;  // as the window manager last framed the window
+  QRect pending_geometry_;      // asked of the window manager by the arrow keys, not yet applied
   std::uint8_t last_key_ = 0;
   bool presenting_ = false;
   bool in_paint_ = false;

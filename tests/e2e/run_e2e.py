@@ -5,7 +5,10 @@ Keys pick patterns and the window shows exactly what lumigrid-render draws for t
 the same size; F11 covers the screen and Escape brings the window back; closing writes the
 settings file beside the executable; the next start shows the same pattern again.
 
-usage: run_e2e.py LUMIGRID LUMIGRID_RENDER
+usage: run_e2e.py LUMIGRID LUMIGRID_RENDER [--scale N]
+
+--scale runs the program with QT_SCALE_FACTOR=N: window sizes and drawings are then N times as
+many device pixels, and the window must still equal lumigrid-render's drawing pixel for pixel.
 """
 import os
 import shutil
@@ -14,7 +17,7 @@ import sys
 import tempfile
 import time
 
-SCREEN_W, SCREEN_H = 1280, 800
+SCREEN_W, SCREEN_H = 1280, 800  # at scale 1; the screen grows with the scale
 CAPTION = "Duzov Urorezo"
 WAIT_LIMIT_S = 20  # how long a condition may take to come true before the test gives up
 
@@ -23,11 +26,16 @@ class Failure(Exception):
     pass
 
 
-def need_tools():
-    tools = ["Xvfb", "openbox", "xdotool", "xdpyinfo", "xprop", "import", "compare"]
+X_TOOLS = ["Xvfb", "openbox", "xdotool", "xdpyinfo", "xprop", "import", "compare", "convert"]
+
+
+def need_tools(tools=X_TOOLS, files=()):
     missing = [tool for tool in tools if shutil.which(tool) is None]
+    missing += [path for path in files if not os.path.exists(path)]
     if missing:
-        print("skipped: missing " + ", ".join(missing))
+        banner = "*" * 72
+        print(f"{banner}\nSKIPPED, NOT RUN: missing {', '.join(missing)}\n"
+              f"(scripts/install-deps.sh installs them)\n{banner}")
         sys.exit(77)
 
 
@@ -50,17 +58,36 @@ def run(env, *args, check=True):
 
 
 class Session:
-    def __init__(self, workdir):
+    def __init__(self, workdir, scale=1):
         self.workdir = workdir
+        self.scale = scale
+        self.screen = (SCREEN_W * scale, SCREEN_H * scale)
         self.processes = []
         self.env = dict(os.environ)
         self.env.pop("QT_QPA_PLATFORM", None)
+        self.env.pop("WAYLAND_DISPLAY", None)
         self.env["LC_ALL"] = "C"
         self.env["XDG_RUNTIME_DIR"] = workdir
-        self.env["QT_SCALE_FACTOR"] = "1"
+        self.env["QT_SCALE_FACTOR"] = str(scale)
+        self.env.pop("QT_SCREEN_SCALE_FACTORS", None)
+        self.env.pop("QT_AUTO_SCREEN_SCALE_FACTOR", None)
         self.display = None
 
+    def device(self, *logical):
+        """Device pixels of logical ones."""
+        values = tuple(value * self.scale for value in logical)
+        return values[0] if len(values) == 1 else values
+
+    def start(self):
+        self.start_x()
+
     def start_x(self):
+        """The X server with openbox."""
+        self.start_x_server()
+        self.start_window_manager()
+
+    def start_x_server(self, screen=None):
+        screen_w, screen_h = screen or self.screen
         for number in range(90, 190):
             taken = (f"/tmp/.X{number}-lock", f"/tmp/.X11-unix/X{number}")
             if any(os.path.exists(path) for path in taken):
@@ -68,7 +95,7 @@ class Session:
             display = f":{number}"
             server = subprocess.Popen(
                 # -noreset: the server must not restart when its first client (xdpyinfo) leaves
-                ["Xvfb", display, "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp",
+                ["Xvfb", display, "-screen", "0", f"{screen_w}x{screen_h}x24", "-nolisten", "tcp",
                  "-noreset"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self.env["DISPLAY"] = display
@@ -85,11 +112,14 @@ class Session:
             break
         else:
             raise Failure("no free display number")
+
+    def start_window_manager(self):
         self.wm_log = open(os.path.join(self.workdir, "openbox.log"), "w")
         self.processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
                                                stdout=self.wm_log, stderr=self.wm_log))
-        wait_for("the window manager on " + display, lambda: "window id" in run(
+        wait_for("the window manager on " + self.display, lambda: "window id" in run(
             self.env, "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False).stdout)
+        self.wm_log.close()
 
     def stop(self):
         for process in reversed(self.processes):
@@ -141,42 +171,78 @@ class Program:
             raise Failure("lumigrid did not end after its close")
 
 
+def frame_extents(session, window):
+    """The window manager's frame around a client window: left, right, top, bottom."""
+    found = run(session.env, "xprop", "-id", window, "_NET_FRAME_EXTENTS", check=False).stdout
+    if "=" not in found:
+        return None
+    return tuple(int(v) for v in found.split("=")[1].split(","))
+
+
+def render_keys(session, render, keys, size, expected):
+    # The chart's fonts follow the device pixels: 96 dots per inch at scale 1.
+    run(session.env, render, "--keys", keys, "--size", f"{size[0]}x{size[1]}",
+        "--ppi", str(96 * session.scale), "-o", expected)
+
+
+def equal_images(session, shot, expected):
+    result = run(session.env, "compare", "-metric", "AE", shot, expected, os.devnull, check=False)
+    return result.returncode == 0
+
+
+def differing_pixels(session, shot, expected):
+    return run(session.env, "compare", "-metric", "AE", shot, expected, os.devnull,
+               check=False).stderr.strip()
+
+
 def shows_rendering(program, render, keys, size, name):
     """True once the window's client area equals lumigrid-render's drawing pixel for pixel."""
-    workdir = program.session.workdir
-    expected = os.path.join(workdir, name + ".bmp")
-    run(program.session.env, render, "--keys", keys, "--size", f"{size[0]}x{size[1]}",
-        "-o", expected)
-    shot = os.path.join(workdir, name + "-window.png")
+    session = program.session
+    expected = os.path.join(session.workdir, name + ".bmp")
+    render_keys(session, render, keys, size, expected)
+    shot = os.path.join(session.workdir, name + "-window.png")
 
     def equal():
-        if run(program.session.env, "import", "-window", program.window, shot,
+        if run(session.env, "import", "-window", program.window, shot,
                check=False).returncode != 0:
             return False
-        result = run(program.session.env, "compare", "-metric", "AE", shot, expected,
-                     os.devnull, check=False)
-        return result.returncode == 0
+        return equal_images(session, shot, expected)
 
     try:
         wait_for(f"the window to show keys {keys}", equal)
     except Failure:
-        differing = run(program.session.env, "compare", "-metric", "AE", shot, expected,
-                        os.devnull, check=False).stderr.strip()
-        raise Failure(f"window differs from lumigrid-render --keys {keys} in {differing} pixels")
+        raise Failure(f"window differs from lumigrid-render --keys {keys} in "
+                      f"{differing_pixels(session, shot, expected)} pixels")
 
 
-def run_scenario(title, prefix, scenario):
-    """Runs `scenario(session, executable, render)` in a fresh X session with a copy of lumigrid
-    in its own folder: the folder is removed on success and kept (and named) on failure."""
-    if len(sys.argv) != 3:
-        print(__doc__)
+def parse_arguments():
+    """LUMIGRID LUMIGRID_RENDER [--scale N]; None when they are wrong."""
+    arguments = sys.argv[1:]
+    scale = 1
+    if len(arguments) == 4 and arguments[2] == "--scale" and arguments[3].isdigit():
+        scale = int(arguments[3])
+        arguments = arguments[:2]
+    if len(arguments) != 2 or scale < 1:
+        return None
+    return [os.path.abspath(path) for path in arguments] + [scale]
+
+
+def run_scenario(title, prefix, scenario, session_class=Session, tools=X_TOOLS, files=()):
+    """Runs `scenario(session, executable, render)` in a fresh session (X, or what
+    `session_class` starts) with a copy of lumigrid in its own folder: the folder is removed on
+    success and kept (and named) on failure."""
+    parsed = parse_arguments()
+    if parsed is None:
+        print(sys.modules["__main__"].__doc__)
         return 2
-    need_tools()
-    lumigrid, render = (os.path.abspath(path) for path in sys.argv[1:])
+    lumigrid, render, scale = parsed
+    need_tools(tools, files)
+    if scale != 1:
+        title += f" at scale {scale}"
     workdir = tempfile.mkdtemp(prefix=prefix)
-    session = Session(workdir)
+    session = session_class(workdir, scale)
     try:
-        session.start_x()
+        session.start()
         executable = os.path.join(workdir, "lumigrid")
         shutil.copy2(lumigrid, executable)
         scenario(session, executable, render)
@@ -195,11 +261,12 @@ def run_scenario(title, prefix, scenario):
 
 def window_scenario(session, executable, render):
     settings = os.path.join(session.workdir, "lumigrid.INI")
+    screen_w, screen_h = session.screen
 
     program = Program(session, executable)
     x, y, w, h = program.geometry()
-    if (w, h) != (832, 533):
-        raise Failure(f"chart window is {w}x{h}, not 832x533")
+    if (w, h) != session.device(832, 533):
+        raise Failure(f"chart window is {w}x{h}, not {session.device(832, 533)} device pixels")
     # The first paint's timer draws pattern 0; the keys follow it.
     shown = "0"
     for key, pattern in (("3", "3"), ("7", "7"), ("8", "8")):
@@ -209,13 +276,30 @@ def window_scenario(session, executable, render):
     if program.caption() != f"{CAPTION} Key press:56  ":
         raise Failure("caption after key 8: " + repr(program.caption()))
 
+    # Leaving full screen puts the frame back and then adds one caption bar to the height.
+    left, right, top, bottom = frame_extents(session, program.window)
+    caption_bar = top - bottom
+    if caption_bar <= 0:
+        raise Failure(f"no caption bar in the frame {left, right, top, bottom}")
+
     program.key("F11")
-    wait_for("full screen", lambda: program.geometry() == (0, 0, SCREEN_W, SCREEN_H))
+    wait_for("full screen", lambda: program.geometry() == (0, 0, screen_w, screen_h))
     # The resize leaves the window white until the timer draws the pattern again.
-    shows_rendering(program, render, shown + ",0,8", (SCREEN_W, SCREEN_H), "full-screen")
+    shows_rendering(program, render, shown + ",0,8", (screen_w, screen_h), "full-screen")
 
     program.key("Escape")
-    wait_for("the window's bounds back", lambda: program.geometry() == (x, y, w, h))
+    restored = (x, y, w, h + caption_bar)
+
+    def bounds_back():
+        # Window sizes are whole logical pixels: at a scale above 1 the caption bar's height is
+        # rounded to them.
+        now = program.geometry()
+        return now[:3] == restored[:3] and abs(now[3] - restored[3]) < session.scale
+
+    try:
+        wait_for("the window's bounds back", bounds_back)
+    except Failure:
+        raise Failure(f"window at {program.geometry()} after Escape, not {restored}")
     if program.caption() != CAPTION + " ( F11 full Screen)":
         raise Failure("caption after Escape: " + repr(program.caption()))
 

@@ -87,6 +87,7 @@ class ChartWindowTest : public QObject {
   void f11_covers_the_screen_and_escape_restores();
   void escape_before_full_screen_keeps_bounds();
   void maximized_window_goes_full_screen_at_its_paint();
+  void resting_cursor_hides_in_full_screen();
   void context_menu_flips_window_visibility();
 
   void save_dialog_data();
@@ -446,6 +447,35 @@ void ChartWindowTest::maximized_window_goes_full_screen_at_its_paint() {
   QCOMPARE(chart_->savedBounds().window_state, Qt::WindowMaximized);
   const auto& lines = chart_->ListBox1.lines();
   QVERIFY(std::find(lines.begin(), lines.end(), "FormPaint full") != lines.end());
+}
+
+void ChartWindowTest::resting_cursor_hides_in_full_screen() {
+  // The cursor rests: its timer runs out at once.
+  const auto rest = [this] {
+    chart_->CursorTimer->setInterval(0);
+    chart_->CursorTimer->start();
+    QTRY_VERIFY(!chart_->CursorTimer->isActive());
+  };
+  showChart();
+  rest();  // outside full screen nothing hides
+  QCOMPARE(chart_->cursor().shape(), Qt::ArrowCursor);
+
+  QTest::keyRelease(chart_, Qt::Key_F11);
+  QTRY_VERIFY(chart_->isFullScreen());
+  QVERIFY(chart_->CursorTimer->isActive());
+  rest();
+  QCOMPARE(chart_->cursor().shape(), Qt::BlankCursor);
+
+  QTest::mouseMove(chart_, QPoint(40, 30));
+  QCOMPARE(chart_->cursor().shape(), Qt::ArrowCursor);
+  QVERIFY(chart_->CursorTimer->isActive());  // and it hides again once it rests
+  rest();
+  QCOMPARE(chart_->cursor().shape(), Qt::BlankCursor);
+
+  QTest::keyRelease(chart_, Qt::Key_Escape);
+  QTRY_VERIFY(!chart_->isFullScreen());
+  QCOMPARE(chart_->cursor().shape(), Qt::ArrowCursor);  // back for good outside full screen
+  QVERIFY(!chart_->CursorTimer->isActive());
 }
 
 void ChartWindowTest::context_menu_flips_window_visibility() {
