@@ -1,0 +1,53 @@
+#pragma once
+// Cutting a PNG's filtered rows into segments that can be compressed apart and in parallel, and
+// finding the segments a picture repeats. A printable page repeats its rows every tile, so most
+// of its segments equal an earlier one and their compressed bytes can be reused.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "export/png_writer.h"
+#include "surface/surface.h"
+
+namespace lumigrid::export_detail {
+
+// Bytes of one filtered row: the filter type and three bytes a pixel.
+std::uint64_t png_row_bytes(std::int32_t width);
+
+// A 64-bit hash of every row's pixels, computed on `threads` threads.
+std::vector<std::uint64_t> row_hashes(const Surface& surface, unsigned threads);
+
+// The smallest vertical period with which at least three quarters of the rows equal the row
+// that many rows above, judged by their hashes; 0 when there is none up to half the height.
+std::int32_t find_period(std::span<const std::uint64_t> hashes);
+
+struct SegmentPlan {
+  std::int32_t period = 0;
+  // Rows before a segment whose filtered bytes prime its compressor: enough for the 32 KiB
+  // deflate window.
+  std::int32_t dictionary_rows = 0;
+  // First row of each segment, then the height.
+  std::vector<std::int32_t> starts;
+  // For each segment, the first segment whose rows, and dictionary rows, hold the same pixels
+  // (itself when none does): their compressed bytes are the same.
+  std::vector<std::uint32_t> source;
+
+  std::size_t size() const { return source.size(); }
+  std::int32_t begin_row(std::size_t i) const { return starts[i]; }
+  std::int32_t end_row(std::size_t i) const { return starts[i + 1]; }
+};
+
+// Segments aligned to the period (several periods, or parts of one, of about the aimed size), or
+// of the plain size when there is no period. Equal segments are found by hash and confirmed by
+// comparing their pixels, on `threads` threads.
+SegmentPlan plan_segments(const Surface& surface, std::span<const std::uint64_t> hashes,
+                          const PngTuning& tuning, unsigned threads);
+
+// Runs body(i) for i in [0, count) on up to `threads` threads, each taking the next index. The
+// first exception thrown is raised on the calling thread after all have stopped.
+void parallel_for(std::size_t count, unsigned threads,
+                  const std::function<void(std::size_t)>& body);
+
+}  // namespace lumigrid::export_detail
