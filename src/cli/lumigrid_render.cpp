@@ -53,7 +53,7 @@ constexpr const char* kHelp =
     "  --h, --v N       grid spacing H (1-700, default 40) and V (1-200, default 20)\n"
     "  --hp, --vp N     grid proportions in percent (0-100, default 30 and 20)\n"
     "  --space N        tile size of stripes and circles (10-3840, default 100)\n"
-    "  --pitch N        ring and stripe pitch (2-50, default 8)\n"
+    "  --pitch N        ring and stripe pitch (2 to Space div 2, default 8)\n"
     "  --pitch2 N       second pitch of the moire circles (2-200, default 50)\n"
     "  --ppi N          screen resolution for text sizes (default 96)\n"
     "  --settings FILE  settings file with the colour-chart sections (default: the one\n"
@@ -87,7 +87,7 @@ struct NumberOption {
 };
 const std::map<std::string_view, NumberOption> kNumberOptions = {
     {"--h", {1, 700}},      {"--v", {1, 200}},       {"--hp", {0, 100}},
-    {"--vp", {0, 100}},     {"--space", {10, 3840}}, {"--pitch", {2, 50}},
+    {"--vp", {0, 100}},     {"--space", {10, 3840}}, {"--pitch", {2, 3840 / 2}},
     {"--pitch2", {2, 200}}, {"--ppi", {1, 10000}},   {"--dpi", {1, 100000}},
 };
 const std::set<std::string_view> kTextOptions = {"--size", "--settings", "--keys",
@@ -139,6 +139,18 @@ Arguments parse_arguments(int argc, char** argv) {
     }
   }
   return args;
+}
+
+// Pitch goes up to Space div 2, as the adjust window lets it, so that any page built there can be
+// rebuilt here; Space is the one given, else its start value.
+void check_pitch_against_space(const Arguments& args) {
+  if (!args.numbers.count("--pitch")) return;
+  const std::int32_t most = args.number("--space", LivePatternValues{}.space) / 2;
+  const std::int32_t pitch = args.number("--pitch", 0);
+  if (pitch > most) {
+    throw UsageError{"--pitch takes a whole number from 2 to " + std::to_string(most) +
+                     " (Space div 2), not \"" + std::to_string(pitch) + "\""};
+  }
 }
 
 void allow_only(const Arguments& args, const std::set<std::string_view>& allowed,
@@ -314,6 +326,7 @@ int main(int argc, char** argv) {
                 << '\n';
       return 0;
     }
+    check_pitch_against_space(args);
     const int modes = int(args.texts.count("--keys")) + int(args.texts.count("--page")) +
                       int(args.texts.count("--area"));
     if (modes != 1) throw UsageError{"give exactly one of --keys, --page and --area"};

@@ -73,6 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"hp_below_range", "--hp -1 --keys 4 -o o.bmp"},
                       UsageCase{"space_below_range", "--space 9 --keys 3 -o o.bmp"},
                       UsageCase{"pitch_not_a_number", "--pitch 8a --keys 3 -o o.bmp"},
+                      UsageCase{"pitch_above_half_the_start_space", "--pitch 51 --keys 3 -o o.bmp"},
+                      UsageCase{"pitch_above_half_the_space", "--space 21 --pitch 11 --page A5"},
                       UsageCase{"empty_key", "--keys 1,,2 -o o.bmp"},
                       UsageCase{"trailing_comma", "--keys 1, -o o.bmp"},
                       UsageCase{"key_beyond_32_bits", "--keys 2147483648 -o o.bmp"},
@@ -136,6 +138,13 @@ TEST_F(RenderCli, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(run("--version"), 0) << err;
   EXPECT_EQ(out, "lumigrid-render " LUMIGRID_VERSION "\n");
   EXPECT_TRUE(err.empty()) << err;
+}
+
+// Any Pitch the adjust window allows for the Space: up to Space div 2, beyond the start's 50.
+TEST_F(RenderCli, PitchUpToHalfTheSpaceBuildsThePage) {
+  EXPECT_EQ(run("--page 'qHD 960x540' --space 3840 --pitch 1920 -o p.png"), 0) << err;
+  EXPECT_GT(fs::file_size(folder / "p.png"), 0u);
+  EXPECT_EQ(run("--space 21 --pitch 10 --size 50x50 --settings s.INI --keys 3 -o k.bmp"), 0) << err;
 }
 
 TEST_F(RenderCli, AreaPrintsTheSize) {
