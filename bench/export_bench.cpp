@@ -1,7 +1,10 @@
-// Page saves against the floor each library sets on its own: seconds and peak memory.
+// Saves of real printable pages (built as the drawing-area list builds them) against the floor
+// each library sets on its own, in the same run: seconds, file size and peak memory.
 //
 //   export_bench --benchmark_filter=A4
-//   export_bench --benchmark_filter=B0     (slow: a 789 MB page, files of up to 3 GB)
+//   export_bench --benchmark_filter=B0/     (slow: a 789 MB page, files of up to 3 GB)
+//   export_bench --benchmark_filter=B0_space10
+//   export_bench --benchmark_filter=noise   (one zlib stream against segments on 1 and N threads)
 //
 // peak_extra_MiB is the peak resident memory during the save above what the process held before
 // it (the page itself). Files go to $LUMIGRID_BENCH_DIR, else the system's temporary folder.
@@ -23,9 +26,13 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "export/image_export.h"
+#include "export/png_writer.h"
+#include "page/drawing_area.h"
+#include "page/page_build.h"
 #include "surface/surface.h"
 
 extern char** environ;
@@ -36,12 +43,15 @@ using lumigrid::ImageEncoding;
 using lumigrid::PixelFormat;
 using lumigrid::Surface;
 
+// A page as the drawing-area list builds it, with the adjust window's Space, Pitch and Pitch2.
 struct PageSize {
   const char* name;
-  std::int32_t width, height;
+  const char* area_text;
+  std::int32_t space, pitch, pitch2;
 };
-constexpr PageSize kA4{"A4", 7016, 4961};
-constexpr PageSize kB0{"B0", 33402, 23622};
+constexpr PageSize kA4{"A4", "A4 600 dpi 7016x4961", 100, 8, 50};
+constexpr PageSize kB0{"B0", "B0", 100, 8, 50};
+constexpr PageSize kB0Space10{"B0_space10", "B0", 10, 5, 50};
 
 // warm_up_note: every case runs once untimed before it is measured. The first gigabytes a
 // process writes cost the system several times more than later ones, which would otherwise
@@ -52,21 +62,10 @@ std::filesystem::path bench_folder() {
   return dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
 }
 
-// Black rings on white in square tiles, with a black frame: the look of a test-chart page.
 std::unique_ptr<Surface> make_page(const PageSize& size) {
-  auto page = std::make_unique<Surface>(size.width, size.height, PixelFormat::Gray8);
-  constexpr int kTile = 600, kPitch = 8;
-  for (std::int32_t y = 0; y < size.height; ++y) {
-    std::uint8_t* row = page->rowData(y);
-    const int dy = y % kTile - kTile / 2;
-    for (std::int32_t x = 0; x < size.width; ++x) {
-      const int dx = x % kTile - kTile / 2;
-      const int ring = int(std::sqrt(double(dx * dx + dy * dy))) / kPitch;
-      const bool frame = x < 20 || y < 20 || x >= size.width - 20 || y >= size.height - 20;
-      row[x] = (frame || ring % 2 == 0) ? 0 : 255;
-    }
-  }
-  return page;
+  const lumigrid::PageRequest request{{size.space, size.pitch, size.pitch2}, 96};
+  auto build = lumigrid::build_page(lumigrid::utf16_from_utf8(size.area_text), request);
+  return std::make_unique<Surface>(std::move(build.page));
 }
 
 const Surface& page_of(const PageSize& size) {
@@ -140,9 +139,9 @@ void save_page(benchmark::State& state, const PageSize* size, ImageEncoding enco
 
 // BMP has no library: its floor is writing the same number of bytes with plain write(2).
 void floor_bmp(benchmark::State& state, const PageSize* size) {
-  page_of(*size);
+  const Surface& page = page_of(*size);
   const auto file = bench_folder() / "lumigrid_bench_floor.bmp";
-  const std::uint64_t bytes = 54 + std::uint64_t(size->width) * std::uint64_t(size->height) * 4;
+  const std::uint64_t bytes = 54 + std::uint64_t(page.width()) * std::uint64_t(page.height()) * 4;
   std::vector<char> chunk(4 << 20, 'x');
   auto write_once = [&] {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -163,22 +162,13 @@ void floor_bmp(benchmark::State& state, const PageSize* size) {
   report(state, 0, file);
 }
 
-std::vector<std::uint8_t> expanded_rgb(const Surface& page) {
-  std::vector<std::uint8_t> rgb(std::size_t(page.width()) * std::size_t(page.height()) * 3);
-  std::uint8_t* out = rgb.data();
-  for (std::int32_t y = 0; y < page.height(); ++y) {
-    const std::uint8_t* grey = page.rowData(y);
-    for (std::int32_t x = 0; x < page.width(); ++x, out += 3) out[0] = out[1] = out[2] = grey[x];
-  }
-  return rgb;
-}
-
-// libpng writing an RGB buffer prepared beforehand, with the export's settings.
+// libpng writing the page with the export's settings: plain level 7, the Sub filter, one stream
+// on one thread. Rows are widened to RGB as they go (a small part of the time), so that the floor
+// does not hold a second, three times larger copy of a B0 page.
 void floor_png(benchmark::State& state, const PageSize* size) {
   const Surface& page = page_of(*size);
-  const std::vector<std::uint8_t> rgb = expanded_rgb(page);
   const auto file = bench_folder() / "lumigrid_bench_floor.png";
-  const std::size_t row_bytes = std::size_t(page.width()) * 3;
+  std::vector<std::uint8_t> rgb(std::size_t(page.width()) * 3);
   auto write_once = [&] {
     std::FILE* out = std::fopen(file.c_str(), "wb");
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -192,7 +182,12 @@ void floor_png(benchmark::State& state, const PageSize* size) {
     png_set_compression_buffer_size(png, 65535);
     png_write_info(png, info);
     for (std::int32_t y = 0; y < page.height(); ++y) {
-      png_write_row(png, rgb.data() + std::size_t(y) * row_bytes);
+      const std::uint8_t* grey = page.rowData(y);
+      for (std::int32_t x = 0; x < page.width(); ++x) {
+        rgb[std::size_t(x) * 3] = rgb[std::size_t(x) * 3 + 1] = rgb[std::size_t(x) * 3 + 2] =
+            grey[x];
+      }
+      png_write_row(png, rgb.data());
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -294,7 +289,7 @@ void floor_gif(benchmark::State& state, const PageSize* size) {
   report(state, 0, file);
 }
 
-void register_page(const PageSize* size, int iterations) {
+void register_page(const PageSize* size, int iterations, bool every_format) {
   const std::string prefix = size->name;
   auto add = [&](const std::string& name, auto function, auto... args) {
     benchmark::RegisterBenchmark((prefix + "/" + name).c_str(), function, size, args...)
@@ -302,21 +297,83 @@ void register_page(const PageSize* size, int iterations) {
         ->Iterations(iterations)
         ->UseRealTime();
   };
-  add("bmp/export", save_page, ImageEncoding::Bmp, ".bmp");
-  add("bmp/floor_write", floor_bmp);
   add("png/export", save_page, ImageEncoding::Png, ".png");
   add("png/floor_libpng", floor_png);
+  if (!every_format) return;
+  add("bmp/export", save_page, ImageEncoding::Bmp, ".bmp");
+  add("bmp/floor_write", floor_bmp);
   add("jpeg/export", save_page, ImageEncoding::Jpeg, ".jpg");
   add("jpeg/floor_cjpeg", floor_jpeg);
   add("gif/export", save_page, ImageEncoding::Gif, ".gif");
   add("gif/floor_giflib", floor_gif);
 }
 
+// A picture that never repeats: all the speed comes from the threads. 4096 x 4096 colours of a
+// linear congruential sequence, about 48 MiB of filtered rows.
+const Surface& noise_picture() {
+  static const Surface noise = [] {
+    Surface s(4096, 4096, PixelFormat::Rgb32);
+    std::uint32_t state = 12345;
+    for (std::int32_t y = 0; y < s.height(); ++y) {
+      auto* row = reinterpret_cast<std::uint32_t*>(s.rowData(y));
+      for (std::int32_t x = 0; x < s.width(); ++x) {
+        state = state * 1664525u + 1013904223u;
+        row[x] = 0xFF000000u | (state >> 8);
+      }
+    }
+    return s;
+  }();
+  return noise;
+}
+
+// single_stream: the whole picture as one zlib stream, as small pictures are written; segments:
+// the segmented stream on `threads` threads (0: one per processor).
+void save_noise(benchmark::State& state, bool single_stream, unsigned threads) {
+  const Surface& noise = noise_picture();
+  lumigrid::export_detail::PngTuning tuning;
+  tuning.threads = threads;
+  if (single_stream) tuning.single_stream_below = UINT64_MAX;
+  const auto file = bench_folder() / "lumigrid_bench_noise.png";
+  auto write_once = [&] {
+    lumigrid::export_detail::AtomicFile out(file);
+    lumigrid::export_detail::ProgressPacer pacer({}, std::uint64_t(noise.height()));
+    lumigrid::export_detail::write_png(noise, out, pacer, tuning);
+    out.commit();
+  };
+  PeakMemory first;
+  write_once();  // warm-up, see warm_up_note
+  double peak = first.extra_mib();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove(file);
+    state.ResumeTiming();
+    PeakMemory memory;
+    write_once();
+    peak = std::max(peak, memory.extra_mib());
+  }
+  state.counters["threads"] = threads == 0 ? std::thread::hardware_concurrency() : threads;
+  report(state, peak, file);
+}
+
+void register_noise() {
+  auto add = [](const char* name, bool single_stream, unsigned threads) {
+    benchmark::RegisterBenchmark(name, save_noise, single_stream, threads)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseRealTime();
+  };
+  add("noise/png/one_stream", true, 1);
+  add("noise/png/segments_1_thread", false, 1);
+  add("noise/png/segments_all_threads", false, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  register_page(&kA4, 3);
-  register_page(&kB0, 1);
+  register_page(&kA4, 3, true);
+  register_page(&kB0, 1, true);
+  register_page(&kB0Space10, 1, false);
+  register_noise();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
