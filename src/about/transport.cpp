@@ -12,6 +12,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "base/temporary_files.h"
+
 namespace lumigrid::about {
 namespace {
 
@@ -63,6 +65,7 @@ std::unique_ptr<CURLU, UrlDeleter> parse_url(const std::string& url) {
 
 // Collects the body, refusing more than the limit.
 struct Sink {
+  const TransferOptions* options = nullptr;
   std::int64_t limit = kNoBodyLimit;
   std::int64_t received = 0;
   bool over_limit = false;
@@ -96,6 +99,15 @@ size_t write_body(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
+// Libcurl asks about once a second, and as data arrives, whether to go on.
+int on_progress(void* user, curl_off_t download_total, curl_off_t download_now, curl_off_t,
+                curl_off_t) {
+  const TransferOptions& options = *static_cast<Sink*>(user)->options;
+  if (options.cancel != nullptr && options.cancel->load()) return 1;
+  if (options.progress) options.progress(download_now, download_total > 0 ? download_total : -1);
+  return 0;
+}
+
 // Runs one GET into the sink; throws TransferError with the reason on any failure.
 void transfer(const std::string& url, Sink& sink) {
   init_curl_once();
@@ -115,6 +127,11 @@ void transfer(const std::string& url, Sink& sink) {
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  if (sink.options->deadline.count() > 0)
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, long(sink.options->deadline.count()));
+  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress);
+  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &sink);
   if (sink.limit >= 0) curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{sink.limit});
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, write_body);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
@@ -123,6 +140,7 @@ void transfer(const std::string& url, Sink& sink) {
     throw TransferError("The response from " + url + " is too large");
   }
   if (sink.write_failed) throw TransferError("Unable to write the download of " + url);
+  if (result == CURLE_ABORTED_BY_CALLBACK) throw TransferError("The request was cancelled");
   if (result != CURLE_OK) {
     std::string reason = error_text[0] != '\0' ? error_text : curl_easy_strerror(result);
     throw TransferError(reason);
@@ -135,18 +153,19 @@ bool is_running_executable(const std::filesystem::path& path) {
   return std::filesystem::equivalent(path, "/proc/self/exe", error) && !error;
 }
 
+// The hidden name of a download's temporaries: "." + the file's name + ".part".
+std::string temporary_prefix(const std::filesystem::path& target) {
+  std::string prefix(1, '.');
+  prefix.append(target.filename().string()).append(".part");
+  return prefix;
+}
+
 // Creates a fresh file beside `target`, with the permissions of a newly created file.
 int create_temporary_beside(const std::filesystem::path& target, std::filesystem::path& temp) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name(1, '.');
-    name.append(target.filename().string());
-    name.append(".part");
-    name.append(std::to_string(::getpid()));
-    name.push_back('-');
-    name.append(std::to_string(counter.fetch_add(1)));
     temp = target;
-    temp.replace_filename(name);
+    temp.replace_filename(temporary_name(temporary_prefix(target), counter.fetch_add(1)));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -173,23 +192,46 @@ std::string wire_url(const std::string& url) {
   return out;
 }
 
+RequestDeadlines& request_deadlines() {
+  static RequestDeadlines deadlines;
+  return deadlines;
+}
+
 std::string http_get(const std::string& url, std::int64_t body_limit) {
+  TransferOptions options;
+  options.body_limit = body_limit;
+  return http_get(url, options);
+}
+
+std::string http_get(const std::string& url, const TransferOptions& options) {
   std::string body;
   Sink sink;
-  sink.limit = body_limit;
+  sink.options = &options;
+  sink.limit = options.body_limit;
   sink.text = &body;
   transfer(url, sink);
   return body;
 }
 
 bool download_file(const std::string& url, const std::string& path, std::int64_t body_limit) {
+  TransferOptions options;
+  options.body_limit = body_limit;
+  return download_file(url, path, options);
+}
+
+bool download_file(const std::string& url, const std::string& path,
+                   const TransferOptions& options) {
   const std::filesystem::path target(path);
   if (target.filename().empty() || is_running_executable(target)) return false;
+  // Leftovers of a download a killed process left beside the target.
+  remove_stale_temporaries(target.parent_path(), temporary_prefix(target));
   std::filesystem::path temp;
   const int fd = create_temporary_beside(target, temp);
   if (fd < 0) return false;
+  LiveTemporary live(temp);
   Sink sink;
-  sink.limit = body_limit;
+  sink.options = &options;
+  sink.limit = options.body_limit;
   sink.fd = fd;
   bool complete = false;
   try {

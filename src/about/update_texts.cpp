@@ -80,13 +80,23 @@ bool is_blank_release_name(const std::string& release_file_name) {
   return true;
 }
 
-bool is_safe_release_name(const std::string& release_file_name) {
+bool is_safe_release_name(const std::string& release_file_name,
+                          const std::string& settings_file_name) {
+  if (!release_file_name.empty() && release_file_name.front() == '.') return false;
   bool only_dots_and_blanks = true;
   for (char c : release_file_name) {
     if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
     if (c != '.' && static_cast<unsigned char>(c) > 32) only_dots_and_blanks = false;
   }
-  return !only_dots_and_blanks;
+  if (only_dots_and_blanks) return false;
+  const auto significant = [](std::string name) {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    for (char& c : name)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
+  };
+  return settings_file_name.empty() ||
+         significant(release_file_name) != significant(settings_file_name);
 }
 
 }  // namespace lumigrid::about

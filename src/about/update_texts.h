@@ -59,7 +59,10 @@ bool is_blank_release_name(const std::string& release_file_name);
 
 // The release file name comes from the network and becomes a path in the executable's folder:
 // it must name a file in that folder and nothing else. Refuses path separators of either kind,
-// drive letters and stream names (':'), NUL, and names made only of dots and blanks ("..").
-bool is_safe_release_name(const std::string& release_file_name);
+// drive letters and stream names (':'), NUL, names made only of dots and blanks (".."), hidden
+// names (a leading dot: ".bashrc", ".profile") and the settings file's own name in any case
+// (trailing dots and blanks aside, which some systems drop).
+bool is_safe_release_name(const std::string& release_file_name,
+                          const std::string& settings_file_name);
 
 }  // namespace lumigrid::about

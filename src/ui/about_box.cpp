@@ -5,20 +5,30 @@
 #include <QDate>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPixmap>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <limits>
+#include <thread>
 
 #include "about/program_version.h"
 #include "about/update_texts.h"
 #include "about/version_record.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -59,6 +69,22 @@ lumigrid::about::UpdateState& about_module_state() {
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+  // Outcomes come back to this window's thread; a window gone by then takes none.
+  checks_ =
+      std::make_unique<lumigrid::about::CheckQueue>([this](lumigrid::about::CheckOutcome outcome) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, outcome = std::move(outcome)] {
+              try {
+                outcome(about_module_state(), *this);
+              } catch (const std::exception& error) {
+                QMessageBox::critical(QApplication::activeWindow(),
+                                      QCoreApplication::applicationName(),
+                                      QString::fromUtf8(error.what()));
+              }
+            },
+            Qt::QueuedConnection);
+      });
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                  Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
   setWindowTitle(QStringLiteral("About xxx"));
@@ -133,7 +159,7 @@ void TAboutBox::FormCreate() {
         state.local_version,
         release_date_text(released.year(), released.month(), released.day(), separator))));
 
-    get_onlin_info();
+    start_first_check();
   } catch (const std::exception& error) {
     // The window is still created; what ran before the failure stays in effect.
     QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(),
@@ -141,8 +167,13 @@ void TAboutBox::FormCreate() {
   }
 }
 
+TAboutBox::~TAboutBox() {
+  // Stops a check still on the network before the window's parts go.
+  checks_.reset();
+}
+
 void TAboutBox::FormActivate() {
-  get_onlin_info2();
+  start_second_check();
 }
 
 bool TAboutBox::event(QEvent* event) {
@@ -169,9 +200,83 @@ bool TAboutBox::get_onlin_info2() {
   return lumigrid::about::run_second_check(about_module_state(), *this);
 }
 
+void TAboutBox::start_first_check() {
+  const std::string base_url = about_module_state().update_base_url;
+  checks_->submit([base_url](const std::atomic<bool>& cancel) {
+    return lumigrid::about::fetch_first_check(base_url, lumigrid::about::kIndexFileName, &cancel);
+  });
+}
+
+void TAboutBox::start_second_check() {
+  const std::string base_url = about_module_state().update_base_url;
+  checks_->submit([base_url](const std::atomic<bool>& cancel) {
+    return lumigrid::about::fetch_second_check(base_url, &cancel);
+  });
+}
+
 void TAboutBox::Action_check_for_updateExecute() {
+  const std::filesystem::path executable(
+      QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
   lumigrid::about::run_download_action(about_module_state(), *this,
-                                       QCoreApplication::applicationDirPath().toStdString());
+                                       QCoreApplication::applicationDirPath().toStdString(),
+                                       lumigrid::settings_path_for(executable).filename().string());
+}
+
+// The download runs on a thread of its own while this thread shows its progress, with a
+// Cancel button once it has taken a moment.
+bool TAboutBox::run_download(
+    const std::function<bool(const std::atomic<bool>& cancel,
+                             const std::function<void(std::int64_t, std::int64_t)>& progress)>&
+        download) {
+  constexpr int kShowAfterMs = 500;
+  constexpr int kPollMs = 50;
+  std::atomic<bool> cancel{false};
+  std::atomic<bool> done{false};
+  std::atomic<std::int64_t> received{0};
+  std::atomic<std::int64_t> expected{-1};
+  bool result = false;
+  std::thread worker([&] {
+    result = download(cancel, [&](std::int64_t now, std::int64_t total) {
+      received = now;
+      expected = total;
+    });
+    done = true;
+  });
+
+  QProgressDialog progress(QStringLiteral("Downloading %1")
+                               .arg(QString::fromStdString(about_module_state().release_file_name)),
+                           QStringLiteral("Cancel"), 0, 1000, this);
+  progress.setWindowTitle(windowTitle());
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setAutoClose(false);
+  progress.setAutoReset(false);
+  progress.setMinimumDuration(std::numeric_limits<int>::max());  // shown by the timer below
+  progress.setValue(0);
+  QTimer::singleShot(kShowAfterMs, &progress, [&] {
+    if (!done) progress.show();
+  });
+  QEventLoop waiting;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &waiting, [&] {
+    if (done) {
+      waiting.quit();
+      return;
+    }
+    if (progress.wasCanceled()) cancel = true;
+    const std::int64_t total = expected;
+    if (total > 0) {
+      progress.setMaximum(1000);
+      progress.setValue(int(std::min<std::int64_t>(1000, received * 1000 / total)));
+    } else {
+      progress.setMaximum(0);  // size unknown: a busy bar
+    }
+  });
+  QObject::connect(&progress, &QProgressDialog::canceled, &waiting, [&] { cancel = true; });
+  poll.start(kPollMs);
+  if (!done) waiting.exec();
+  worker.join();
+  download_cancelled_ = cancel && !result;
+  return result;
 }
 
 void TAboutBox::SpeedButton_webClick() {

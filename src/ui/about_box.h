@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QLabel>
 #include <QToolButton>
+#include <atomic>
+#include <memory>
 #include <string>
 
 #include "about/update_check.h"
@@ -13,6 +15,7 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   Q_OBJECT
  public:
   explicit TAboutBox(QWidget* parent = nullptr);
+  ~TAboutBox() override;
 
   QLabel* Image1 = nullptr;
   QLabel* Label1 = nullptr;
@@ -22,10 +25,15 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   QLabel* Copyright = nullptr;
   QAction* Action_check_for_update = nullptr;
 
-  // The first check, run by the creation step; true when it succeeded.
+  // The first check, run in place; true when it succeeded.
   bool get_onlin_info();
-  // The second check, run at every activation; true when it succeeded.
+  // The second check, run in place; true when it succeeded.
   bool get_onlin_info2();
+  // The same checks as the creation step and each activation run them: the network part off
+  // this thread, the outcome shown when it arrives, in the order the checks were started. The
+  // window is shown and answers meanwhile.
+  void start_first_check();
+  void start_second_check();
 
  public slots:
   void Action_check_for_updateExecute();
@@ -45,6 +53,14 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   lumigrid::about::Answer ask(const std::string& question) override;
   void tell(const std::string& message) override;
   void open_file(const std::string& path) override;
+  bool run_download(
+      const std::function<bool(const std::atomic<bool>& cancel,
+                               const std::function<void(std::int64_t, std::int64_t)>& progress)>&
+          download) override;
+  bool download_cancelled() const override { return download_cancelled_; }
+
+  std::unique_ptr<lumigrid::about::CheckQueue> checks_;
+  bool download_cancelled_ = false;
 };
 
 // Creates a fresh About window, shows it modally and destroys it when it closes.

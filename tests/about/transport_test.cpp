@@ -1,6 +1,10 @@
 #include "about/transport.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "support/about_test_support.h"
 #include "support/local_http_server.h"
@@ -43,6 +47,77 @@ TEST(Transport, DownloadIntoMissingFolderFails) {
   EXPECT_FALSE(download_file("http://" + server.host() + "/file", "missing/file"));
   EXPECT_TRUE(download_file("http://" + server.host() + "/file", "file"));
   EXPECT_EQ(read_file("file"), "bytes");
+}
+
+// Servers that hold a request: whatever they do, a request ends at its deadline, or when it is
+// cancelled, and a download then leaves neither the file nor a temporary.
+struct HeldCase {
+  const char* name;
+  lumigrid::testing::CannedResponse response;
+  bool cancelled;  // ended by the cancel flag rather than the deadline
+};
+
+class HeldRequest : public ::testing::TestWithParam<HeldCase> {
+ protected:
+  void SetUp() override {
+    saved_ = request_deadlines();
+    request_deadlines().index = std::chrono::milliseconds(GetParam().cancelled ? 600000 : 300);
+  }
+  void TearDown() override { request_deadlines() = saved_; }
+  RequestDeadlines saved_;
+};
+
+TEST_P(HeldRequest, EndsAndLeavesNothing) {
+  LocalHttpServer server;
+  server.serve("/index.json", GetParam().response);
+  const std::string url = "http://" + server.host() + "/index.json";
+  std::atomic<bool> cancel{GetParam().cancelled};
+  TransferOptions options;
+  options.cancel = &cancel;
+  EXPECT_THROW(http_get(url, options), TransferError);
+  ScratchFolder folder("held");
+  EXPECT_FALSE(download_file(url, "index.json", options));
+  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::current_path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, HeldRequest,
+    ::testing::Values(HeldCase{"never_answering", {200, "", false, 0, true}, false},
+                      HeldCase{
+                          "trickling", {200, std::string(100000, 'x'), false, 20, false}, false},
+                      HeldCase{"cancelled", {200, "", false, 0, true}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A body beyond the limit (a release beyond its cap) is refused and nothing is left.
+TEST(Transport, DownloadBeyondTheLimitLeavesNothing) {
+  LocalHttpServer server;
+  server.serve("/release.zip", {200, "0123456789"});
+  ScratchFolder folder("cap");
+  TransferOptions options;
+  options.body_limit = 9;
+  std::int64_t last_received = 0;
+  options.progress = [&](std::int64_t received, std::int64_t) { last_received = received; };
+  EXPECT_FALSE(download_file("http://" + server.host() + "/release.zip", "release.zip", options));
+  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::current_path()));
+  options.body_limit = 10;
+  EXPECT_TRUE(download_file("http://" + server.host() + "/release.zip", "release.zip", options));
+  EXPECT_EQ(last_received, 10);
+}
+
+// The temporary of a download a killed process left is removed by the next download beside it.
+TEST(Transport, DownloadRemovesTemporariesOfKilledProcesses) {
+  LocalHttpServer server;
+  server.serve("/index.json", {200, "{}"});
+  ScratchFolder folder("stale");
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  const std::string stale = ".index.json.part" + std::to_string(child) + "_0";
+  std::ofstream(stale) << "half";
+  EXPECT_TRUE(download_file("http://" + server.host() + "/index.json", "index.json"));
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_EQ(read_file("index.json"), "{}");
 }
 
 struct WireCase {

@@ -102,7 +102,7 @@ class ReleaseName : public ::testing::TestWithParam<ReleaseNameCase> {};
 
 TEST_P(ReleaseName, BlankAndSafe) {
   EXPECT_EQ(is_blank_release_name(GetParam().file_name), GetParam().blank);
-  EXPECT_EQ(is_safe_release_name(GetParam().file_name), GetParam().safe);
+  EXPECT_EQ(is_safe_release_name(GetParam().file_name, "lumigrid.INI"), GetParam().safe);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -121,7 +121,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ReleaseNameCase{"backslash", "..\\lumigrid.zip", false, false},
                       ReleaseNameCase{"absolute", "/tmp/lumigrid.zip", false, false},
                       ReleaseNameCase{"drive", "C:lumigrid.zip", false, false},
-                      ReleaseNameCase{"nul_inside", std::string("a\0b.zip", 7), false, false}),
+                      ReleaseNameCase{"nul_inside", std::string("a\0b.zip", 7), false, false},
+                      ReleaseNameCase{"hidden", ".bashrc", false, false},
+                      ReleaseNameCase{"hidden_release", ".lumigrid-1.2.zip", false, false},
+                      ReleaseNameCase{"settings_file", "lumigrid.INI", false, false},
+                      ReleaseNameCase{"settings_file_other_case", "LumiGrid.ini", false, false},
+                      ReleaseNameCase{"settings_file_trailing_dot", "lumigrid.INI. ", false, false},
+                      ReleaseNameCase{"other_settings_file", "other.INI", false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

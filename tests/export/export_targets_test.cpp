@@ -137,7 +137,9 @@ TEST_P(InterruptedSave, SignalRemovesTheTemporary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedSave, testing::Values(SIGINT, SIGTERM),
-                         [](const auto& info) { return info.param == SIGINT ? "SIGINT" : "SIGTERM"; });
+                         [](const auto& info) {
+                           return info.param == SIGINT ? "SIGINT" : "SIGTERM";
+                         });
 
 }  // namespace
 }  // namespace lumigrid

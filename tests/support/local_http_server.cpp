@@ -134,12 +134,35 @@ void LocalHttpServer::answer(int connection) {
       if (route->second.size() > 1) route->second.erase(route->second.begin());
     }
   }
+  if (response.never_answer) {
+    while (wait_unless_gone(connection, 20)) {
+    }
+    return;
+  }
   const std::size_t announced = response.body.size() + (response.cut_short ? 1000 : 0);
   send_all(connection, "HTTP/1.1 " + std::to_string(response.status) +
                            (response.status < 400 ? " OK" : " Error") +
                            "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
                            std::to_string(announced) + "\r\nConnection: close\r\n\r\n");
-  send_all(connection, response.body);
+  if (response.trickle_ms <= 0) {
+    send_all(connection, response.body);
+    return;
+  }
+  for (char byte : response.body) {
+    if (::send(connection, &byte, 1, MSG_NOSIGNAL) != 1) return;
+    if (!wait_unless_gone(connection, response.trickle_ms)) return;
+  }
+}
+
+// Waits up to `ms`; false when the client has closed its end or the server is stopping.
+bool LocalHttpServer::wait_unless_gone(int connection, int ms) {
+  if (stopping_) return false;
+  pollfd peer{connection, POLLIN, 0};
+  if (::poll(&peer, 1, ms) > 0) {
+    char byte;
+    if (::recv(connection, &byte, 1, MSG_DONTWAIT) <= 0) return false;
+  }
+  return !stopping_;
 }
 
 }  // namespace lumigrid::testing

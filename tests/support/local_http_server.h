@@ -15,6 +15,10 @@ struct CannedResponse {
   std::string body;
   // Announces more bytes than it sends, then closes: a cut transfer.
   bool cut_short = false;
+  // Sends the headers, then the body one byte every this many milliseconds.
+  int trickle_ms = 0;
+  // Reads the request and then holds the connection without a word until the client leaves.
+  bool never_answer = false;
 };
 
 class LocalHttpServer {
@@ -41,6 +45,7 @@ class LocalHttpServer {
  private:
   void run();
   void answer(int connection);
+  bool wait_unless_gone(int connection, int ms);
 
   int listener_ = -1;
   int port_ = 0;

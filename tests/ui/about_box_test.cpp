@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QDate>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -15,6 +17,8 @@
 #include "about/program_version.h"
 #include "support/about_test_support.h"
 #include "support/local_http_server.h"
+#include "ui/chart_window.h"
+#include "ui/window_set.h"
 
 using lumigrid::testing::LocalHttpServer;
 using lumigrid::testing::read_file;
@@ -114,7 +118,7 @@ class AboutBoxTest : public QObject {
     QCOMPARE(box.Image1->size(), QSize(128, 128));
     QCOMPARE(box.Image1->pixmap().size(), QSize(128, 128));
     QCOMPARE(box.SpeedButton_web->text(), QString("More Online information "));
-    QCOMPARE(box.SpeedButton_download->text(), QString("Web site upgrade not available."));
+    QTRY_COMPARE(box.SpeedButton_download->text(), QString("Web site upgrade not available."));
     QCOMPARE(box.size(), QSize(666, 165));
   }
 
@@ -132,7 +136,8 @@ class AboutBoxTest : public QObject {
     int polls_left = 1000;  // a bound, so a missing activation fails instead of hanging
     close_when_checked = [&] {
       auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
-      const bool checked = server_->requests().size() >= requests_before + 2;
+      const bool checked =
+          box != nullptr && box->SpeedButton_download->toolTip().endsWith("Click to Download");
       if (box == nullptr || (!checked && --polls_left > 0)) {
         QTimer::singleShot(10, close_when_checked);
         return;
@@ -171,6 +176,7 @@ class AboutBoxTest : public QObject {
     QFETCH(int, answer);
     server_->serve(kIndexPath, {200, index_json("2.0.0.0").toStdString()});
     TAboutBox box;
+    QTRY_VERIFY(box.SpeedButton_download->text().startsWith("Different"));
     QString question;
     press_in_next_box(static_cast<QMessageBox::StandardButton>(answer),
                       [&](QMessageBox* shown) { question = shown->text(); });
@@ -179,16 +185,118 @@ class AboutBoxTest : public QObject {
     for (const std::string& path : server_->requests()) QCOMPARE(path, kIndexPath);
   }
 
+  // Names that would leave the program's folder, hide themselves or take the settings file's
+  // place are refused before anything is fetched.
+  void download_refuses_unsafe_name_data() {
+    QTest::addColumn<QString>("file_name");
+    QTest::newRow("parent_folder") << "../about_box_test.zip";
+    QTest::newRow("hidden") << ".bashrc";
+    QTest::newRow("settings_file") << "about_box_test.INI";
+  }
+
   void download_refuses_unsafe_name() {
-    server_->serve(kIndexPath, {200, index_json("2.0.0.0", "../about_box_test.zip").toStdString()});
+    QFETCH(QString, file_name);
+    server_->serve(kIndexPath, {200, index_json("2.0.0.0", file_name).toStdString()});
     TAboutBox box;
+    QTRY_VERIFY(box.SpeedButton_download->text().startsWith("Different"));
     QString message;
     press_in_next_box(QMessageBox::Yes, [&](QMessageBox*) {
       press_in_next_box(QMessageBox::Ok, [&](QMessageBox* shown) { message = shown->text(); });
     });
     box.Action_check_for_update->trigger();
-    QCOMPARE(message, QString("Error while downloading ../about_box_test.zip"));
+    QCOMPARE(message, "Error while downloading " + file_name);
     for (const std::string& path : server_->requests()) QCOMPARE(path, kIndexPath);
+  }
+
+  // A release that takes its time shows its progress; Cancel ends it without a message and
+  // leaves nothing beside the program.
+  void download_shows_progress_and_cancels() {
+    server_->serve(kIndexPath, {200, index_json("2.0.0.0").toStdString()});
+    lumigrid::testing::CannedResponse slow{200, std::string(100000, 'z')};
+    slow.trickle_ms = 20;
+    server_->serve("/NAS_file_Share/about_box_test/about_box_test.zip", slow);
+    TAboutBox box;
+    box.show();
+    QTRY_VERIFY(box.SpeedButton_download->toolTip().endsWith("Click to Download"));
+    bool progress_seen = false;
+    bool message_shown = false;
+    std::function<void()> cancel_when_shown;
+    cancel_when_shown = [&] {
+      if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr) {
+        message_shown = true;
+        return;
+      }
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<QProgressDialog*>(widget);
+        if (progress != nullptr && progress->isVisible()) {
+          progress_seen = true;
+          progress->cancel();
+          return;
+        }
+      }
+      QTimer::singleShot(10, cancel_when_shown);
+    };
+    press_in_next_box(QMessageBox::Yes,
+                      [&](QMessageBox*) { QTimer::singleShot(10, cancel_when_shown); });
+    box.Action_check_for_update->trigger();
+    QVERIFY(progress_seen);
+    QVERIFY(!message_shown);
+    const QDir program_folder(QCoreApplication::applicationDirPath());
+    QVERIFY(!program_folder.exists("about_box_test.zip"));
+    QVERIFY(program_folder.entryList({".about_box_test.zip.part*"}, QDir::Hidden | QDir::Files)
+                .isEmpty());
+  }
+
+  // However the server holds the check, the chart window is shown while it runs, and the
+  // windows go at once when the program ends.
+  void chart_window_shows_while_the_server_holds_the_check_data() {
+    QTest::addColumn<bool>("trickle");
+    QTest::newRow("never_answering") << false;
+    QTest::newRow("trickling") << true;
+  }
+
+  void chart_window_shows_while_the_server_holds_the_check() {
+    QFETCH(bool, trickle);
+    lumigrid::testing::CannedResponse held{200, index_json("2.0.0.0").toStdString()};
+    if (trickle) {
+      held.trickle_ms = 500;  // two bytes a second
+    } else {
+      held.never_answer = true;
+    }
+    server_->serve(kIndexPath, held);
+    const auto settings = std::filesystem::current_path() / "held.INI";
+    {
+      lumigrid::WindowSet windows(settings);
+      windows.chart()->show();
+      QVERIFY(QTest::qWaitForWindowExposed(windows.chart()));
+      QVERIFY(windows.about() != nullptr);
+      QCOMPARE(windows.about()->SpeedButton_download->text(), QString("Check for Update"));
+    }
+    server_->serve(kIndexPath, {404, "none"});
+  }
+
+  // The About window opens and answers while the server holds its checks, and closes at once.
+  void about_window_answers_while_checking() {
+    lumigrid::testing::CannedResponse held;
+    held.never_answer = true;
+    server_->serve(kIndexPath, held);
+    QString caption;
+    int ticks = 0;
+    std::function<void()> close_after_ticks;
+    close_after_ticks = [&] {
+      auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || ++ticks < 5) {
+        QTimer::singleShot(10, close_after_ticks);
+        return;
+      }
+      caption = box->SpeedButton_download->text();
+      box->close();
+    };
+    QTimer::singleShot(0, close_after_ticks);
+    show_about_box(nullptr);
+    QCOMPARE(ticks, 5);
+    QCOMPARE(caption, QString("Check for Update"));
+    server_->serve(kIndexPath, {404, "none"});
   }
 
  private:
