@@ -3,9 +3,15 @@
 // the page it exposes. Below 1:1 a shown pixel is the mean grey of the block of page pixels it
 // covers, so a reduced page shows the density of its rings without aliasing (a fitted B0 page
 // is not a black blot); a few quarter-size reductions (4 x 4 means), made once per page, keep
-// that block small however far the page is reduced.
+// that block small however far the page is reduced. They may be made on a worker thread, so that
+// a new page shows at once: until they are ready a reduced page shows the mean of a few pixels
+// spread over each block.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "page/printable_chart.h"
@@ -28,10 +34,15 @@ class PageView {
   // and makes its reductions. A reduction that cannot get its memory is left out: showing the
   // page far reduced then reads more of it, and nothing else changes.
   explicit PageView(const Surface& page, const PageProgress& progress = {});
+  // Keeps a reference to `page` as above and shows it at once; the reductions are made on a
+  // worker thread, which calls `ready` (on that thread) once render() uses them. Destroying or
+  // replacing the view stops the worker.
+  static PageView reducedInBackground(const Surface& page, std::function<void()> ready);
 
   bool empty() const { return page_ == nullptr; }
-  // Reductions kept, each a quarter of the one before in width and height.
-  std::size_t reductionCount() const { return levels_.size(); }
+  bool reductionsReady() const { return reductions_ && reductions_->ready.load(); }
+  // Reductions in use, each a quarter of the one before in width and height (none until ready).
+  std::size_t reductionCount() const { return reductionsReady() ? reductions_->levels.size() : 0; }
 
   // Fills `out` (rows of `area.width` grey bytes, `out_stride` apart) with the part `area` of
   // the page shown at `shown_width` x `shown_height` pixels. Shown pixel (x, y) covers page
@@ -52,10 +63,27 @@ class PageView {
     return level.shift == 0 ? page_->data() : level.pixels.data();
   }
   const Level& levelFor(std::int64_t shown_width, std::int64_t shown_height) const;
+  void renderSampled(std::int32_t shown_width, std::int32_t shown_height, std::int64_t x0,
+                     std::int64_t y0, std::int64_t x1, std::int64_t y1, const ViewRect& area,
+                     std::uint8_t* out, std::size_t out_stride) const;
+
+  // Filled once, by the constructor or by the worker; read only after `ready`.
+  struct Reductions {
+    std::vector<Level> levels;
+    std::atomic<bool> ready{false};
+    std::atomic<bool> stop{false};
+    std::thread worker;
+    Reductions() = default;
+    Reductions(const Reductions&) = delete;
+    Reductions& operator=(const Reductions&) = delete;
+    ~Reductions();
+  };
+  static void reduce(const Surface& page, const Level& full, Reductions& into,
+                     const PageProgress& progress);
 
   const Surface* page_ = nullptr;
   Level full_;
-  std::vector<Level> levels_;
+  std::unique_ptr<Reductions> reductions_;
 };
 
 }  // namespace lumigrid

@@ -23,8 +23,6 @@ constexpr int kDesignWidth = 983;
 constexpr int kDesignHeight = 612;
 constexpr QPoint kImageDesignOrigin(14, 19);
 constexpr QSize kImageDesignSize(819, 462);
-// The page build's share of the progress; making the page's reductions takes the rest.
-constexpr double kBuildShare = 0.85;
 
 QRect to_device(const QRect& logical, qreal ratio) {
   return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
@@ -296,18 +294,20 @@ void TForm_Info::build_page(const QString& area_text, const lumigrid::ChartParam
   }
 
   std::unique_ptr<lumigrid::Surface> page;
-  lumigrid::PageView view;
   {
     lumigrid::BusyProgress busy(this, "Building the page...");
-    const auto progress = busy.callback();
     // Everything that can fail happens before the page shown so far is touched.
-    lumigrid::PageBuild build =
-        lumigrid::build_page(text, request, [&](double done) { progress(done * kBuildShare); });
+    lumigrid::PageBuild build = lumigrid::build_page(text, request, busy.callback());
     page = std::make_unique<lumigrid::Surface>(std::move(build.page));
-    view = lumigrid::PageView(
-        *page, [&](double done) { progress(kBuildShare + done * (1.0 - kBuildShare)); });
   }
-
+  // The page shows as soon as it is built; its reductions are made on a worker, and the image
+  // repaints from them when they are ready. The image owns the view, which stops the worker
+  // before the image goes, and an update posted to a destroyed image is dropped.
+  TPageImage* image = Image1;
+  lumigrid::PageView view = lumigrid::PageView::reducedInBackground(*page, [image] {
+    QMetaObject::invokeMethod(
+        image, [image] { image->update(); }, Qt::QueuedConnection);
+  });
   Image1->setPage(page.get(), std::move(view));
   page_ = std::move(page);
   if (links_.page_built) links_.page_built(area_text);
