@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
@@ -141,9 +142,11 @@ void TForm_full_screen_chart::setLinks(Links links) {
 }
 
 void TForm_full_screen_chart::image_Pattern(std::int32_t pattern_Num) {
+  drawing_failed_ = false;
   try {
     painter_->image_Pattern(pattern_Num);
   } catch (...) {
+    drawing_failed_ = true;
     present();  // what the drawer painted before it failed stays on screen
     throw;
   }
@@ -253,7 +256,10 @@ void TForm_full_screen_chart::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/
 
 void TForm_full_screen_chart::FormPaint() {
   if (Timer1->isActive()) return;
-  Timer1->start();
+  // After a failed drawing, the error box's own leaving uncovers the chart: redrawing for that
+  // would fail again and bring back the box without end. The next drawing the operator causes
+  // (a key, a new size, the adjust window) tries again.
+  if (!drawing_failed_) Timer1->start();
   ListBox1.append("FormPaint!");
   if (showsMaximized()) {
     ListBox1.append("FormPaint full");
@@ -358,6 +364,7 @@ void TForm_full_screen_chart::paintEvent(QPaintEvent* event) {
 
 void TForm_full_screen_chart::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  if (event->size() != event->oldSize()) drawing_failed_ = false;
   pending_geometry_ = QRect();
   syncSurfaceSize();
   rememberNormalGeometry();

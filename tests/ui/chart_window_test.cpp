@@ -93,6 +93,7 @@ class ChartWindowTest : public QObject {
   void save_dialog_data();
   void save_dialog();
   void save_dialog_keeps_confirmed_filter();
+  void double_click_on_an_inactive_chart_saves_its_picture();
   void save_dialog_lists_descriptions_data();
   void save_dialog_lists_descriptions();
 
@@ -100,6 +101,7 @@ class ChartWindowTest : public QObject {
   void only_the_chart_window_close_ends_the_program();
   void close_with_unwritable_settings_stays_open();
   void failing_timer_drawing_is_reported_once();
+  void dismissing_an_error_box_brings_no_other();
   void handler_error_is_shown_and_loop_goes_on();
 
  private:
@@ -545,6 +547,32 @@ void ChartWindowTest::save_dialog() {
   }
 }
 
+void ChartWindowTest::double_click_on_an_inactive_chart_saves_its_picture() {
+  showChart();
+  chart_->image_Pattern(9);
+  chart_->Timer1Timer();
+  adjust_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(adjust_));
+  adjust_->activateWindow();
+  QTRY_VERIFY(adjust_->isActiveWindow());
+  // The first click activates the chart, the second makes the double-click.
+  chart_->activateWindow();
+  QTRY_VERIFY(chart_->isActiveWindow());
+  whenDialogOpens([&](QFileDialog* dialog) {
+    dialog->selectFile(dir_->filePath("shot.bmp"));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  QTest::mouseDClick(chart_, Qt::LeftButton, {}, QPoint(20, 20));
+
+  QVERIFY(errors_.isEmpty());
+  const QString written = dir_->filePath("shot.bmp");
+  const QByteArray head = file_head(written, 64);
+  QCOMPARE(head.left(2), QByteArray("BM"));
+  const int pixels_at = qFromLittleEndian<qint32>(head.constData() + 10);
+  // The first pixel's blue, green and red: black, as the chart showed it.
+  QCOMPARE(file_head(written, pixels_at + 3).mid(pixels_at), QByteArray(3, '\0'));
+}
+
 void ChartWindowTest::save_dialog_keeps_confirmed_filter() {
   showChart();
   const QStringList filters = chart_->SavePictureDialog1->nameFilters();
@@ -664,6 +692,36 @@ void ChartWindowTest::failing_timer_drawing_is_reported_once() {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
   QVERIFY(!chart_->Timer1->isActive());
   QCOMPARE(errors_.size(), 1);
+}
+
+void ChartWindowTest::dismissing_an_error_box_brings_no_other() {
+  {
+    std::ofstream settings(settings_path_);
+    settings << "[Dynamic Range]\ncolor X=0\ncolor Y=4\n";
+  }
+  showChart();
+  chart_->state().current_pattern = 1;
+  chart_->Timer1->setInterval(0);
+  QTRY_COMPARE(errors_.size(), 1);
+  // The box goes and the window system invalidates what it covered.
+  const auto box_dismissed = [this] {
+    chart_->update(QRect(100, 100, 300, 120));
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+  };
+  box_dismissed();
+  QVERIFY(!chart_->Timer1->isActive());
+  QCOMPARE(errors_.size(), 1);
+
+  // Each drawing the operator asks for fails once more, once.
+  QTest::keyRelease(chart_, Qt::Key_1);
+  QCOMPARE(errors_.size(), 2);
+  box_dismissed();
+  QVERIFY(!chart_->Timer1->isActive());
+  chart_->resize(chart_->width() - 10, chart_->height());
+  QTRY_COMPARE(errors_.size(), 3);
+  box_dismissed();
+  QVERIFY(!chart_->Timer1->isActive());
+  QCOMPARE(errors_.size(), 3);
 }
 
 void ChartWindowTest::handler_error_is_shown_and_loop_goes_on() {
