@@ -24,7 +24,7 @@ class OrderedDeflate {
         compress_(compress),
         last_use_(source.size()),
         slots_(source.size()),
-        window_(2 * std::size_t(settings.threads) + 2) {
+        window_(settings.window != 0 ? settings.window : 2 * std::size_t(settings.threads) + 2) {
     for (std::size_t i = 0; i < source.size(); ++i) last_use_[source[i]] = i;
   }
   OrderedDeflate(const OrderedDeflate&) = delete;

@@ -20,6 +20,8 @@ struct OrderedDeflateSettings {
   unsigned threads = 1;
   // Compressed bytes kept for segments that repeat later.
   std::size_t reuse_budget_bytes = 0;
+  // Segments handed out beyond the one being written; 0 takes two per thread and two more.
+  std::size_t window = 0;
 };
 
 // For each segment i in order, calls write(i, bytes) on the calling thread. Segment i equals

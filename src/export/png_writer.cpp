@@ -36,6 +36,12 @@ constexpr int kStrategy = Z_FILTERED;
 constexpr std::size_t kDeflateWindow = 32768;
 // Wider rows go into one plain stream: a segment's length must stay countable by zlib everywhere.
 constexpr std::uint64_t kLargestSegmentRow = std::uint64_t(1) << 30;
+// Taller pictures go into one plain stream too: the row hashes (8 bytes a row) stay within
+// 32 MiB however narrow the rows.
+constexpr std::int64_t kMostSegmentedRows = std::int64_t(1) << 22;
+// Segments compressed but not yet written hold at most about this much; on many processors
+// with large, incompressible segments fewer of them run at once.
+constexpr std::uint64_t kInFlightBytes = std::uint64_t(24) << 20;
 
 // zlib refused something; the save fails with its reason.
 class DeflateError : public std::runtime_error {
@@ -237,9 +243,17 @@ void write_segments(const Surface& surface, const PngTuning& tuning, unsigned th
   static const std::uint8_t kZlibHeader[2] = {0x78, 0xDA};
   png.data(kZlibHeader, sizeof kZlibHeader);
   std::vector<std::unique_ptr<SegmentWorker>> workers(threads);
+  const std::uint64_t row_bytes = png_row_bytes(surface.width());
+  std::int64_t tallest = 1;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    tallest = std::max<std::int64_t>(tallest, plan.end_row(i) - plan.begin_row(i));
+  }
+  const std::uint64_t fit = kInFlightBytes / (row_bytes * std::uint64_t(tallest));
+  const std::size_t window =
+      std::size_t(std::clamp<std::uint64_t>(fit, 2, 2 * std::uint64_t(threads) + 2));
   uLong adler = adler32(0, nullptr, 0);
   deflate_in_order(
-      plan.source, {threads, tuning.reuse_budget_bytes},
+      plan.source, {threads, tuning.reuse_budget_bytes, window},
       [&](unsigned w, std::size_t i) {
         if (tuning.before_segment) tuning.before_segment(i);
         if (!workers[w]) workers[w] = std::make_unique<SegmentWorker>();
@@ -268,7 +282,8 @@ void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   const std::uint64_t row_bytes = png_row_bytes(surface.width());
   const std::uint64_t total = row_bytes * std::uint64_t(surface.height());
   try {
-    if (total < tuning.single_stream_below || row_bytes > kLargestSegmentRow) {
+    if (total < tuning.single_stream_below || row_bytes > kLargestSegmentRow ||
+        surface.height() > kMostSegmentedRows) {
       write_single_stream(surface, png, file, progress);
     } else {
       write_segments(surface, tuning, threads, png, file, progress);
