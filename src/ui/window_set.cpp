@@ -4,6 +4,7 @@
 #include "ui/adjust_window.h"
 #include "ui/chart_window.h"
 #include "ui/error_reporting.h"
+#include "ui/owned_window.h"
 #include "ui/page_viewer.h"
 
 namespace lumigrid {
@@ -16,6 +17,8 @@ WindowSet::WindowSet(const std::filesystem::path& settings_path, Start start)
   if (start == Start::Program) run_handler([this] { adjust_->FormCreate(); });
 
   viewer_ = new TForm_Info(chart_.get());
+  make_owned(adjust_, chart_.get());
+  make_owned(viewer_, chart_.get());
   wire();
 
   if (start == Start::Program) {
