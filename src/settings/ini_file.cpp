@@ -253,8 +253,16 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
   std::vector<std::string> lines = lines_;
   std::vector<std::string> ends = ends_;
   const auto insert = [&](std::size_t at, std::string line) {
+    // A lone CR followed by a blank line's LF reads back as one CR LF end, and the blank line
+    // is gone. Where the new line's end would run together so with a neighbour, it is CR LF,
+    // which runs together with nothing.
+    const bool cr_before_blank_lf =
+        line_end_ == "\r" && at < lines.size() && lines[at].empty() && ends[at] == "\n";
+    const bool blank_lf_after_cr =
+        line_end_ == "\n" && line.empty() && at > 0 && ends[at - 1] == "\r";
     lines.insert(lines.begin() + std::ptrdiff_t(at), std::move(line));
-    ends.insert(ends.begin() + std::ptrdiff_t(at), line_end_);
+    ends.insert(ends.begin() + std::ptrdiff_t(at),
+                cr_before_blank_lf || blank_lf_after_cr ? std::string("\r\n") : line_end_);
   };
   if (const Section* s = findSection(section)) {
     if (const auto k = findKey(*s, key)) {
