@@ -3,9 +3,9 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
-#include <QTimer>
 
 #if LUMIGRID_HAVE_XCB
 #include <xcb/xcb.h>
