@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "support/about_test_support.h"
@@ -119,6 +120,33 @@ TEST(Transport, DownloadRemovesTemporariesOfKilledProcesses) {
   EXPECT_FALSE(std::filesystem::exists(stale));
   EXPECT_EQ(read_file("index.json"), "{}");
 }
+
+// Interrupted while the body arrives: the signal removes the partial download and still ends
+// the program.
+class InterruptedDownload : public ::testing::TestWithParam<int> {};
+
+TEST_P(InterruptedDownload, SignalRemovesThePartialFile) {
+  LocalHttpServer server;
+  server.serve("/index.json", {200, std::string(1000, 'x'), false, 20, false});
+  ScratchFolder folder("interrupted");
+  const std::string url = "http://" + server.host() + "/index.json";
+  const int signal = GetParam();
+  EXPECT_EXIT(
+      {
+        TransferOptions options;
+        options.progress = [signal](std::int64_t received, std::int64_t) {
+          if (received > 0) std::raise(signal);
+        };
+        download_file(url, "index.json", options);
+      },
+      ::testing::KilledBySignal(signal), "");
+  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::current_path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedDownload, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) {
+                           return info.param == SIGINT ? "SIGINT" : "SIGTERM";
+                         });
 
 struct WireCase {
   const char* name;
