@@ -29,10 +29,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/utf.h"
 #include "export/image_export.h"
 #include "export/png_writer.h"
 #include "page/drawing_area.h"
 #include "page/page_build.h"
+#include "peak_memory.h"
 #include "surface/surface.h"
 
 extern char** environ;
@@ -42,6 +44,7 @@ namespace {
 using lumigrid::ImageEncoding;
 using lumigrid::PixelFormat;
 using lumigrid::Surface;
+using lumigrid::bench::PeakMemory;
 
 // A page as the drawing-area list builds it, with the adjust window's Space, Pitch and Pitch2.
 struct PageSize {
@@ -78,36 +81,6 @@ const Surface& page_of(const PageSize& size) {
   }
   return *page;
 }
-
-std::uint64_t status_kib(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(field, 0) == 0)
-      return std::strtoull(line.c_str() + std::strlen(field), nullptr, 10);
-  }
-  return 0;
-}
-
-// Resets the peak resident size to the current one.
-void reset_peak() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-class PeakMemory {
- public:
-  PeakMemory() {
-    reset_peak();
-    before_ = status_kib("VmRSS:");
-  }
-  double extra_mib() const {
-    const std::uint64_t peak = status_kib("VmHWM:");
-    return peak > before_ ? double(peak - before_) / 1024.0 : 0.0;
-  }
-
- private:
-  std::uint64_t before_;
-};
 
 void report(benchmark::State& state, double peak_mib, const std::filesystem::path& file) {
   state.counters["peak_extra_MiB"] = peak_mib;

@@ -17,11 +17,13 @@
 
 #include "export/image_export.h"
 #include "page/page_build.h"
+#include "peak_memory.h"
 
 namespace {
 
 using lumigrid::ImageEncoding;
 using lumigrid::Surface;
+using lumigrid::bench::PeakMemory;
 
 std::filesystem::path bench_folder() {
   const char* dir = std::getenv("LUMIGRID_BENCH_DIR");
@@ -40,31 +42,6 @@ const Surface& page_of(const char16_t* text) {
   }
   return build->page;
 }
-
-std::uint64_t status_kib(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(field, 0) == 0)
-      return std::strtoull(line.c_str() + std::strlen(field), nullptr, 10);
-  }
-  return 0;
-}
-
-class PeakMemory {
- public:
-  PeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";  // the peak restarts from the current size
-    before_ = status_kib("VmRSS:");
-  }
-  double extra_mib() const {
-    const std::uint64_t peak = status_kib("VmHWM:");
-    return peak > before_ ? double(peak - before_) / 1024.0 : 0.0;
-  }
-
- private:
-  std::uint64_t before_;
-};
 
 void save_page(benchmark::State& state, const char16_t* text, ImageEncoding encoding,
                const char* extension) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 
+#include "base/utf.h"
+
 namespace lumigrid::about {
 namespace {
 
@@ -79,24 +81,6 @@ class IndexReader : public nlohmann::json_sax<json> {
   int pending_ = -1;
 };
 
-void append_utf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
 std::string utf16_to_utf8(const std::string& bytes, std::size_t start, bool big_endian) {
   if ((bytes.size() - start) % 2 != 0) throw IndexError("The index file is not valid UTF-16");
   auto unit_at = [&](std::size_t at) {
@@ -115,7 +99,7 @@ std::string utf16_to_utf8(const std::string& bytes, std::size_t start, bool big_
       code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
       at += 2;
     }
-    append_utf8(out, code);
+    append_utf8(out, static_cast<char32_t>(code));
   }
   return out;
 }

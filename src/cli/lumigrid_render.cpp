@@ -238,11 +238,13 @@ int run_keys(const Arguments& args, const char* argv0) {
       args.texts.count("--size") ? parse_size(args.texts.at("--size")) : Size{832, 533};
 
   // H, V, HP and VP reach the chart state as the adjust window's update copies them.
+  GridValues grid;
+  grid.h = args.number("--h", grid.h);
+  grid.hp = args.number("--hp", grid.hp);
+  grid.v = args.number("--v", grid.v);
+  grid.vp = args.number("--vp", grid.vp);
   ChartState state;
-  state.line_H = args.number("--h", state.line_H);
-  state.line_V = args.number("--v", state.line_V);
-  if (args.has("--hp")) state.ratio_HP = float(double(args.number("--hp", 0)) / 100.0);
-  if (args.has("--vp")) state.ratio_VP = float(double(args.number("--vp", 0)) / 100.0);
+  set_grid_values(state, grid);
   LivePatternValues live;
   live.space = args.number("--space", live.space);
   live.pitch = args.number("--pitch", live.pitch);

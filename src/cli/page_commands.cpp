@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "base/utf.h"
 #include "export/image_export.h"
 #include "page/drawing_area.h"
 #include "page/page_build.h"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/int_parse.h"
+#include "base/utf.h"
 
 namespace lumigrid {
 
@@ -114,62 +115,6 @@ AreaSize drawing_area_size(std::u16string_view text, std::int32_t dpi) {
 
 AreaSize drawing_area_size(std::string_view utf8_text, std::int32_t dpi) {
   return drawing_area_size(std::u16string_view(utf16_from_utf8(utf8_text)), dpi);
-}
-
-std::u16string utf16_from_utf8(std::string_view utf8_text) {
-  constexpr char32_t kReplacement = 0xFFFD;
-  std::u16string out;
-  out.reserve(utf8_text.size());
-  const auto byte_at = [&](std::size_t i) { return static_cast<unsigned char>(utf8_text[i]); };
-  std::size_t i = 0;
-  while (i < utf8_text.size()) {
-    const unsigned char lead = byte_at(i);
-    std::size_t length = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-      length = 1;
-      code = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      code = lead & 0x1F;
-      minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      code = lead & 0x0F;
-      minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      code = lead & 0x07;
-      minimum = 0x10000;
-    }
-    bool valid = length != 0 && i + length <= utf8_text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const unsigned char next = byte_at(i + k);
-      if ((next & 0xC0) != 0x80) {
-        valid = false;
-      } else {
-        code = (code << 6) | (next & 0x3F);
-      }
-    }
-    if (valid && (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) {
-      valid = false;
-    }
-    if (!valid) {
-      out.push_back(static_cast<char16_t>(kReplacement));
-      ++i;  // resynchronise on the next byte
-      continue;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(code));
-    }
-    i += length;
-  }
-  return out;
 }
 
 }  // namespace lumigrid

@@ -22,7 +22,4 @@ AreaSize drawing_area_size(std::u16string_view text, std::int32_t dpi);
 // The same for UTF-8 text (the command line); malformed bytes read as U+FFFD.
 AreaSize drawing_area_size(std::string_view utf8_text, std::int32_t dpi);
 
-// UTF-8 to UTF-16; each malformed sequence becomes U+FFFD.
-std::u16string utf16_from_utf8(std::string_view utf8_text);
-
 }  // namespace lumigrid

@@ -17,6 +17,24 @@ struct ChartState {
   std::string drawing_area_name;  // drawing-area text of the last page build
 };
 
+// H, HP, V and VP as the adjust window shows them, HP and VP in percent; the defaults are the
+// chart state's own.
+struct GridValues {
+  std::int32_t h = 40;
+  std::int32_t hp = 30;
+  std::int32_t v = 20;
+  std::int32_t vp = 20;
+};
+
+// Copies them into the chart state as every drawing reads them: HP and VP become fractions held
+// in single precision, so that the grids fall on the same pixels wherever the values come from.
+inline void set_grid_values(ChartState& state, const GridValues& values) {
+  state.line_H = values.h;
+  state.ratio_HP = static_cast<float>(double(values.hp) / 100.0);
+  state.line_V = values.v;
+  state.ratio_VP = static_cast<float>(double(values.vp) / 100.0);
+}
+
 // Read from the adjust window's spin boxes at the moment of each drawing.
 struct LivePatternValues {
   std::int32_t space = 100;

@@ -187,16 +187,21 @@ void TForm_menu::FormCreate() {
 void TForm_menu::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/) {
   lumigrid::ChartControl* chart = chart_;
   if (chart == nullptr) return;
-  if (key == lumigrid::kVkEscape) {
-    chart->state().is_full_screen = false;
-    chart->fullScreen(chart->state().is_full_screen);
-  } else if (key >= lumigrid::kVkDigit0 && key <= lumigrid::kVkDigit0 + 9) {
-    chart->image_Pattern(key - lumigrid::kVkDigit0);
-  } else if (key >= lumigrid::kVkNumpad0 && key <= lumigrid::kVkNumpad0 + 9) {
-    chart->image_Pattern(key - lumigrid::kVkNumpad0);
-  } else if (key == lumigrid::kVkF11) {
-    chart->state().is_full_screen = !chart->state().is_full_screen;
-    chart->fullScreen(chart->state().is_full_screen);
+  const lumigrid::PatternKey action = lumigrid::pattern_key(key);
+  switch (action.command) {
+    case lumigrid::KeyCommand::LeaveFullScreen:
+      chart->state().is_full_screen = false;
+      chart->fullScreen(chart->state().is_full_screen);
+      break;
+    case lumigrid::KeyCommand::DrawPattern:
+      chart->image_Pattern(action.pattern);
+      break;
+    case lumigrid::KeyCommand::ToggleFullScreen:
+      chart->state().is_full_screen = !chart->state().is_full_screen;
+      chart->fullScreen(chart->state().is_full_screen);
+      break;
+    case lumigrid::KeyCommand::None:
+      break;
   }
 }
 
@@ -267,10 +272,8 @@ void TForm_menu::updatePattern() {
   lumigrid::ChartControl* chart = chart_;
   if (chart == nullptr) return;
   lumigrid::ChartState& state = chart->state();
-  state.line_H = UpDown_H->position();
-  state.ratio_HP = float(double(UpDown_HP->position()) / 100.0);
-  state.line_V = UpDown_V->position();
-  state.ratio_VP = float(double(UpDown_VP->position()) / 100.0);
+  lumigrid::set_grid_values(state, {UpDown_H->position(), UpDown_HP->position(),
+                                    UpDown_V->position(), UpDown_VP->position()});
   chart->image_Pattern(0);
   chart->image_Pattern(state.current_pattern);
 }

@@ -18,6 +18,7 @@
 #include "export/image_export.h"
 #include "settings/settings.h"
 #include "ui/busy_progress.h"
+#include "ui/device_pixels.h"
 #include "ui/error_reporting.h"
 #include "ui/key_codes.h"
 #include "ui/picture_save_dialog.h"
@@ -51,12 +52,6 @@ void erase_to_white(lumigrid::Surface& surface, const QRect& device_rect) {
   for (int y = area.top(); y <= area.bottom(); ++y) {
     std::memset(surface.rowData(y) + offset, 0xFF, bytes);  // 0xFFFFFFFF is white
   }
-}
-
-QRect to_device(const QRect& logical, qreal ratio) {
-  return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
-                logical.height() * ratio)
-      .toAlignedRect();
 }
 
 }  // namespace
@@ -240,17 +235,22 @@ void TForm_full_screen_chart::FormKeyDown(int key, Qt::KeyboardModifiers shift) 
 
 void TForm_full_screen_chart::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/) {
   setWindowTitle(QString::asprintf("Duzov Urorezo Key press:%2d  ", key));
-  if (key == lumigrid::kVkEscape) {
-    state_.is_full_screen = false;
-    fullScreen(false);
-    setWindowTitle(kChartCaption);
-  } else if (key >= lumigrid::kVkDigit0 && key <= lumigrid::kVkDigit0 + 9) {
-    image_Pattern(key - lumigrid::kVkDigit0);
-  } else if (key >= lumigrid::kVkNumpad0 && key <= lumigrid::kVkNumpad0 + 9) {
-    image_Pattern(key - lumigrid::kVkNumpad0);
-  } else if (key == lumigrid::kVkF11) {
-    state_.is_full_screen = !state_.is_full_screen;
-    fullScreen(state_.is_full_screen);
+  const lumigrid::PatternKey action = lumigrid::pattern_key(key);
+  switch (action.command) {
+    case lumigrid::KeyCommand::LeaveFullScreen:
+      state_.is_full_screen = false;
+      fullScreen(false);
+      setWindowTitle(kChartCaption);
+      break;
+    case lumigrid::KeyCommand::DrawPattern:
+      image_Pattern(action.pattern);
+      break;
+    case lumigrid::KeyCommand::ToggleFullScreen:
+      state_.is_full_screen = !state_.is_full_screen;
+      fullScreen(state_.is_full_screen);
+      break;
+    case lumigrid::KeyCommand::None:
+      break;
   }
 }
 
@@ -341,7 +341,8 @@ void TForm_full_screen_chart::paintEvent(QPaintEvent* event) {
   const qreal ratio = devicePixelRatioF();
   if (!presenting_) {
     // A paint the window system asked for (show, expose, resize, state change).
-    for (const QRect& rect : event->region()) erase_to_white(surface_, to_device(rect, ratio));
+    for (const QRect& rect : event->region())
+      erase_to_white(surface_, lumigrid::to_device(rect, ratio));
     in_paint_ = true;
     try {
       FormPaint();
@@ -358,7 +359,7 @@ void TForm_full_screen_chart::paintEvent(QPaintEvent* event) {
   image.setDevicePixelRatio(ratio);
   QPainter painter(this);
   for (const QRect& rect : event->region()) {
-    painter.drawImage(QRectF(rect), image, QRectF(to_device(rect, ratio)));
+    painter.drawImage(QRectF(rect), image, QRectF(lumigrid::to_device(rect, ratio)));
   }
 }
 

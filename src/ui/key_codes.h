@@ -1,21 +1,14 @@
 #pragma once
-// The chart and adjust windows speak in Windows virtual-key codes: the caption shows them and
-// the handlers switch on them, whatever the toolkit reports.
+// Qt keys to the Windows virtual-key codes the chart and adjust windows speak
+// (patterns/pattern_keys.h).
 #include <QStringView>
 #include <Qt>
+
+#include "patterns/pattern_keys.h"
 
 class QKeyEvent;
 
 namespace lumigrid {
-
-inline constexpr int kVkEscape = 27;
-inline constexpr int kVkLeft = 37;
-inline constexpr int kVkUp = 38;
-inline constexpr int kVkRight = 39;
-inline constexpr int kVkDown = 40;
-inline constexpr int kVkDigit0 = 48;
-inline constexpr int kVkNumpad0 = 96;
-inline constexpr int kVkF11 = 122;
 
 // What the window system says about the physical key, where it says anything.
 struct NativeKey {

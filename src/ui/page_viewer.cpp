@@ -15,6 +15,7 @@
 
 #include "page/page_build.h"
 #include "ui/busy_progress.h"
+#include "ui/device_pixels.h"
 #include "ui/error_reporting.h"
 
 namespace {
@@ -23,12 +24,6 @@ constexpr int kDesignWidth = 983;
 constexpr int kDesignHeight = 612;
 constexpr QPoint kImageDesignOrigin(14, 19);
 constexpr QSize kImageDesignSize(819, 462);
-
-QRect to_device(const QRect& logical, qreal ratio) {
-  return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
-                logical.height() * ratio)
-      .toAlignedRect();
-}
 
 lumigrid::ViewSize view_size(const QSize& size) {
   return {size.width(), size.height()};
@@ -69,7 +64,7 @@ void TPageImage::paintEvent(QPaintEvent* event) {
   for (const QRect& exposed : event->region()) {
     const QRect logical = exposed.intersected(shown_rect);
     if (logical.isEmpty()) continue;
-    const QRect device = to_device(logical, ratio);
+    const QRect device = lumigrid::to_device(logical, ratio);
     if (exposed_.width() < device.width() || exposed_.height() < device.height()) {
       exposed_ = QImage(std::max(exposed_.width(), device.width()),
                         std::max(exposed_.height(), device.height()), QImage::Format_Grayscale8);

@@ -15,7 +15,7 @@ namespace {
 
 using lumigrid::testing::LocalHttpServer;
 using lumigrid::testing::read_file;
-using lumigrid::testing::ScratchFolder;
+using lumigrid::testing::WorkingFolder;
 
 TEST(Transport, GetReturnsTheBodyUpToTheLimit) {
   LocalHttpServer server;
@@ -44,7 +44,7 @@ TEST(Transport, NamesWithBlanksReachTheServer) {
 TEST(Transport, DownloadIntoMissingFolderFails) {
   LocalHttpServer server;
   server.serve("/file", {200, "bytes"});
-  ScratchFolder folder("download");
+  WorkingFolder folder("download");
   EXPECT_FALSE(download_file("http://" + server.host() + "/file", "missing/file"));
   EXPECT_TRUE(download_file("http://" + server.host() + "/file", "file"));
   EXPECT_EQ(read_file("file"), "bytes");
@@ -76,7 +76,7 @@ TEST_P(HeldRequest, EndsAndLeavesNothing) {
   TransferOptions options;
   options.cancel = &cancel;
   EXPECT_THROW(http_get(url, options), TransferError);
-  ScratchFolder folder("held");
+  WorkingFolder folder("held");
   EXPECT_FALSE(download_file(url, "index.json", options));
   EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::current_path()));
 }
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Transport, DownloadBeyondTheLimitLeavesNothing) {
   LocalHttpServer server;
   server.serve("/release.zip", {200, "0123456789"});
-  ScratchFolder folder("cap");
+  WorkingFolder folder("cap");
   TransferOptions options;
   options.body_limit = 9;
   std::int64_t last_received = 0;
@@ -109,7 +109,7 @@ TEST(Transport, DownloadBeyondTheLimitLeavesNothing) {
 TEST(Transport, DownloadRemovesTemporariesOfKilledProcesses) {
   LocalHttpServer server;
   server.serve("/index.json", {200, "{}"});
-  ScratchFolder folder("stale");
+  WorkingFolder folder("stale");
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
   ASSERT_GT(child, 0);

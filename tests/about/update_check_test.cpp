@@ -14,7 +14,7 @@ using lumigrid::testing::CannedResponse;
 using lumigrid::testing::LocalHttpServer;
 using lumigrid::testing::read_file;
 using lumigrid::testing::RecordingView;
-using lumigrid::testing::ScratchFolder;
+using lumigrid::testing::WorkingFolder;
 using lumigrid::testing::write_file;
 
 constexpr const char* kIndexPath = "/NAS_file_Share/lumigrid/index.json";
@@ -67,7 +67,7 @@ std::optional<std::string> expected(const char* text) {
 class IndexCheck : public ::testing::TestWithParam<IndexCase> {
  protected:
   LocalHttpServer server_;
-  ScratchFolder folder_{GetParam().name};
+  WorkingFolder folder_{GetParam().name};
   RecordingView view_;
 };
 
@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
 class UpdateCheck : public ::testing::Test {
  protected:
   LocalHttpServer server_;
-  ScratchFolder folder_{::testing::UnitTest::GetInstance()->current_test_info()->name()};
+  WorkingFolder folder_{::testing::UnitTest::GetInstance()->current_test_info()->name()};
   RecordingView view_;
 };
 
@@ -314,7 +314,7 @@ struct DownloadCase {
 class DownloadAction : public ::testing::TestWithParam<DownloadCase> {
  protected:
   LocalHttpServer server_;
-  ScratchFolder folder_{GetParam().name};
+  WorkingFolder folder_{GetParam().name};
   RecordingView view_;
 };
 

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace lumigrid::about {
 namespace {
 
@@ -77,26 +79,15 @@ INSTANTIATE_TEST_SUITE_P(
         MemoryCase{"empty", {}, "?.?.?.?"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class FileVersion : public ::testing::Test {
+class FileVersion : public testing::TempFolder {
  protected:
-  void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() /
-        ("lumigrid-version-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   fs::path write_file(const std::string& name, const std::vector<unsigned char>& data) {
-    const fs::path path = folder_ / name;
+    const fs::path path = folder / name;
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(data.data()),
                static_cast<std::streamsize>(data.size()));
     return path;
   }
-
-  fs::path folder_;
 };
 
 TEST_F(FileVersion, ReadsTheRecordOfAProgramBuiltWithAKnownVersion) {
@@ -109,8 +100,8 @@ TEST_F(FileVersion, ProgramWithoutRecordIsUnknown) {
 }
 
 TEST_F(FileVersion, UnreadableFilesAreUnknown) {
-  EXPECT_EQ(get_file_version((folder_ / "missing.exe").string()), "?.?.?.?");
-  EXPECT_EQ(get_file_version(folder_.string()), "?.?.?.?");
+  EXPECT_EQ(get_file_version((folder / "missing.exe").string()), "?.?.?.?");
+  EXPECT_EQ(get_file_version(folder.string()), "?.?.?.?");
   EXPECT_EQ(get_file_version(write_file("empty.exe", {}).string()), "?.?.?.?");
 }
 

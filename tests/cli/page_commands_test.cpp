@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace lumigrid::cli {
 namespace {
 
@@ -39,16 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AreaCommand,
                                            AreaCommandCase{"Empty", "", 600, "1920 1080\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class PageCommand : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("lumigrid_page_commands_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::filesystem::path dir_;
-};
+using PageCommand = testing::TempFolder;
 
 struct OutputCase {
   const char* name;
@@ -61,7 +54,7 @@ class PageOutput : public PageCommand, public ::testing::WithParamInterface<Outp
 TEST_P(PageOutput, WritesThePageByTheExtension) {
   PageOptions options;
   options.text = "qHD 960x540";
-  options.output = dir_ / GetParam().file_name;
+  options.output = folder / GetParam().file_name;
   std::ostringstream err;
   EXPECT_EQ(run_page_command(options, err), 0);
   EXPECT_EQ(err.str(), "");
@@ -83,7 +76,7 @@ TEST_F(PageCommand, BuildsWithoutWritingWhenNoOutputIsNamed) {
   std::ostringstream err;
   EXPECT_EQ(run_page_command(options, err), 0);
   EXPECT_EQ(err.str(), "");
-  EXPECT_TRUE(std::filesystem::is_empty(dir_));
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 struct PageErrorCase {
@@ -119,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PageCommand, UnwritableOutputIsAnError) {
   PageOptions options;
   options.text = "qHD";
-  options.output = dir_ / "missing" / "page.png";
+  options.output = folder / "missing" / "page.png";
   std::ostringstream err;
   EXPECT_EQ(run_page_command(options, err), 1);
   EXPECT_EQ(err.str().rfind("error: ", 0), 0u) << err.str();

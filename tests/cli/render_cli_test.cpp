@@ -9,40 +9,24 @@
 #include <sstream>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class RenderCli : public ::testing::Test {
+class RenderCli : public lumigrid::testing::TempFolder {
  protected:
-  void SetUp() override {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    folder = fs::temp_directory_path() / ("lumigrid-cli-" + std::to_string(::getpid()) + name);
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-  }
-  void TearDown() override { fs::remove_all(folder); }
-
   // Runs the program in the test's folder with `args`; returns the exit status.
   int run(const std::string& args) {
     const std::string command = "cd '" + folder.string() + "' && LC_ALL=C '" LUMIGRID_RENDER "' " +
                                 args + " >out.txt 2>err.txt";
     const int status = std::system(command.c_str());
-    out = slurp(folder / "out.txt");
-    err = slurp(folder / "err.txt");
+    out = lumigrid::testing::read_file(folder / "out.txt");
+    err = lumigrid::testing::read_file(folder / "err.txt");
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  fs::path folder;
   std::string out, err;
 };
 
@@ -105,7 +89,8 @@ TEST_F(RenderCli, LogPrintsTheColourChartTrace) {
 
 TEST_F(RenderCli, ColourChartCreatesTheSettingsFileItIsGiven) {
   EXPECT_EQ(run("--settings s.INI --keys 6 -o o.bmp"), 0) << err;
-  EXPECT_EQ(slurp(folder / "s.INI"), "[color checker]\ncolor X=6\ncolor Y=4\nborder=0.1\n");
+  EXPECT_EQ(lumigrid::testing::read_file(folder / "s.INI"),
+            "[color checker]\ncolor X=6\ncolor Y=4\nborder=0.1\n");
 }
 
 TEST_F(RenderCli, UnwritableSettingsIsADrawingError) {
@@ -122,8 +107,9 @@ TEST_F(RenderCli, PdfPageIsThePictureAtTheGivenResolution) {
   ASSERT_EQ(run("--size 240x120 --ppi 120 --settings s.INI --keys 0 -o o.pdf"), 0) << err;
   const std::string command = "pdfinfo '" + (folder / "o.pdf").string() + "' >info.txt";
   ASSERT_EQ(std::system(("cd '" + folder.string() + "' && " + command).c_str()), 0);
-  EXPECT_NE(slurp(folder / "info.txt").find("Page size:       144 x 72 pts"), std::string::npos)
-      << slurp(folder / "info.txt");
+  EXPECT_NE(lumigrid::testing::read_file(folder / "info.txt").find("Page size:       144 x 72 pts"),
+            std::string::npos)
+      << lumigrid::testing::read_file(folder / "info.txt");
 }
 
 TEST_F(RenderCli, UnwritableOutputFails) {

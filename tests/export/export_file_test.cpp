@@ -20,7 +20,7 @@ using testing_support::page_like_surface;
 using testing_support::read_bytes;
 using testing_support::rgb_at;
 using testing_support::ScratchFolder;
-using testing_support::write_text;
+using testing_support::write_file;
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
   return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
@@ -47,7 +47,7 @@ struct BmpCase {
   std::int32_t width, height;
 };
 
-class BmpRoundTrip : public testing::TestWithParam<BmpCase> {};
+class BmpRoundTrip : public ::testing::TestWithParam<BmpCase> {};
 
 TEST_P(BmpRoundTrip, HeadersAndBottomUpPixelsAt32Bits) {
   const BmpCase& c = GetParam();
@@ -81,12 +81,12 @@ TEST_P(BmpRoundTrip, HeadersAndBottomUpPixelsAt32Bits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, BmpRoundTrip,
-                         testing::Values(BmpCase{"window", PixelFormat::Rgb32, 7, 5},
-                                         BmpCase{"page", PixelFormat::Gray8, 7, 5},
-                                         BmpCase{"one_pixel", PixelFormat::Rgb32, 1, 1},
-                                         BmpCase{"page_row_over_a_mebibyte", PixelFormat::Gray8,
-                                                 270000, 2},
-                                         BmpCase{"empty", PixelFormat::Rgb32, 0, 0}),
+                         ::testing::Values(BmpCase{"window", PixelFormat::Rgb32, 7, 5},
+                                           BmpCase{"page", PixelFormat::Gray8, 7, 5},
+                                           BmpCase{"one_pixel", PixelFormat::Rgb32, 1, 1},
+                                           BmpCase{"page_row_over_a_mebibyte", PixelFormat::Gray8,
+                                                   270000, 2},
+                                           BmpCase{"empty", PixelFormat::Rgb32, 0, 0}),
                          [](const auto& info) { return info.param.row; });
 
 struct EncodingCase {
@@ -95,20 +95,20 @@ struct EncodingCase {
   const char* file_name;
 };
 
-const auto kAllEncodings = testing::Values(EncodingCase{"bmp", ImageEncoding::Bmp, "out.bmp"},
-                                           EncodingCase{"png", ImageEncoding::Png, "out.png"},
-                                           EncodingCase{"jpeg", ImageEncoding::Jpeg, "out.jpg"},
-                                           EncodingCase{"gif", ImageEncoding::Gif, "out.gif"},
-                                           EncodingCase{"tiff", ImageEncoding::Tiff, "out.tif"},
-                                           EncodingCase{"pdf", ImageEncoding::Pdf, "out.pdf"});
+const auto kAllEncodings = ::testing::Values(EncodingCase{"bmp", ImageEncoding::Bmp, "out.bmp"},
+                                             EncodingCase{"png", ImageEncoding::Png, "out.png"},
+                                             EncodingCase{"jpeg", ImageEncoding::Jpeg, "out.jpg"},
+                                             EncodingCase{"gif", ImageEncoding::Gif, "out.gif"},
+                                             EncodingCase{"tiff", ImageEncoding::Tiff, "out.tif"},
+                                             EncodingCase{"pdf", ImageEncoding::Pdf, "out.pdf"});
 
-class SaveToFile : public testing::TestWithParam<EncodingCase> {};
+class SaveToFile : public ::testing::TestWithParam<EncodingCase> {};
 
 // A failure half-way leaves the file that was there before, and no temporary file behind.
 TEST_P(SaveToFile, ThrowingProgressKeepsExistingFile) {
   ScratchFolder folder;
   const auto path = folder.path() / GetParam().file_name;
-  write_text(path, "old contents");
+  write_file(path, "old contents");
   const Surface surface = gradient_surface(PixelFormat::Rgb32, 40, 300);
   auto stop_half_way = [](double done) {
     if (done >= 0.5) throw std::runtime_error("stopped");
@@ -124,7 +124,7 @@ TEST_P(SaveToFile, ThrowingProgressKeepsExistingFile) {
 TEST_P(SaveToFile, SystemWriteErrorRaisesWriteErrorAndKeepsExistingFile) {
   ScratchFolder folder;
   const auto path = folder.path() / GetParam().file_name;
-  write_text(path, "old contents");
+  write_file(path, "old contents");
   const Surface surface = gradient_surface(PixelFormat::Rgb32, 300, 300);
 
   rlimit old_limit{};
@@ -151,7 +151,7 @@ TEST_P(SaveToFile, SystemWriteErrorRaisesWriteErrorAndKeepsExistingFile) {
 TEST_P(SaveToFile, ReplacesExistingFileKeepingItsPermissions) {
   ScratchFolder folder;
   const auto path = folder.path() / GetParam().file_name;
-  write_text(path, "old contents");
+  write_file(path, "old contents");
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   save_image_as(page_like_surface(PixelFormat::Gray8, 9, 4), path, GetParam().encoding);
   const auto bytes = read_bytes(path);
@@ -183,11 +183,11 @@ struct BadPathCase {
   const char* reason;
 };
 
-class UnwritablePath : public testing::TestWithParam<BadPathCase> {};
+class UnwritablePath : public ::testing::TestWithParam<BadPathCase> {};
 
 TEST_P(UnwritablePath, RaisesWriteErrorNamingPathAndReason) {
   ScratchFolder folder;
-  write_text(folder.path() / "plain_file", "x");
+  write_file(folder.path() / "plain_file", "x");
   std::filesystem::create_directory(folder.path() / "a_folder.bmp");
   const auto path = folder.path() / GetParam().relative;
   try {
@@ -202,16 +202,16 @@ TEST_P(UnwritablePath, RaisesWriteErrorNamingPathAndReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, UnwritablePath,
-    testing::Values(BadPathCase{"missing_folder", "no_such_folder/a.png", std::strerror(ENOENT)},
-                    BadPathCase{"parent_is_file", "plain_file/a.png", std::strerror(ENOTDIR)},
-                    BadPathCase{"target_is_folder", "a_folder.bmp", std::strerror(EISDIR)}),
+    ::testing::Values(BadPathCase{"missing_folder", "no_such_folder/a.png", std::strerror(ENOENT)},
+                      BadPathCase{"parent_is_file", "plain_file/a.png", std::strerror(ENOTDIR)},
+                      BadPathCase{"target_is_folder", "a_folder.bmp", std::strerror(EISDIR)}),
     [](const auto& info) { return info.param.row; });
 
 TEST(UnwritableFolder, ReadOnlyFolderRaisesWriteErrorAndKeepsExistingFile) {
   if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
   ScratchFolder folder;
   const auto path = folder.path() / "a.png";
-  write_text(path, "old contents");
+  write_file(path, "old contents");
   std::filesystem::permissions(
       folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   EXPECT_THROW(save_image(page_like_surface(PixelFormat::Gray8, 4, 4), path), WriteError);
@@ -221,14 +221,14 @@ TEST(UnwritableFolder, ReadOnlyFolderRaisesWriteErrorAndKeepsExistingFile) {
 
 TEST(SymbolicLinkTarget, FileBehindTheLinkIsReplacedAndLinkKept) {
   ScratchFolder folder;
-  write_text(folder.path() / "real.bmp", "old contents");
+  write_file(folder.path() / "real.bmp", "old contents");
   std::filesystem::create_symlink("real.bmp", folder.path() / "link.bmp");
   save_image(page_like_surface(PixelFormat::Gray8, 3, 2), folder.path() / "link.bmp");
   EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "link.bmp"));
   EXPECT_EQ(read_bytes(folder.path() / "real.bmp").size(), 54u + 3 * 2 * 4);
 }
 
-class EmptyImage : public testing::TestWithParam<EncodingCase> {};
+class EmptyImage : public ::testing::TestWithParam<EncodingCase> {};
 
 // Formats whose headers cannot describe an empty picture refuse it instead of writing garbage.
 TEST_P(EmptyImage, RefusedWithoutTouchingTheFolder) {
@@ -248,11 +248,11 @@ TEST_P(EmptyImage, RefusedWithoutTouchingTheFolder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, EmptyImage,
-                         testing::Values(EncodingCase{"png", ImageEncoding::Png, "out.png"},
-                                         EncodingCase{"jpeg", ImageEncoding::Jpeg, "out.jpg"},
-                                         EncodingCase{"gif", ImageEncoding::Gif, "out.gif"},
-                                         EncodingCase{"tiff", ImageEncoding::Tiff, "out.tif"},
-                                         EncodingCase{"pdf", ImageEncoding::Pdf, "out.pdf"}),
+                         ::testing::Values(EncodingCase{"png", ImageEncoding::Png, "out.png"},
+                                           EncodingCase{"jpeg", ImageEncoding::Jpeg, "out.jpg"},
+                                           EncodingCase{"gif", ImageEncoding::Gif, "out.gif"},
+                                           EncodingCase{"tiff", ImageEncoding::Tiff, "out.tif"},
+                                           EncodingCase{"pdf", ImageEncoding::Pdf, "out.pdf"}),
                          [](const auto& info) { return info.param.row; });
 
 }  // namespace
@@ -268,7 +268,7 @@ struct SizeCase {
   bool fits;
 };
 
-class SizeLimits : public testing::TestWithParam<SizeCase> {};
+class SizeLimits : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(SizeLimits, RefusesWhatTheFormatCannotHold) {
   const SizeCase& c = GetParam();
@@ -278,23 +278,23 @@ TEST_P(SizeLimits, RefusesWhatTheFormatCannotHold) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, SizeLimits,
-    testing::Values(SizeCase{"bmp_empty", ImageEncoding::Bmp, 0, 0, true},
-                    SizeCase{"bmp_b0_page", ImageEncoding::Bmp, 33402, 23622, true},
-                    SizeCase{"bmp_just_below_4gib", ImageEncoding::Bmp, 32767, 32767, true},
-                    SizeCase{"bmp_above_4gib", ImageEncoding::Bmp, 32768, 32768, false},
-                    SizeCase{"bmp_one_row_too_wide", ImageEncoding::Bmp, 1073741811, 1, false},
-                    SizeCase{"bmp_largest_row", ImageEncoding::Bmp, 1073741810, 1, true},
-                    SizeCase{"bmp_huge_sides", ImageEncoding::Bmp, 2147483647, 2147483647, false},
-                    SizeCase{"bmp_negative", ImageEncoding::Bmp, -1, 5, false},
-                    SizeCase{"png_one_pixel", ImageEncoding::Png, 1, 1, true},
-                    SizeCase{"png_no_rows", ImageEncoding::Png, 5, 0, false},
-                    SizeCase{"png_b0_page", ImageEncoding::Png, 33402, 23622, true},
-                    SizeCase{"jpeg_widest", ImageEncoding::Jpeg, 65500, 1, true},
-                    SizeCase{"jpeg_too_wide", ImageEncoding::Jpeg, 65501, 1, false},
-                    SizeCase{"jpeg_too_tall", ImageEncoding::Jpeg, 1, 65501, false},
-                    SizeCase{"gif_widest", ImageEncoding::Gif, 65535, 2, true},
-                    SizeCase{"gif_too_wide", ImageEncoding::Gif, 65536, 2, false},
-                    SizeCase{"gif_no_columns", ImageEncoding::Gif, 0, 2, false}),
+    ::testing::Values(SizeCase{"bmp_empty", ImageEncoding::Bmp, 0, 0, true},
+                      SizeCase{"bmp_b0_page", ImageEncoding::Bmp, 33402, 23622, true},
+                      SizeCase{"bmp_just_below_4gib", ImageEncoding::Bmp, 32767, 32767, true},
+                      SizeCase{"bmp_above_4gib", ImageEncoding::Bmp, 32768, 32768, false},
+                      SizeCase{"bmp_one_row_too_wide", ImageEncoding::Bmp, 1073741811, 1, false},
+                      SizeCase{"bmp_largest_row", ImageEncoding::Bmp, 1073741810, 1, true},
+                      SizeCase{"bmp_huge_sides", ImageEncoding::Bmp, 2147483647, 2147483647, false},
+                      SizeCase{"bmp_negative", ImageEncoding::Bmp, -1, 5, false},
+                      SizeCase{"png_one_pixel", ImageEncoding::Png, 1, 1, true},
+                      SizeCase{"png_no_rows", ImageEncoding::Png, 5, 0, false},
+                      SizeCase{"png_b0_page", ImageEncoding::Png, 33402, 23622, true},
+                      SizeCase{"jpeg_widest", ImageEncoding::Jpeg, 65500, 1, true},
+                      SizeCase{"jpeg_too_wide", ImageEncoding::Jpeg, 65501, 1, false},
+                      SizeCase{"jpeg_too_tall", ImageEncoding::Jpeg, 1, 65501, false},
+                      SizeCase{"gif_widest", ImageEncoding::Gif, 65535, 2, true},
+                      SizeCase{"gif_too_wide", ImageEncoding::Gif, 65536, 2, false},
+                      SizeCase{"gif_no_columns", ImageEncoding::Gif, 0, 2, false}),
     [](const auto& info) { return info.param.row; });
 
 TEST(SizeLimitMessage, NamesTheSizeAndTheLimit) {

@@ -88,7 +88,7 @@ struct ExactCase {
   Surface (*make)();
 };
 
-class GifExactPalette : public testing::TestWithParam<ExactCase> {};
+class GifExactPalette : public ::testing::TestWithParam<ExactCase> {};
 
 // Pictures of at most 256 colours keep every pixel, and the palette holds only their colours.
 TEST_P(GifExactPalette, EveryPixelKeptAndPaletteHoldsOnlyThePicturesColours) {
@@ -114,7 +114,7 @@ TEST_P(GifExactPalette, EveryPixelKeptAndPaletteHoldsOnlyThePicturesColours) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pictures, GifExactPalette,
-    testing::Values(
+    ::testing::Values(
         ExactCase{"page",
                   [] { return testing_support::page_like_surface(PixelFormat::Gray8, 37, 11); }},
         ExactCase{"grey_levels",
@@ -141,7 +141,7 @@ struct AdaptiveCase {
   double block_tolerance;  // mean error of 4 x 4 block averages, per channel
 };
 
-class GifAdaptivePalette : public testing::TestWithParam<AdaptiveCase> {};
+class GifAdaptivePalette : public ::testing::TestWithParam<AdaptiveCase> {};
 
 // Beyond 256 colours the palette is computed from the picture and dithering keeps the local
 // averages of the colours.
@@ -174,7 +174,7 @@ TEST_P(GifAdaptivePalette, AtMost256EntriesAndLocalAveragesKept) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pictures, GifAdaptivePalette,
-    testing::Values(
+    ::testing::Values(
         AdaptiveCase{"gradient",
                      [] { return testing_support::gradient_surface(PixelFormat::Rgb32, 256, 96); },
                      4.0},

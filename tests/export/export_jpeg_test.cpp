@@ -102,7 +102,7 @@ struct JpegCase {
   PixelFormat format;
 };
 
-class JpegEncoding : public testing::TestWithParam<JpegCase> {};
+class JpegEncoding : public ::testing::TestWithParam<JpegCase> {};
 
 TEST_P(JpegEncoding, BaselineColourQuality90RoundTrip) {
   ScratchFolder folder;
@@ -154,8 +154,8 @@ TEST_P(JpegEncoding, BaselineColourQuality90RoundTrip) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, JpegEncoding,
-                         testing::Values(JpegCase{"window", PixelFormat::Rgb32},
-                                         JpegCase{"page", PixelFormat::Gray8}),
+                         ::testing::Values(JpegCase{"window", PixelFormat::Rgb32},
+                                           JpegCase{"page", PixelFormat::Gray8}),
                          [](const auto& info) { return info.param.row; });
 
 }  // namespace

@@ -14,7 +14,7 @@ struct ExtensionCase {
   ImageEncoding expected;
 };
 
-class EncodingForFileName : public testing::TestWithParam<ExtensionCase> {};
+class EncodingForFileName : public ::testing::TestWithParam<ExtensionCase> {};
 
 TEST_P(EncodingForFileName, PicksByLowerCasedLastExtension) {
   EXPECT_EQ(encoding_for_file_name(GetParam().file_name), GetParam().expected);
@@ -22,30 +22,30 @@ TEST_P(EncodingForFileName, PicksByLowerCasedLastExtension) {
 
 INSTANTIATE_TEST_SUITE_P(
     Extensions, EncodingForFileName,
-    testing::Values(ExtensionCase{"jpg", "/tmp/a.jpg", ImageEncoding::Jpeg},
-                    ExtensionCase{"upper_jpg", "/tmp/a.JPG", ImageEncoding::Jpeg},
-                    ExtensionCase{"mixed_png", "C:\\pics\\a.Png", ImageEncoding::Png},
-                    ExtensionCase{"gif", "a.gif", ImageEncoding::Gif},
-                    ExtensionCase{"jpeg_is_bmp", "a.jpeg", ImageEncoding::Bmp},
-                    ExtensionCase{"bmp", "a.bmp", ImageEncoding::Bmp},
-                    ExtensionCase{"tif", "a.tif", ImageEncoding::Tiff},
-                    ExtensionCase{"tiff", "a.TIFF", ImageEncoding::Tiff},
-                    ExtensionCase{"pdf", "a.Pdf", ImageEncoding::Pdf},
-                    ExtensionCase{"ico", "a.ico", ImageEncoding::Bmp},
-                    ExtensionCase{"none", "Image_03_15_42_07", ImageEncoding::Bmp},
-                    ExtensionCase{"empty", "", ImageEncoding::Bmp},
-                    ExtensionCase{"dot_only", "a.", ImageEncoding::Bmp},
-                    ExtensionCase{"last_of_two", "a.png.jpg", ImageEncoding::Jpeg},
-                    ExtensionCase{"dot_in_folder", "dir.v2/name", ImageEncoding::Bmp},
-                    ExtensionCase{"dot_in_windows_folder", "dir.png\\name", ImageEncoding::Bmp},
-                    ExtensionCase{"drive_colon", "C:x.gif", ImageEncoding::Gif},
-                    ExtensionCase{"dot_before_drive", "a.png:name", ImageEncoding::Bmp},
-                    ExtensionCase{"hidden_png", "/tmp/.png", ImageEncoding::Png},
-                    ExtensionCase{"trailing_space", "a.png ", ImageEncoding::Bmp},
-                    ExtensionCase{"non_ascii_not_folded", "a.\xC3\x8Apng", ImageEncoding::Bmp},
-                    ExtensionCase{"page_default", "Image_A4 600 dpi 7016x4961_03_15_14_42_07.png",
-                                  ImageEncoding::Png}),
-    [](const testing::TestParamInfo<ExtensionCase>& info) { return info.param.row; });
+    ::testing::Values(ExtensionCase{"jpg", "/tmp/a.jpg", ImageEncoding::Jpeg},
+                      ExtensionCase{"upper_jpg", "/tmp/a.JPG", ImageEncoding::Jpeg},
+                      ExtensionCase{"mixed_png", "C:\\pics\\a.Png", ImageEncoding::Png},
+                      ExtensionCase{"gif", "a.gif", ImageEncoding::Gif},
+                      ExtensionCase{"jpeg_is_bmp", "a.jpeg", ImageEncoding::Bmp},
+                      ExtensionCase{"bmp", "a.bmp", ImageEncoding::Bmp},
+                      ExtensionCase{"tif", "a.tif", ImageEncoding::Tiff},
+                      ExtensionCase{"tiff", "a.TIFF", ImageEncoding::Tiff},
+                      ExtensionCase{"pdf", "a.Pdf", ImageEncoding::Pdf},
+                      ExtensionCase{"ico", "a.ico", ImageEncoding::Bmp},
+                      ExtensionCase{"none", "Image_03_15_42_07", ImageEncoding::Bmp},
+                      ExtensionCase{"empty", "", ImageEncoding::Bmp},
+                      ExtensionCase{"dot_only", "a.", ImageEncoding::Bmp},
+                      ExtensionCase{"last_of_two", "a.png.jpg", ImageEncoding::Jpeg},
+                      ExtensionCase{"dot_in_folder", "dir.v2/name", ImageEncoding::Bmp},
+                      ExtensionCase{"dot_in_windows_folder", "dir.png\\name", ImageEncoding::Bmp},
+                      ExtensionCase{"drive_colon", "C:x.gif", ImageEncoding::Gif},
+                      ExtensionCase{"dot_before_drive", "a.png:name", ImageEncoding::Bmp},
+                      ExtensionCase{"hidden_png", "/tmp/.png", ImageEncoding::Png},
+                      ExtensionCase{"trailing_space", "a.png ", ImageEncoding::Bmp},
+                      ExtensionCase{"non_ascii_not_folded", "a.\xC3\x8Apng", ImageEncoding::Bmp},
+                      ExtensionCase{"page_default", "Image_A4 600 dpi 7016x4961_03_15_14_42_07.png",
+                                    ImageEncoding::Png}),
+    [](const ::testing::TestParamInfo<ExtensionCase>& info) { return info.param.row; });
 
 std::tm fixed_time(int month, int day, int hour, int minute, int second) {
   std::tm t{};

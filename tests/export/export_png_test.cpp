@@ -21,7 +21,7 @@ namespace {
 using testing_support::read_bytes;
 using testing_support::rgb_at;
 using testing_support::ScratchFolder;
-using testing_support::write_text;
+using testing_support::write_file;
 
 std::uint32_t be32(const std::vector<std::uint8_t>& b, std::size_t at) {
   return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 |
@@ -113,7 +113,7 @@ struct PngCase {
   PngTuning tuning;
 };
 
-class PngEncoding : public testing::TestWithParam<PngCase> {};
+class PngEncoding : public ::testing::TestWithParam<PngCase> {};
 
 TEST_P(PngEncoding, OnlyIhdrIdatIendWithSubFilterAndOneZlibStream) {
   ScratchFolder folder;
@@ -176,7 +176,7 @@ TEST_P(PngEncoding, ReferenceDecoderReadsBackEveryPixel) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pictures, PngEncoding,
-    testing::Values(
+    ::testing::Values(
         PngCase{"window_noise_many_idats",
                 [] { return testing_support::noise_surface(160, 150, 7); }, PngTuning{}},
         PngCase{"window_gradient",
@@ -209,7 +209,7 @@ struct ThreadCase {
   Surface (*make)();
 };
 
-class PngThreads : public testing::TestWithParam<ThreadCase> {};
+class PngThreads : public ::testing::TestWithParam<ThreadCase> {};
 
 TEST_P(PngThreads, SameBytesForAnyNumberOfThreads) {
   ScratchFolder folder;
@@ -230,9 +230,9 @@ TEST_P(PngThreads, SameBytesForAnyNumberOfThreads) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pictures, PngThreads,
-    testing::Values(ThreadCase{"noise", [] { return testing_support::noise_surface(120, 200, 3); }},
-                    ThreadCase{"tiles",
-                               [] { return tiled_surface(PixelFormat::Gray8, 1000, 400, 13); }}),
+    ::testing::Values(
+        ThreadCase{"noise", [] { return testing_support::noise_surface(120, 200, 3); }},
+        ThreadCase{"tiles", [] { return tiled_surface(PixelFormat::Gray8, 1000, 400, 13); }}),
     [](const auto& info) { return info.param.row; });
 
 // The period decides where segments begin, so that the segments of one period find their equals
@@ -249,7 +249,7 @@ std::vector<std::uint64_t> hash_rows(std::size_t height, std::uint64_t (*row)(st
   return hashes;
 }
 
-class PeriodSearch : public testing::TestWithParam<PeriodCase> {};
+class PeriodSearch : public ::testing::TestWithParam<PeriodCase> {};
 
 TEST_P(PeriodSearch, FindsTheRepeatOfTheRows) {
   EXPECT_EQ(export_detail::find_period(GetParam().hashes), GetParam().period);
@@ -257,7 +257,7 @@ TEST_P(PeriodSearch, FindsTheRepeatOfTheRows) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PeriodSearch,
-    testing::Values(
+    ::testing::Values(
         PeriodCase{"tiles_under_a_caption",
                    hash_rows(1050, [](std::size_t y) { return y < 30 ? 1000 + y : y % 100; }), 100},
         PeriodCase{"period_not_dividing_height",
@@ -311,12 +311,12 @@ struct FailureCase {
   const char* reason;  // the end of the message; empty: the exception is not a WriteError
 };
 
-class PngFailure : public testing::TestWithParam<FailureCase> {};
+class PngFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(PngFailure, HalfWayKeepsTheOldFile) {
   ScratchFolder folder;
   const auto path = folder.path() / "out.png";
-  write_text(path, "old contents");
+  write_file(path, "old contents");
   const Surface surface = testing_support::noise_surface(120, 300, 5);
   PngTuning tuning = segmented(3);
   tuning.before_segment = GetParam().fail;
@@ -350,19 +350,19 @@ TEST_P(PngFailure, HalfWayKeepsTheOldFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, PngFailure,
-                         testing::Values(FailureCase{"worker_error",
-                                                     [](std::size_t i) {
-                                                       if (i == 40)
-                                                         throw std::runtime_error("lost");
-                                                     },
-                                                     false, "other: lost"},
-                                         FailureCase{"worker_out_of_memory",
-                                                     [](std::size_t i) {
-                                                       if (i == 40) throw std::bad_alloc();
-                                                     },
-                                                     false, "out of memory for the PNG encoder"},
-                                         FailureCase{"file_size_limit", nullptr, true,
-                                                     "File too large"}),
+                         ::testing::Values(FailureCase{"worker_error",
+                                                       [](std::size_t i) {
+                                                         if (i == 40)
+                                                           throw std::runtime_error("lost");
+                                                       },
+                                                       false, "other: lost"},
+                                           FailureCase{"worker_out_of_memory",
+                                                       [](std::size_t i) {
+                                                         if (i == 40) throw std::bad_alloc();
+                                                       },
+                                                       false, "out of memory for the PNG encoder"},
+                                           FailureCase{"file_size_limit", nullptr, true,
+                                                       "File too large"}),
                          [](const auto& info) { return info.param.row; });
 
 // The operator's progress bar is driven from the thread that saves, never from a compressor.

@@ -21,7 +21,7 @@ namespace {
 using testing_support::page_like_surface;
 using testing_support::read_bytes;
 using testing_support::ScratchFolder;
-using testing_support::write_text;
+using testing_support::write_file;
 
 std::vector<std::uint8_t> small_bmp(const ScratchFolder& folder) {
   const auto reference = folder.path() / "reference.bmp";
@@ -38,7 +38,7 @@ struct FifoCase {
   bool through_link;
 };
 
-class FifoTarget : public testing::TestWithParam<FifoCase> {};
+class FifoTarget : public ::testing::TestWithParam<FifoCase> {};
 
 TEST_P(FifoTarget, PictureGoesDownThePipeAndTheFifoStays) {
   ScratchFolder folder;
@@ -64,7 +64,7 @@ TEST_P(FifoTarget, PictureGoesDownThePipeAndTheFifoStays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FifoTarget,
-                         testing::Values(FifoCase{"fifo", false}, FifoCase{"link_to_fifo", true}),
+                         ::testing::Values(FifoCase{"fifo", false}, FifoCase{"link_to_fifo", true}),
                          [](const auto& info) { return info.param.row; });
 
 // Without a reader the save fails at once instead of waiting, and the FIFO stays.
@@ -110,7 +110,7 @@ TEST(StaleTemporaries, RemovedByTheNextSave) {
   const std::string dead = ".out.png.tmp" + std::to_string(child) + "_123";
   const std::string running = ".out.png.tmp1_123";
   const std::string other = ".other.png.tmp" + std::to_string(child) + "_123";
-  for (const auto& name : {dead, running, other}) write_text(folder.path() / name, "x");
+  for (const auto& name : {dead, running, other}) write_file(folder.path() / name, "x");
   save_image(page_like_surface(PixelFormat::Gray8, 3, 2), folder.path() / "out.png");
   auto names = folder.entries();
   std::sort(names.begin(), names.end());
@@ -118,25 +118,25 @@ TEST(StaleTemporaries, RemovedByTheNextSave) {
 }
 
 // Interrupted while the temporary is open: the signal removes it and still ends the program.
-class InterruptedSave : public testing::TestWithParam<int> {};
+class InterruptedSave : public ::testing::TestWithParam<int> {};
 
 TEST_P(InterruptedSave, SignalRemovesTheTemporary) {
   ScratchFolder folder;
   const auto path = folder.path() / "out.png";
-  write_text(path, "old contents");
+  write_file(path, "old contents");
   EXPECT_EXIT(
       {
         export_detail::AtomicFile file(path);
         file.write("partial", 7);
         std::raise(GetParam());
       },
-      testing::KilledBySignal(GetParam()), "");
+      ::testing::KilledBySignal(GetParam()), "");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.png"});
   const auto bytes = read_bytes(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old contents");
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, InterruptedSave, testing::Values(SIGINT, SIGTERM),
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedSave, ::testing::Values(SIGINT, SIGTERM),
                          [](const auto& info) {
                            return info.param == SIGINT ? "SIGINT" : "SIGTERM";
                          });

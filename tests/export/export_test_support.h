@@ -1,5 +1,6 @@
 #pragma once
-// Shared by the export tests: a scratch folder and small surfaces with known pixels.
+// Shared by the export tests: scratch folders (support/temp_folder.h) and small surfaces with
+// known pixels.
 #include <unistd.h>
 
 #include <cstdint>
@@ -10,44 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
 #include "surface/surface.h"
 
 namespace lumigrid::testing_support {
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumigrid-export-XXXXXX");
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) {
-      names.push_back(e.path().filename().string());
-    }
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void write_text(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using testing::read_bytes;
+using testing::ScratchFolder;
+using testing::write_file;
 
 // Stores `rgb`, given as 0xRRGGBB (its low byte for a grey surface), at (x, y).
 inline void put_pixel(Surface& s, std::int32_t x, std::int32_t y, std::uint32_t rgb) {

@@ -82,7 +82,7 @@ void PrintTo(const TrueSizeCase& c, std::ostream* os) {
   *os << c.row;
 }
 
-const auto kPictures = testing::Values(
+const auto kPictures = ::testing::Values(
     // A page of black and white only is stored at one bit a pixel; an odd width pads its rows.
     TrueSizeCase{"bilevel_page", [] { return page_like_surface(PixelFormat::Gray8, 203, 77); }, 1,
                  600, false},
@@ -95,7 +95,7 @@ const auto kPictures = testing::Values(
 
 // --- TIFF ------------------------------------------------------------------------------------
 
-class TiffReadBack : public testing::TestWithParam<TrueSizeCase> {};
+class TiffReadBack : public ::testing::TestWithParam<TrueSizeCase> {};
 
 TEST_P(TiffReadBack, LibtiffGivesThePixelsAndTheResolution) {
   const TrueSizeCase& c = GetParam();
@@ -235,7 +235,7 @@ std::vector<std::uint8_t> rendered(const std::filesystem::path& pdf, double ppi,
   return rgb;
 }
 
-class PdfReadBack : public testing::TestWithParam<TrueSizeCase> {};
+class PdfReadBack : public ::testing::TestWithParam<TrueSizeCase> {};
 
 TEST_P(PdfReadBack, OnePageOfThePaperSizeHoldingOneImageRenderedBackExactly) {
   if (!have_poppler()) GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo";

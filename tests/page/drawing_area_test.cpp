@@ -99,27 +99,5 @@ TEST(DrawingAreaSizeUtf8, ReadsTheSameTextAsUtf16) {
   EXPECT_EQ(drawing_area_size(std::string_view("640x480 B5"), 600), (AreaSize{5906, 4157}));
 }
 
-struct Utf8Case {
-  const char* name;
-  std::string utf8;
-  std::u16string utf16;
-};
-
-class Utf16FromUtf8 : public ::testing::TestWithParam<Utf8Case> {};
-
-TEST_P(Utf16FromUtf8, Converts) {
-  EXPECT_TRUE(utf16_from_utf8(GetParam().utf8) == GetParam().utf16);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Utf16FromUtf8,
-    ::testing::Values(Utf8Case{"Ascii", "B0", u"B0"}, Utf8Case{"TwoBytes", "\xC3\x97", u"\u00D7"},
-                      Utf8Case{"ThreeBytes", "\xE2\x82\xAC", u"\u20AC"},
-                      Utf8Case{"SurrogatePair", "\xF0\x9F\x98\x80", u"\U0001F600"},
-                      Utf8Case{"Overlong", "\xC0\xAFx", u"\uFFFD\uFFFDx"},
-                      Utf8Case{"Truncated", "A\xE2\x82", u"A\uFFFD\uFFFD"},
-                      Utf8Case{"EncodedSurrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 }  // namespace
 }  // namespace lumigrid

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "page/recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace lumigrid {
 namespace {
@@ -39,7 +39,7 @@ TEST_P(TileRings, RadiiAndPenWidthsOfOneTile) {
   RecordingCanvas page(c.chart.space - 1, c.chart.space - 1);
   draw_printable_chart(page, c.chart.space, c.chart.pitch, c.chart.pitch2);
   std::vector<std::int32_t> radii, pens;
-  for (const auto& e : page.ellipses) {
+  for (const auto& e : page.ellipses()) {
     EXPECT_EQ(e.centre_x(), c.chart.space / 2);
     EXPECT_EQ(e.centre_y(), c.chart.space / 2);
     EXPECT_EQ(e.tools.brush_colour, kWhite);
@@ -83,9 +83,9 @@ TEST_P(TileWalk, VisitsRowsFromTheTopAndTilesFromTheLeft) {
   RecordingCanvas page(c.width, c.height);
   draw_printable_chart(page, c.space, 8, 50);
   // The outermost ring of each tile opens its drawing.
-  const std::int32_t outer = page.ellipses.front().radius();
+  const std::int32_t outer = page.ellipses().front().radius();
   std::vector<Point> centres;
-  for (const auto& e : page.ellipses) {
+  for (const auto& e : page.ellipses()) {
     if (e.radius() == outer) centres.push_back({e.centre_x(), e.centre_y()});
   }
   ASSERT_EQ(std::int64_t(centres.size()), c.columns * c.rows);
@@ -129,15 +129,16 @@ TEST_P(Caption, BlackBarThenWhiteTextOnBlack) {
   // The caption comes after every tile.
   RecordingCanvas page(c.width, c.height);
   draw_printable_chart(page, c.chart.space, c.chart.pitch, c.chart.pitch2);
-  ASSERT_EQ(page.fill_rects.size(), 1u);
-  const auto& bar = page.fill_rects[0];
-  EXPECT_EQ((std::vector<std::int32_t>{bar.left, bar.top, bar.right, bar.bottom}),
+  const auto bars = page.fill_rects();
+  ASSERT_EQ(bars.size(), 1u);
+  const auto& bar = bars[0];
+  EXPECT_EQ((std::vector<std::int32_t>{bar.left(), bar.top(), bar.right(), bar.bottom()}),
             (std::vector<std::int32_t>{0, 0, 150, 10}));
   EXPECT_EQ(bar.tools.brush_colour, kBlack);
-  ASSERT_EQ(page.texts.size(), 1u);
-  const auto& text = page.texts[0];
-  EXPECT_EQ(text.x, 0);
-  EXPECT_EQ(text.y, 0);
+  const auto texts = page.texts();
+  ASSERT_EQ(texts.size(), 1u);
+  const auto& text = texts[0];
+  EXPECT_EQ(text.points[0], (Point{0, 0}));
   EXPECT_EQ(text.text, c.text);
   EXPECT_EQ(text.tools.font_colour, kWhite);
   EXPECT_EQ(text.tools.brush_colour, kBlack);
@@ -163,7 +164,7 @@ TEST(DrawTestChart, RefusesASpaceThatWouldNeverEndTheWalk) {
   for (const std::int32_t space : {0, -100}) {
     RecordingCanvas page(100, 100);
     EXPECT_THROW(draw_printable_chart(page, space, 8, 50), Error) << space;
-    EXPECT_TRUE(page.ellipses.empty());
+    EXPECT_TRUE(page.ellipses().empty());
   }
 }
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
-#include "recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "surface/surface.h"
 
 namespace lumigrid {

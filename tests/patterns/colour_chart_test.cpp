@@ -10,8 +10,9 @@
 
 #include "base/errors.h"
 #include "patterns/chart_painter.h"
-#include "recording_canvas.h"
 #include "settings/ini_file.h"
+#include "support/recording_canvas.h"
+#include "support/temp_folder.h"
 #include "surface/surface.h"
 
 namespace lumigrid {
@@ -23,31 +24,16 @@ using testing::RecordingCanvas;
 
 constexpr Colour kDefaultPatch = 255 + 80 * 256 + 80 * 65536;
 
-class ColourChart : public ::testing::Test {
+class ColourChart : public testing::TempFolder {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder = std::filesystem::temp_directory_path() /
-             ("lumigrid-chart-" + std::to_string(::getpid()) + "-" + info->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    ini = folder / "lumigrid.INI";
-  }
-  void TearDown() override { std::filesystem::remove_all(folder); }
-
-  void writeSettings(const std::string& text) { std::ofstream(ini) << text; }
-  std::string settingsText() const {
-    std::ifstream in(ini);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void writeSettings(const std::string& text) { testing::write_file(ini, text); }
+  std::string settingsText() const { return testing::read_file(ini); }
   ChartPainter painter(char separator = '.') {
     return ChartPainter(canvas, state, ini,
                         {{}, [this](const std::string& line) { log.push_back(line); }}, separator);
   }
 
-  std::filesystem::path folder, ini;
+  std::filesystem::path ini = folder / "lumigrid.INI";
   RecordingCanvas canvas{832, 533};
   ChartState state;
   std::vector<std::string> log;

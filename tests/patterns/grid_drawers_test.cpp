@@ -2,7 +2,7 @@
 
 #include "base/errors.h"
 #include "patterns/chart_painter.h"
-#include "recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace lumigrid {
 namespace {

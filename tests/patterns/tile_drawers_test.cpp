@@ -4,7 +4,7 @@
 #include <set>
 
 #include "patterns/chart_painter.h"
-#include "recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace lumigrid {
 namespace {

@@ -15,7 +15,9 @@
 namespace lumigrid {
 namespace {
 
+using testing::read_file;
 using testing::TempFolder;
+using testing::write_file;
 
 enum class Kind { Integer, Flag, Real };
 
@@ -35,7 +37,7 @@ class IniRead : public TempFolder, public ::testing::WithParamInterface<ReadCase
 TEST_P(IniRead, ValueOrFallback) {
   const ReadCase& c = GetParam();
   const auto path = folder / "s.INI";
-  if (c.file) write(path, c.file);
+  if (c.file) write_file(path, c.file);
   const IniFile ini(path, c.separator);
   double got = 0;
   switch (c.kind) {
@@ -113,7 +115,7 @@ class IniWrite : public TempFolder, public ::testing::WithParamInterface<WriteCa
 TEST_P(IniWrite, FileAfterTheWrites) {
   const WriteCase& c = GetParam();
   const auto path = folder / "s.INI";
-  if (c.before) write(path, c.before);
+  if (c.before) write_file(path, c.before);
   IniFile ini(path, c.separator);
   for (const auto& step : c.steps) {
     if (std::holds_alternative<std::int32_t>(step.value)) {
@@ -122,7 +124,7 @@ TEST_P(IniWrite, FileAfterTheWrites) {
       ini.writeReal(step.section, step.key, std::get<double>(step.value));
     }
   }
-  EXPECT_EQ(read(path), c.after);
+  EXPECT_EQ(read_file(path), c.after);
   // only the file itself is left in the folder
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
                           std::filesystem::directory_iterator()),
@@ -201,10 +203,10 @@ TEST_F(IniWriteFailure, MissingFolderRaisesWithThePath) {
 TEST_F(IniWriteFailure, FolderInPlaceOfTheFileIsLeftAlone) {
   const auto path = folder / "s.INI";
   std::filesystem::create_directory(path);
-  write(path / "inside", "kept");
+  write_file(path / "inside", "kept");
   IniFile ini(path);
   EXPECT_THROW(ini.writeInteger("s", "k", 1), WriteError);
-  EXPECT_EQ(read(path / "inside"), "kept");
+  EXPECT_EQ(read_file(path / "inside"), "kept");
 }
 
 // The rest need a folder that refuses its owner, which only an unprivileged user has.
@@ -222,11 +224,11 @@ class IniReadOnlyFolder : public TempFolder {
 
 TEST_F(IniReadOnlyFolder, WritableFileIsRewrittenInPlace) {
   const auto path = folder / "s.INI";
-  write(path, "[a]\nx=1\n");
+  write_file(path, "[a]\nx=1\n");
   lockFolder();
   IniFile ini(path);
   ini.writeInteger("a", "x", 2);
-  EXPECT_EQ(read(path), "[a]\nx=2\n");
+  EXPECT_EQ(read_file(path), "[a]\nx=2\n");
 }
 
 TEST_F(IniReadOnlyFolder, NewFileRaisesAndCreatesNothing) {
@@ -239,18 +241,18 @@ TEST_F(IniReadOnlyFolder, NewFileRaisesAndCreatesNothing) {
 
 TEST_F(IniReadOnlyFolder, UnreadableFileIsNotOverwritten) {
   const auto path = folder / "s.INI";
-  write(path, "[a]\nx=1\n");
+  write_file(path, "[a]\nx=1\n");
   std::filesystem::permissions(path, std::filesystem::perms::owner_write);
   IniFile ini(path);
   EXPECT_EQ(ini.readInteger("a", "x", 7), 7);
   EXPECT_THROW(ini.writeInteger("a", "y", 2), WriteError);
   std::filesystem::permissions(path, std::filesystem::perms::owner_read);
-  EXPECT_EQ(read(path), "[a]\nx=1\n");
+  EXPECT_EQ(read_file(path), "[a]\nx=1\n");
 }
 
 TEST_F(IniWriteFailure, ReadOnlyFileIsRefusedAndKept) {
   const auto path = folder / "s.INI";
-  write(path, "[a]\nx=1\n");
+  write_file(path, "[a]\nx=1\n");
   std::filesystem::permissions(path, std::filesystem::perms::owner_read |
                                          std::filesystem::perms::group_read |
                                          std::filesystem::perms::others_read);
@@ -261,7 +263,7 @@ TEST_F(IniWriteFailure, ReadOnlyFileIsRefusedAndKept) {
   } catch (const WriteError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + path.string());
   }
-  EXPECT_EQ(read(path), "[a]\nx=1\n");
+  EXPECT_EQ(read_file(path), "[a]\nx=1\n");
   EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms::owner_read |
                                                              std::filesystem::perms::group_read |
                                                              std::filesystem::perms::others_read);
@@ -288,17 +290,18 @@ TEST_F(IniWriteFailure, StaleTemporariesOfKilledProcessesAreRemoved) {
   ASSERT_GT(child, 0);
   ::waitpid(child, nullptr, 0);
   const auto path = folder / "s.INI";
-  write(path, "[a]\nx=1\n");
+  write_file(path, "[a]\nx=1\n");
   const std::string dead = "s.INI.tmp" + std::to_string(child) + "_0";
   const std::string running = "s.INI.tmp1_0";
   const std::string other_file = "t.INI.tmp" + std::to_string(child) + "_0";
   const std::string not_a_temporary = "s.INI.tmp" + std::to_string(child) + "_0x";
-  for (const auto& name : {dead, running, other_file, not_a_temporary}) write(folder / name, "");
+  for (const auto& name : {dead, running, other_file, not_a_temporary})
+    write_file(folder / name, "");
   IniFile(path).writeInteger("a", "x", 2);
   EXPECT_FALSE(std::filesystem::exists(folder / dead));
   for (const auto& name : {running, other_file, not_a_temporary})
     EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
-  EXPECT_EQ(read(path), "[a]\nx=2\n");
+  EXPECT_EQ(read_file(path), "[a]\nx=2\n");
 }
 
 // A full disk, as the file-size limit makes it: writes past the limit fail.
@@ -323,21 +326,21 @@ class FileSizeLimit {
 
 TEST_F(IniReadOnlyFolder, FullDiskKeepsTheOldBytes) {
   const auto path = folder / "s.INI";
-  write(path, "[a]\nx=1\n");
+  write_file(path, "[a]\nx=1\n");
   lockFolder();
   IniFile ini(path);
   {
     FileSizeLimit full(16);
     EXPECT_THROW(ini.writeString("a", "y", std::string(100, 'v')), WriteError);
   }
-  EXPECT_EQ(read(path), "[a]\nx=1\n");
+  EXPECT_EQ(read_file(path), "[a]\nx=1\n");
 }
 
 class IniSections : public TempFolder {};
 
 TEST_F(IniSections, ListedInFileOrderWithDuplicates) {
   const auto path = folder / "s.INI";
-  write(path, "x=0\n[b]\n[a]\nk=1\n[ b ]\n[c\n");
+  write_file(path, "x=0\n[b]\n[a]\nk=1\n[ b ]\n[c\n");
   const IniFile ini(path);
   EXPECT_EQ(ini.sectionNames(), (std::vector<std::string>{"b", "a", "b", "c"}));
 }

@@ -8,7 +8,9 @@
 namespace lumigrid {
 namespace {
 
+using testing::read_file;
 using testing::TempFolder;
+using testing::write_file;
 
 struct PathCase {
   const char* name;
@@ -101,19 +103,19 @@ class LayeredSettings : public TempFolder {
 
 TEST_F(LayeredSettings, ExitWriteCreatesTheUserFileAndLeavesTheFallbackAlone) {
   const std::string administrators = "[latest pattern]\nlatest pattern=6\n";
-  write(location().fallback, administrators);
+  write_file(location().fallback, administrators);
   EXPECT_EQ(read_startup_settings(location(), {}).latest_pattern, 6);
   write_exit_settings(location(), 3, {});
-  EXPECT_EQ(read(location().fallback), administrators);
+  EXPECT_EQ(read_file(location().fallback), administrators);
   EXPECT_EQ(read_startup_settings(location(), {}).latest_pattern, 3);
 }
 
 TEST_F(LayeredSettings, UserValuesWinAndMissingOnesComeFromTheFallback) {
   std::filesystem::create_directories(location().file.parent_path());
-  write(location().file, "[Latest Setting]\nScrollBar_H=7\n[my Dynamic Range]\n1_R=1\n");
-  write(location().fallback,
-        "[Latest Setting]\nScrollBar_H=70\nScrollBar_V=80\n"
-        "[Dynamic Range admin]\ncolor X=2\n1_G=5\n[MY DYNAMIC RANGE]\n1_G=9\n");
+  write_file(location().file, "[Latest Setting]\nScrollBar_H=7\n[my Dynamic Range]\n1_R=1\n");
+  write_file(location().fallback,
+             "[Latest Setting]\nScrollBar_H=70\nScrollBar_V=80\n"
+             "[Dynamic Range admin]\ncolor X=2\n1_G=5\n[MY DYNAMIC RANGE]\n1_G=9\n");
   const StartupSettings s = read_startup_settings(location(), {1, 1, 1, 1, 1, 1});
   EXPECT_EQ(s.positions, (SliderPositions{7, 1, 80, 1, 1, 1}));
 
@@ -127,13 +129,13 @@ TEST_F(LayeredSettings, UserValuesWinAndMissingOnesComeFromTheFallback) {
 
 TEST_F(LayeredSettings, ChartDefaultsAreWrittenOnlyWhenNeitherFileExists) {
   ColourChartSettings only_fallback(location(), '.');
-  write(location().fallback, "");
+  write_file(location().fallback, "");
   EXPECT_TRUE(only_fallback.fileExists());
   std::filesystem::remove(location().fallback);
   ColourChartSettings neither(location(), '.');
   EXPECT_FALSE(neither.fileExists());
   neither.writeDefaults("Dynamic Range");
-  EXPECT_EQ(read(location().file), "[Dynamic Range]\ncolor X=6\ncolor Y=4\nborder=0.1\n");
+  EXPECT_EQ(read_file(location().file), "[Dynamic Range]\ncolor X=6\ncolor Y=4\nborder=0.1\n");
   EXPECT_FALSE(std::filesystem::exists(location().fallback));
 }
 
@@ -151,9 +153,9 @@ TEST_F(StartupAndExit, MissingFileGivesTheCallersDefaults) {
 }
 
 TEST_F(StartupAndExit, ExitWriteComesBackAtStartAndKeepsChartSections) {
-  write(path(), "[Dynamic Range A]\ncolor X=3\n");
+  write_file(path(), "[Dynamic Range A]\ncolor X=3\n");
   write_exit_settings(path(), 12, {700, 0, 100, 100, 3840, 50});
-  EXPECT_EQ(read(path()),
+  EXPECT_EQ(read_file(path()),
             "[Dynamic Range A]\ncolor X=3\n\n"
             "[latest pattern]\nlatest pattern=12\n\n"
             "[Latest Setting]\nScrollBar_H=700\nScrollBar_HP=0\nScrollBar_V=100\n"
@@ -164,7 +166,7 @@ TEST_F(StartupAndExit, ExitWriteComesBackAtStartAndKeepsChartSections) {
 
   // a second exit rewrites the values where they stand
   write_exit_settings(path(), 3, {});
-  EXPECT_EQ(read(path()),
+  EXPECT_EQ(read_file(path()),
             "[Dynamic Range A]\ncolor X=3\n\n"
             "[latest pattern]\nlatest pattern=3\n\n"
             "[Latest Setting]\nScrollBar_H=50\nScrollBar_HP=50\nScrollBar_V=30\n"
@@ -172,9 +174,9 @@ TEST_F(StartupAndExit, ExitWriteComesBackAtStartAndKeepsChartSections) {
 }
 
 TEST_F(StartupAndExit, MalformedValuesFallBackOneByOne) {
-  write(path(),
-        "[latest pattern]\nlatest pattern=abc\n[Latest Setting]\nScrollBar_H=0x20\n"
-        "ScrollBar_V=1.5\n");
+  write_file(path(),
+             "[latest pattern]\nlatest pattern=abc\n[Latest Setting]\nScrollBar_H=0x20\n"
+             "ScrollBar_V=1.5\n");
   const StartupSettings s = read_startup_settings(path(), {9, 9, 9, 9, 9, 9});
   EXPECT_EQ(s.latest_pattern, 0);
   EXPECT_EQ(s.positions, (SliderPositions{32, 9, 9, 9, 9, 9}));

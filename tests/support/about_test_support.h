@@ -1,51 +1,14 @@
 #pragma once
-// Shared pieces of the update-check tests: a scratch folder that is also the current folder,
-// and a window stand-in that records what the checks show.
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
+// Shared pieces of the update-check tests: a window stand-in that records what the checks show
+// (their scratch folders are support/temp_folder.h's WorkingFolder).
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "about/update_check.h"
+#include "support/temp_folder.h"
 
 namespace lumigrid::testing {
-
-// A fresh folder, made the current folder for the test's lifetime.
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::string& tag) {
-    char pattern_text[] = "/tmp/lumigrid-about-XXXXXX";
-    path_ = ::mkdtemp(pattern_text);
-    path_ /= tag;
-    std::filesystem::create_directories(path_);
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-  }
-  ~ScratchFolder() {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(path_.parent_path());
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-  std::filesystem::path previous_;
-};
-
-inline std::string read_file(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-inline void write_file(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 class RecordingView : public about::UpdateView {
  public:

@@ -31,32 +31,6 @@ INSTANTIATE_TEST_SUITE_P(
         HeightCase{"RunawayIsLimited", INT32_MAX, 96, raster::kMaxTextPixelHeight}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct Utf8Case {
-  const char* name;
-  std::string bytes;
-  std::u32string code_points;
-};
-
-class Utf8Test : public ::testing::TestWithParam<Utf8Case> {};
-
-TEST_P(Utf8Test, Decodes) {
-  const Utf8Case& c = GetParam();
-  const auto decoded = raster::decode_utf8(c.bytes);
-  EXPECT_EQ(std::u32string(decoded.begin(), decoded.end()), c.code_points);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, Utf8Test,
-    ::testing::Values(Utf8Case{"Ascii", "A1 ", U"A1 "}, Utf8Case{"TwoBytes", "\xC3\xA9", U"\u00E9"},
-                      Utf8Case{"ThreeBytes", "\xE2\x82\xAC", U"\u20AC"},
-                      Utf8Case{"FourBytes", "\xF0\x9F\x98\x80", U"\U0001F600"},
-                      Utf8Case{"LoneContinuation", "a\x80z", U"a\uFFFDz"},
-                      Utf8Case{"Truncated", "\xE2\x82", U"\uFFFD\uFFFD"},
-                      Utf8Case{"Overlong", "\xC0\x80", U"\uFFFD\uFFFD"},
-                      Utf8Case{"Surrogate", "\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},
-                      Utf8Case{"BeyondUnicode", "\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 class TextOutTest : public ::testing::TestWithParam<PixelFormat> {};
 
 // An opaque cell of the brush colour at (x, y), glyph pixels in the font colour, nothing else:

@@ -23,7 +23,7 @@
 
 using lumigrid::testing::LocalHttpServer;
 using lumigrid::testing::read_file;
-using lumigrid::testing::ScratchFolder;
+using lumigrid::testing::WorkingFolder;
 
 namespace {
 
@@ -76,7 +76,7 @@ class AboutBoxTest : public QObject {
  private slots:
   void initTestCase() {
     server_ = std::make_unique<LocalHttpServer>();
-    folder_ = std::make_unique<ScratchFolder>("about_box");
+    folder_ = std::make_unique<WorkingFolder>("about_box");
     lumigrid::about::update_settings().host = server_->host();
     lumigrid::about::update_settings().documentation_url = "http://docs.invalid:8090/display/LG/";
     QDesktopServices::setUrlHandler("http", &catcher_, "open");
@@ -307,7 +307,7 @@ class AboutBoxTest : public QObject {
 
  private:
   std::unique_ptr<LocalHttpServer> server_;
-  std::unique_ptr<ScratchFolder> folder_;
+  std::unique_ptr<WorkingFolder> folder_;
   UrlCatcher catcher_;
 };
 

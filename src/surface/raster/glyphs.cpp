@@ -10,11 +10,12 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "base/utf.h"
+
 namespace lumigrid::raster {
 
 namespace {
 
-constexpr char32_t kReplacementCharacter = 0xFFFD;
 // Rendered sizes kept at once; the drawers use one or two.
 constexpr std::size_t kMaxCachedSizes = 8;
 
@@ -173,49 +174,6 @@ std::int32_t text_pixel_height(std::int32_t points, std::int32_t pixels_per_inch
   if (!(pixels >= 1)) return 1;
   if (pixels > kMaxTextPixelHeight) return kMaxTextPixelHeight;
   return std::int32_t(pixels);
-}
-
-std::vector<char32_t> decode_utf8(std::string_view text) {
-  std::vector<char32_t> out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t cp = 0, min = 0;
-    if (lead < 0x80) {
-      length = 1;
-      cp = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2;
-      cp = lead & 0x1F;
-      min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3;
-      cp = lead & 0x0F;
-      min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4;
-      cp = lead & 0x07;
-      min = 0x10000;
-    }
-    bool valid = length != 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(text[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are malformed too.
-    valid = valid && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-    if (valid) {
-      out.push_back(cp);
-      i += length;
-    } else {
-      out.push_back(kReplacementCharacter);
-      ++i;
-    }
-  }
-  return out;
 }
 
 GlyphCache::GlyphCache(std::string font_file) : state_(std::make_unique<State>()) {

@@ -17,9 +17,6 @@ inline constexpr std::int32_t kDefaultFontPoints = 8;
 inline constexpr std::int32_t kMaxTextPixelHeight = 4096;
 std::int32_t text_pixel_height(std::int32_t points, std::int32_t pixels_per_inch);
 
-// Code points of UTF-8 text; each malformed byte becomes U+FFFD.
-std::vector<char32_t> decode_utf8(std::string_view text);
-
 struct TextExtent {
   std::int64_t width;
   std::int64_t height;

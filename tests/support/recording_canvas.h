@@ -1,7 +1,10 @@
 #pragma once
-// A canvas that paints nothing and remembers every operation with the tools it was made with.
+// A canvas that paints nothing and remembers every operation, in order, with the tools it was
+// made with.
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "surface/canvas.h"
@@ -15,12 +18,21 @@ struct CanvasCall {
   std::vector<Point> points;
   std::string text;
   DrawingTools tools;
+
+  // FillRect and Ellipse: the corners as the call gave them.
+  std::int32_t left() const { return points[0].x; }
+  std::int32_t top() const { return points[0].y; }
+  std::int32_t right() const { return points[1].x; }
+  std::int32_t bottom() const { return points[1].y; }
+  // Ellipse: the centre and the radius of a circle.
+  std::int32_t centre_x() const { return (left() + right()) / 2; }
+  std::int32_t centre_y() const { return (top() + bottom()) / 2; }
+  std::int32_t radius() const { return (right() - left()) / 2; }
 };
 
-class RecordingCanvas : public Canvas {
+class RecordingCanvas final : public Canvas {
  public:
   RecordingCanvas(std::int32_t width, std::int32_t height) : width_(width), height_(height) {}
-
   std::int32_t width() const override { return width_; }
   std::int32_t height() const override { return height_; }
 
@@ -44,8 +56,10 @@ class RecordingCanvas : public Canvas {
       if (c.kind == kind) out.push_back(c);
     return out;
   }
+  std::vector<CanvasCall> fill_rects() const { return of(CanvasCall::Kind::FillRect); }
   std::vector<CanvasCall> polygons() const { return of(CanvasCall::Kind::Polygon); }
   std::vector<CanvasCall> ellipses() const { return of(CanvasCall::Kind::Ellipse); }
+  std::vector<CanvasCall> texts() const { return of(CanvasCall::Kind::TextOut); }
 
   std::vector<CanvasCall> calls;
 
