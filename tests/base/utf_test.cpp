@@ -28,19 +28,18 @@ TEST_P(Utf8Text, ConvertsToUtf16) {
 }
 
 const Utf8Case kTexts[] = {
-        Utf8Case{"Ascii", "A1 ", U"A1 ", u"A1 "},
-        Utf8Case{"TwoBytes", "\xC3\xA9", U"\u00E9", u"\u00E9"},
-        Utf8Case{"MultiplicationSign", "B0 \xC3\x97", U"B0 \u00D7", u"B0 \u00D7"},
-        Utf8Case{"ThreeBytes", "\xE2\x82\xAC", U"\u20AC", u"\u20AC"},
-        Utf8Case{"FourBytesMakeASurrogatePair", "\xF0\x9F\x98\x80", U"\U0001F600",
-                 u"\U0001F600"},
-        Utf8Case{"LoneContinuation", "a\x80z", U"a\uFFFDz", u"a\uFFFDz"},
-        Utf8Case{"Truncated", "A\xE2\x82", U"A\uFFFD\uFFFD", u"A\uFFFD\uFFFD"},
-        Utf8Case{"Overlong", "\xC0\x80", U"\uFFFD\uFFFD", u"\uFFFD\uFFFD"},
-        Utf8Case{"OverlongSlash", "\xC0\xAFx", U"\uFFFD\uFFFDx", u"\uFFFD\uFFFDx"},
-        Utf8Case{"EncodedSurrogate", "\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD", u"\uFFFD\uFFFD\uFFFD"},
-        Utf8Case{"BeyondUnicode", "\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD",
-                 u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+    Utf8Case{"Ascii", "A1 ", U"A1 ", u"A1 "},
+    Utf8Case{"TwoBytes", "\xC3\xA9", U"\u00E9", u"\u00E9"},
+    Utf8Case{"MultiplicationSign", "B0 \xC3\x97", U"B0 \u00D7", u"B0 \u00D7"},
+    Utf8Case{"ThreeBytes", "\xE2\x82\xAC", U"\u20AC", u"\u20AC"},
+    Utf8Case{"FourBytesMakeASurrogatePair", "\xF0\x9F\x98\x80", U"\U0001F600", u"\U0001F600"},
+    Utf8Case{"LoneContinuation", "a\x80z", U"a\uFFFDz", u"a\uFFFDz"},
+    Utf8Case{"Truncated", "A\xE2\x82", U"A\uFFFD\uFFFD", u"A\uFFFD\uFFFD"},
+    Utf8Case{"Overlong", "\xC0\x80", U"\uFFFD\uFFFD", u"\uFFFD\uFFFD"},
+    Utf8Case{"OverlongSlash", "\xC0\xAFx", U"\uFFFD\uFFFDx", u"\uFFFD\uFFFDx"},
+    Utf8Case{"EncodedSurrogate", "\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD", u"\uFFFD\uFFFD\uFFFD"},
+    Utf8Case{"BeyondUnicode", "\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD",
+             u"\uFFFD\uFFFD\uFFFD\uFFFD"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, Utf8Text, ::testing::ValuesIn(kTexts),

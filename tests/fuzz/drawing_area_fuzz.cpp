@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf.h"
 #include "page/drawing_area.h"
 #include "page/page_build.h"
 
