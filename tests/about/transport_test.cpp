@@ -128,7 +128,7 @@ class InterruptedDownload : public ::testing::TestWithParam<int> {};
 TEST_P(InterruptedDownload, SignalRemovesThePartialFile) {
   LocalHttpServer server;
   server.serve("/index.json", {200, std::string(1000, 'x'), false, 20, false});
-  ScratchFolder folder("interrupted");
+  WorkingFolder folder("interrupted");
   const std::string url = "http://" + server.host() + "/index.json";
   const int signal = GetParam();
   EXPECT_EXIT(
