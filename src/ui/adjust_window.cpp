@@ -26,8 +26,8 @@ QString text_of(std::string_view text) {
 
 }  // namespace
 
-TForm_menu::TForm_menu(std::filesystem::path settings_path, QWidget* owner)
-    : QWidget(owner, Qt::Window), settings_path_(std::move(settings_path)) {
+TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
+    : QWidget(owner, Qt::Window), settings_(std::move(settings)) {
   setWindowTitle("Form_menu");
   setFont(QFont("Tahoma", 8));
   setAttribute(Qt::WA_QuitOnClose, false);  // closing it only hides it
@@ -166,7 +166,7 @@ void TForm_menu::resizeEvent(QResizeEvent* event) {
 
 void TForm_menu::FormCreate() {
   const lumigrid::StartupSettings stored =
-      lumigrid::read_startup_settings(settings_path_, sliderPositions());
+      lumigrid::read_startup_settings(settings_, sliderPositions());
 
   if (chart_ != nullptr) chart_->state().current_pattern = stored.latest_pattern;
   UpDown_H->setPosition(stored.positions.H);

@@ -26,8 +26,9 @@ class TForm_menu : public QWidget {
   Q_OBJECT
 
  public:
-  // `settings_path`: the settings file FormCreate reads. `owner`: the chart window.
-  explicit TForm_menu(std::filesystem::path settings_path, QWidget* owner = nullptr);
+  // `settings`: the settings file FormCreate reads, with its read-only fallback. `owner`: the
+  // chart window.
+  explicit TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner = nullptr);
   ~TForm_menu() override;
 
   // The chart this window adjusts; none: the values and keys reach no chart.
@@ -108,7 +109,7 @@ class TForm_menu : public QWidget {
   void place(QWidget* widget, const lumigrid::Box& box, std::uint8_t anchors);
   void applyLayout();
 
-  std::filesystem::path settings_path_;
+  lumigrid::SettingsLocation settings_;
   lumigrid::ChartControl* chart_ = nullptr;
   PageBuilder page_builder_;
   std::vector<Placed> placed_;

@@ -21,9 +21,9 @@ bool LumigridApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 int run_lumigrid(LumigridApplication& app) {
-  const std::filesystem::path settings_path = settings_path_for(
-      std::filesystem::path(QFile::encodeName(app.applicationFilePath()).toStdString()));
-  WindowSet windows(settings_path);
+  // Beside the program when it can write there, otherwise in the user's configuration folder.
+  WindowSet windows(locate_settings(
+      std::filesystem::path(QFile::encodeName(app.applicationFilePath()).toStdString())));
   windows.chart()->show();
   return app.exec();
 }

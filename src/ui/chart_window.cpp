@@ -56,10 +56,10 @@ void erase_to_white(lumigrid::Surface& surface, const QRect& device_rect) {
 
 }  // namespace
 
-TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_path,
+TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation settings,
                                                  QWidget* parent)
     : QWidget(parent, Qt::Window),
-      settings_path_(std::move(settings_path)),
+      settings_(std::move(settings)),
       surface_(kDesignWidth, kDesignHeight, lumigrid::PixelFormat::Rgb32) {
   setWindowTitle(kChartCaption);
   resize(kDesignWidth, kDesignHeight);
@@ -84,8 +84,8 @@ TForm_full_screen_chart::TForm_full_screen_chart(std::filesystem::path settings_
     return links_.live_values ? links_.live_values() : lumigrid::LivePatternValues{};
   };
   hooks.log = [this](const std::string& line) { ListBox1.append(line); };
-  painter_ = std::make_unique<lumigrid::ChartPainter>(surface_, state_, settings_path_,
-                                                      std::move(hooks), locale_decimal_separator());
+  painter_ = std::make_unique<lumigrid::ChartPainter>(surface_, state_, settings_, std::move(hooks),
+                                                      locale_decimal_separator());
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(kRepaintDelayMs);
@@ -301,7 +301,7 @@ void TForm_full_screen_chart::SaveImage_to_file_4_types_Timage(const lumigrid::S
 void TForm_full_screen_chart::FormClose() {
   const lumigrid::SliderPositions positions =
       links_.slider_positions ? links_.slider_positions() : lumigrid::SliderPositions{};
-  lumigrid::write_exit_settings(settings_path_, state_.current_pattern, positions);
+  lumigrid::write_exit_settings(settings_, state_.current_pattern, positions);
 }
 
 void TForm_full_screen_chart::PopupMenu1Popup() {

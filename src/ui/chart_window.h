@@ -45,15 +45,16 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
     std::function<void(QWidget* parent)> show_about;
   };
 
-  // `settings_path`: the settings file written at close and read by the colour charts.
-  explicit TForm_full_screen_chart(std::filesystem::path settings_path, QWidget* parent = nullptr);
+  // `settings`: the settings file written at close and read by the colour charts, with its
+  // read-only fallback.
+  explicit TForm_full_screen_chart(lumigrid::SettingsLocation settings, QWidget* parent = nullptr);
   ~TForm_full_screen_chart() override;
 
   void setLinks(Links links);
 
   lumigrid::ChartState& state() override { return state_; }
   const lumigrid::Surface& surface() const { return surface_; }
-  const std::filesystem::path& settingsPath() const { return settings_path_; }
+  const std::filesystem::path& settingsPath() const { return settings_.file; }
 
   // Draws a pattern onto the surface and shows the result.
   void image_Pattern(std::int32_t pattern_Num) override;
@@ -118,7 +119,7 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   bool showsMaximized() const;
   void rememberNormalGeometry();
 
-  std::filesystem::path settings_path_;
+  lumigrid::SettingsLocation settings_;
   Links links_;
   lumigrid::ChartState state_;
   lumigrid::Surface surface_;

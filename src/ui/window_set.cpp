@@ -9,9 +9,9 @@
 
 namespace lumigrid {
 
-WindowSet::WindowSet(const std::filesystem::path& settings_path, Start start)
-    : chart_(std::make_unique<TForm_full_screen_chart>(settings_path)) {
-  adjust_ = new TForm_menu(settings_path, chart_.get());
+WindowSet::WindowSet(const SettingsLocation& settings, Start start)
+    : chart_(std::make_unique<TForm_full_screen_chart>(settings)) {
+  adjust_ = new TForm_menu(settings, chart_.get());
   adjust_->setChart(chart_.get());
   // A creation step that fails stops there; its window stays and start-up goes on.
   if (start == Start::Program) run_handler([this] { adjust_->FormCreate(); });

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "settings/settings.h"
+
 class TAboutBox;
 class TForm_Info;
 class TForm_full_screen_chart;
@@ -23,9 +25,10 @@ class WindowSet {
     WindowsOnly,
   };
 
-  // `settings_path`: the settings file the chart window writes at close and the adjust window
-  // reads at creation. An error in a creation step is shown and start-up goes on.
-  explicit WindowSet(const std::filesystem::path& settings_path, Start start = Start::Program);
+  // `settings`: the settings file the chart window writes at close and the adjust window
+  // reads at creation, with its read-only fallback. An error in a creation step is shown and
+  // start-up goes on.
+  explicit WindowSet(const SettingsLocation& settings, Start start = Start::Program);
   // The chart window goes, and the other windows with it.
   ~WindowSet();
   WindowSet(const WindowSet&) = delete;

@@ -22,7 +22,7 @@ import tempfile
 
 sys.dont_write_bytecode = True  # no cache folder left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import Failure, Program, Session, need_tools, shows_rendering  # noqa: E402
+from run_e2e import X_TOOLS, Failure, Program, Session, need_tools, shows_rendering  # noqa: E402
 
 INSTALLED = [
     "usr/bin/lumigrid",
@@ -130,21 +130,59 @@ def unprivileged_prefix():
         sys.exit(77)
     import pwd
     nobody = pwd.getpwnam("nobody")
-    return (["setpriv", "--reuid=nobody", "--regid=" + str(nobody.pw_gid), "--clear-groups"],
+    return (["setpriv", "--reuid=" + str(nobody.pw_uid), "--regid=" + str(nobody.pw_gid),
+             "--clear-groups", "--inh-caps=-all"],
             nobody.pw_uid, nobody.pw_gid)
 
 
+def reachable_by_others(folder):
+    """True when every folder from / down to `folder` lets other users through."""
+    folder = os.path.realpath(folder)
+    while True:
+        if not os.stat(folder).st_mode & stat.S_IXOTH:
+            return False
+        parent = os.path.dirname(folder)
+        if parent == folder:
+            return True
+        folder = parent
+
+
+# The administrator's file beside the installed program: a start-up pattern and a colour chart
+# for every user, read where the user's own file says nothing.
+ADMIN_SETTINGS = """[latest pattern]
+latest pattern=8
+
+[Dynamic Range red]
+color X=1
+color Y=1
+border=0
+1_R=255
+1_G=0
+1_B=0
+"""
+
+
 def gui(build, version, root):
-    need_tools()
+    need_tools(X_TOOLS + ["setpriv"] if os.getuid() == 0 else X_TOOLS)
     install(build, root)
     prefix, uid, gid = unprivileged_prefix()
-    workdir = tempfile.mkdtemp(prefix="lumigrid-installed-")
+    # The build tree may sit below a folder only its owner can enter (a home folder): the user
+    # who runs the program gets a fresh folder of its own under one that everybody may enter.
+    parent = tempfile.gettempdir()
+    if not reachable_by_others(parent):
+        parent = "/tmp"
+    workdir = tempfile.mkdtemp(prefix="lumigrid-installed-", dir=parent)
     os.chmod(workdir, 0o755)
     session = Session(workdir)
+    bin_dir = os.path.join(workdir, "bin")
     try:
-        # The programs in a folder nobody may write, like /usr/bin.
-        bin_dir = os.path.join(workdir, "bin")
+        # The programs and the administrator's settings in a folder nobody may write, like
+        # /usr/bin.
         shutil.copytree(os.path.join(root, "usr/bin"), bin_dir)
+        admin = os.path.join(bin_dir, "lumigrid.INI")
+        with open(admin, "w") as file:
+            file.write(ADMIN_SETTINGS)
+        os.chmod(admin, 0o444)
         os.chmod(bin_dir, 0o555)
         home = os.path.join(workdir, "home")
         runtime = os.path.join(workdir, "runtime")
@@ -154,39 +192,54 @@ def gui(build, version, root):
         session.start_x()
         session.env["XDG_RUNTIME_DIR"] = runtime
         session.env["HOME"] = home
-        session.env.pop("XDG_CONFIG_HOME", None)
+        # Not there yet: the program makes it at its first close.
+        config = os.path.join(home, "config")
+        session.env["XDG_CONFIG_HOME"] = config
         if prefix:  # X grants local connections; make sure this user gets one
             probe = subprocess.run(prefix + ["xdpyinfo"], env=session.env, capture_output=True)
             if probe.returncode != 0:
                 raise Failure("the unprivileged user cannot reach the X server")
+            probe = subprocess.run(prefix + [os.path.join(bin_dir, "lumigrid"), "--version"],
+                                   env=session.env, capture_output=True, text=True)
+            if probe.returncode != 0:
+                raise Failure("the unprivileged user cannot run the installed copy: " +
+                              probe.stderr.strip())
         launcher = os.path.join(workdir, "start-lumigrid")
         with open(launcher, "w") as file:
             file.write("#!/bin/sh\nexec " + " ".join(prefix) + " " +
                        os.path.join(bin_dir, "lumigrid") + "\n")
         os.chmod(launcher, 0o755)
         render = os.path.join(bin_dir, "lumigrid-render")
-        settings = os.path.join(home, ".config/lumigrid/lumigrid.INI")
+        settings = os.path.join(config, "lumigrid", "lumigrid.INI")
 
+        # First start: the administrator's pattern, then the administrator's colour chart.
         program = Program(session, launcher)
-        program.key("3")
-        shows_rendering(program, render, "0,3", program.geometry()[2:], "installed-first")
+        size = program.geometry()[2:]
+        shows_rendering(program, render, "8", size, "installed-first")
+        program.key("1")
+        shows_rendering(program, render, "8,1", size, "installed-chart", admin)
         status = program.close()
         if status != 0:
             raise Failure(f"the installed lumigrid exited with {status} after its close")
         if not os.path.isfile(settings):
-            raise Failure("no settings file in the user's configuration folder")
+            raise Failure("no settings file in $XDG_CONFIG_HOME/lumigrid after the close")
         with open(settings, encoding="utf-8", errors="replace") as file:
             stored = file.read()
-        if "latest pattern=3" not in (line.strip() for line in stored.splitlines()):
+        if "latest pattern=1" not in (line.strip() for line in stored.splitlines()):
             raise Failure("settings file after close:\n" + stored)
         if os.stat(settings).st_uid != uid:
             raise Failure("the settings file does not belong to the user who ran the program")
-        if sorted(os.listdir(bin_dir)) != ["lumigrid", "lumigrid-render"]:
+        if sorted(os.listdir(bin_dir)) != ["lumigrid", "lumigrid-render", "lumigrid.INI"]:
             raise Failure("files appeared beside the installed programs: " +
                           ", ".join(os.listdir(bin_dir)))
+        with open(admin) as file:
+            if file.read() != ADMIN_SETTINGS:
+                raise Failure("the administrator's settings file changed")
 
+        # Next start: the user's pattern, the chart still from the administrator's file.
         program = Program(session, launcher)
-        shows_rendering(program, render, "3", program.geometry()[2:], "installed-next-start")
+        shows_rendering(program, render, "1", program.geometry()[2:], "installed-next-start",
+                        admin)
         status = program.close()
         if status != 0:
             raise Failure(f"the second run exited with {status}")
@@ -196,6 +249,7 @@ def gui(build, version, root):
     finally:
         session.stop()
         if workdir:
+            os.chmod(bin_dir, stat.S_IRWXU)
             print("files kept in " + workdir)
 
 

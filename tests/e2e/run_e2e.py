@@ -179,10 +179,11 @@ def frame_extents(session, window):
     return tuple(int(v) for v in found.split("=")[1].split(","))
 
 
-def render_keys(session, render, keys, size, expected):
+def render_keys(session, render, keys, size, expected, settings=None):
     # The chart's fonts follow the device pixels: 96 dots per inch at scale 1.
+    chosen = ["--settings", settings] if settings else []
     run(session.env, render, "--keys", keys, "--size", f"{size[0]}x{size[1]}",
-        "--ppi", str(96 * session.scale), "-o", expected)
+        "--ppi", str(96 * session.scale), *chosen, "-o", expected)
 
 
 def equal_images(session, shot, expected):
@@ -195,11 +196,12 @@ def differing_pixels(session, shot, expected):
                check=False).stderr.strip()
 
 
-def shows_rendering(program, render, keys, size, name):
-    """True once the window's client area equals lumigrid-render's drawing pixel for pixel."""
+def shows_rendering(program, render, keys, size, name, settings=None):
+    """True once the window's client area equals lumigrid-render's drawing pixel for pixel;
+    `settings`: the settings file lumigrid-render reads the colour charts from."""
     session = program.session
     expected = os.path.join(session.workdir, name + ".bmp")
-    render_keys(session, render, keys, size, expected)
+    render_keys(session, render, keys, size, expected, settings)
     shot = os.path.join(session.workdir, name + "-window.png")
 
     def equal():
