@@ -36,14 +36,8 @@ constexpr std::array<DisplayTest, 9> kDisplayTests{{
     {{u"32K"}, {30720, 17280}},
 }};
 
-struct PaperTest {
-  std::u16string_view key;
-  double long_mm;
-  double short_mm;
-};
-
 // ISO 216, except B4 which is the JIS size 364 x 257 mm.
-constexpr std::array<PaperTest, 12> kPaperTests{{
+constexpr std::array<PaperSize, 12> kPaperTests{{
     {u"A5", 210, 148},
     {u"A4", 297, 210},
     {u"A3", 420, 297},
@@ -103,14 +97,20 @@ AreaSize drawing_area_size(std::u16string_view text, std::int32_t dpi) {
       }
     }
   }
-  for (const PaperTest& paper : kPaperTests) {
-    if (contains(text, paper.key)) {
-      size = {paper_pixels(dpi, paper.long_mm), paper_pixels(dpi, paper.short_mm)};
-    }
+  if (const auto paper = drawing_area_paper(text)) {
+    size = {paper_pixels(dpi, paper->long_mm), paper_pixels(dpi, paper->short_mm)};
   }
 
   if (size.width == 0 || size.height == 0) size = kFallback;
   return size;
+}
+
+std::optional<PaperSize> drawing_area_paper(std::u16string_view text) {
+  std::optional<PaperSize> found;
+  for (const PaperSize& paper : kPaperTests) {
+    if (contains(text, paper.name)) found = paper;
+  }
+  return found;
 }
 
 AreaSize drawing_area_size(std::string_view utf8_text, std::int32_t dpi) {

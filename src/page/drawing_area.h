@@ -2,6 +2,7 @@
 // Drawing-area sizes: the pixel size of the printable page for a text of the adjust window's
 // drawing-area list (a display format, a paper size, or two numbers joined by "x").
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,16 @@ struct AreaSize {
 AreaSize drawing_area_size(std::u16string_view text, std::int32_t dpi);
 // The same for UTF-8 text (the command line); malformed bytes read as U+FFFD.
 AreaSize drawing_area_size(std::string_view utf8_text, std::int32_t dpi);
+
+// A paper size of the list: ISO 216 A5 to A0 and B5 to B0, except B4, the JIS size.
+struct PaperSize {
+  std::u16string_view name;  // "A4", "B4" ...
+  double long_mm = 0;
+  double short_mm = 0;
+};
+
+// The paper whose key decides the size of `text` (the last one that matches), or nothing when
+// the text names a display format, two numbers or nothing known.
+std::optional<PaperSize> drawing_area_paper(std::u16string_view text);
 
 }  // namespace lumigrid

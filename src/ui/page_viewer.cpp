@@ -2,11 +2,16 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QKeySequence>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -17,6 +22,7 @@
 #include "ui/busy_progress.h"
 #include "ui/device_pixels.h"
 #include "ui/error_reporting.h"
+#include "ui/page_printing.h"
 
 namespace {
 
@@ -212,17 +218,28 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
   FitIn1->setObjectName("FitIn1");
   FitIn2 = new QAction("1:1", this);
   FitIn2->setObjectName("FitIn2");
+  Print1 = new QAction(QString::fromUtf8("Print\u2026"), this);
+  Print1->setObjectName("Print1");
+  Print1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  addAction(Print1);  // the shortcut works with the menu closed
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   PopupMenu1->addAction(SaveImagePattern1);
   PopupMenu1->addAction(FitIn1);
   PopupMenu1->addAction(FitIn2);
+  PopupMenu1->addAction(Print1);
   connect(SaveImagePattern1, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { SaveImagePattern1Click(); }); });
   connect(FitIn1, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { FitIn1Click(); }); });
   connect(FitIn2, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { FitIn2Click(); }); });
+  connect(Print1, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { Print1Click(); }); });
+  choosePrinter = [this](QPrinter& printer) {
+    QPrintDialog dialog(&printer, this);
+    return dialog.exec() == QDialog::Accepted;
+  };
 
   Image1->onMouseDown = [this](QMouseEvent* event) {
     const QPoint position = event->position().toPoint();
@@ -305,6 +322,7 @@ void TForm_Info::build_page(const QString& area_text, const lumigrid::ChartParam
   });
   Image1->setPage(page.get(), std::move(view));
   page_ = std::move(page);
+  page_area_text_ = area_text;
   if (links_.page_built) links_.page_built(area_text);
   fit_image();
   setWindowTitle(area_text);
@@ -334,6 +352,21 @@ void TForm_Info::FitIn2Click() {
 
 void TForm_Info::SaveImagePattern1Click() {
   if (page_ && links_.save_page) links_.save_page(*page_);
+}
+
+void TForm_Info::Print1Click() {
+  if (!page_ || !choosePrinter) return;
+  QPrinter printer(QPrinter::HighResolution);
+  lumigrid::set_up_printer_for_page(printer, *page_, page_area_text_);
+  if (!choosePrinter(printer)) return;
+  if (const auto question = lumigrid::page_overflow_question(printer, *page_)) {
+    const auto answer = QMessageBox::question(this, QCoreApplication::applicationName(), *question,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes) return;
+  }
+  // The page needs no copy: the progress lets no input in while it is printed.
+  lumigrid::BusyProgress busy(this, "Printing the page...");
+  lumigrid::print_page(*page_, printer, busy.callback());
 }
 
 void TForm_Info::Image1MouseDown(Qt::MouseButton button, QPoint /*position*/) {

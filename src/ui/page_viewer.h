@@ -1,6 +1,6 @@
 #pragma once
 // The page viewer: the printable page in an image control inside a scroll box, fitted, shown 1:1,
-// zoomed with the wheel around the cursor, panned by dragging, and saved from its menu.
+// zoomed with the wheel around the cursor, panned by dragging, and saved or printed from its menu.
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPointer>
@@ -17,6 +17,7 @@
 
 class QAction;
 class QMenu;
+class QPrinter;
 
 // The image control: shows the page at its own size, drawing only what a paint exposes.
 class TPageImage : public QWidget {
@@ -118,6 +119,9 @@ class TForm_Info : public QWidget {
   void FitIn1Click();
   void FitIn2Click();
   void SaveImagePattern1Click();
+  // Prints the page at 100 % after the print dialog, asking first when the paper's printable
+  // area is smaller than the page.
+  void Print1Click();
   void Image1MouseDown(Qt::MouseButton button, QPoint position);
   // `position` in Image1's coordinates; `entered`: the drag has just come over the image.
   void Image1DragOver(QPoint position, bool entered);
@@ -130,6 +134,11 @@ class TForm_Info : public QWidget {
   QAction* SaveImagePattern1 = nullptr;
   QAction* FitIn1 = nullptr;
   QAction* FitIn2 = nullptr;
+  QAction* Print1 = nullptr;
+
+  // Lets the operator choose and set up the printer, set up for the page beforehand; false
+  // cancels. The default is the system print dialog; tests install their own.
+  std::function<bool(QPrinter& printer)> choosePrinter;
 
  protected:
   bool event(QEvent* event) override;
@@ -141,6 +150,7 @@ class TForm_Info : public QWidget {
 
   Links links_;
   std::unique_ptr<lumigrid::Surface> page_;
+  QString page_area_text_;  // the drawing-area text the page was built for
   // A drag that is over the image has an origin; one that has left it has none.
   bool dragging_ = false;
   std::optional<QPoint> drag_origin_;

@@ -25,6 +25,7 @@ constexpr PictureFilter kPictureFilters[] = {
     {"Metafiles (*.wmf)", "*.wmf"},
     {"TIFF Images (*.tif)", "*.tif"},
     {"TIFF Images (*.tiff)", "*.tiff"},
+    {"PDF at true size (*.pdf)", "*.pdf"},
 };
 
 const QStringList& picture_filters() {

@@ -96,6 +96,7 @@ class ChartWindowTest : public QObject {
   void double_click_on_an_inactive_chart_saves_its_picture();
   void save_dialog_lists_descriptions_data();
   void save_dialog_lists_descriptions();
+  void save_dialog_offers_twelve_types_in_order();
 
   void close_writes_settings_file();
   void only_the_chart_window_close_ends_the_program();
@@ -508,6 +509,12 @@ void ChartWindowTest::save_dialog_data() {
                        << "shot.gif" << QByteArray("GIF8");
   QTest::newRow("jpeg writes a bitmap") << "shot.jpeg"
                                         << "shot.jpeg" << QByteArray("BM");
+  QTest::newRow("tif") << "shot.tif"
+                       << "shot.tif" << QByteArray("II*\0", 4);
+  QTest::newRow("pdf") << "shot.pdf"
+                       << "shot.pdf" << QByteArray("%PDF-");
+  QTest::newRow("ico writes a bitmap") << "shot.ico"
+                                       << "shot.ico" << QByteArray("BM");
   QTest::newRow("cancel writes nothing") << QString() << QString() << QByteArray();
 }
 
@@ -605,6 +612,29 @@ void ChartWindowTest::save_dialog_lists_descriptions_data() {
   QTest::newRow("jpg") << 3 << "JPEG Image File (*.jpg)";
   QTest::newRow("jpeg, told apart from jpg") << 4 << "JPEG Image File (*.jpeg)";
   QTest::newRow("tiff, told apart from tif") << 10 << "TIFF Images (*.tiff)";
+  QTest::newRow("pdf, last") << 11 << "PDF at true size (*.pdf)";
+}
+
+void ChartWindowTest::save_dialog_offers_twelve_types_in_order() {
+  auto* types = chart_->SavePictureDialog1->findChild<QComboBox*>("fileTypeCombo");
+  QVERIFY(types != nullptr);
+  QStringList shown;
+  for (int entry = 0; entry < types->count(); ++entry) shown << types->itemText(entry);
+  const QStringList expected{
+      "All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff)",
+      "GIF Image (*.gif)",
+      "Portable Network Graphics (*.png)",
+      "JPEG Image File (*.jpg)",
+      "JPEG Image File (*.jpeg)",
+      "Bitmaps (*.bmp)",
+      "Icons (*.ico)",
+      "Enhanced Metafiles (*.emf)",
+      "Metafiles (*.wmf)",
+      "TIFF Images (*.tif)",
+      "TIFF Images (*.tiff)",
+      "PDF at true size (*.pdf)",
+  };
+  QCOMPARE(shown, expected);
 }
 
 void ChartWindowTest::save_dialog_lists_descriptions() {

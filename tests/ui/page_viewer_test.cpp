@@ -300,10 +300,11 @@ void PageViewerTest::fit_and_one_to_one() {
   viewer_->FitIn1->trigger();
   QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
   QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
-  QCOMPARE(viewer_->PopupMenu1->actions().size(), 3);
+  QCOMPARE(viewer_->PopupMenu1->actions().size(), 4);
   QCOMPARE(viewer_->PopupMenu1->actions().at(0)->text(), QString("Save Image Pattern"));
   QCOMPARE(viewer_->PopupMenu1->actions().at(1)->text(), QString("FitIn"));
   QCOMPARE(viewer_->PopupMenu1->actions().at(2)->text(), QString("1:1"));
+  QCOMPARE(viewer_->PopupMenu1->actions().at(3)->text(), QString::fromUtf8("Print\u2026"));
 }
 
 void PageViewerTest::middle_button_shows_one_to_one() {

@@ -1,0 +1,27 @@
+#pragma once
+// Printing the printable page at its true size: the printer set up for the page's paper, and the
+// page drawn at 100 % from the printable area's origin, one page pixel per 1/600 inch.
+#include <QString>
+#include <optional>
+
+#include "export/image_export.h"
+#include "surface/surface.h"
+
+class QPrinter;
+
+namespace lumigrid {
+
+// Chooses the paper the drawing area names (A5 to A0, B5 to B0); a display format or a typed
+// size keeps the printer's own paper. The orientation follows the page's aspect.
+void set_up_printer_for_page(QPrinter& printer, const Surface& page, const QString& area_text);
+
+// The question to ask before printing when the page does not fit the printer's printable area
+// at 100 %; nothing when it fits.
+std::optional<QString> page_overflow_question(const QPrinter& printer, const Surface& page);
+
+// Prints the page on the printer as it is set up, never scaled to fit, handing it over in bands
+// so that no copy of the whole page is made. Throws lumigrid::Error when the printer cannot
+// start or fails.
+void print_page(const Surface& page, QPrinter& printer, const ProgressCallback& progress = {});
+
+}  // namespace lumigrid
