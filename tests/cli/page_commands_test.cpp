@@ -8,6 +8,9 @@
 #include <sstream>
 #include <string>
 
+#include "base/utf.h"
+#include "export/image_export.h"
+#include "page/page_build.h"
 #include "support/temp_folder.h"
 
 namespace lumigrid::cli {
@@ -62,6 +65,13 @@ TEST_P(PageOutput, WritesThePageByTheExtension) {
   std::string signature(GetParam().signature.size(), '\0');
   file.read(signature.data(), std::streamsize(signature.size()));
   EXPECT_EQ(signature, GetParam().signature);
+
+  // The same file as the viewer's save of the page built for the same text.
+  const PageRequest request{{options.space, options.pitch, options.pitch2}, options.ppi};
+  const PageBuild build = build_page(utf16_from_utf8(options.text), request);
+  const auto saved = folder / ("saved_" + std::string(GetParam().file_name));
+  save_image(build.page, saved);
+  EXPECT_EQ(testing::read_file(*options.output), testing::read_file(saved));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PageOutput,
