@@ -9,13 +9,6 @@
 #include "about/update_texts.h"
 #include "base/errors.h"
 
-#ifndef LUMIGRID_UPDATE_HOST
-#error "LUMIGRID_UPDATE_HOST must be set by the build"
-#endif
-#ifndef LUMIGRID_DOC_URL
-#error "LUMIGRID_DOC_URL must be set by the build"
-#endif
-
 namespace lumigrid::about {
 namespace {
 
@@ -38,29 +31,7 @@ std::string read_whole_file(const std::string& path) {
   return bytes;
 }
 
-bool is_web_address(const std::string& address) {
-  std::string scheme;
-  for (char c : address) {
-    if (c == ':') break;
-    scheme.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
-  }
-  return (scheme == "http" || scheme == "https") && address.compare(scheme.size(), 3, "://") == 0;
-}
-
 }  // namespace
-
-UpdateSettings& update_settings() {
-  static UpdateSettings settings{LUMIGRID_UPDATE_HOST, LUMIGRID_DOC_URL};
-  return settings;
-}
-
-bool UpdateView::run_download(
-    const std::function<bool(const std::atomic<bool>& cancel,
-                             const std::function<void(std::int64_t, std::int64_t)>& progress)>&
-        download) {
-  const std::atomic<bool> never{false};
-  return download(never, {});
-}
 
 CheckOutcome fetch_first_check(const std::string& update_base_url, const std::string& index_path,
                                const std::atomic<bool>* cancel) {
@@ -211,12 +182,6 @@ void run_download_action(UpdateState& state, UpdateView& view, const std::string
   } else if (!view.download_cancelled()) {
     view.tell(download_error_text(state.release_file_name));
   }
-}
-
-std::string web_button_url(const UpdateState& state, const std::string& documentation_url) {
-  const std::string& chosen =
-      state.release_website.empty() ? documentation_url : state.release_website;
-  return is_web_address(chosen) ? chosen : std::string();
 }
 
 }  // namespace lumigrid::about

@@ -69,6 +69,7 @@ lumigrid::about::UpdateState& about_module_state() {
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+#if LUMIGRID_UPDATE_CHECK
   // Outcomes come back to this window's thread; a window gone by then takes none.
   checks_ =
       std::make_unique<lumigrid::about::CheckQueue>([this](lumigrid::about::CheckOutcome outcome) {
@@ -85,6 +86,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
             },
             Qt::QueuedConnection);
       });
+#endif
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                  Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
   setWindowTitle(QStringLiteral("About xxx"));
@@ -118,6 +120,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   SpeedButton_download->setAutoRaise(true);
   SpeedButton_download->setDefaultAction(Action_check_for_update);
   SpeedButton_download->setToolTip(QString());  // only a check gives it a tooltip
+  // Without the update check there is nothing to check or download.
+  SpeedButton_download->setVisible(LUMIGRID_UPDATE_CHECK != 0);
 
   Copyright = centred_label(this, QRect(225, 144, 276, 13), font());
   Copyright->setText(QStringLiteral("Copyright (C) The lumigrid developers"));
@@ -168,8 +172,10 @@ void TAboutBox::FormCreate() {
 }
 
 TAboutBox::~TAboutBox() {
+#if LUMIGRID_UPDATE_CHECK
   // Stops a check still on the network before the window's parts go.
   checks_.reset();
+#endif
 }
 
 void TAboutBox::FormActivate() {
@@ -191,6 +197,7 @@ void TAboutBox::showEvent(QShowEvent* event) {
   }
 }
 
+#if LUMIGRID_UPDATE_CHECK
 bool TAboutBox::get_onlin_info() {
   return lumigrid::about::run_first_check(about_module_state(), *this,
                                           lumigrid::about::kIndexFileName);
@@ -221,6 +228,21 @@ void TAboutBox::Action_check_for_updateExecute() {
                                        QCoreApplication::applicationDirPath().toStdString(),
                                        lumigrid::settings_path_for(executable).filename().string());
 }
+#else
+bool TAboutBox::get_onlin_info() {
+  return false;
+}
+
+bool TAboutBox::get_onlin_info2() {
+  return false;
+}
+
+void TAboutBox::start_first_check() {}
+
+void TAboutBox::start_second_check() {}
+
+void TAboutBox::Action_check_for_updateExecute() {}
+#endif
 
 // The download runs on a thread of its own while this thread shows its progress, with a
 // Cancel button once it has taken a moment.

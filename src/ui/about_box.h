@@ -25,7 +25,8 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   QLabel* Copyright = nullptr;
   QAction* Action_check_for_update = nullptr;
 
-  // The first check, run in place; true when it succeeded.
+  // The first check, run in place; true when it succeeded. A build without the update check
+  // (LUMIGRID_UPDATE_CHECK=0) runs no check: these report failure and start nothing.
   bool get_onlin_info();
   // The second check, run in place; true when it succeeded.
   bool get_onlin_info2();
@@ -59,7 +60,9 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
           download) override;
   bool download_cancelled() const override { return download_cancelled_; }
 
+#if LUMIGRID_UPDATE_CHECK
   std::unique_ptr<lumigrid::about::CheckQueue> checks_;
+#endif
   bool download_cancelled_ = false;
 };
 
