@@ -12,6 +12,7 @@ inline constexpr int kVkUp = 38;
 inline constexpr int kVkRight = 39;
 inline constexpr int kVkDown = 40;
 inline constexpr int kVkDigit0 = 48;
+inline constexpr int kVkApps = 93;  // the Menu key: the caption shows it, nothing else
 inline constexpr int kVkNumpad0 = 96;
 inline constexpr int kVkF11 = 122;
 

@@ -22,6 +22,10 @@ BusyProgress::BusyProgress(QWidget* owner, const QString& label) {
   dialog_->setCancelButton(nullptr);
   // Not modal: a modal dialog would let input through while it advances.
   dialog_->setWindowModality(Qt::NonModal);
+  // The box never takes the keyboard: keys typed meanwhile wait for the end of the work in the
+  // window they were typed into, in their order. Keys sent to the box would be lost with it.
+  dialog_->setAttribute(Qt::WA_ShowWithoutActivating);
+  dialog_->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
   dialog_->setMinimumDuration(kShowAfterMs);
   dialog_->setAutoClose(false);
   dialog_->setAutoReset(false);

@@ -125,6 +125,9 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
   PopupMenu1->addAction(Action_About);
   connect(PopupMenu1, &QMenu::aboutToShow, this,
           [this] { lumigrid::run_handler([this] { PopupMenu1Popup(); }); });
+  // The Menu key opens the menu as it goes down; the menu then takes the keyboard, so its
+  // release arrives there.
+  PopupMenu1->installEventFilter(this);
 }
 
 TForm_full_screen_chart::~TForm_full_screen_chart() {
@@ -425,6 +428,18 @@ void TForm_full_screen_chart::focusOutEvent(QFocusEvent*) {}
 void TForm_full_screen_chart::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   lumigrid::run_handler([this] { FormDblClick(); });
+}
+
+bool TForm_full_screen_chart::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == PopupMenu1 && event->type() == QEvent::KeyRelease) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const int code = lumigrid::windows_key_code(*key);
+    if (code == lumigrid::kVkApps && !key->isAutoRepeat()) {
+      const Qt::KeyboardModifiers modifiers = key->modifiers();
+      lumigrid::run_handler([&] { FormKeyUp(code, modifiers); });
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TForm_full_screen_chart::contextMenuEvent(QContextMenuEvent* event) {

@@ -111,6 +111,8 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   bool focusNextPrevChild(bool next) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  // The Menu key's release, which the menu it opened receives, still reaches FormKeyUp.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Shows the surface as a drawer left it, without counting as a paint of the window system.

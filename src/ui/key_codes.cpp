@@ -45,7 +45,7 @@ constexpr KeyCode kNamedKeys[] = {
     {Qt::Key_Meta, 91},
     {Qt::Key_Super_L, 91},
     {Qt::Key_Super_R, 92},
-    {Qt::Key_Menu, 93},
+    {Qt::Key_Menu, kVkApps},
     {Qt::Key_Sleep, 95},
     {Qt::Key_NumLock, 144},
     {Qt::Key_ScrollLock, 145},

@@ -1,79 +1,15 @@
 #include "ui/owned_window.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
-#if LUMIGRID_HAVE_XCB
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#include <vector>
-#endif
+#include "ui/x11_window.h"
 
 namespace lumigrid {
 namespace {
-
-#if LUMIGRID_HAVE_XCB
-xcb_atom_t intern(xcb_connection_t* connection, const char* name) {
-  const xcb_intern_atom_cookie_t cookie =
-      xcb_intern_atom(connection, 0, std::uint16_t(std::char_traits<char>::length(name)), name);
-  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-  if (reply == nullptr) return XCB_ATOM_NONE;
-  const xcb_atom_t atom = reply->atom;
-  std::free(reply);
-  return atom;
-}
-
-xcb_connection_t* x11_connection() {
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 != nullptr ? x11->connection() : nullptr;
-}
-
-// The toolkit names an X11 owner only for dialogs and tools, and clears it for other windows as
-// it maps them: it is named once the window is mapped, and the window manager follows.
-void name_owner_on_x11(QWidget* window, QWidget* owner) {
-  xcb_connection_t* connection = x11_connection();
-  if (connection == nullptr) return;
-  const auto owner_client = xcb_window_t(owner->winId());
-  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()),
-                      XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &owner_client);
-  xcb_flush(connection);
-}
-
-// The toolkit never keeps a window off the taskbar: the state is set while the window is still
-// unmapped, where the window manager reads it as it maps it; the toolkit adds its own states to
-// the list it finds there.
-void skip_taskbar_on_x11(QWidget* window) {
-  xcb_connection_t* connection = x11_connection();
-  if (connection == nullptr) return;
-  const auto client = xcb_window_t(window->winId());
-
-  const xcb_atom_t state = intern(connection, "_NET_WM_STATE");
-  const xcb_atom_t skip_taskbar = intern(connection, "_NET_WM_STATE_SKIP_TASKBAR");
-  if (state == XCB_ATOM_NONE || skip_taskbar == XCB_ATOM_NONE) return;
-  std::vector<xcb_atom_t> states;
-  const xcb_get_property_cookie_t cookie =
-      xcb_get_property(connection, 0, client, state, XCB_ATOM_ATOM, 0, 1024);
-  if (xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
-    if (reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
-      const auto* found = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-      states.assign(found, found + xcb_get_property_value_length(reply) / 4);
-    }
-    std::free(reply);
-  }
-  for (xcb_atom_t known : states) {
-    if (known == skip_taskbar) return;
-  }
-  states.push_back(skip_taskbar);
-  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, client, state, XCB_ATOM_ATOM, 32,
-                      std::uint32_t(states.size()), states.data());
-  xcb_flush(connection);
-}
-#endif
 
 // Runs as the window is about to be shown: its native window exists and is not mapped yet.
 class OwnedWindow : public QObject {
@@ -88,14 +24,10 @@ class OwnedWindow : public QObject {
     if (window->windowHandle() != nullptr) {
       window->windowHandle()->setTransientParent(owner_->windowHandle());
     }
-#if LUMIGRID_HAVE_XCB
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-      skip_taskbar_on_x11(window);
-      QTimer::singleShot(0, window, [window, owner = owner_] {
-        if (owner != nullptr && window->isVisible()) name_owner_on_x11(window, owner);
-      });
-    }
-#endif
+    x11_skip_taskbar(window);
+    QTimer::singleShot(0, window, [window, owner = owner_] {
+      if (owner != nullptr && window->isVisible()) x11_name_owner(window, owner);
+    });
     return false;
   }
 

@@ -23,6 +23,7 @@
 #include "ui/device_pixels.h"
 #include "ui/error_reporting.h"
 #include "ui/page_printing.h"
+#include "ui/x11_window.h"
 
 namespace {
 
@@ -63,22 +64,28 @@ void TPageImage::setStretch(bool on) {
 void TPageImage::paintEvent(QPaintEvent* event) {
   if (page_ == nullptr || view_.empty()) return;
   const qreal ratio = devicePixelRatioF();
-  // With stretch off the page keeps its own size, cut off by the control.
-  const QSize shown = stretch_ ? size() : QSize(page_->width(), page_->height());
+  // Stretched, the page fills the control's device pixels; not stretched, each page pixel is
+  // one device pixel, whatever the screen's scale, cut off by the control.
+  const QSize shown =
+      stretch_ ? QSize(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)))
+               : QSize(page_->width(), page_->height());
   const QRect shown_rect(QPoint(0, 0), shown);
   QPainter painter(this);
   for (const QRect& exposed : event->region()) {
-    const QRect logical = exposed.intersected(shown_rect);
-    if (logical.isEmpty()) continue;
-    const QRect device = lumigrid::to_device(logical, ratio);
+    const QRect device = lumigrid::to_device(exposed, ratio).intersected(shown_rect);
+    if (device.isEmpty()) continue;
     if (exposed_.width() < device.width() || exposed_.height() < device.height()) {
       exposed_ = QImage(std::max(exposed_.width(), device.width()),
                         std::max(exposed_.height(), device.height()), QImage::Format_Grayscale8);
     }
-    view_.render(int(std::lround(shown.width() * ratio)), int(std::lround(shown.height() * ratio)),
+    view_.render(shown.width(), shown.height(),
                  {device.x(), device.y(), device.width(), device.height()}, exposed_.bits(),
                  std::size_t(exposed_.bytesPerLine()));
-    painter.drawImage(QRectF(logical), exposed_, QRectF(0, 0, device.width(), device.height()));
+    // One sampled pixel per device pixel: the painter's scale maps the target back to exactly
+    // these device pixels, so nothing is resampled on the way to the screen.
+    const QRectF target(device.x() / ratio, device.y() / ratio, device.width() / ratio,
+                        device.height() / ratio);
+    painter.drawImage(target, exposed_, QRectF(0, 0, device.width(), device.height()));
   }
 }
 
@@ -326,6 +333,7 @@ void TForm_Info::build_page(const QString& area_text, const lumigrid::ChartParam
   if (links_.page_built) links_.page_built(area_text);
   fit_image();
   setWindowTitle(area_text);
+  if (area_text.isEmpty()) lumigrid::x11_clear_caption(this);
 }
 
 void TForm_Info::fit_image() {
@@ -346,8 +354,13 @@ void TForm_Info::FitIn1Click() {
 }
 
 void TForm_Info::FitIn2Click() {
+  // 1:1 is one page pixel per device pixel: the control covers the page's device pixels, in
+  // whole logical pixels, and the page is drawn at its own size.
   const lumigrid::ViewSize bitmap = bitmapSize();
-  ScrollBox1->setImageSize(QSize(bitmap.width, bitmap.height));
+  const qreal ratio = devicePixelRatioF();
+  const auto logical = [ratio](int device) { return int(std::ceil(device / ratio - 1e-9)); };
+  Image1->setStretch(false);
+  ScrollBox1->setImageSize(QSize(logical(bitmap.width), logical(bitmap.height)));
 }
 
 void TForm_Info::SaveImagePattern1Click() {
@@ -408,7 +421,11 @@ bool TForm_Info::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) {
     lumigrid::run_handler([this] { FormActivate(); });
   }
-  return QWidget::event(event);
+  const bool handled = QWidget::event(event);
+  // An empty caption is the page's name as typed, not the program's: the toolkit names the
+  // native window after the program as it creates it, before it maps it.
+  if (event->type() == QEvent::Show && windowTitle().isEmpty()) lumigrid::x11_clear_caption(this);
+  return handled;
 }
 
 void TForm_Info::resizeEvent(QResizeEvent* event) {

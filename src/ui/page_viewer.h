@@ -29,7 +29,8 @@ class TPageImage : public QWidget {
   // `view` samples `page`, which must stay alive and unchanged while it is shown.
   void setPage(const lumigrid::Surface* page, lumigrid::PageView view);
   const lumigrid::Surface* page() const { return page_; }
-  // Stretch on: the page is drawn scaled to the control's size; off: at its own size.
+  // Stretch on: the page is drawn scaled to the control's device pixels; off: one page pixel
+  // per device pixel.
   bool stretch() const { return stretch_; }
   void setStretch(bool on);
 

@@ -7,9 +7,12 @@ the scroll box; the viewer's menu saves the page at full size, whatever the zoom
 holds the same rings as lumigrid-render's page. At 1:1 the viewer shows one page pixel per
 device pixel, equal to lumigrid-render's page, at any scale. The adjust window and the viewer are
 owned by the chart window: in front of it, also in full screen, and without taskbar entries.
+Keys typed into the list while a long page builds all count, in order; the list's empty row
+gives the viewer an empty caption.
 
 usage: page_viewer_e2e.py LUMIGRID LUMIGRID_RENDER [--scale N]
 """
+import math
 import os
 import sys
 import time
@@ -20,6 +23,10 @@ from run_e2e import (Failure, Program, differing_pixels, equal_images, run,  # n
                      run_scenario, wait_for)
 
 ROW = "FHD 1920x1080"
+ROWS = 20  # the drawing-area list's rows, the last one empty
+LONG_BUILD_ROW = 12  # "A1 600 dpi  19866x14031", 279 million pixels
+TYPED_AHEAD = "640x480"
+TYPED_AHEAD_KEYS = ["6", "4", "0", "x", "4", "8", "0"]
 PAGE_SIZE = "1920x1080"
 # The caption is drawn at the screen's resolution; the rings below it do not depend on it.
 RINGS = "1920x900+0+180"
@@ -64,6 +71,49 @@ def stacked_above(session, window, below):
         order.index(int(window)) > order.index(int(below))
 
 
+def viewer_caption(session, viewer):
+    return run(session.env, "xdotool", "getwindowname", viewer).stdout.rstrip("\n")
+
+
+def pick_row(session, adjust, row):
+    """Opens the adjust window's drawing-area list and picks a row (0 is its first)."""
+    xdotool(session, "mousemove", "--window", adjust, *map(str, session.device(845, 189)))
+    xdotool(session, "click", "1")
+    time.sleep(0.5)
+    # The list opens on the row it shows, or on its first row.
+    xdotool(session, "key", "--delay", "50", "Home", *["Down"] * row, "Return")
+
+
+def expect_one_to_one(session, viewer, page, size, shot, name):
+    """Waits until the viewer shows the top-left `size` device pixels of the page file (or all
+    of a smaller page) pixel for pixel, from the scroll box's inner corner; `shot` keeps the last
+    screenshot."""
+    page_size = run(session.env, "identify", "-format", "%w %h", page).stdout.split()
+    size = tuple(min(shown, int(whole)) for shown, whole in zip(size, page_size))
+    expected = os.path.join(session.workdir, name + "-expected.png")
+    run(session.env, "convert", page, "-crop", "{}x{}+0+0".format(*size), "+repage", expected)
+    # The border is one logical pixel: at a fractional scale it ends inside a device pixel, and
+    # the page starts on the one before or after.
+    corners = sorted({math.floor(session.scale), math.ceil(session.scale)})
+    views = [os.path.join(session.workdir, f"{name}-at-{corner}.png") for corner in corners]
+
+    def shown():
+        run(session.env, "import", "-window", viewer, shot)
+        for corner, view in zip(corners, views):
+            run(session.env, "convert", shot, "-crop",
+                "{}x{}+{}+{}".format(*size, corner, corner), "+repage", view)
+            if equal_images(session, view, expected):
+                return True
+        return False
+
+    try:
+        wait_for(f"the page {name} at 1:1", shown)
+    except Failure:
+        raise Failure(f"the viewer at 1:1 ({name}) differs from lumigrid-render's page in "
+                      + " or ".join(differing_pixels(session, view, expected) for view in views)
+                      + " pixels")
+
+
 def menu_item(session, window, at, downs):
     """Opens a window's context menu at a point of it and picks the item `downs` rows down."""
     xdotool(session, "mousemove", "--window", window, str(at[0]), str(at[1]))
@@ -100,27 +150,11 @@ def page_viewer_scenario(session, executable, render):
     # one-pixel border: one page pixel per device pixel, the caption drawn at the screen's
     # resolution.
     page = os.path.join(session.workdir, "page-expected.png")
-    run(session.env, render, "--page", ROW, "--ppi", str(96 * session.scale), "-o", page)
-    shown_w, shown_h = device(*ONE_TO_ONE_SHOWN)
-    crop = f"{shown_w}x{shown_h}+0+0"
-    expected_view = os.path.join(session.workdir, "one-to-one-expected.png")
-    run(session.env, "convert", page, "-crop", crop, "+repage", expected_view)
-    inside_border = "{}x{}+{}+{}".format(shown_w, shown_h, *device(1, 1))
+    run(session.env, render, "--page", ROW, "--ppi", str(session.device(96)), "-o", page)
     xdotool(session, "mousemove", "--window", viewer, *map(str, device(300, 300)))
     xdotool(session, "click", "2")
     shot = os.path.join(session.workdir, "one-to-one-window.png")
-    view = os.path.join(session.workdir, "one-to-one.png")
-
-    def one_to_one():
-        run(session.env, "import", "-window", viewer, shot)
-        run(session.env, "convert", shot, "-crop", inside_border, "+repage", view)
-        return equal_images(session, view, expected_view)
-
-    try:
-        wait_for("the page at 1:1", one_to_one)
-    except Failure:
-        raise Failure("the viewer at 1:1 differs from lumigrid-render's page in "
-                      f"{differing_pixels(session, view, expected_view)} pixels")
+    expect_one_to_one(session, viewer, page, device(*ONE_TO_ONE_SHOWN), shot, "one-to-one")
 
     # Fitted again from the image's menu.
     menu_item(session, viewer, device(*SCROLL_BOX_CENTRE), 2)
@@ -135,7 +169,10 @@ def page_viewer_scenario(session, executable, render):
     xdotool(session, "mousemove", "--window", viewer, *map(str, device(700, 450)))
     xdotool(session, "click", "5")
     try:
-        wait_for("the cursor", lambda: mouse_position(session) == centre)
+        # The program places the cursor in logical pixels: at a fractional scale the device
+        # pixel may be the next one.
+        wait_for("the cursor", lambda: all(abs(now - wanted) < session.scale for now, wanted
+                                           in zip(mouse_position(session), centre)))
     except Failure:
         raise Failure(f"cursor at {mouse_position(session)}, not in the scroll box's centre "
                       f"{centre}")
@@ -185,7 +222,39 @@ def page_viewer_scenario(session, executable, render):
                                                                    program.window))
         except Failure:
             raise Failure(f"the {what} is behind the full-screen chart window")
+        check_owned(session, window, program.window, what)
     program.key("Escape")
+
+    # Keys typed while a long page builds wait for it and reach the list in order: the page
+    # and the caption are what was typed, whatever box the build shows meanwhile.
+    run(session.env, "xdotool", "windowactivate", "--sync", adjust)
+    pick_row(session, adjust, LONG_BUILD_ROW)
+    # Slow enough that the typing goes on past the end of the build.
+    xdotool(session, "key", "--delay", "500", "ctrl+a", *TYPED_AHEAD_KEYS)
+    try:
+        wait_for("the viewer captioned " + TYPED_AHEAD,
+                 lambda: viewer_caption(session, viewer) == TYPED_AHEAD)
+    except Failure:
+        raise Failure(f"typed {TYPED_AHEAD} during a build; the viewer is captioned "
+                      f"{viewer_caption(session, viewer)!r}")
+    # The whole page fits in the viewer at 1:1.
+    typed_page = os.path.join(session.workdir, "typed-expected.png")
+    run(session.env, render, "--page", TYPED_AHEAD, "--ppi", str(session.device(96)), "-o",
+        typed_page)
+    run(session.env, "xdotool", "windowactivate", "--sync", viewer)
+    xdotool(session, "mousemove", "--window", viewer, *map(str, device(100, 100)))
+    xdotool(session, "click", "2")
+    page_size = tuple(int(v) for v in TYPED_AHEAD.split("x"))
+    expect_one_to_one(session, viewer, typed_page, page_size, shot, "typed")
+
+    # The list's empty last row builds a page whose viewer has an empty caption.
+    run(session.env, "xdotool", "windowactivate", "--sync", adjust)
+    pick_row(session, adjust, ROWS - 1)
+    try:
+        wait_for("the viewer's empty caption", lambda: viewer_caption(session, viewer) == "")
+    except Failure:
+        raise Failure("the empty row captions the viewer "
+                      f"{viewer_caption(session, viewer)!r}")
 
     status = program.close()
     if status != 0:

@@ -9,6 +9,7 @@ usage: run_e2e.py LUMIGRID LUMIGRID_RENDER [--scale N]
 
 --scale runs the program with QT_SCALE_FACTOR=N: window sizes and drawings are then N times as
 many device pixels, and the window must still equal lumigrid-render's drawing pixel for pixel.
+N may be fractional (1.5) where a scenario allows for device pixels between logical ones.
 """
 import os
 import shutil
@@ -61,7 +62,7 @@ class Session:
     def __init__(self, workdir, scale=1):
         self.workdir = workdir
         self.scale = scale
-        self.screen = (SCREEN_W * scale, SCREEN_H * scale)
+        self.screen = self.device(SCREEN_W, SCREEN_H)
         self.processes = []
         self.env = dict(os.environ)
         self.env.pop("QT_QPA_PLATFORM", None)
@@ -74,8 +75,8 @@ class Session:
         self.display = None
 
     def device(self, *logical):
-        """Device pixels of logical ones."""
-        values = tuple(value * self.scale for value in logical)
+        """Device pixels of logical ones (rounded, at a fractional scale)."""
+        values = tuple(int(round(value * self.scale)) for value in logical)
         return values[0] if len(values) == 1 else values
 
     def start(self):
@@ -164,6 +165,7 @@ class Program:
         return run(self.session.env, "xdotool", "getwindowname", self.window).stdout.rstrip("\n")
 
     def close(self):
+        run(self.session.env, "xdotool", "windowactivate", "--sync", self.window)
         self.key("alt+F4")
         try:
             return self.process.wait(timeout=WAIT_LIMIT_S)
@@ -183,7 +185,7 @@ def render_keys(session, render, keys, size, expected, settings=None):
     # The chart's fonts follow the device pixels: 96 dots per inch at scale 1.
     chosen = ["--settings", settings] if settings else []
     run(session.env, render, "--keys", keys, "--size", f"{size[0]}x{size[1]}",
-        "--ppi", str(96 * session.scale), *chosen, "-o", expected)
+        "--ppi", str(session.device(96)), *chosen, "-o", expected)
 
 
 def equal_images(session, shot, expected):
@@ -221,10 +223,14 @@ def parse_arguments():
     """LUMIGRID LUMIGRID_RENDER [--scale N]; None when they are wrong."""
     arguments = sys.argv[1:]
     scale = 1
-    if len(arguments) == 4 and arguments[2] == "--scale" and arguments[3].isdigit():
-        scale = int(arguments[3])
+    if len(arguments) == 4 and arguments[2] == "--scale":
+        try:
+            scale = float(arguments[3])
+        except ValueError:
+            return None
+        scale = int(scale) if scale.is_integer() else scale
         arguments = arguments[:2]
-    if len(arguments) != 2 or scale < 1:
+    if len(arguments) != 2 or not scale >= 1:
         return None
     return [os.path.abspath(path) for path in arguments] + [scale]
 
@@ -277,6 +283,16 @@ def window_scenario(session, executable, render):
         shows_rendering(program, render, shown, (w, h), "keys-" + shown.replace(",", ""))
     if program.caption() != f"{CAPTION} Key press:56  ":
         raise Failure("caption after key 8: " + repr(program.caption()))
+    # The Menu key opens the chart's menu as it goes down, and the menu takes the keyboard; the
+    # key's code still reaches the caption. Escape closes the menu.
+    program.key("Menu")
+    try:
+        wait_for("the Menu key's caption",
+                 lambda: program.caption() == f"{CAPTION} Key press:93  ")
+    except Failure:
+        raise Failure("caption after the Menu key: " + repr(program.caption()))
+    program.key("Escape")
+    wait_for("the menu closed", lambda: program.caption() == CAPTION + " ( F11 full Screen)")
 
     # Leaving full screen puts the frame back and then adds one caption bar to the height.
     left, right, top, bottom = frame_extents(session, program.window)
@@ -302,7 +318,11 @@ def window_scenario(session, executable, render):
         wait_for("the window's bounds back", bounds_back)
     except Failure:
         raise Failure(f"window at {program.geometry()} after Escape, not {restored}")
-    if program.caption() != CAPTION + " ( F11 full Screen)":
+    # The bounds can come back while the key's handler still redraws, before its last caption.
+    try:
+        wait_for("the caption after Escape",
+                 lambda: program.caption() == CAPTION + " ( F11 full Screen)")
+    except Failure:
         raise Failure("caption after Escape: " + repr(program.caption()))
 
     status = program.close()

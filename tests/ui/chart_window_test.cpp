@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -89,6 +90,7 @@ class ChartWindowTest : public QObject {
   void maximized_window_goes_full_screen_at_its_paint();
   void resting_cursor_hides_in_full_screen();
   void context_menu_flips_window_visibility();
+  void menu_key_release_reaches_the_caption();
 
   void save_dialog_data();
   void save_dialog();
@@ -493,6 +495,21 @@ void ChartWindowTest::context_menu_flips_window_visibility() {
   QVERIFY(!chart_->Action_Show_Printable_page->isChecked());
   chart_->Action_Show_Printable_page->trigger();
   QVERIFY(viewer_->isVisible());
+}
+
+void ChartWindowTest::menu_key_release_reaches_the_caption() {
+  showChart();
+  // The Menu key opens the menu as it goes down; the menu holds the keyboard when it comes up.
+  QTimer::singleShot(0, chart_, [this] {
+    QVERIFY(chart_->PopupMenu1->isVisible());
+    send_key(chart_->PopupMenu1, QEvent::KeyRelease, Qt::Key_Menu);
+    chart_->PopupMenu1->close();
+  });
+  QContextMenuEvent opened_by_key(QContextMenuEvent::Keyboard, QPoint(50, 50),
+                                  chart_->mapToGlobal(QPoint(50, 50)));
+  QCoreApplication::sendEvent(chart_, &opened_by_key);
+  QCOMPARE(chart_->windowTitle(), QString("Duzov Urorezo Key press:93  "));
+  QVERIFY(errors_.isEmpty());
 }
 
 void ChartWindowTest::save_dialog_data() {
