@@ -127,6 +127,12 @@ bool read_whole_file(const std::filesystem::path& path, std::string& content) {
   return ok;
 }
 
+// Best effort after a failed write, which is reported anyway: a failure here has nothing left
+// to report. (A cast to void does not quiet glibc's warn_unused_result in fortified builds.)
+void restore_size(int fd, off_t size) {
+  if (::ftruncate(fd, size) != 0) return;
+}
+
 // Writes `bytes` over the file `fd` whose current size is `old_size`. The space is reserved
 // first, so a full disk refuses the write before any old byte is touched; should a write fail
 // all the same, the old bytes go back.
@@ -134,14 +140,14 @@ bool write_in_place(int fd, const std::string& bytes, const std::string& old_byt
   const auto new_size = off_t(bytes.size());
   if (new_size > 0 && ::posix_fallocate(fd, 0, new_size) != 0) {
     // A failed reservation may have left the file longer; its bytes are still the old ones.
-    (void)::ftruncate(fd, off_t(old_bytes.size()));
+    restore_size(fd, off_t(old_bytes.size()));
     return false;
   }
   if (::lseek(fd, 0, SEEK_SET) == 0 && write_all(fd, bytes) && ::ftruncate(fd, new_size) == 0 &&
       ::fsync(fd) == 0)
     return true;
   if (::lseek(fd, 0, SEEK_SET) == 0 && write_all(fd, old_bytes))
-    (void)::ftruncate(fd, off_t(old_bytes.size()));
+    restore_size(fd, off_t(old_bytes.size()));
   return false;
 }
 
