@@ -189,15 +189,25 @@ bool have_poppler() {
   return have_tool("pdfinfo -v") && have_tool("pdfimages -v") && have_tool("pdftocairo -v");
 }
 
-// Page width and height in points as pdfinfo reads them.
+// The page's MediaBox width and height in points as pdfinfo reads them; the size pdfinfo
+// gives viewers ("Page size") must agree with it.
 std::pair<double, double> page_points(const std::filesystem::path& pdf) {
-  const std::string info = run_output("pdfinfo " + quoted(pdf));
-  const std::size_t at = info.find("Page size:");
-  double width = 0, height = 0;
-  if (at != std::string::npos) {
-    std::sscanf(info.c_str() + at, "Page size: %lf x %lf", &width, &height);
+  const std::string info = run_output("pdfinfo -box " + quoted(pdf));
+  double left = 0, bottom = 0, right = 0, top = 0;
+  const std::size_t box_at = info.find("MediaBox:");
+  if (box_at == std::string::npos || std::sscanf(info.c_str() + box_at, "MediaBox: %lf %lf %lf %lf",
+                                                 &left, &bottom, &right, &top) != 4) {
+    ADD_FAILURE() << "no MediaBox in\n" << info;
+    return {0, 0};
   }
-  return {width, height};
+  double width = 0, height = 0;
+  const std::size_t size_at = info.find("Page size:");
+  if (size_at != std::string::npos) {
+    std::sscanf(info.c_str() + size_at, "Page size: %lf x %lf", &width, &height);
+  }
+  EXPECT_NEAR(width, right - left, 0.01) << info;
+  EXPECT_NEAR(height, top - bottom, 0.01) << info;
+  return {right - left, top - bottom};
 }
 
 // The rows of `pdfimages -list` below its two heading lines, each split into its columns.
