@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "base/errors.h"
 #include "patterns/chart_painter.h"
@@ -59,15 +60,25 @@ class CountingCanvas final : public lumigrid::Canvas {
   lumigrid::Surface& surface_;
 };
 
-const fs::path& settings_file() {
-  static const fs::path path = [] {
+// The settings file in a folder of this process on a memory file system when there is one,
+// removed when the fuzzer ends.
+struct ScratchFolder {
+  ScratchFolder() {
     const fs::path base =
         fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    const fs::path folder = base / ("lumigrid-fuzz-chart-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    return folder / "lumigrid.INI";
-  }();
-  return path;
+    path = base / ("lumigrid-fuzz-chart-" + std::to_string(::getpid()));
+    fs::create_directories(path);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  fs::path path;
+};
+
+fs::path settings_file() {
+  static const ScratchFolder folder;
+  return folder.path / "lumigrid.INI";
 }
 
 }  // namespace

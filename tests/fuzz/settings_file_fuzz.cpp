@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "settings/ini_file.h"
@@ -29,16 +30,25 @@ namespace fs = std::filesystem;
   std::abort();
 }
 
-// A folder on a memory file system when there is one: every write reaches the disk at once.
-const fs::path& work_folder() {
-  static const fs::path folder = [] {
+// A folder of this process on a memory file system when there is one (every write reaches the
+// disk at once), removed when the fuzzer ends.
+struct ScratchFolder {
+  ScratchFolder() {
     const fs::path base =
         fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    fs::path f = base / ("lumigrid-fuzz-settings-" + std::to_string(::getpid()));
-    fs::create_directories(f);
-    return f;
-  }();
-  return folder;
+    path = base / ("lumigrid-fuzz-settings-" + std::to_string(::getpid()));
+    fs::create_directories(path);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  fs::path path;
+};
+
+const fs::path& work_folder() {
+  static const ScratchFolder folder;
+  return folder.path;
 }
 
 std::string file_bytes(const fs::path& path) {
