@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -88,6 +89,7 @@ class PagePrintingTest : public QObject {
   void cleanup();
 
   void print_is_the_last_menu_entry_and_ctrl_p();
+  void print_opens_the_print_dialog_on_the_chosen_paper();
   void printer_is_set_up_for_the_page_data();
   void printer_is_set_up_for_the_page();
   void prints_at_true_size_data();
@@ -144,6 +146,26 @@ void PagePrintingTest::print_is_the_last_menu_entry_and_ctrl_p() {
   viewer_->Print1->trigger();
   QCOMPARE(asked, 2);
   QCOMPARE(errors_, QStringList());
+}
+
+void PagePrintingTest::print_opens_the_print_dialog_on_the_chosen_paper() {
+  buildPage("A5");
+  std::optional<QPageSize> offered;
+  std::function<void()> cancel_when_shown = [&] {
+    auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      QTimer::singleShot(10, cancel_when_shown);
+      return;
+    }
+    offered = dialog->printer()->pageLayout().pageSize();
+    dialog->reject();
+  };
+  QTimer::singleShot(0, cancel_when_shown);
+  viewer_->Print1->trigger();
+  QVERIFY(offered.has_value());
+  QCOMPARE(offered->id(), QPageSize::A5);
+  QCOMPARE(errors_, QStringList());
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
 void PagePrintingTest::printer_is_set_up_for_the_page_data() {
