@@ -38,7 +38,7 @@ void BM_get_file_version(benchmark::State& state) {
   const bool with_record = state.range(1) != 0;
   const std::string path = make_executable_like(static_cast<int>(state.range(0)), with_record);
   for (auto _ : state) benchmark::DoNotOptimize(lumigrid::about::get_file_version(path));
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * (state.range(0) << 20));
+  state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
   std::remove(path.c_str());
 }
 BENCHMARK(BM_get_file_version)

@@ -119,7 +119,7 @@ void floor_bmp(benchmark::State& state, const PageSize* size) {
   auto write_once = [&] {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     for (std::uint64_t left = bytes; left > 0;) {
-      const std::size_t n = left < chunk.size() ? std::size_t(left) : chunk.size();
+      const std::size_t n = left < chunk.size() ? left : chunk.size();
       if (::write(fd, chunk.data(), n) != ssize_t(n)) state.SkipWithError("write failed");
       left -= n;
     }

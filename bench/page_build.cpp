@@ -65,7 +65,7 @@ void BM_PageFloor(benchmark::State& state) {
     const double start = resident_memory();
     reset_peak_memory();
     PixelBuffer buffer(page_byte_count(size.width, size.height));
-    std::memset(buffer.data(), 0xFF, std::size_t(buffer.size()));
+    std::memset(buffer.data(), 0xFF, buffer.size());
     benchmark::DoNotOptimize(buffer.data());
     peak = std::max(peak, peak_memory() - start);
   }

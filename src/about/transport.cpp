@@ -127,8 +127,10 @@ void transfer(const std::string& url, Sink& sink) {
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-  if (sink.options->deadline.count() > 0)
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, long(sink.options->deadline.count()));
+  if (sink.options->deadline.count() > 0) {
+    const long deadline_ms = sink.options->deadline.count();  // curl reads a long
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, deadline_ms);
+  }
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, &sink);
@@ -178,7 +180,8 @@ std::string wire_url(const std::string& url) {
   static const char* kHex = "0123456789ABCDEF";
   std::string out;
   out.reserve(url.size());
-  for (unsigned char c : url) {
+  for (const char byte : url) {
+    const auto c = static_cast<unsigned char>(byte);
     const bool plain = c > 0x20 && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '\\' &&
                        c != '^' && c != '`' && c != '{' && c != '|' && c != '}';
     if (plain) {

@@ -26,7 +26,11 @@ void store_index(UpdateState& state, const ReleaseIndex& index) {
 std::string read_whole_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) throw Error("Cannot open file \"" + path + "\"");
-  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  char chunk[64 * 1024];
+  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+    bytes.append(chunk, static_cast<std::size_t>(file.gcount()));  // 0 to sizeof chunk
+  }
   if (file.bad()) throw Error("Cannot read file \"" + path + "\"");
   return bytes;
 }

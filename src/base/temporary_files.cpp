@@ -43,7 +43,8 @@ void install_handlers() {
     struct sigaction action {};
     action.sa_handler = remove_live_temporaries;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
+    // sa_flags is a bit set held in an int; SA_RESETHAND is its top bit.
+    action.sa_flags = static_cast<int>(SA_RESETHAND);
     ::sigaction(signal_number, &action, nullptr);
   }
 }

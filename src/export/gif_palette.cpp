@@ -231,7 +231,7 @@ void PaletteMapper::map_bgrx_row(const std::uint8_t* pixels, std::uint8_t* indic
     const std::size_t at = (std::size_t(x) + 1) * 3;
     int value[3];
     const std::uint8_t source[3] = {pixels[2], pixels[1], pixels[0]};
-    for (int c = 0; c < 3; ++c) {
+    for (std::size_t c = 0; c < 3; ++c) {
       // Round the carried sixteenths half away from zero.
       const int carried = error_this_[at + c];
       const int adjust = carried >= 0 ? (carried + 8) / 16 : -((-carried + 8) / 16);
@@ -240,7 +240,7 @@ void PaletteMapper::map_bgrx_row(const std::uint8_t* pixels, std::uint8_t* indic
     const std::uint8_t index = nearest(value[0], value[1], value[2]);
     indices[x] = index;
     const int chosen[3] = {palette_[index].r, palette_[index].g, palette_[index].b};
-    for (int c = 0; c < 3; ++c) {
+    for (std::size_t c = 0; c < 3; ++c) {
       const int e = value[c] - chosen[c];
       error_this_[at + 3 + c] += e * 7;
       error_next_[at - 3 + c] += e * 3;

@@ -61,8 +61,8 @@ tmsize_t write_proc(thandle_t handle, void* data, tmsize_t size) {
   } else {
     // Part overwrite, part append.
     const std::uint64_t head = end - out.position;
-    file.write_at(out.position, data, std::size_t(head));
-    file.write(static_cast<const std::uint8_t*>(data) + head, std::size_t(bytes - head));
+    file.write_at(out.position, data, head);
+    file.write(static_cast<const std::uint8_t*>(data) + head, bytes - head);
   }
   if (file.failed()) return -1;
   out.position += bytes;
@@ -168,7 +168,7 @@ void write_tiff(const Surface& surface, double pixels_per_inch, AtomicFile& file
   if (ok && !bilevel) ok = TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
   if (!ok) fail();
 
-  std::vector<std::uint8_t> row(std::size_t(row_bytes == 0 ? 1 : row_bytes));
+  std::vector<std::uint8_t> row(row_bytes == 0 ? 1 : row_bytes);
   for (std::int32_t y = 0; y < height; ++y) {
     const std::uint8_t* source = surface.rowData(y);
     if (bilevel) {

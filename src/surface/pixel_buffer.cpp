@@ -35,18 +35,17 @@ std::uint64_t surface_byte_count(std::int64_t width, std::int64_t height, PixelF
 
 PixelBuffer::PixelBuffer(std::uint64_t bytes) : size_(bytes) {
   if (bytes == 0) return;
-  if (bytes > std::uint64_t(SIZE_MAX)) throw std::bad_alloc();
+  if (bytes > SIZE_MAX) throw std::bad_alloc();
   if (bytes >= kMapThreshold) {
-    void* p = mmap(nullptr, std::size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                   -1, 0);
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
-    madvise(p, std::size_t(bytes), MADV_HUGEPAGE);
+    madvise(p, bytes, MADV_HUGEPAGE);
 #endif
     data_ = static_cast<std::uint8_t*>(p);
     mapped_ = true;
   } else {
-    data_ = static_cast<std::uint8_t*>(::operator new(std::size_t(bytes)));
+    data_ = static_cast<std::uint8_t*>(::operator new(bytes));
   }
 }
 
@@ -72,7 +71,7 @@ PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
 void PixelBuffer::release() noexcept {
   if (data_ == nullptr) return;
   if (mapped_) {
-    munmap(data_, std::size_t(size_));
+    munmap(data_, size_);
   } else {
     ::operator delete(data_);
   }
@@ -111,7 +110,7 @@ void Surface::fill(Colour colour) {
   if (buffer_.size() == 0) return;  // an empty surface has no memory to pass to memset
   const std::uint32_t v = pixel_value(colour, format_);
   if (format_ == PixelFormat::Gray8) {
-    std::memset(buffer_.data(), int(v), std::size_t(buffer_.size()));
+    std::memset(buffer_.data(), int(v), buffer_.size());
   } else {
     auto* p = reinterpret_cast<std::uint32_t*>(buffer_.data());
     std::fill(p, p + buffer_.size() / 4, v);

@@ -307,20 +307,24 @@ void TForm_full_screen_chart::FormClose() {
   lumigrid::write_exit_settings(settings_, state_.current_pattern, positions);
 }
 
+// Each handler reads a linked window's guarded pointer once: the window may be gone.
 void TForm_full_screen_chart::PopupMenu1Popup() {
-  Action_Show_Printable_page->setChecked(links_.viewer != nullptr && links_.viewer->isVisible());
-  Action_show_adjust_form->setChecked(links_.adjust_window != nullptr &&
-                                      links_.adjust_window->isVisible());
+  const QWidget* viewer = links_.viewer.data();
+  const QWidget* adjust_window = links_.adjust_window.data();
+  Action_Show_Printable_page->setChecked(viewer != nullptr && viewer->isVisible());
+  Action_show_adjust_form->setChecked(adjust_window != nullptr && adjust_window->isVisible());
 }
 
 void TForm_full_screen_chart::Action_show_adjust_formExecute() {
-  if (links_.adjust_window != nullptr) {
-    links_.adjust_window->setVisible(Action_show_adjust_form->isChecked());
+  if (QWidget* adjust_window = links_.adjust_window.data()) {
+    adjust_window->setVisible(Action_show_adjust_form->isChecked());
   }
 }
 
 void TForm_full_screen_chart::Action_Show_Printable_pageExecute() {
-  if (links_.viewer != nullptr) links_.viewer->setVisible(Action_Show_Printable_page->isChecked());
+  if (QWidget* viewer = links_.viewer.data()) {
+    viewer->setVisible(Action_Show_Printable_page->isChecked());
+  }
 }
 
 void TForm_full_screen_chart::Action_AboutExecute() {

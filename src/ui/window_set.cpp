@@ -64,9 +64,10 @@ void WindowSet::wire() {
 
   adjust_->setPageBuilder(
       [viewer](const QString& area_text, const lumigrid::ChartParameters& parameters) {
-        if (viewer == nullptr) return;
-        viewer->ScrollBox1->setVisible(true);
-        viewer->build_page(area_text, parameters);
+        TForm_Info* page_viewer = viewer.data();  // read once: the viewer may be gone
+        if (page_viewer == nullptr) return;
+        page_viewer->ScrollBox1->setVisible(true);
+        page_viewer->build_page(area_text, parameters);
       });
 
   TForm_Info::Links viewer_links;

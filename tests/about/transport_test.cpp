@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HeldCase{
                           "trickling", {200, std::string(100000, 'x'), false, 20, false}, false},
                       HeldCase{"cancelled", {200, "", false, 0, true}, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // A body beyond the limit (a release beyond its cap) is refused and nothing is left.
 TEST(Transport, DownloadBeyondTheLimitLeavesNothing) {
@@ -144,8 +144,8 @@ TEST_P(InterruptedDownload, SignalRemovesThePartialFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedDownload, ::testing::Values(SIGINT, SIGTERM),
-                         [](const auto& info) {
-                           return info.param == SIGINT ? "SIGINT" : "SIGTERM";
+                         [](const auto& row) {
+                           return row.param == SIGINT ? "SIGINT" : "SIGTERM";
                          });
 
 struct WireCase {
@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WireCase{"percent_kept", "http://h/a%20b", "http://h/a%20b"},
                       WireCase{"utf8", "http://h/\xC3\xA9.zip", "http://h/%C3%A9.zip"},
                       WireCase{"controls_and_braces", "http://h/\t{x}|", "http://h/%09%7Bx%7D%7C"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid::about

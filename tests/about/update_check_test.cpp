@@ -214,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                   kUntouched,
                   kFailed,
                   kUntouched}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 class UpdateCheck : public ::testing::Test {
  protected:
@@ -372,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadCase{"absolute", Answer::Yes, "/tmp/lumigrid-escape.zip", kRelease, false, false,
                      true},
         DownloadCase{"drive", Answer::Yes, "C:lumigrid.zip", kRelease, false, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(UpdateCheck, FailedReleaseDownloadKeepsTheOldFile) {
   write_file(folder_.path() / "lumigrid.zip", "old release");

@@ -23,7 +23,7 @@ INSTANTIATE_TEST_SUITE_P(FileNames, ProgramName,
                                            NameCase{"dotted_name", "my.tool.exe", "my.tool"},
                                            NameCase{"hidden_file", ".lumigrid", ".lumigrid"},
                                            NameCase{"trailing_dot", "abc.", "abc"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(UpdateTexts, AddressesAndCaptions) {
   EXPECT_EQ(update_base_url("updates.example.invalid", "abc"),
@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionPair{"trailing_blank", "1.2.3.4", "1.2.3.4 ", true},
                       VersionPair{"case", "1.0.0.1-RC", "1.0.0.1-rc", true},
                       VersionPair{"unknown_local", "?.?.?.?", "1.0.0.1", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct SeparatorCase {
   const char* name;
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SeparatorCase{"quoted_text_skipped", "'day' dd-MM-yyyy", "-"},
                       SeparatorCase{"multibyte", "yyyy\xE5\xB9\xB4MM", "\xE5\xB9\xB4"},
                       SeparatorCase{"none", "yyyyMMdd", "/"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct ReleaseNameCase {
   const char* name;
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReleaseNameCase{"settings_file_other_case", "LumiGrid.ini", false, false},
                       ReleaseNameCase{"settings_file_trailing_dot", "lumigrid.INI. ", false, false},
                       ReleaseNameCase{"other_settings_file", "other.INI", false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid::about

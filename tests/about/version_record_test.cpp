@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         MemoryCase{"no_record", text_bytes("just some bytes of a file without a record"),
                    "?.?.?.?"},
         MemoryCase{"empty", {}, "?.?.?.?"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 class FileVersion : public testing::TempFolder {
  protected:

@@ -43,7 +43,7 @@ const Utf8Case kTexts[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, Utf8Text, ::testing::ValuesIn(kTexts),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Well-formed text encodes back to the very bytes it came from.
 TEST(AppendUtf8, WellFormedTextsEncodeBack) {

@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AreaCommand,
                                                            "4320",
                                                            600, "7680 4320\n"},
                                            AreaCommandCase{"Empty", "", 600, "1920 1080\n"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 using PageCommand = testing::TempFolder;
 
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, PageOutput,
                          ::testing::Values(OutputCase{"Png", "page.png", "\x89PNG\r\n\x1A\n"},
                                            OutputCase{"Tiff", "page.tif", std::string("II*\0", 4)},
                                            OutputCase{"Pdf", "page.pdf", "%PDF-"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PageCommand, BuildsWithoutWritingWhenNoOutputIsNamed) {
   PageOptions options;
@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageErrorCase{"TooLargeForMemory", "200000x200000", 100,
                       "error: Not enough memory for a page of 200000 x 200000 pixels\n"},
         PageErrorCase{"SpaceZero", "qHD", 0, "error: Space must be at least 1\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PageCommand, UnwritableOutputIsAnError) {
   PageOptions options;

@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"trailing_comma", "--keys 1, -o o.bmp"},
                       UsageCase{"key_beyond_32_bits", "--keys 2147483648 -o o.bmp"},
                       UsageCase{"option_of_other_mode", "--area FHD --h 5"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(RenderCli, AnyIntegerKeyDrawsAndWritesTheImage) {
   EXPECT_EQ(run("--settings s.INI --keys 0,9,12,-1,-2147483648 -o o.bmp"), 0) << err;

@@ -72,7 +72,8 @@ TEST_P(BmpRoundTrip, HeadersAndBottomUpPixelsAt32Bits) {
   EXPECT_EQ(le32(b, 34), image_bytes);
   for (std::int32_t y = 0; y < c.height; ++y) {
     for (std::int32_t x = 0; x < c.width; ++x) {
-      const std::size_t at = 54 + (std::size_t(c.height - 1 - y) * c.width + x) * 4;
+      const std::size_t at =
+          54 + (std::size_t(c.height - 1 - y) * std::size_t(c.width) + std::size_t(x)) * 4;
       const auto expected = rgb_at(surface, x, y);
       ASSERT_EQ((testing_support::Rgb{b[at + 2], b[at + 1], b[at]}), expected)
           << "x " << x << " y " << y;
@@ -87,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, BmpRoundTrip,
                                            BmpCase{"page_row_over_a_mebibyte", PixelFormat::Gray8,
                                                    270000, 2},
                                            BmpCase{"empty", PixelFormat::Rgb32, 0, 0}),
-                         [](const auto& info) { return info.param.row; });
+                         [](const auto& row) { return row.param.row; });
 
 struct EncodingCase {
   const char* row;
@@ -175,7 +176,7 @@ TEST_P(SaveToFile, ProgressRisesToOneInAboutAHundredCalls) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, SaveToFile, kAllEncodings,
-                         [](const auto& info) { return info.param.row; });
+                         [](const auto& row) { return row.param.row; });
 
 struct BadPathCase {
   const char* row;
@@ -205,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadPathCase{"missing_folder", "no_such_folder/a.png", std::strerror(ENOENT)},
                       BadPathCase{"parent_is_file", "plain_file/a.png", std::strerror(ENOTDIR)},
                       BadPathCase{"target_is_folder", "a_folder.bmp", std::strerror(EISDIR)}),
-    [](const auto& info) { return info.param.row; });
+    [](const auto& row) { return row.param.row; });
 
 TEST(UnwritableFolder, ReadOnlyFolderRaisesWriteErrorAndKeepsExistingFile) {
   if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
@@ -253,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(Encodings, EmptyImage,
                                            EncodingCase{"gif", ImageEncoding::Gif, "out.gif"},
                                            EncodingCase{"tiff", ImageEncoding::Tiff, "out.tif"},
                                            EncodingCase{"pdf", ImageEncoding::Pdf, "out.pdf"}),
-                         [](const auto& info) { return info.param.row; });
+                         [](const auto& row) { return row.param.row; });
 
 }  // namespace
 }  // namespace lumigrid
@@ -295,7 +296,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"gif_widest", ImageEncoding::Gif, 65535, 2, true},
                       SizeCase{"gif_too_wide", ImageEncoding::Gif, 65536, 2, false},
                       SizeCase{"gif_no_columns", ImageEncoding::Gif, 0, 2, false}),
-    [](const auto& info) { return info.param.row; });
+    [](const auto& row) { return row.param.row; });
 
 TEST(SizeLimitMessage, NamesTheSizeAndTheLimit) {
   EXPECT_EQ(size_problem(32768, 32768, ImageEncoding::Bmp),

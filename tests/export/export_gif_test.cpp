@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExactCase{"three_colours", [] { return few_colours(3); }},
         ExactCase{"200_colours", [] { return few_colours(200); }},
         ExactCase{"256_colours", [] { return few_colours(256); }}),
-    [](const auto& info) { return info.param.row; });
+    [](const auto& row) { return row.param.row; });
 
 struct AdaptiveCase {
   const char* row;
@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
                      4.0},
         AdaptiveCase{"257_colours", [] { return few_colours(257); }, 4.0},
         AdaptiveCase{"noise", [] { return testing_support::noise_surface(64, 64, 3); }, 24.0}),
-    [](const auto& info) { return info.param.row; });
+    [](const auto& row) { return row.param.row; });
 
 }  // namespace
 }  // namespace lumigrid

@@ -46,7 +46,7 @@ Decoded decode(const std::vector<std::uint8_t>& file) {
   jpeg_error_mgr errors{};
   cinfo.err = jpeg_std_error(&errors);
   jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+  jpeg_mem_src(&cinfo, file.data(), file.size());
   jpeg_read_header(&cinfo, TRUE);
   Decoded d;
   d.components = cinfo.num_components;
@@ -128,7 +128,7 @@ TEST_P(JpegEncoding, BaselineColourQuality90RoundTrip) {
   EXPECT_EQ(d.components, 3);  // colour even for the grey page
   EXPECT_EQ(d.colour_space, JCS_YCbCr);
   ASSERT_EQ(d.tables.size(), 2u);
-  for (int i = 0; i < 64; ++i) {
+  for (std::size_t i = 0; i < 64; ++i) {
     EXPECT_EQ(d.tables[0][i], quality_90(kLuminance[i])) << "luminance " << i;
     EXPECT_EQ(d.tables[1][i], quality_90(kChrominance[i])) << "chrominance " << i;
   }
@@ -140,7 +140,8 @@ TEST_P(JpegEncoding, BaselineColourQuality90RoundTrip) {
   for (std::int32_t y = 0; y < surface.height(); ++y) {
     for (std::int32_t x = 0; x < surface.width(); ++x) {
       const auto want = rgb_at(surface, x, y);
-      const std::uint8_t* got = &d.rgb[(std::size_t(y) * std::size_t(d.width) + x) * 3];
+      const std::uint8_t* got =
+          &d.rgb[(std::size_t(y) * std::size_t(d.width) + std::size_t(x)) * 3];
       for (int c = 0; c < 3; ++c) {
         const int expected = c == 0 ? want.r : c == 1 ? want.g : want.b;
         const int error = std::abs(int(got[c]) - expected);
@@ -156,7 +157,7 @@ TEST_P(JpegEncoding, BaselineColourQuality90RoundTrip) {
 INSTANTIATE_TEST_SUITE_P(Formats, JpegEncoding,
                          ::testing::Values(JpegCase{"window", PixelFormat::Rgb32},
                                            JpegCase{"page", PixelFormat::Gray8}),
-                         [](const auto& info) { return info.param.row; });
+                         [](const auto& row) { return row.param.row; });
 
 }  // namespace
 }  // namespace lumigrid

@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExtensionCase{"non_ascii_not_folded", "a.\xC3\x8Apng", ImageEncoding::Bmp},
                       ExtensionCase{"page_default", "Image_A4 600 dpi 7016x4961_03_15_14_42_07.png",
                                     ImageEncoding::Png}),
-    [](const ::testing::TestParamInfo<ExtensionCase>& info) { return info.param.row; });
+    [](const ::testing::TestParamInfo<ExtensionCase>& row) { return row.param.row; });
 
 std::tm fixed_time(int month, int day, int hour, int minute, int second) {
   std::tm t{};

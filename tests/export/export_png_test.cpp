@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                 segmented(2)},
         PngCase{"segments_one_pixel_column",
                 [] { return tiled_surface(PixelFormat::Gray8, 1, 3000, 9); }, segmented(2)}),
-    [](const auto& info) { return info.param.row; });
+    [](const auto& row) { return row.param.row; });
 
 // Which thread compresses which segment never shows in the file.
 struct ThreadCase {
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ThreadCase{"noise", [] { return testing_support::noise_surface(120, 200, 3); }},
         ThreadCase{"tiles", [] { return tiled_surface(PixelFormat::Gray8, 1000, 400, 13); }}),
-    [](const auto& info) { return info.param.row; });
+    [](const auto& row) { return row.param.row; });
 
 // The period decides where segments begin, so that the segments of one period find their equals
 // in the next.
@@ -261,15 +261,15 @@ INSTANTIATE_TEST_SUITE_P(
         PeriodCase{"tiles_under_a_caption",
                    hash_rows(1050, [](std::size_t y) { return y < 30 ? 1000 + y : y % 100; }), 100},
         PeriodCase{"period_not_dividing_height",
-                   hash_rows(7 * 20 + 3, [](std::size_t y) { return std::uint64_t(y % 7); }), 7},
+                   hash_rows(7 * 20 + 3, [](std::size_t y) { return y % 7; }), 7},
         PeriodCase{"runs_of_equal_rows_keep_the_tile_period",
-                   hash_rows(400, [](std::size_t y) { return std::uint64_t(y % 40 / 8); }), 40},
+                   hash_rows(400, [](std::size_t y) { return y % 40 / 8; }), 40},
         PeriodCase{"blank", hash_rows(50, [](std::size_t) { return std::uint64_t(5); }), 1},
-        PeriodCase{"no_repeat", hash_rows(500, [](std::size_t y) { return std::uint64_t(y); }), 0},
-        PeriodCase{"repeat_longer_than_half",
-                   hash_rows(100, [](std::size_t y) { return std::uint64_t(y % 60); }), 0},
+        PeriodCase{"no_repeat", hash_rows(500, [](std::size_t y) { return y; }), 0},
+        PeriodCase{"repeat_longer_than_half", hash_rows(100, [](std::size_t y) { return y % 60; }),
+                   0},
         PeriodCase{"too_few_rows", hash_rows(3, [](std::size_t) { return std::uint64_t(1); }), 0}),
-    [](const auto& info) { return info.param.row; });
+    [](const auto& row) { return row.param.row; });
 
 TEST(SegmentPlan, SegmentsAlignToThePeriodAndRepeatsPointBack) {
   // Wide rows, so that the 32 KiB a segment is primed with spans only a few of them.
@@ -363,7 +363,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, PngFailure,
                                                        false, "out of memory for the PNG encoder"},
                                            FailureCase{"file_size_limit", nullptr, true,
                                                        "File too large"}),
-                         [](const auto& info) { return info.param.row; });
+                         [](const auto& row) { return row.param.row; });
 
 // The operator's progress bar is driven from the thread that saves, never from a compressor.
 TEST(PngProgress, ReportedOnTheCallingThreadUpToOne) {

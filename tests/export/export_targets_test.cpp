@@ -65,7 +65,7 @@ TEST_P(FifoTarget, PictureGoesDownThePipeAndTheFifoStays) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, FifoTarget,
                          ::testing::Values(FifoCase{"fifo", false}, FifoCase{"link_to_fifo", true}),
-                         [](const auto& info) { return info.param.row; });
+                         [](const auto& row) { return row.param.row; });
 
 // Without a reader the save fails at once instead of waiting, and the FIFO stays.
 TEST(FifoTargetWithoutReader, RaisesAndKeepsTheFifo) {
@@ -137,8 +137,8 @@ TEST_P(InterruptedSave, SignalRemovesTheTemporary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedSave, ::testing::Values(SIGINT, SIGTERM),
-                         [](const auto& info) {
-                           return info.param == SIGINT ? "SIGINT" : "SIGTERM";
+                         [](const auto& row) {
+                           return row.param == SIGINT ? "SIGINT" : "SIGTERM";
                          });
 
 }  // namespace

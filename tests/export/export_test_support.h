@@ -64,9 +64,8 @@ inline Surface page_like_surface(PixelFormat format, std::int32_t width, std::in
   for (std::int32_t y = 0; y < height; ++y) {
     for (std::int32_t x = 0; x < width; ++x) {
       const bool black = ((x / 3) + (y / 2)) % 2 == 0 || x == y;
-      put_pixel(s, x, y,
-                black ? (format == PixelFormat::Gray8 ? 0u : 0x000000u)
-                      : (format == PixelFormat::Gray8 ? 255u : 0xFFFFFFu));
+      // Black is 0 in both formats; white is one grey byte or three colour bytes.
+      put_pixel(s, x, y, black ? 0u : (format == PixelFormat::Gray8 ? 255u : 0xFFFFFFu));
     }
   }
   return s;

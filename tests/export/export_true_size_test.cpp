@@ -56,7 +56,8 @@ int count_mismatches(const Surface& surface, const std::vector<std::uint8_t>& rg
   int mismatches = 0;
   for (std::int32_t y = 0; y < surface.height(); ++y) {
     for (std::int32_t x = 0; x < surface.width(); ++x) {
-      const std::uint8_t* p = &rgb[(std::size_t(y) * std::size_t(surface.width()) + x) * 3];
+      const std::uint8_t* p =
+          &rgb[(std::size_t(y) * std::size_t(surface.width()) + std::size_t(x)) * 3];
       const Rgb got{p[0], p[1], p[2]};
       if (got == rgb_at(surface, x, y)) continue;
       if (++mismatches <= 3) ADD_FAILURE() << "pixel " << x << "," << y << " differs";
@@ -181,7 +182,7 @@ TEST_P(TiffReadBack, PillowGivesThePixelsAndTheResolution) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, TiffReadBack, kPictures,
-                         [](const auto& info) { return info.param.row; });
+                         [](const auto& row) { return row.param.row; });
 
 // --- PDF -------------------------------------------------------------------------------------
 
@@ -278,7 +279,7 @@ TEST_P(PdfReadBack, OnePageOfThePaperSizeHoldingOneImageRenderedBackExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, PdfReadBack, kPictures,
-                         [](const auto& info) { return info.param.row; });
+                         [](const auto& row) { return row.param.row; });
 
 // The paper an A4 page is for: 297 x 210 mm within a tenth of a millimetre, and the page's
 // 7016 x 4961 pixels coming back one for one at 600 dpi.

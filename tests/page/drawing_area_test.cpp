@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         AreaCase{"B2", u"B2", 600, {16701, 11811}}, AreaCase{"B1", u"B1", 600, {23622, 16701}},
         AreaCase{"B0", u"B0", 600, {33402, 23622}}, AreaCase{"EmptyRow", u"", 600, {1920, 1080}},
         AreaCase{"Prompt", u"Create a Drawing Area", 600, {1920, 1080}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     EdgeCases, DrawingAreaSize,
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {1920, 1080}},
         AreaCase{"PaperAtDpi0", u"A4", 0, {1920, 1080}},
         AreaCase{"PaperAtHugeDpiSaturates", u"A0", 2147483647, {2147483647, 2147483647}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DrawingAreaSizeUtf8, ReadsTheSameTextAsUtf16) {
   EXPECT_EQ(drawing_area_size(std::string_view("4K UHD 3840\xC3\x97"

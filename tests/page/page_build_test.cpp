@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MemoryCase{"ByteCountBeyond32Bits", 2147483647, 2147483647, 1ull << 40,
                                  "Not enough memory for a page of 2147483647 x 2147483647 pixels"},
                       MemoryCase{"NegativeSide", -5, 10, 1ull << 30, "Invalid page size -5 x 10"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(MakePage, TypedHugeSizeIsRefusedByWhatTheSystemHasAvailable) {
   if (page_byte_count(200000, 200000) <= available_page_memory()) {

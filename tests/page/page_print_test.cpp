@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PaperCase{"TypedSize", u"800x600", std::nullopt, 0, 0},
                       PaperCase{"LowerCaseKey", u"a4", std::nullopt, 0, 0},
                       PaperCase{"Empty", u"", std::nullopt, 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // --- orientation and scale ---------------------------------------------------------------------
 
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OrientationCase{"Wide", 600, 400, PageOrientation::Landscape},
                       OrientationCase{"Tall", 400, 600, PageOrientation::Portrait},
                       OrientationCase{"Square", 500, 500, PageOrientation::Portrait}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct ScaleCase {
   const char* name;
@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, DeviceUnitsPerPagePixel,
                          ::testing::Values(ScaleCase{"At600", 600, 1}, ScaleCase{"At1200", 1200, 2},
                                            ScaleCase{"At300", 300, 0.5},
                                            ScaleCase{"Points", 72, 0.12}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DeviceUnitsPerPagePixel, DeviceWithoutUnitsIsAnError) {
   EXPECT_THROW(device_units_per_page_pixel(0), DivisionByZeroError);
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "The page (0.0 x 0.0 mm) is larger than the printable area of the paper "
                 "(0.0 x 0.0 mm). Printed at 100 %, its right and bottom edges are cut off. "
                 "Print anyway?"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // --- bands -------------------------------------------------------------------------------------
 
@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
         BandCase{"RowWiderThanABand", 1000, 2, 10, 0.5, {{0, 1, 0, 0.5}, {1, 1, 0.5, 0.5}}},
         BandCase{"WholePageInOne", 600, 400, 1 << 20, 1, {{0, 400, 0, 400}}},
         BandCase{"EmptyPage", 0, 400, 1 << 20, 1, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(PrintBands, B0PageStaysWithinTheBandSize) {
   constexpr std::int32_t kWidth = 33402, kHeight = 23622;

@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         RingCase{"ShrinkingSpacing", {100, 50, 2}, {71, 21}, {25, 25}},
         RingCase{
             "EqualPitches2", {100, 2, 2}, radii_down(71, 2), std::vector<std::int32_t>(36, 1)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct WalkCase {
   const char* name;
@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WalkCase{"WidthOnATileEdge", 2000, 1080, 100, 21, 11, {2050, 1050}},
                       WalkCase{"SpaceLargerThanPage", 960, 540, 3840, 1, 1, {1920, 1920}},
                       WalkCase{"OddSpace", 100, 50, 33, 4, 2, {115, 49}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct CaptionCase {
   const char* name;
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
             "A4", 7016, 4961, {100, 8, 50}, "7016 x 4961, circle dim=100, line width:8 ~ 50  ", 49},
         CaptionCase{
             "LowPage", 800, 99, {10, 5, 2}, "800 x 99, circle dim=10, line width:5 ~ 2  ", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DrawTestChart, RefusesASpaceThatWouldNeverEndTheWalk) {
   for (const std::int32_t space : {0, -100}) {

@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StampCase{"SpaceOne", 40, 30, 1, -1, -1, 3, 3, 2},
                       // The first tile's stamp ends exactly on column 0 and row 0.
                       StampCase{"FirstTileEndsOnTheEdge", 100, 80, 40, -40, -40, 21, 21, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(StampTiles, RefusesAnRgbPageAndSpaceBelowOne) {
   const TileStamp stamp = synthetic_stamp({"", 0, 0, 0, -1, -1, 3, 3, 0});
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FastChart,
                                            ChartCase{"WidePitch2", 211, 157, {13, 2, 200}},
                                            ChartCase{
                                                "SpaceLargerThanPage", 150, 120, {400, 20, 60}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

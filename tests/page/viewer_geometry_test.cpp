@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FitCase{"NoPage", {1920, 0}, kScrollBox, std::nullopt},
                       FitCase{"NoBoxWidth", {1920, 1080}, {0, 612}, std::nullopt},
                       FitCase{"NoBoxHeight", {1920, 1080}, {983, -1}, std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // The view right after a 1920 x 1080 page was fitted into the 983 x 612 scroll box; the visible
 // part loses the border and the scroll bars.
@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {98, 59}},
         ZoomCase{
             "OutClampedToZero", fitted_full_hd(), 0.8f, 0.401f, {770, 433}, {-98, -61}, {0, 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Wheel steps by `factor` from `view` until a step stops or `limit` steps are taken; gives the
 // steps taken, leaving the last view and scale.
@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"A4OutSettles", {7016, 4961}, {848, 599}, 0.8f, false, 0, 0.002f, {14, 10}},
         // 29 steps reach 99.436; the next would pass 100 and is refused.
         LimitCase{"FullHdIn", {1920, 1080}, {963, 541}, 1.2f, true, 29, 99.436f, {190917, 107391}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ZoomImage, StepsBackFromTheLimits) {
   // From 8 pixels wide a step towards the operator gives 0.005.
@@ -216,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {1100, 400}},
         PanCase{
             "ContentSmallerThanView", {0, 0}, {10, 10}, {0, 0}, {500, 300}, {900, 600}, {0, 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, PenWidthInheritance,
                                            InheritCase{"stripes_after_grid", 4, 7, 1},
                                            InheritCase{"stripes_after_dots", 8, 7, 1},
                                            InheritCase{"mtf_after_circles", 3, 7, 4}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Stripes paint black only: what the window showed before stays between them.
 struct UnderStripesCase {
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StripesKeepTheBackground,
                                            UnderStripesCase{"after_white", 0, {5, 50}, kWhite},
                                            UnderStripesCase{
                                                "after_white_horizontal_tile", 0, {150, 5}, kWhite}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

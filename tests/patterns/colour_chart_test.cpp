@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SectionKeyword,
                          ::testing::Values(MatchCase{"other_case", "my dynamic range", false},
                                            MatchCase{"inside_name", "Test Dynamic Range 2", true},
                                            MatchCase{"exact", "Dynamic Range", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(ColourChart, AnExistingFileWithoutAMatchingSectionIsLeftAlone) {
   writeSettings("[latest pattern]\nlatest pattern=1\n");
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LocaleSeparator,
                                            SeparatorCase{"comma_reads_comma", ',', "0,2", 27},
                                            SeparatorCase{"comma_rejects_point", ',', "0.2", 13},
                                            SeparatorCase{"point_rejects_comma", '.', "0,2", 13}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(ColourChart, DefaultBorderIsWrittenWithTheLocalesSeparator) {
   painter(',').image_Pattern(6);
@@ -318,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
         // gap between the columns; a negative size gives glyphs as tall as its magnitude.
         AbsurdCase{"negative_text_size_labelled",
                    "color X=2\ncolor Y=250\nborder=0.9\ntext=1\ntext size=-0.2\n", 1400, 40}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

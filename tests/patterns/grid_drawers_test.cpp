@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         GridCase{"dot_full_gaps", 832, 533, Grid::Dot, 40, 20, 1.0f, 1.0f, 43 * 21,
                  closed({0, 0}, {0, 0}, {0, 0}, {0, 0}),
                  closed({840, 520}, {840, 520}, {840, 520}, {840, 520})}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct DivisionCase {
   const char* name;
@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DivisionCase{"square_H_zero", 600, 400, Grid::Square, 0, 20},
                       DivisionCase{"tilted_H_zero", 600, 400, Grid::Tilted, 0, 20},
                       DivisionCase{"tilted_zero_width", 0, 400, Grid::Tilted, 40, 20}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

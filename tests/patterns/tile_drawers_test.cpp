@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{50, 50}, 8, 4},
                   {{50, 50}, 1, 4}}},
         RingCase{"circles_smallest_tiles", false, 10, 8, 50, {{{5, 5}, 7, 4}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct StripeCase {
   const char* name;
@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StripeCase{"pitch_3_lines", 832, 533, 100, 3, 9, 6, 34,
                                  closed({0, 0}, {0, 0}, {0, 100}, {0, 100}),
                                  closed({100, 0}, {200, 0}, {200, 0}, {100, 0})}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(StripeTiles, TileParityAlternatesLikeAChessboard) {
   RecordingCanvas canvas(300, 200);
@@ -198,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TileGuards,
                                            GuardCase{"space_negative", -100, 8},
                                            GuardCase{"pitch_zero", 100, 0},
                                            GuardCase{"pitch_negative", 100, -8}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Counts shapes without keeping them, for the largest windows.
 class CountingCanvas : public Canvas {
@@ -235,7 +235,7 @@ TEST_P(LargestWindowWalk, SmallestTilesAreAllPainted) {
 INSTANTIATE_TEST_SUITE_P(Cases, LargestWindowWalk,
                          ::testing::Values(WalkCase{"stripes", 2, 2}, WalkCase{"circles", 3, 1},
                                            WalkCase{"moire", 5, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

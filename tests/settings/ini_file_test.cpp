@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                  -0.25},
         ReadCase{"real_overflow", "[s]\nborder=1e999\n", "s", "border", Kind::Real, '.', 0.1, 0.1},
         ReadCase{"real_words", "[s]\nborder=nan\n", "s", "border", Kind::Real, '.', 0.1, 0.1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct WriteStep {
   const char* section;
@@ -185,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{
             "bom_kept", "\xEF\xBB\xBF[a]\nx=1\n", {{"a", "x", 2}}, '.', "\xEF\xBB\xBF[a]\nx=2\n"},
         WriteCase{"last_line_without_end", "[a]\nx=1", {{"a", "x", 2}}, '.', "[a]\nx=2\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 class IniWriteFailure : public TempFolder {};
 

@@ -33,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"dotted_folders_and_name", "/home/a.b/v1.2/lumi.grid.bin",
                  "/home/a.b/v1.2/lumi.grid.INI"},
         PathCase{"relative", "build/lumigrid", "build/lumigrid.INI"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Installed programs sit in folders their users cannot write; portable copies do not.
 struct LocationCase {
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
             "no_home_at_all", {kExe, false, false, false, "", ""}, "/usr/bin/lumigrid.INI", ""},
         LocationCase{
             "relative_home", {kExe, false, false, false, "", "home"}, "/usr/bin/lumigrid.INI", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // The user's file with the read-only file beside the executable behind it.
 class LayeredSettings : public TempFolder {

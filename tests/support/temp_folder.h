@@ -86,8 +86,8 @@ inline std::string read_file(const std::filesystem::path& path) {
 }
 
 inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string bytes = read_file(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 inline void write_file(const std::filesystem::path& path, const std::string& bytes) {

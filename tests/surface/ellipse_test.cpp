@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ThinEllipseTest,
                                            ThinCase{"VeryFlat", 1, 4, 31, 6, {1, 4, 30, 5}},
                                            ThinCase{"VeryTall", 5, 0, 7, 23, {5, 0, 6, 22}},
                                            ThinCase{"OneRow", 2, 9, 29, 10, {2, 9, 28, 9}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ThinEllipseTest, InteriorReplacesWhatWasThere) {
   Surface s(20, 20, PixelFormat::Rgb32, test::kGreen);
@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ClippedEllipseTest,
                                            // 8: the outline crosses the surface along its top row.
                                            ClipCase{"HugeTouchingTop", 8 - 1000000000, 0,
                                                     8 + 1000000000, 2000000000, 16, 240}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 struct HugeWideCase {
   const char* name;
@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The top of the curve runs along row 0: the band covers rows 0 to 2.
         HugeWideCase{"TopCrossesSurface", INT32_MIN, 0, INT32_MAX, INT32_MAX, 48, 208},
         HugeWideCase{"FarAway", INT32_MIN, INT32_MIN, INT32_MIN + 10, INT32_MIN + 10, 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ClippedEllipseTest, QuarterAtTheCornerMatchesTheWholeCircle) {
   Surface whole(40, 40, PixelFormat::Rgb32, test::kGreen);
@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Rings, WideCircleTest,
                                            RingCase{"R38W13", 38, 13, 31, 43},
                                            RingCase{"R5W2", 5, 2, 4, 5},
                                            RingCase{"R2W6", 2, 6, 0, 4}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(WideCircleTest, RingOutlineIsEightConnectedAndRound) {
   Surface s(100, 100, PixelFormat::Rgb32, kWhite);
@@ -263,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HalfSpanCase{"Circle142", 142, 142}, HalfSpanCase{"Circle1001", 1001, 1001},
                       HalfSpanCase{"Flat", 90, 13}, HalfSpanCase{"Tall", 12, 150},
                       HalfSpanCase{"NearCircle", 300, 301}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         FillRectCase{"WhollyOutside", 9, 0, 12, 6, {}, 0},
         FillRectCase{
             "ExtremeCoordinates", INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, {0, 0, 7, 5}, 48}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(FillRectTest, UsesTheBrushNotThePen) {
   Surface s(4, 4, PixelFormat::Rgb32, kWhite);

@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                   24},
         SolidCase{"TwoPointsSegment", 10, 10, {{1, 1}, {7, 4}}, {1, 1, 7, 4}, 7},
         SolidCase{"Empty", 10, 10, {}, {}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(PolygonTest, OutlineInPenInteriorInBrush) {
   Surface s(8, 6, PixelFormat::Rgb32, kWhite);
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RectCase{"LeftEdgeOutside", -5, 2, 6, 7, test::kRed, test::kBlue},
                       RectCase{"Huge", -2000000000, -2000000000, 2000000000, 7, test::kRed,
                                test::kBlue}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Even-odd membership of the pixel centre, decided per pixel by counting the edges crossed to
 // its left: an independent restatement of the sampling rule (edge on a centre counts as left).
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                       InteriorCase{"SteepSliver", {{10, -5}, {11, 30}, {12, -5}}},
                       InteriorCase{"TiltedSquare", {{3, 2}, {10, 3}, {9, 10}, {2, 9}}},
                       InteriorCase{"PartlyOutside", {{-7, 3}, {30, -4}, {15, 40}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(InteriorTest, HugeTriangleCoversTheWholeSurface) {
   Surface s(8, 8, PixelFormat::Rgb32, kWhite);

@@ -62,9 +62,9 @@ inline Box bounding_box(const Surface& s, Colour c) {
 inline bool eight_connected(const Surface& s, Colour c) {
   const auto set = pixels_of(s, c);
   if (set.empty()) return true;
-  std::vector<char> seen(std::size_t(s.width()) * s.height(), 0);
+  std::vector<char> seen(std::size_t(s.width()) * std::size_t(s.height()), 0);
   std::vector<Point> stack{set.front()};
-  seen[std::size_t(set.front().y) * s.width() + set.front().x] = 1;
+  seen[std::size_t(set.front().y) * std::size_t(s.width()) + std::size_t(set.front().x)] = 1;
   std::size_t reached = 0;
   while (!stack.empty()) {
     const Point p = stack.back();
@@ -74,7 +74,7 @@ inline bool eight_connected(const Surface& s, Colour c) {
       for (int dx = -1; dx <= 1; ++dx) {
         const std::int32_t x = p.x + dx, y = p.y + dy;
         if (x < 0 || y < 0 || x >= s.width() || y >= s.height()) continue;
-        char& mark = seen[std::size_t(y) * s.width() + x];
+        char& mark = seen[std::size_t(y) * std::size_t(s.width()) + std::size_t(x)];
         if (mark || s.pixel(x, y) != c) continue;
         mark = 1;
         stack.push_back({x, y});

@@ -29,7 +29,7 @@ INSTANTIATE_TEST_SUITE_P(
         HeightCase{"HalfRoundsUpToEven", 9, 60, 8}, HeightCase{"HighResolution", 10, 144, 20},
         HeightCase{"NegativeTakesMagnitude", -14, 96, 19}, HeightCase{"TinyIsOnePixel", 1, 10, 1},
         HeightCase{"RunawayIsLimited", INT32_MAX, 96, raster::kMaxTextPixelHeight}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 class TextOutTest : public ::testing::TestWithParam<PixelFormat> {};
 
@@ -66,8 +66,8 @@ TEST_P(TextOutTest, OpaqueCellAndMonochromeGlyphs) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, TextOutTest,
                          ::testing::Values(PixelFormat::Rgb32, PixelFormat::Gray8),
-                         [](const auto& info) {
-                           return info.param == PixelFormat::Rgb32 ? "Rgb32" : "Gray8";
+                         [](const auto& row) {
+                           return row.param == PixelFormat::Rgb32 ? "Rgb32" : "Gray8";
                          });
 
 TEST(TextOutTest, GlyphsInFontColourOnBrushColour) {
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Points, TextPlacementTest,
                                            PlacementCase{"BelowRight", 25, 18},
                                            PlacementCase{"FarNegative", INT32_MIN, INT32_MIN},
                                            PlacementCase{"FarPositive", INT32_MAX, INT32_MAX}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

@@ -34,8 +34,9 @@ TEST_P(ThinLineTest, StepsFromStartToJustBeforeEnd) {
   EXPECT_TRUE(test::eight_connected(s, kBlack)) << test::picture(s, kBlack);
   const bool x_major = std::llabs(dx) >= std::llabs(dy);
   for (const Point p : painted) {
-    const double t = x_major ? double(p.x - c.from.x) / dx : double(p.y - c.from.y) / dy;
-    const double ideal = x_major ? c.from.y + t * dy : c.from.x + t * dx;
+    const double t =
+        x_major ? double(p.x - c.from.x) / double(dx) : double(p.y - c.from.y) / double(dy);
+    const double ideal = x_major ? c.from.y + t * double(dy) : c.from.x + t * double(dx);
     EXPECT_LE(std::fabs((x_major ? p.y : p.x) - ideal), 0.5) << p.x << "," << p.y;
   }
 }
@@ -52,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, ThinLineTest,
                                            LineCase{"SteepDown", {4, 1}, {9, 22}},
                                            LineCase{"SteepUpLeft", {9, 22}, {4, 1}},
                                            LineCase{"OneStep", {5, 5}, {6, 6}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ThinLineTest, ZeroLengthPaintsNothing) {
   Surface s(8, 8, PixelFormat::Rgb32, kWhite);
@@ -94,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, ClippedLineTest,
                                            ClipCase{"CrossesCorner", {-25, 30}, {30, -25}},
                                            ClipCase{"PassesBy", {-30, 20}, {50, 18}},
                                            ClipCase{"StartsRightGoesLeft", {45, 3}, {-35, 13}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 struct HugeCase {
   const char* name;
@@ -120,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
         HugeCase{"ExtremeCorners", {INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}, 16},
         HugeCase{"FarAway", {INT32_MIN, INT32_MAX}, {INT32_MIN + 5, INT32_MIN}, 0},
         HugeCase{"BackwardsAcross", {2000000000, 8}, {-2000000000, 8}, 16}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

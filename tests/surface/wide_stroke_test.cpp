@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Widths, WideRectangleTest,
                                            BandCase{"Four", 4, 18, 21, 38, 41},
                                            BandCase{"Five", 5, 18, 22, 38, 42},
                                            BandCase{"Thirteen", 13, 14, 26, 34, 46}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 struct RoundCase {
   const char* name;
@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Pixels, RoundEndsTest,
                                            RoundCase{"EvenCapCorner", 4, {31, 21}, false},
                                            RoundCase{"EvenCapShoulder", 4, {31, 19}, true},
                                            RoundCase{"EvenJoinOuterCorner", 4, {8, 21}, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(WidePolygonTest, AllPointsCoincidePaintsARoundDot) {
   Surface s(20, 20, PixelFormat::Rgb32, kWhite);
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TiltedCase{"SteepW4", 4, {{20, -10}, {23, 50}}},
                       TiltedCase{"ShallowW7", 7, {{-10, 17}, {50, 23}}},
                       TiltedCase{"StarW6", 6, {{20, 2}, {30, 36}, {3, 14}, {37, 14}, {9, 36}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct HugeCase {
   const char* name;
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                  2,
                  {{8, INT32_MIN}, {8, INT32_MAX}, {INT32_MAX, INT32_MAX}, {INT32_MAX, INT32_MIN}},
                  32}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

@@ -154,7 +154,7 @@ struct GlyphCache::State {
     if (activate(size.pixel_height) &&
         FT_Load_Char(face, FT_ULong(code_point), FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) == 0) {
       const FT_GlyphSlot slot = face->glyph;
-      g.advance = (std::int64_t(slot->advance.x) + 32) >> 6;
+      g.advance = (slot->advance.x + 32) >> 6;  // FT_Pos is a 64-bit long here
       collect_runs(slot->bitmap, size.ascent - slot->bitmap_top, slot->bitmap_left, g.runs);
     } else {
       g.advance = std::max(1, size.pixel_height / 2);
