@@ -160,10 +160,9 @@ void stroke_wide_rectangle(const RasterTarget& target, std::int64_t left, std::i
       if (dy > r) continue;
       const std::int64_t half = floor_sqrt((r - dy) * (r + dy));
       fill_doubled_span(target, y, x0 - half, x1 + half, value);
-    } else if (py - y0 <= r || y1 - py <= r) {
-      fill_doubled_span(target, y, x0 - r, x1 + r, value);  // across a horizontal side
-    } else if (x1 - x0 <= 2 * r + 1) {
-      fill_doubled_span(target, y, x0 - r, x1 + r, value);  // the two vertical bands touch
+    } else if (py - y0 <= r || y1 - py <= r || x1 - x0 <= 2 * r + 1) {
+      // Across a horizontal side, or where the two vertical bands touch: one span.
+      fill_doubled_span(target, y, x0 - r, x1 + r, value);
     } else {
       fill_doubled_span(target, y, x0 - r, x0 + r, value);
       fill_doubled_span(target, y, x1 - r, x1 + r, value);
