@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "patterns/chart_painter.h"
+#include "qt_bench_main.h"
 #include "ui/chart_window.h"
 
 namespace {
@@ -54,10 +55,5 @@ BENCHMARK(BM_FillAndShowInWindow)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return lumigrid::bench::run_qt_benchmarks(argc, argv);
 }

@@ -19,7 +19,9 @@
 #include <filesystem>
 
 #include "page/page_build.h"
+#include "page_file_counters.h"
 #include "peak_memory.h"
+#include "qt_bench_main.h"
 #include "ui/page_printing.h"
 
 namespace {
@@ -50,11 +52,7 @@ void print_page(benchmark::State& state, const char* area) {
     lumigrid::print_page(page, printer);
     peak = std::max(peak, memory.extra_mib());
   }
-  state.counters["peak_extra_MiB"] = peak;
-  state.counters["page_MiB"] = double(page.stride() * std::size_t(page.height())) / (1 << 20);
-  std::error_code ec;
-  state.counters["file_MiB"] = double(std::filesystem::file_size(file, ec)) / (1 << 20);
-  std::filesystem::remove(file, ec);
+  lumigrid::bench::report_page_file(state, page, file, peak);
 }
 
 BENCHMARK_CAPTURE(print_page, A4_pdf_printer, "A4")->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -63,10 +61,5 @@ BENCHMARK_CAPTURE(print_page, B0_pdf_printer, "B0")->Unit(benchmark::kMillisecon
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return lumigrid::bench::run_qt_benchmarks(argc, argv);
 }

@@ -17,6 +17,7 @@
 
 #include "export/image_export.h"
 #include "page/page_build.h"
+#include "page_file_counters.h"
 #include "peak_memory.h"
 
 namespace {
@@ -56,11 +57,7 @@ void save_page(benchmark::State& state, const char16_t* text, ImageEncoding enco
     lumigrid::save_image_as(page, file, encoding);
     peak = std::max(peak, memory.extra_mib());
   }
-  state.counters["peak_extra_MiB"] = peak;
-  state.counters["page_MiB"] = double(page.stride() * std::size_t(page.height())) / (1 << 20);
-  std::error_code ec;
-  state.counters["file_MiB"] = double(std::filesystem::file_size(file, ec)) / (1 << 20);
-  std::filesystem::remove(file, ec);
+  lumigrid::bench::report_page_file(state, page, file, peak);
 }
 
 constexpr char16_t kA4[] = u"A4";
