@@ -14,7 +14,7 @@ namespace {
 
 void fail_check(UpdateState& state, UpdateView& view) {
   state.update_status_text = kCheckFailedText;
-  view.set_download_caption(state.update_status_text);
+  view.setDownloadCaption(state.update_status_text);
 }
 
 void store_index(UpdateState& state, const ReleaseIndex& index) {
@@ -69,10 +69,10 @@ CheckOutcome fetch_first_check(const std::string& update_base_url, const std::st
     }
     store_index(state, index);
     state.update_status_text = status_text(state.online_version);
-    view.set_download_tooltip(state.online_version);
-    view.set_download_caption(versions_differ(state.local_version, state.online_version)
-                                  ? different_caption(state.update_status_text)
-                                  : up_to_date_caption(state.online_version));
+    view.setDownloadTooltip(state.online_version);
+    view.setDownloadCaption(versions_differ(state.local_version, state.online_version)
+                                ? different_caption(state.update_status_text)
+                                : up_to_date_caption(state.online_version));
     return true;
   };
 }
@@ -95,11 +95,11 @@ CheckOutcome fetch_second_check(const std::string& update_base_url,
       if (!fetched) throw IndexError("no index");
       // Read whole before anything is stored: a failed check keeps the last good values.
       store_index(state, parse_index(index_bytes_to_text(body)));
-      view.set_web_tooltip(state.release_website);
+      view.setWebTooltip(state.release_website);
       state.update_status_text = status_text(state.online_version);
-      view.set_download_tooltip(second_check_tooltip(state.update_status_text));
+      view.setDownloadTooltip(second_check_tooltip(state.update_status_text));
       if (versions_differ(state.local_version, state.online_version)) {
-        view.set_download_caption(different_caption(state.update_status_text));
+        view.setDownloadCaption(different_caption(state.update_status_text));
       }
       return true;
     } catch (const std::exception&) {
@@ -171,7 +171,7 @@ void run_download_action(UpdateState& state, UpdateView& view, const std::string
   const std::string target =
       (std::filesystem::path(executable_folder) / state.release_file_name).string();
   const std::string url = state.update_base_url + state.release_file_name;
-  const bool downloaded = view.run_download(
+  const bool downloaded = view.runDownload(
       [&url, &target](const std::atomic<bool>& cancel,
                       const std::function<void(std::int64_t, std::int64_t)>& progress) {
         TransferOptions options;
@@ -182,8 +182,8 @@ void run_download_action(UpdateState& state, UpdateView& view, const std::string
         return download_file(url, target, options);
       });
   if (downloaded) {
-    view.open_file(target);
-  } else if (!view.download_cancelled()) {
+    view.openFile(target);
+  } else if (!view.downloadCancelled()) {
     view.tell(download_error_text(state.release_file_name));
   }
 }

@@ -30,24 +30,24 @@ enum class Answer { Yes, No, Cancel };
 class UpdateView {
  public:
   virtual ~UpdateView() = default;
-  virtual void set_download_caption(const std::string& caption) = 0;
-  virtual void set_download_tooltip(const std::string& tooltip) = 0;
-  virtual void set_web_tooltip(const std::string& tooltip) = 0;
+  virtual void setDownloadCaption(const std::string& caption) = 0;
+  virtual void setDownloadTooltip(const std::string& tooltip) = 0;
+  virtual void setWebTooltip(const std::string& tooltip) = 0;
   // A question box with Yes, No and Cancel.
   virtual Answer ask(const std::string& question) = 0;
   // A plain message box with OK.
   virtual void tell(const std::string& message) = 0;
   // The shell's open of a local file; its outcome is not reported.
-  virtual void open_file(const std::string& path) = 0;
+  virtual void openFile(const std::string& path) = 0;
   // Runs the release download `download`, which watches `cancel` and reports its progress
   // (bytes received, bytes announced or -1) from the thread it runs on. A window shows the
   // progress with a Cancel button when it lasts; this default simply runs it.
-  virtual bool run_download(
+  virtual bool runDownload(
       const std::function<bool(const std::atomic<bool>& cancel,
                                const std::function<void(std::int64_t, std::int64_t)>& progress)>&
           download);
-  // True when the operator cancelled the last run_download.
-  virtual bool download_cancelled() const { return false; }
+  // True when the operator cancelled the last runDownload.
+  virtual bool downloadCancelled() const { return false; }
 };
 
 // Build-time addresses; the tests point the host at a local server.

@@ -31,7 +31,7 @@ UpdateSettings& update_settings() {
   return settings;
 }
 
-bool UpdateView::run_download(
+bool UpdateView::runDownload(
     const std::function<bool(const std::atomic<bool>& cancel,
                              const std::function<void(std::int64_t, std::int64_t)>& progress)>&
         download) {

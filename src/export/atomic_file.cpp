@@ -112,7 +112,7 @@ void AtomicFile::discard() noexcept {
   live_.reset();
 }
 
-bool AtomicFile::flush_buffer() noexcept {
+bool AtomicFile::flushBuffer() noexcept {
   std::size_t offset = 0;
   while (offset < buffered_) {
     const ssize_t n = ::write(fd_, buffer_.data() + offset, buffered_ - offset);
@@ -138,20 +138,20 @@ void AtomicFile::write(const void* data, std::size_t size) noexcept {
     buffered_ += n;
     bytes += n;
     size -= n;
-    if (buffered_ == buffer_.size() && !flush_buffer()) return;
+    if (buffered_ == buffer_.size() && !flushBuffer()) return;
   }
 }
 
 std::uint8_t* AtomicFile::reserve(std::size_t size) noexcept {
   if (error_ != 0 || fd_ < 0 || size > buffer_.size()) return nullptr;
-  if (buffer_.size() - buffered_ < size && !flush_buffer()) return nullptr;
+  if (buffer_.size() - buffered_ < size && !flushBuffer()) return nullptr;
   return buffer_.data() + buffered_;
 }
 
-void AtomicFile::commit_reserved(std::size_t size) noexcept {
+void AtomicFile::commitReserved(std::size_t size) noexcept {
   buffered_ += size;
   bytes_written_ += size;
-  if (buffered_ == buffer_.size()) flush_buffer();
+  if (buffered_ == buffer_.size()) flushBuffer();
 }
 
 void AtomicFile::check() const {
@@ -161,7 +161,7 @@ void AtomicFile::check() const {
 void AtomicFile::commit() {
   check();
   if (fd_ < 0) throw_write_error(target_, system_reason(EBADF));
-  if (!flush_buffer()) check();
+  if (!flushBuffer()) check();
   if (direct_) {
     const int fd = fd_;
     fd_ = -1;
@@ -182,14 +182,14 @@ void AtomicFile::commit() {
   live_.reset();
 }
 
-void AtomicFile::write_at(std::uint64_t offset, const void* data, std::size_t size) noexcept {
+void AtomicFile::writeAt(std::uint64_t offset, const void* data, std::size_t size) noexcept {
   if (error_ != 0 || fd_ < 0) return;
   if (offset > bytes_written_ || size > bytes_written_ - offset) {
     error_ = EINVAL;
     return;
   }
   // Positioned writes leave the file offset alone, so buffered writes carry on at the end.
-  if (!flush_buffer()) return;
+  if (!flushBuffer()) return;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   while (size > 0) {
     const ssize_t n = ::pwrite(fd_, bytes, size, off_t(offset));

@@ -70,7 +70,7 @@ void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress
       if (reserved == nullptr && expanded.empty()) expanded.resize(std::size_t(row_bytes));
       expand_grey_row(surface.rowData(y), width, reserved ? reserved : expanded.data());
       if (reserved != nullptr) {
-        file.commit_reserved(std::size_t(row_bytes));
+        file.commitReserved(std::size_t(row_bytes));
       } else {
         file.write(expanded.data(), expanded.size());
       }

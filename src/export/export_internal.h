@@ -28,13 +28,13 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   void write(const void* data, std::size_t size) noexcept;
-  // Room for `size` bytes to be filled in place and then passed to commit_reserved(), saving a
+  // Room for `size` bytes to be filled in place and then passed to commitReserved(), saving a
   // copy; null when the buffer cannot hold that many or a write has failed.
   std::uint8_t* reserve(std::size_t size) noexcept;
-  void commit_reserved(std::size_t size) noexcept;
+  void commitReserved(std::size_t size) noexcept;
   // Overwrites `size` bytes already written, starting at `offset`: for formats whose header
   // points at data that comes later (TIFF). Writing past the bytes written so far fails.
-  void write_at(std::uint64_t offset, const void* data, std::size_t size) noexcept;
+  void writeAt(std::uint64_t offset, const void* data, std::size_t size) noexcept;
   bool failed() const { return error_ != 0; }
   // Throws WriteError with the system's reason when a write has failed.
   void check() const;
@@ -46,7 +46,7 @@ class AtomicFile {
   std::uint64_t bytes_written() const { return bytes_written_; }
 
  private:
-  bool flush_buffer() noexcept;
+  bool flushBuffer() noexcept;
   void discard() noexcept;
 
   std::filesystem::path target_;       // as the operator named it, for messages

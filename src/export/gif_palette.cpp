@@ -25,7 +25,7 @@ constexpr std::size_t kSlots = 1024;  // at least twice kMaxExact + 1, a power o
 
 ColourCensus::ColourCensus() : bins_(32 * 32 * 32), seen_(kSlots, kEmptySlot) {}
 
-void ColourCensus::note_exact(std::uint32_t rgb) {
+void ColourCensus::noteExact(std::uint32_t rgb) {
   if (overflowed_ || rgb == last_) return;
   last_ = rgb;
   std::size_t slot = (rgb * 2654435761u) >> 22;  // top 10 bits of a multiplicative hash
@@ -42,7 +42,7 @@ void ColourCensus::note_exact(std::uint32_t rgb) {
   distinct_.push_back(rgb);
 }
 
-void ColourCensus::add_bgrx_row(const std::uint8_t* pixels, std::int32_t width) {
+void ColourCensus::addBgrxRow(const std::uint8_t* pixels, std::int32_t width) {
   for (std::int32_t x = 0; x < width; ++x, pixels += 4) {
     const std::uint32_t b = pixels[0], g = pixels[1], r = pixels[2];
     Bin& bin = bins_[bin_of(r, g, b)];
@@ -50,11 +50,11 @@ void ColourCensus::add_bgrx_row(const std::uint8_t* pixels, std::int32_t width) 
     bin.r += r;
     bin.g += g;
     bin.b += b;
-    note_exact((r << 16) | (g << 8) | b);
+    noteExact((r << 16) | (g << 8) | b);
   }
 }
 
-void ColourCensus::add_grey_row(const std::uint8_t* pixels, std::int32_t width) {
+void ColourCensus::addGreyRow(const std::uint8_t* pixels, std::int32_t width) {
   // Pages are mostly runs of one level: eight pixels equal to the last one seen need no mark.
   if (width <= 0) return;
   grey_present_[pixels[0]] = true;
@@ -70,7 +70,7 @@ void ColourCensus::add_grey_row(const std::uint8_t* pixels, std::int32_t width) 
   for (; x < width; ++x) grey_present_[pixels[x]] = true;
 }
 
-std::vector<PaletteColour> ColourCensus::exact_colours() const {
+std::vector<PaletteColour> ColourCensus::exactColours() const {
   std::vector<std::uint32_t> keys = distinct_;
   for (std::uint32_t level = 0; level < 256; ++level) {
     if (grey_present_[level]) keys.push_back(level * 0x010101u);
@@ -82,7 +82,7 @@ std::vector<PaletteColour> ColourCensus::exact_colours() const {
   return colours;
 }
 
-std::vector<PaletteColour> ColourCensus::median_cut(std::size_t limit) const {
+std::vector<PaletteColour> ColourCensus::medianCut(std::size_t limit) const {
   struct Box {
     std::vector<std::uint16_t> bins;
     std::uint64_t count = 0;
@@ -172,7 +172,7 @@ PaletteMapper::PaletteMapper(std::vector<PaletteColour> palette, bool exact, std
     for (const PaletteColour& c : palette_) {
       sorted_keys_.push_back(std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b);
     }
-    // Palette order is the key order (exact_colours sorts), so an index is a key's rank.
+    // Palette order is the key order (exactColours sorts), so an index is a key's rank.
     std::sort(sorted_keys_.begin(), sorted_keys_.end());
     for (std::size_t i = 0; i < palette_.size(); ++i) {
       const PaletteColour& c = palette_[i];
@@ -185,7 +185,7 @@ PaletteMapper::PaletteMapper(std::vector<PaletteColour> palette, bool exact, std
   }
 }
 
-std::uint8_t PaletteMapper::exact_index(std::uint32_t rgb) const {
+std::uint8_t PaletteMapper::exactIndex(std::uint32_t rgb) const {
   const auto at = std::lower_bound(sorted_keys_.begin(), sorted_keys_.end(), rgb);
   return std::uint8_t(at - sorted_keys_.begin());
 }
@@ -210,7 +210,7 @@ std::uint8_t PaletteMapper::nearest(int r, int g, int b) {
   return std::uint8_t(found);
 }
 
-void PaletteMapper::map_bgrx_row(const std::uint8_t* pixels, std::uint8_t* indices) {
+void PaletteMapper::mapBgrxRow(const std::uint8_t* pixels, std::uint8_t* indices) {
   if (exact_) {
     std::uint32_t last_key = 0xFFFFFFFFu;
     std::uint8_t last_index = 0;
@@ -219,7 +219,7 @@ void PaletteMapper::map_bgrx_row(const std::uint8_t* pixels, std::uint8_t* indic
           std::uint32_t(pixels[2]) << 16 | std::uint32_t(pixels[1]) << 8 | pixels[0];
       if (key != last_key) {
         last_key = key;
-        last_index = exact_index(key);
+        last_index = exactIndex(key);
       }
       indices[x] = last_index;
     }
@@ -251,7 +251,7 @@ void PaletteMapper::map_bgrx_row(const std::uint8_t* pixels, std::uint8_t* indic
   std::swap(error_this_, error_next_);
 }
 
-void PaletteMapper::map_grey_row(const std::uint8_t* pixels, std::uint8_t* indices) {
+void PaletteMapper::mapGreyRow(const std::uint8_t* pixels, std::uint8_t* indices) {
   // Grey pictures have at most 256 levels, so their palette is always exact. Runs of eight
   // equal pixels map in one step.
   std::int32_t x = 0;

@@ -19,23 +19,23 @@ class ColourCensus {
  public:
   ColourCensus();
   // `pixels` as stored in a 32-bit surface row: B, G, R, X.
-  void add_bgrx_row(const std::uint8_t* pixels, std::int32_t width);
+  void addBgrxRow(const std::uint8_t* pixels, std::int32_t width);
   // Grey rows have at most 256 levels and so always an exact palette: only presence is kept.
-  void add_grey_row(const std::uint8_t* pixels, std::int32_t width);
+  void addGreyRow(const std::uint8_t* pixels, std::int32_t width);
 
   // True while every distinct colour seen is known exactly (at most 256 of them).
   bool exact() const { return !overflowed_; }
   // The distinct colours, ordered by value; only when exact().
-  std::vector<PaletteColour> exact_colours() const;
+  std::vector<PaletteColour> exactColours() const;
   // At most `limit` colours by median cut of the histogram, each the mean of the pixels it
   // stands for.
-  std::vector<PaletteColour> median_cut(std::size_t limit) const;
+  std::vector<PaletteColour> medianCut(std::size_t limit) const;
 
  private:
   struct Bin {
     std::uint64_t count = 0, r = 0, g = 0, b = 0;
   };
-  void note_exact(std::uint32_t rgb);
+  void noteExact(std::uint32_t rgb);
 
   std::vector<Bin> bins_;  // 32 x 32 x 32
   std::vector<std::uint32_t> distinct_;
@@ -51,12 +51,12 @@ class ColourCensus {
 class PaletteMapper {
  public:
   PaletteMapper(std::vector<PaletteColour> palette, bool exact, std::int32_t width);
-  void map_bgrx_row(const std::uint8_t* pixels, std::uint8_t* indices);
-  void map_grey_row(const std::uint8_t* pixels, std::uint8_t* indices);
+  void mapBgrxRow(const std::uint8_t* pixels, std::uint8_t* indices);
+  void mapGreyRow(const std::uint8_t* pixels, std::uint8_t* indices);
 
  private:
   std::uint8_t nearest(int r, int g, int b);
-  std::uint8_t exact_index(std::uint32_t rgb) const;
+  std::uint8_t exactIndex(std::uint32_t rgb) const;
 
   std::vector<PaletteColour> palette_;
   bool exact_;

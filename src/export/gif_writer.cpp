@@ -44,14 +44,14 @@ void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   ColourCensus census;
   for (std::int32_t y = 0; y < height; ++y) {
     if (grey) {
-      census.add_grey_row(surface.rowData(y), width);
+      census.addGreyRow(surface.rowData(y), width);
     } else {
-      census.add_bgrx_row(surface.rowData(y), width);
+      census.addBgrxRow(surface.rowData(y), width);
     }
     progress.advance();
   }
   const bool exact = census.exact();
-  std::vector<PaletteColour> palette = exact ? census.exact_colours() : census.median_cut(256);
+  std::vector<PaletteColour> palette = exact ? census.exactColours() : census.medianCut(256);
   if (palette.empty()) throw_write_error(file.target(), "GIF encoder: the picture has no colours");
 
   // The format's colour tables hold a power of two entries, at least two; the unused ones
@@ -79,9 +79,9 @@ void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   std::vector<GifPixelType> indices(static_cast<std::size_t>(width));
   for (std::int32_t y = 0; y < height; ++y) {
     if (grey) {
-      mapper.map_grey_row(surface.rowData(y), indices.data());
+      mapper.mapGreyRow(surface.rowData(y), indices.data());
     } else {
-      mapper.map_bgrx_row(surface.rowData(y), indices.data());
+      mapper.mapBgrxRow(surface.rowData(y), indices.data());
     }
     if (EGifPutLine(session.gif, indices.data(), width) == GIF_ERROR) {
       throw_gif_error(file, session.gif->Error);

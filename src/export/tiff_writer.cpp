@@ -57,11 +57,11 @@ tmsize_t write_proc(thandle_t handle, void* data, tmsize_t size) {
     }
     file.write(data, std::size_t(size));
   } else if (bytes <= end - out.position) {
-    file.write_at(out.position, data, std::size_t(size));
+    file.writeAt(out.position, data, std::size_t(size));
   } else {
     // Part overwrite, part append.
     const std::uint64_t head = end - out.position;
-    file.write_at(out.position, data, head);
+    file.writeAt(out.position, data, head);
     file.write(static_cast<const std::uint8_t*>(data) + head, bytes - head);
   }
   if (file.failed()) return -1;

@@ -163,7 +163,7 @@ void TAboutBox::FormCreate() {
         state.local_version,
         release_date_text(released.year(), released.month(), released.day(), separator))));
 
-    start_first_check();
+    startFirstCheck();
   } catch (const std::exception& error) {
     // The window is still created; what ran before the failure stays in effect.
     QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(),
@@ -179,7 +179,7 @@ TAboutBox::~TAboutBox() {
 }
 
 void TAboutBox::FormActivate() {
-  start_second_check();
+  startSecondCheck();
 }
 
 bool TAboutBox::event(QEvent* event) {
@@ -207,14 +207,14 @@ bool TAboutBox::get_onlin_info2() {
   return lumigrid::about::run_second_check(about_module_state(), *this);
 }
 
-void TAboutBox::start_first_check() {
+void TAboutBox::startFirstCheck() {
   const std::string base_url = about_module_state().update_base_url;
   checks_->submit([base_url](const std::atomic<bool>& cancel) {
     return lumigrid::about::fetch_first_check(base_url, lumigrid::about::kIndexFileName, &cancel);
   });
 }
 
-void TAboutBox::start_second_check() {
+void TAboutBox::startSecondCheck() {
   const std::string base_url = about_module_state().update_base_url;
   checks_->submit([base_url](const std::atomic<bool>& cancel) {
     return lumigrid::about::fetch_second_check(base_url, &cancel);
@@ -237,16 +237,16 @@ bool TAboutBox::get_onlin_info2() {
   return false;
 }
 
-void TAboutBox::start_first_check() {}
+void TAboutBox::startFirstCheck() {}
 
-void TAboutBox::start_second_check() {}
+void TAboutBox::startSecondCheck() {}
 
 void TAboutBox::Action_check_for_updateExecute() {}
 #endif
 
 // The download runs on a thread of its own while this thread shows its progress, with a
 // Cancel button once it has taken a moment.
-bool TAboutBox::run_download(
+bool TAboutBox::runDownload(
     const std::function<bool(const std::atomic<bool>& cancel,
                              const std::function<void(std::int64_t, std::int64_t)>& progress)>&
         download) {
@@ -307,15 +307,15 @@ void TAboutBox::SpeedButton_webClick() {
   if (!url.empty()) QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
-void TAboutBox::set_download_caption(const std::string& caption) {
+void TAboutBox::setDownloadCaption(const std::string& caption) {
   SpeedButton_download->setText(qt_text(caption));
 }
 
-void TAboutBox::set_download_tooltip(const std::string& tooltip) {
+void TAboutBox::setDownloadTooltip(const std::string& tooltip) {
   SpeedButton_download->setToolTip(qt_text(tooltip));
 }
 
-void TAboutBox::set_web_tooltip(const std::string& tooltip) {
+void TAboutBox::setWebTooltip(const std::string& tooltip) {
   SpeedButton_web->setToolTip(qt_text(tooltip));
 }
 
@@ -333,7 +333,7 @@ void TAboutBox::tell(const std::string& message) {
                            qt_text(message), QMessageBox::Ok);
 }
 
-void TAboutBox::open_file(const std::string& path) {
+void TAboutBox::openFile(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 

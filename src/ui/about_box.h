@@ -33,8 +33,8 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   // The same checks as the creation step and each activation run them: the network part off
   // this thread, the outcome shown when it arrives, in the order the checks were started. The
   // window is shown and answers meanwhile.
-  void start_first_check();
-  void start_second_check();
+  void startFirstCheck();
+  void startSecondCheck();
 
  public slots:
   void Action_check_for_updateExecute();
@@ -48,17 +48,17 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   void FormCreate();
   void FormActivate();
 
-  void set_download_caption(const std::string& caption) override;
-  void set_download_tooltip(const std::string& tooltip) override;
-  void set_web_tooltip(const std::string& tooltip) override;
+  void setDownloadCaption(const std::string& caption) override;
+  void setDownloadTooltip(const std::string& tooltip) override;
+  void setWebTooltip(const std::string& tooltip) override;
   lumigrid::about::Answer ask(const std::string& question) override;
   void tell(const std::string& message) override;
-  void open_file(const std::string& path) override;
-  bool run_download(
+  void openFile(const std::string& path) override;
+  bool runDownload(
       const std::function<bool(const std::atomic<bool>& cancel,
                                const std::function<void(std::int64_t, std::int64_t)>& progress)>&
           download) override;
-  bool download_cancelled() const override { return download_cancelled_; }
+  bool downloadCancelled() const override { return download_cancelled_; }
 
 #if LUMIGRID_UPDATE_CHECK
   std::unique_ptr<lumigrid::about::CheckQueue> checks_;

@@ -303,7 +303,7 @@ lumigrid::ViewSize TForm_Info::bitmapSize() const {
   return {page_->width(), page_->height()};
 }
 
-void TForm_Info::build_page(const QString& area_text, const lumigrid::ChartParameters& parameters) {
+void TForm_Info::buildPage(const QString& area_text, const lumigrid::ChartParameters& parameters) {
   const std::u16string text(reinterpret_cast<const char16_t*>(area_text.utf16()),
                             std::size_t(area_text.size()));
   lumigrid::PageRequest request;

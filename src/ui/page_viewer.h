@@ -112,7 +112,7 @@ class TForm_Info : public QWidget {
   // Builds the page for a drawing-area text with the adjust window's current Space, Pitch and
   // Pitch2: sizes it, draws it, names it, fits it and captions the window. A page that cannot be
   // built leaves the one shown before, whole, and raises the error.
-  void build_page(const QString& area_text, const lumigrid::ChartParameters& parameters);
+  void buildPage(const QString& area_text, const lumigrid::ChartParameters& parameters);
   // The page shown, if any.
   const lumigrid::Surface* page() const { return page_.get(); }
 

@@ -67,7 +67,7 @@ void WindowSet::wire() {
         TForm_Info* page_viewer = viewer.data();  // read once: the viewer may be gone
         if (page_viewer == nullptr) return;
         page_viewer->ScrollBox1->setVisible(true);
-        page_viewer->build_page(area_text, parameters);
+        page_viewer->buildPage(area_text, parameters);
       });
 
   TForm_Info::Links viewer_links;

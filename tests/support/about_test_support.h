@@ -20,15 +20,15 @@ class RecordingView : public about::UpdateView {
   std::vector<std::string> messages;
   std::vector<std::string> opened;
 
-  void set_download_caption(const std::string& caption) override { download_caption = caption; }
-  void set_download_tooltip(const std::string& tooltip) override { download_tooltip = tooltip; }
-  void set_web_tooltip(const std::string& tooltip) override { web_tooltip = tooltip; }
+  void setDownloadCaption(const std::string& caption) override { download_caption = caption; }
+  void setDownloadTooltip(const std::string& tooltip) override { download_tooltip = tooltip; }
+  void setWebTooltip(const std::string& tooltip) override { web_tooltip = tooltip; }
   about::Answer ask(const std::string& question) override {
     questions.push_back(question);
     return answer;
   }
   void tell(const std::string& message) override { messages.push_back(message); }
-  void open_file(const std::string& path) override { opened.push_back(path); }
+  void openFile(const std::string& path) override { opened.push_back(path); }
 };
 
 }  // namespace lumigrid::testing

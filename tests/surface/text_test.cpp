@@ -36,7 +36,7 @@ class TextOutTest : public ::testing::TestWithParam<PixelFormat> {};
 // An opaque cell of the brush colour at (x, y), glyph pixels in the font colour, nothing else:
 // no grey levels and no pixel of the cell left as it was.
 TEST_P(TextOutTest, OpaqueCellAndMonochromeGlyphs) {
-  ASSERT_TRUE(raster::GlyphCache::shared().has_font()) << "DejaVu Sans is not installed";
+  ASSERT_TRUE(raster::GlyphCache::shared().hasFont()) << "DejaVu Sans is not installed";
   const PixelFormat format = GetParam();
   Surface s(120, 40, format, kBlack);
   s.setBrushColour(kWhite);
@@ -99,7 +99,7 @@ TEST(TextOutTest, DefaultSizeIsEightPoints) {
 
 TEST(TextOutTest, WithoutFontPaintsTheCellOnly) {
   raster::GlyphCache no_font("");
-  EXPECT_FALSE(no_font.has_font());
+  EXPECT_FALSE(no_font.hasFont());
   Surface s(40, 20, PixelFormat::Rgb32, test::kGreen);
   no_font.draw(raster::raster_target(s), 2, 3, "abc", 10,
                {0, pixel_value(test::kBlue, s.format())});

@@ -121,7 +121,7 @@ void PagePrintingTest::cleanup() {
 }
 
 void PagePrintingTest::buildPage(const QString& area_text) {
-  viewer_->build_page(area_text, lumigrid::ChartParameters{100, 8, 50});
+  viewer_->buildPage(area_text, lumigrid::ChartParameters{100, 8, 50});
   QVERIFY(viewer_->page() != nullptr);
 }
 

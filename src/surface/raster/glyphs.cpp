@@ -187,7 +187,7 @@ GlyphCache& GlyphCache::shared() {
   return cache;
 }
 
-bool GlyphCache::has_font() {
+bool GlyphCache::hasFont() {
   std::lock_guard lock(state_->mutex);
   return state_->load();
 }

@@ -40,7 +40,7 @@ class GlyphCache {
   // The default face (DejaVu Sans, found through fontconfig), shared by every surface.
   static GlyphCache& shared();
 
-  bool has_font();
+  bool hasFont();
   // The cell that draw paints: total advance width by line height. Without a font each
   // character is half the pixel height wide and the line is the pixel height.
   TextExtent measure(std::string_view text, std::int32_t pixel_height);
