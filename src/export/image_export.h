@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 
+#include "base/progress.h"
 #include "surface/surface.h"
 
 namespace lumigrid {
@@ -23,9 +23,6 @@ double paper_pixels_per_inch(const Surface& surface);
 // ".jpg" JPEG, ".png" PNG, ".gif" GIF, ".tif" and ".tiff" TIFF, ".pdf" PDF, anything else
 // (".jpeg", none ...) BMP.
 ImageEncoding encoding_for_file_name(std::string_view file_name);
-
-// Called with the fraction done (0 to 1) while a large image is written.
-using ProgressCallback = std::function<void(double)>;
 
 // Writes the whole surface to `path` in `encoding`, streaming rows. The file appears only when
 // complete (written beside the target, then renamed over it); on failure the target is left as

@@ -75,7 +75,7 @@ Surface make_page(std::int32_t width, std::int32_t height) {
 }
 
 PageBuild build_page(std::u16string_view text, const PageRequest& request,
-                     std::uint64_t available_bytes, const PageProgress& progress) {
+                     std::uint64_t available_bytes, const ProgressCallback& progress) {
   const AreaSize size = drawing_area_size(text, kPageDpi);
   PageBuild build{make_page(size.width, size.height, available_bytes), std::u16string(text)};
   build.page.setPixelsPerInch(request.pixels_per_inch);
@@ -85,7 +85,7 @@ PageBuild build_page(std::u16string_view text, const PageRequest& request,
 }
 
 PageBuild build_page(std::u16string_view text, const PageRequest& request,
-                     const PageProgress& progress) {
+                     const ProgressCallback& progress) {
   return build_page(text, request, available_page_memory(), progress);
 }
 

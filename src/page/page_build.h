@@ -39,8 +39,8 @@ struct PageRequest {
 // Sizes a page for `text` at 600 dpi, makes it, names it after the text and draws the chart.
 // A failure throws before anything is returned, so a caller holding the previous page keeps it.
 PageBuild build_page(std::u16string_view text, const PageRequest& request,
-                     const PageProgress& progress = {});
+                     const ProgressCallback& progress = {});
 PageBuild build_page(std::u16string_view text, const PageRequest& request,
-                     std::uint64_t available_bytes, const PageProgress& progress = {});
+                     std::uint64_t available_bytes, const ProgressCallback& progress = {});
 
 }  // namespace lumigrid

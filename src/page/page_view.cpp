@@ -37,7 +37,7 @@ PageView::Reductions::~Reductions() {
 }
 
 void PageView::reduce(const Surface& page, const Level& full, Reductions& into,
-                      const PageProgress& progress) {
+                      const ProgressCallback& progress) {
   if (full.width <= 0 || full.height <= 0) return;
   auto pixels_of = [&](const Level& level) {
     return level.shift == 0 ? page.data() : level.pixels.data();
@@ -79,7 +79,7 @@ void PageView::reduce(const Surface& page, const Level& full, Reductions& into,
   if (progress) progress(1.0);
 }
 
-PageView::PageView(const Surface& page, const PageProgress& progress)
+PageView::PageView(const Surface& page, const ProgressCallback& progress)
     : page_(&page), reductions_(std::make_unique<Reductions>()) {
   full_.width = page.width();
   full_.height = page.height();

@@ -33,7 +33,7 @@ class PageView {
   // Keeps a reference to `page` (a Gray8 surface that must outlive the view and stay unchanged)
   // and makes its reductions. A reduction that cannot get its memory is left out: showing the
   // page far reduced then reads more of it, and nothing else changes.
-  explicit PageView(const Surface& page, const PageProgress& progress = {});
+  explicit PageView(const Surface& page, const ProgressCallback& progress = {});
   // Keeps a reference to `page` as above and shows it at once; the reductions are made on a
   // worker thread, which calls `ready` (on that thread) once render() uses them. Destroying or
   // replacing the view stops the worker.
@@ -79,7 +79,7 @@ class PageView {
     ~Reductions();
   };
   static void reduce(const Surface& page, const Level& full, Reductions& into,
-                     const PageProgress& progress);
+                     const ProgressCallback& progress);
 
   const Surface* page_ = nullptr;
   Level full_;

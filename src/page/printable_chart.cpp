@@ -53,7 +53,7 @@ std::int32_t caption_font_size(std::int32_t page_height) {
 }
 
 void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
-                          const PageProgress& progress) {
+                          const ProgressCallback& progress) {
   const std::int32_t width = page.width();
   const std::int32_t height = page.height();
   const std::int64_t columns = tile_columns(width, space);
@@ -70,7 +70,7 @@ void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, 
 }
 
 void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t pitch,
-                               std::int32_t pitch2, const PageProgress& progress) {
+                               std::int32_t pitch2, const ProgressCallback& progress) {
   check_space(space);
   const ChartParameters parameters{space, pitch, pitch2};
   const std::optional<TileStamp> stamp = paint_tile_stamp(parameters, kMaxStampBytes);

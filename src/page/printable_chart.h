@@ -1,16 +1,13 @@
 #pragma once
 // The printable test chart: a grid of moire tiles over the whole page and a one-line caption.
 #include <cstdint>
-#include <functional>
 #include <string>
 
+#include "base/progress.h"
 #include "surface/canvas.h"
 #include "surface/surface.h"
 
 namespace lumigrid {
-
-// Called with the fraction done (0 to 1) during a long page build.
-using PageProgress = std::function<void(double)>;
 
 struct ChartParameters {
   std::int32_t space = 100;  // tile size in pixels
@@ -33,13 +30,13 @@ std::int32_t caption_font_size(std::int32_t page_height);
 // from the top, tiles from the left), then the caption. Leaves a black brush and a white font.
 // Throws lumigrid::Error when Space is below 1: the walk would never end.
 void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
-                          const PageProgress& progress = {});
+                          const ProgressCallback& progress = {});
 
 // The same pixels as draw_printable_chart on a page that is still one colour everywhere (as
 // make_page leaves it), much faster: one tile is painted once into a scratch surface and copied
 // through the mask of the pixels it paints, a composed row of tiles serves every tile row, and
 // rows that repeat one tile height further down are copied whole.
 void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t pitch,
-                               std::int32_t pitch2, const PageProgress& progress = {});
+                               std::int32_t pitch2, const ProgressCallback& progress = {});
 
 }  // namespace lumigrid

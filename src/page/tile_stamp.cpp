@@ -146,7 +146,7 @@ std::optional<TileStamp> paint_tile_stamp(const ChartParameters& parameters,
 }
 
 void stamp_tiles(Surface& page, const TileStamp& stamp, std::int32_t space,
-                 const PageProgress& progress) {
+                 const ProgressCallback& progress) {
   check_stampable(page, space);
   if (stamp.width <= 0 || stamp.height <= 0) return;
   const TileGrid grid = grid_for(page, space);

@@ -37,7 +37,7 @@ std::optional<TileStamp> paint_tile_stamp(const ChartParameters& parameters,
 // as the row one tile height above are copied from it, which is exact only when the page
 // started as one colour.
 void stamp_tiles(Surface& page, const TileStamp& stamp, std::int32_t space,
-                 const PageProgress& progress = {});
+                 const ProgressCallback& progress = {});
 
 // The same, one tile after the other over the whole page, for any starting page: the reference
 // the row copying is held to.
