@@ -15,8 +15,9 @@
 #include "ui/chart_window.h"
 #include "ui/page_viewer.h"
 #include "ui/window_set.h"
+#include "window_set_fixture.h"
 
-class AdjustWindowTest : public QObject {
+class AdjustWindowTest : public QObject, protected WindowSetFixture {
   Q_OBJECT
 
  private slots:
@@ -47,38 +48,21 @@ class AdjustWindowTest : public QObject {
   // Checks expectations such as "UpDown_H=51", "ScrollBar_Pitch.max=50", "current_pattern=3".
   void expect(const QString& expectation);
   QRect arrowRect(QScrollBar* bar, bool add) const;
-
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::filesystem::path settings_path_;
-  std::unique_ptr<lumigrid::WindowSet> windows_;
-  TForm_full_screen_chart* chart_ = nullptr;
-  TForm_menu* adjust_ = nullptr;
-  TForm_Info* viewer_ = nullptr;
-  QStringList errors_;
 };
 
 void AdjustWindowTest::init() {
-  dir_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(dir_->isValid());
-  settings_path_ = std::filesystem::path(dir_->filePath("lumigrid.INI").toStdString());
-  errors_.clear();
-  lumigrid::set_error_reporter([this](const QString& message) { errors_ << message; });
+  openScratch();
   createWindows();
 }
 
 void AdjustWindowTest::cleanup() {
   destroyWindows();
   QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
-  lumigrid::set_error_reporter({});
-  dir_.reset();
+  closeScratch();
 }
 
 void AdjustWindowTest::createWindows() {
-  windows_ = std::make_unique<lumigrid::WindowSet>(settings_path_,
-                                                   lumigrid::WindowSet::Start::WindowsOnly);
-  chart_ = windows_->chart();
-  adjust_ = windows_->adjust();
-  viewer_ = windows_->viewer();
+  createWindowSet();
   adjust_->FormCreate();
   adjust_->show();
   QVERIFY(QTest::qWaitForWindowExposed(adjust_));

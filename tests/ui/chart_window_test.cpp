@@ -27,6 +27,7 @@
 #include "ui/page_viewer.h"
 #include "ui/picture_save_dialog.h"
 #include "ui/window_set.h"
+#include "window_set_fixture.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ QByteArray file_head(const QString& path, int bytes) {
 Q_DECLARE_METATYPE(KeyStroke)
 Q_DECLARE_METATYPE(KeyStrokes)
 
-class ChartWindowTest : public QObject {
+class ChartWindowTest : public QObject, protected WindowSetFixture {
   Q_OBJECT
 
  private slots:
@@ -111,33 +112,15 @@ class ChartWindowTest : public QObject {
   void showChart();
   // Runs `driver` on the save dialog once it is open.
   void whenDialogOpens(std::function<void(QFileDialog*)> driver);
-
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::filesystem::path settings_path_;
-  std::unique_ptr<lumigrid::WindowSet> windows_;
-  TForm_full_screen_chart* chart_ = nullptr;
-  TForm_menu* adjust_ = nullptr;
-  TForm_Info* viewer_ = nullptr;
-  QStringList errors_;
 };
 
 void ChartWindowTest::init() {
-  dir_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(dir_->isValid());
-  settings_path_ = std::filesystem::path(dir_->filePath("lumigrid.INI").toStdString());
-  errors_.clear();
-  lumigrid::set_error_reporter([this](const QString& message) { errors_ << message; });
-  windows_ = std::make_unique<lumigrid::WindowSet>(settings_path_,
-                                                   lumigrid::WindowSet::Start::WindowsOnly);
-  chart_ = windows_->chart();
-  adjust_ = windows_->adjust();
-  viewer_ = windows_->viewer();
+  openScratch();
+  createWindowSet();
 }
 
 void ChartWindowTest::cleanup() {
-  windows_.reset();
-  lumigrid::set_error_reporter({});
-  dir_.reset();
+  closeScratch();
 }
 
 void ChartWindowTest::showChart() {
