@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target lumigrid lumigrid-render
-exec build/release/src/ui/lumigrid "$@"
+exec build/release/src/app/lumigrid "$@"
