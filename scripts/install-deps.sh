@@ -15,6 +15,7 @@ packages=(
   python3 xvfb openbox xdotool x11-utils imagemagick
   desktop-file-utils appstream man-db lintian dpkg-dev fakeroot file
   weston qt6-wayland x11-xkb-utils xkb-data
+  libcups2-dev cups cups-daemon cups-client printer-driver-cups-pdf
 )
 
 missing=()
