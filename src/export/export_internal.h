@@ -98,6 +98,9 @@ void write_tiff(const Surface& surface, double pixels_per_inch, AtomicFile& file
                 ProgressPacer& progress);
 void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
                ProgressPacer& progress);
+// The part of the picture `sheet` names, placed on a page of the sheet's size.
+void write_pdf_sheet(const Surface& surface, double pixels_per_inch, const PdfSheet& sheet,
+                     AtomicFile& file, ProgressPacer& progress);
 
 // Why a width x height image cannot be written in `encoding` (its header fields or the
 // library's limits cannot hold it), or empty when it can.

@@ -178,6 +178,23 @@ void save_image(const Surface& surface, const std::filesystem::path& path,
   save_image_as(surface, path, encoding_for_file_name(path.string()), progress);
 }
 
+void save_pdf_sheet(const Surface& surface, const std::filesystem::path& path,
+                    const PdfSheet& sheet, const ProgressCallback& progress) {
+  const auto inside = [](std::int64_t start, std::int64_t length, std::int64_t limit) {
+    return start >= 0 && length >= 1 && start + length <= limit;
+  };
+  if (!inside(sheet.source_x, sheet.source_width, surface.width()) ||
+      !inside(sheet.source_y, sheet.source_height, surface.height()) || sheet.left < 0 ||
+      sheet.top < 0 || !(sheet.width_points > 0) || !(sheet.height_points > 0)) {
+    export_detail::throw_write_error(path, "the part to place is not on the picture or the sheet");
+  }
+  export_detail::AtomicFile file(path);
+  export_detail::ProgressPacer pacer(progress, std::uint64_t(sheet.source_height));
+  export_detail::write_pdf_sheet(surface, paper_pixels_per_inch(surface), sheet, file, pacer);
+  file.commit();
+  pacer.finish();
+}
+
 std::string default_window_capture_name(const std::tm& local_time) {
   return "Image_" + two_digits(local_time.tm_mon + 1) + "_" + two_digits(local_time.tm_mday) + "_" +
          two_digits(local_time.tm_min) + "_" + two_digits(local_time.tm_sec);

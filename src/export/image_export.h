@@ -33,6 +33,27 @@ void save_image_as(const Surface& surface, const std::filesystem::path& path,
 void save_image(const Surface& surface, const std::filesystem::path& path,
                 const ProgressCallback& progress = {});
 
+// A sheet of paper carrying a part of a picture at its true size (paper_pixels_per_inch): the
+// PDF page is the sheet; the picture's columns source_x to source_x + source_width and rows
+// source_y to source_y + source_height lie on it with their top-left corner `left` and `top`
+// picture pixels from the sheet's top-left corner.
+struct PdfSheet {
+  double width_points = 0;
+  double height_points = 0;
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t source_x = 0;
+  std::int32_t source_y = 0;
+  std::int32_t source_width = 0;
+  std::int32_t source_height = 0;
+};
+
+// Writes that sheet as a PDF file, as save_image_as writes a PDF (same image encoding, file
+// appearing only when complete). A part outside the picture, an empty one or a sheet of no
+// size is refused with a WriteError before any file is touched.
+void save_pdf_sheet(const Surface& surface, const std::filesystem::path& path,
+                    const PdfSheet& sheet, const ProgressCallback& progress = {});
+
 // "Image_" + "mm_dd_nn_ss" (month, day, minute, second), no extension.
 std::string default_window_capture_name(const std::tm& local_time);
 // "Image_" + area name + "_" + "mm_dd_hh_nn_ss" + ".png".

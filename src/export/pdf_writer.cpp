@@ -24,6 +24,10 @@ namespace {
 
 constexpr double kPointsPerInch = 72;
 
+double to_points(std::int64_t pixels, double pixels_per_inch) {
+  return double(pixels) * kPointsPerInch / pixels_per_inch;
+}
+
 // qpdf's output, forwarded to the atomic file. A failed write ends qpdf's work at once.
 class FileSink : public Pipeline {
  public:
@@ -38,11 +42,11 @@ class FileSink : public Pipeline {
   AtomicFile& file_;
 };
 
-// The image's rows in the form its dictionary names.
+// The image's rows in the form its dictionary names: the columns and rows of `part`.
 class RowProvider : public QPDFObjectHandle::StreamDataProvider {
  public:
-  RowProvider(const Surface& surface, bool bilevel, ProgressPacer& progress)
-      : surface_(surface), bilevel_(bilevel), progress_(progress) {}
+  RowProvider(const Surface& surface, const PdfSheet& part, bool bilevel, ProgressPacer& progress)
+      : surface_(surface), part_(part), bilevel_(bilevel), progress_(progress) {}
 
   // qpdf turns a provider's exception into its own warning and error; the first one thrown
   // here is kept so that the caller gets it unchanged (a cancelled save stays cancelled).
@@ -58,19 +62,22 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
 
  private:
   void provide(Pipeline* pipeline) {
-    const std::int32_t width = surface_.width();
+    const std::int32_t width = part_.source_width;
     const bool grey = surface_.format() == PixelFormat::Gray8;
     std::vector<std::uint8_t> row(bilevel_ ? (std::size_t(width) + 7) / 8
-                                           : std::size_t(width) * (grey ? 1 : 3));
-    for (std::int32_t y = 0; y < surface_.height(); ++y) {
+                                  : grey   ? std::size_t(width)
+                                           : std::size_t(surface_.width()) * 3);
+    const std::int32_t end = part_.source_y + part_.source_height;
+    for (std::int32_t y = part_.source_y; y < end; ++y) {
+      const std::uint8_t* pixels = surface_.rowData(y);
       if (bilevel_) {
-        pack_row_bits(surface_.rowData(y), width, row.data());
+        pack_row_bits(pixels + part_.source_x, width, row.data());
         pipeline->write(row.data(), row.size());
       } else if (grey) {
-        pipeline->write(surface_.rowData(y), std::size_t(width));
+        pipeline->write(pixels + part_.source_x, std::size_t(width));
       } else {
         row_to_rgb(surface_, y, row.data());
-        pipeline->write(row.data(), row.size());
+        pipeline->write(row.data() + std::size_t(part_.source_x) * 3, std::size_t(width) * 3);
       }
       progress_.advance();
     }
@@ -78,6 +85,7 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
   }
 
   const Surface& surface_;
+  const PdfSheet part_;
   const bool bilevel_;
   ProgressPacer& progress_;
   std::exception_ptr failure_;
@@ -87,15 +95,30 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
 
 void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
                ProgressPacer& progress) {
+  // The picture on a sheet of its own size.
+  PdfSheet whole;
+  whole.width_points = to_points(surface.width(), pixels_per_inch);
+  whole.height_points = to_points(surface.height(), pixels_per_inch);
+  whole.source_width = surface.width();
+  whole.source_height = surface.height();
+  write_pdf_sheet(surface, pixels_per_inch, whole, file, progress);
+}
+
+void write_pdf_sheet(const Surface& surface, double pixels_per_inch, const PdfSheet& sheet,
+                     AtomicFile& file, ProgressPacer& progress) {
   const bool grey = surface.format() == PixelFormat::Gray8;
   const bool bilevel = grey && black_and_white(surface);
-  // The page's size in points; qpdf writes at most four decimals, which holds a 600 dpi page
-  // exactly (a pixel is 0.12 point).
-  const double width = surface.width() * kPointsPerInch / pixels_per_inch;
-  const double height = surface.height() * kPointsPerInch / pixels_per_inch;
+  // Sizes in points; qpdf writes at most four decimals, which holds a 600 dpi page exactly (a
+  // pixel is 0.12 point).
+  const double width = to_points(sheet.source_width, pixels_per_inch);
+  const double height = to_points(sheet.source_height, pixels_per_inch);
+  const double left = to_points(sheet.left, pixels_per_inch);
+  // PDF counts up from the sheet's bottom edge.
+  const double bottom = sheet.height_points -
+                        to_points(std::int64_t(sheet.top) + sheet.source_height, pixels_per_inch);
   constexpr int kDecimals = 4;
 
-  const auto rows = std::make_shared<RowProvider>(surface, bilevel, progress);
+  const auto rows = std::make_shared<RowProvider>(surface, sheet, bilevel, progress);
   try {
     QPDF pdf;
     pdf.setSuppressWarnings(true);
@@ -105,8 +128,8 @@ void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
     auto dictionary = image.getDict();
     dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(surface.width()));
-    dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(surface.height()));
+    dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(sheet.source_width));
+    dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(sheet.source_height));
     dictionary.replaceKey("/ColorSpace",
                           QPDFObjectHandle::newName(grey ? "/DeviceGray" : "/DeviceRGB"));
     dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(bilevel ? 1 : 8));
@@ -115,9 +138,9 @@ void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
     // Left unfiltered here; the writer compresses it with Deflate as it goes.
     image.replaceStreamData(rows, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
 
-    // The image space's unit square stretched over the whole page.
+    // The image space's unit square stretched over the picture's place on the sheet.
     const std::string placement =
-        "q " + QPDFMatrix(width, 0, 0, height, 0, 0).unparse() + " cm /Im0 Do Q";
+        "q " + QPDFMatrix(width, 0, 0, height, left, bottom).unparse() + " cm /Im0 Do Q";
     auto contents = QPDFObjectHandle::newStream(&pdf, placement);
 
     auto xobjects = QPDFObjectHandle::newDictionary();
@@ -128,8 +151,8 @@ void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
     auto media_box = QPDFObjectHandle::newArray();
     media_box.appendItem(QPDFObjectHandle::newInteger(0));
     media_box.appendItem(QPDFObjectHandle::newInteger(0));
-    media_box.appendItem(QPDFObjectHandle::newReal(width, kDecimals));
-    media_box.appendItem(QPDFObjectHandle::newReal(height, kDecimals));
+    media_box.appendItem(QPDFObjectHandle::newReal(sheet.width_points, kDecimals));
+    media_box.appendItem(QPDFObjectHandle::newReal(sheet.height_points, kDecimals));
 
     auto page = QPDFObjectHandle::newDictionary();
     page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "export/image_export.h"
 #include "export_test_support.h"
 
@@ -297,6 +298,79 @@ TEST(PdfPaperSize, A4PageIsA4Paper) {
   EXPECT_EQ(width, 7016);
   EXPECT_EQ(height, 4961);
   EXPECT_EQ(count_mismatches(page, rgb), 0);
+}
+
+// A sheet carrying part of a page: the sheet's size, the part's pixels at their place at 600
+// dpi, white round them, and one bit a pixel still.
+struct SheetCase {
+  const char* row;
+  PdfSheet sheet;
+};
+
+void PrintTo(const SheetCase& c, std::ostream* os) {
+  *os << c.row;
+}
+
+class PdfSheetReadBack : public ::testing::TestWithParam<SheetCase> {};
+
+TEST_P(PdfSheetReadBack, ThePartLiesOnTheSheetPixelForPixel) {
+  if (!have_poppler()) GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo";
+  const PdfSheet& sheet = GetParam().sheet;
+  ScratchFolder folder;
+  const auto path = folder.path() / "sheet.pdf";
+  const Surface page = page_like_surface(PixelFormat::Gray8, 203, 77);
+  save_pdf_sheet(page, path, sheet);
+
+  const auto [width_pt, height_pt] = page_points(path);
+  EXPECT_NEAR(width_pt, sheet.width_points, 0.0001);
+  EXPECT_NEAR(height_pt, sheet.height_points, 0.0001);
+  const auto images = listed_images(path);
+  ASSERT_EQ(images.size(), 1u);
+  ASSERT_GE(images[0].size(), 10u);
+  EXPECT_EQ(images[0][3], std::to_string(sheet.source_width));
+  EXPECT_EQ(images[0][4], std::to_string(sheet.source_height));
+  EXPECT_EQ(images[0][7], "1");
+
+  std::int32_t width = 0, height = 0;
+  const auto rgb = rendered(path, 600, true, width, height);
+  ASSERT_EQ(width, std::int32_t(std::lround(sheet.width_points / 72 * 600)));
+  ASSERT_EQ(height, std::int32_t(std::lround(sheet.height_points / 72 * 600)));
+  Surface expected(width, height, PixelFormat::Gray8, kWhite);
+  for (std::int32_t y = 0; y < sheet.source_height; ++y) {
+    for (std::int32_t x = 0; x < sheet.source_width; ++x) {
+      expected.rowData(sheet.top + y)[sheet.left + x] =
+          page.rowData(sheet.source_y + y)[sheet.source_x + x];
+    }
+  }
+  EXPECT_EQ(count_mismatches(expected, rgb), 0);
+}
+
+PdfSheet sheet_of(double width_pixels, double height_pixels, std::int32_t left, std::int32_t top,
+                  std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+  return {width_pixels * 0.12, height_pixels * 0.12, left, top, x, y, width, height};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sheets, PdfSheetReadBack,
+    ::testing::Values(
+        SheetCase{"whole_page_in_margins", sheet_of(243, 117, 20, 20, 0, 0, 203, 77)},
+        // The page's far part cut off by the sheet; the origin off the sheet's corner.
+        SheetCase{"top_left_part", sheet_of(120, 50, 9, 7, 0, 0, 100, 40)},
+        SheetCase{"inner_part_at_the_corner", sheet_of(64, 30, 0, 0, 101, 13, 64, 30)}),
+    [](const auto& row) { return row.param.row; });
+
+// A part that is not on the page, or a sheet of no size, is refused before anything is written.
+TEST(PdfSheetRefused, PartOutsideThePageWritesNothing) {
+  ScratchFolder folder;
+  const auto path = folder.path() / "sheet.pdf";
+  const Surface page = page_like_surface(PixelFormat::Gray8, 20, 10);
+  for (const PdfSheet& sheet :
+       {sheet_of(30, 30, 0, 0, 15, 0, 10, 10), sheet_of(30, 30, 0, 0, 0, 0, 20, 11),
+        sheet_of(30, 30, 0, 0, -1, 0, 5, 5), sheet_of(30, 30, 0, 0, 0, 0, 0, 5),
+        sheet_of(0, 30, 0, 0, 0, 0, 5, 5), sheet_of(30, 30, -2, 0, 0, 0, 5, 5)}) {
+    EXPECT_THROW(save_pdf_sheet(page, path, sheet), WriteError);
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
 }
 
 }  // namespace
