@@ -39,6 +39,7 @@ constexpr const char* kUsage =
     "                       [--space N] [--pitch N] [--pitch2 N] [--ppi N]\n"
     "                       [--settings FILE] [--log] --keys K[,K...] -o FILE\n"
     "       lumigrid-render --page TEXT [--space N] [--pitch N] [--pitch2 N] [--ppi N] [-o FILE]\n"
+    "                       [--print [QUEUE]]\n"
     "       lumigrid-render --area TEXT [--dpi N]\n"
     "       lumigrid-render --help | --version\n";
 
@@ -62,12 +63,14 @@ constexpr const char* kHelp =
     "  --log            print the colour charts' trace lines\n"
     "  --page TEXT      build the printable page for a drawing area, such as \"FHD 1920x1080\",\n"
     "                   \"A4 600 dpi 7016x4961\" or 800x600\n"
+    "  --print [QUEUE]  print the page at its true size on a CUPS queue (default: the default\n"
+    "                   queue) on the paper it names, 600 dpi, no scaling; prints the job id\n"
     "  --area TEXT      print the drawing area's size in pixels as \"W H\" (--dpi, default 600)\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
-    "Exit status: 0 done, 1 a drawing or the file failed (the picture is still written when it\n"
-    "can be), 2 bad arguments.\n";
+    "Exit status: 0 done, 1 a drawing, the file or the print job failed (the picture is still\n"
+    "written when it can be), 2 bad arguments.\n";
 
 struct UsageError {
   std::string reason;
@@ -98,6 +101,7 @@ struct Arguments {
   std::map<std::string, std::int32_t> numbers;
   std::map<std::string, std::string> texts;
   bool log = false;
+  std::optional<std::string> print;  // --print, with its queue or empty
   bool help = false;
   bool version = false;
 
@@ -114,6 +118,12 @@ Arguments parse_arguments(int argc, char** argv) {
     const std::string name = argv[i];
     if (name == "--log") {
       args.log = true;
+      continue;
+    }
+    if (name == "--print") {
+      // The queue is optional: a next argument that is not an option names it.
+      const bool named = i + 1 < argc && argv[i + 1][0] != '-';
+      args.print = named ? std::string(argv[++i]) : std::string();
       continue;
     }
     if (name == "--help" || name == "-h") {
@@ -161,6 +171,9 @@ void allow_only(const Arguments& args, const std::set<std::string_view>& allowed
   for (const auto& [name, value] : args.texts)
     if (!allowed.count(name)) throw UsageError{name + " does not go with " + mode};
   if (args.log && !allowed.count("--log")) throw UsageError{"--log does not go with " + mode};
+  if (args.print && !allowed.count("--print")) {
+    throw UsageError{"--print does not go with " + mode};
+  }
 }
 
 struct Size {
@@ -299,7 +312,8 @@ int run_keys(const Arguments& args, const char* argv0) {
 }
 
 int run_page(const Arguments& args) {
-  allow_only(args, {"--page", "--space", "--pitch", "--pitch2", "--ppi", "-o"}, "--page");
+  allow_only(args, {"--page", "--space", "--pitch", "--pitch2", "--ppi", "-o", "--print"},
+             "--page");
   cli::PageOptions options;
   options.text = args.texts.at("--page");
   options.space = args.number("--space", options.space);
@@ -307,7 +321,8 @@ int run_page(const Arguments& args) {
   options.pitch2 = args.number("--pitch2", options.pitch2);
   options.ppi = args.number("--ppi", options.ppi);
   if (args.texts.count("-o")) options.output = args.texts.at("-o");
-  return cli::run_page_command(options, std::cerr);
+  options.print_queue = args.print;
+  return cli::run_page_command(options, std::cerr, std::cout);
 }
 
 int run_area(const Arguments& args) {

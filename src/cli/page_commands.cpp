@@ -6,10 +6,15 @@
 #include <iostream>
 #include <string>
 
+#include "base/errors.h"
 #include "base/utf.h"
 #include "export/image_export.h"
 #include "page/drawing_area.h"
 #include "page/page_build.h"
+#ifdef LUMIGRID_HAVE_CUPS
+#include "print/cups_printing.h"
+#include "print/print_layout.h"
+#endif
 
 namespace lumigrid::cli {
 
@@ -53,15 +58,52 @@ class ProgressBar {
   int percent_ = -1;
 };
 
+// Prints the page as the viewer does: the queue checked, the page's own paper asked for, the
+// page's PDF sent. What the queue cannot do is said, and the job still goes, as a script wants.
+void print_page(const Surface& page, const PageOptions& options, ProgressBar& bar,
+                std::ostream& err, std::ostream& out) {
+#ifdef LUMIGRID_HAVE_CUPS
+  const PrintServer server = default_print_server();
+  const std::string name =
+      options.print_queue->empty() ? default_print_queue(server) : *options.print_queue;
+  const PrintQueue queue = query_print_queue(server, name);
+  if (const auto refusal = queue_refusal(queue)) throw Error(*refusal);
+  const auto paper = page_paper(utf16_from_utf8(options.text));
+  const PrintPlan plan = plan_print(queue, page.width(), page.height(), paper, paper);
+  for (const std::string& warning : print_warnings(queue, plan)) {
+    err << "warning: " << warning << '\n';
+  }
+  PrintJobRequest job;
+  job.queue = name;
+  job.job_name = print_job_name(options.text, page.width(), page.height());
+  job.ask_600_dpi = offers_600_dpi(queue);
+  const int id = send_page_job(server, page, plan, job, bar.phase("printing page"));
+  bar.finish();
+  out << job_sent_message(name, id) << std::endl;
+#else
+  (void)page;
+  (void)options;
+  (void)bar;
+  (void)err;
+  (void)out;
+  throw Error("Unable to print the page: this build has no print system");
+#endif
+}
+
 }  // namespace
 
 int run_page_command(const PageOptions& options, std::ostream& err) {
+  return run_page_command(options, err, std::cout);
+}
+
+int run_page_command(const PageOptions& options, std::ostream& err, std::ostream& out) {
   ProgressBar bar(err);
   try {
     const PageRequest request{{options.space, options.pitch, options.pitch2}, options.ppi};
     const PageBuild build =
         build_page(utf16_from_utf8(options.text), request, bar.phase("building page"));
     if (options.output) save_image(build.page, *options.output, bar.phase("saving page"));
+    if (options.print_queue) print_page(build.page, options, bar, err, out);
     bar.finish();
     return 0;
   } catch (const std::exception& e) {

@@ -16,9 +16,14 @@ struct PageOptions {
   std::int32_t pitch2 = 50;
   std::int32_t ppi = 96;
   std::optional<std::filesystem::path> output;  // none: build only
+  // Print the page on this queue (empty: the server's default queue).
+  std::optional<std::string> print_queue;
 };
 
-// Exit status: 0 done, 1 an error was raised (printed to `err` as "error: MESSAGE").
+// Exit status: 0 done, 1 an error was raised (printed to `err` as "error: MESSAGE"). A print
+// job's id goes to `out` ("Sent to PDF as job 12"), what the queue cannot do to `err` as
+// "warning: ..." lines.
+int run_page_command(const PageOptions& options, std::ostream& err, std::ostream& out);
 int run_page_command(const PageOptions& options, std::ostream& err);
 // Prints "W H" and a newline; exit status 0.
 int run_area_command(const std::string& text, std::int32_t dpi, std::ostream& out);
