@@ -25,6 +25,8 @@ namespace lumigrid {
 namespace {
 
 constexpr int kConnectMilliseconds = 30000;
+// Hundredths of a millimetre between a paper's name and its size in the server's database.
+constexpr int kSameSheet = 100;
 constexpr std::size_t kChunkBytes = 64 << 10;
 // The part of the progress that making the PDF takes; sending it takes the rest.
 constexpr double kMakingShare = 0.9;
@@ -42,7 +44,8 @@ struct IppDeleter {
 using Ipp = std::unique_ptr<ipp_t, IppDeleter>;
 
 std::string where(const std::string& queue) {
-  return queue.empty() ? "Unable to print the page: " : "Unable to print the page on " + queue + ": ";
+  return queue.empty() ? "Unable to print the page: "
+                       : "Unable to print the page on " + queue + ": ";
 }
 
 std::string server_name(const PrintServer& server) {
@@ -144,14 +147,16 @@ std::int32_t smallest(ipp_t* response, const char* name) {
   ipp_attribute_t* attribute = ippFindAttribute(response, name, IPP_TAG_INTEGER);
   if (attribute == nullptr) return 0;
   int least = ippGetInteger(attribute, 0);
-  for (int i = 1; i < ippGetCount(attribute); ++i) least = std::min(least, ippGetInteger(attribute, i));
+  for (int i = 1; i < ippGetCount(attribute); ++i)
+    least = std::min(least, ippGetInteger(attribute, i));
   return std::max(0, least);
 }
 
 PrintQueue queue_from(ipp_t* response, const std::string& name) {
   PrintQueue queue;
   queue.name = name;
-  if (ipp_attribute_t* a = ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN)) {
+  if (ipp_attribute_t* a =
+          ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN)) {
     queue.accepting_jobs = ippGetBoolean(a, 0) != 0;
   }
   if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM)) {
@@ -173,11 +178,24 @@ PrintQueue queue_from(ipp_t* response, const std::string& name) {
   queue.custom_margins.right = smallest(response, "media-right-margin-supported");
   queue.custom_margins.top = smallest(response, "media-top-margin-supported");
   queue.custom_margins.bottom = smallest(response, "media-bottom-margin-supported");
+  // A listed name's sheet as the server describes it: the nearest size of its database within a
+  // millimetre (the name's nominal size may be rounded there), with that size's margins.
   const auto with_margins = [&](PrintMedia media) {
-    const auto found = std::find_if(database.begin(), database.end(), [&](const PrintMedia& m) {
-      return std::abs(m.width - media.width) <= 1 && std::abs(m.length - media.length) <= 1;
-    });
-    const PrintMedia& margins = found != database.end() ? *found : queue.custom_margins;
+    const PrintMedia* nearest = nullptr;
+    int nearest_distance = kSameSheet + 1;
+    for (const PrintMedia& listed : database) {
+      const int distance =
+          std::max(std::abs(listed.width - media.width), std::abs(listed.length - media.length));
+      if (distance < nearest_distance) {
+        nearest = &listed;
+        nearest_distance = distance;
+      }
+    }
+    const PrintMedia& margins = nearest != nullptr ? *nearest : queue.custom_margins;
+    if (nearest != nullptr) {
+      media.width = nearest->width;
+      media.length = nearest->length;
+    }
     media.left = margins.left;
     media.right = margins.right;
     media.top = margins.top;
@@ -206,9 +224,9 @@ PrintQueue queue_from(ipp_t* response, const std::string& name) {
   }
   if (ipp_attribute_t* a = ippFindAttribute(response, "media-default", IPP_TAG_ZERO)) {
     const char* keyword = ippGetString(a, 0, nullptr);
-    const auto listed = std::find_if(queue.media.begin(), queue.media.end(), [&](const PrintMedia& m) {
-      return keyword != nullptr && m.keyword == keyword;
-    });
+    const auto listed = std::find_if(
+        queue.media.begin(), queue.media.end(),
+        [&](const PrintMedia& m) { return keyword != nullptr && m.keyword == keyword; });
     if (listed != queue.media.end()) {
       queue.default_media = *listed;
     } else if (const pwg_media_t* pwg = keyword != nullptr ? pwgMediaForPWG(keyword) : nullptr) {
@@ -227,8 +245,7 @@ PrintQueue queue_from(ipp_t* response, const std::string& name) {
       ipp_res_t units = IPP_RES_PER_INCH;
       const int x = ippGetResolution(a, i, &y, &units);
       if (x != y) continue;
-      const auto dpi =
-          units == IPP_RES_PER_INCH ? x : std::int32_t(std::lround(x * 2.54));
+      const auto dpi = units == IPP_RES_PER_INCH ? x : std::int32_t(std::lround(x * 2.54));
       if (std::find(queue.resolutions_dpi.begin(), queue.resolutions_dpi.end(), dpi) ==
           queue.resolutions_dpi.end()) {
         queue.resolutions_dpi.push_back(dpi);
@@ -296,8 +313,8 @@ std::string default_print_queue(const PrintServer& server) {
   ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1,
                 nullptr, kWanted);
   Ipp response(cupsDoRequest(http.get(), request.release(), "/"));
-  ipp_attribute_t* name = response ? ippFindAttribute(response.get(), "printer-name", IPP_TAG_NAME)
-                                   : nullptr;
+  ipp_attribute_t* name =
+      response ? ippFindAttribute(response.get(), "printer-name", IPP_TAG_NAME) : nullptr;
   if (failed(response.get()) || name == nullptr) {
     throw Error(where({}) + "no default printer is set (" + last_reason() + ")");
   }
@@ -307,13 +324,17 @@ std::string default_print_queue(const PrintServer& server) {
 PrintQueue query_print_queue(const PrintServer& server, const std::string& queue) {
   Http http = connect_or_throw(server, queue);
   Ipp request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
-  static const char* const kWanted[] = {
-      "printer-is-accepting-jobs",   "printer-state",
-      "printer-state-message",       "media-supported",
-      "media-default",               "media-col-database",
-      "media-left-margin-supported", "media-right-margin-supported",
-      "media-top-margin-supported",  "media-bottom-margin-supported",
-      "printer-resolution-supported"};
+  static const char* const kWanted[] = {"printer-is-accepting-jobs",
+                                        "printer-state",
+                                        "printer-state-message",
+                                        "media-supported",
+                                        "media-default",
+                                        "media-col-database",
+                                        "media-left-margin-supported",
+                                        "media-right-margin-supported",
+                                        "media-top-margin-supported",
+                                        "media-bottom-margin-supported",
+                                        "printer-resolution-supported"};
   ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 int(std::size(kWanted)), nullptr, kWanted);
   Ipp response(cupsDoRequest(http.get(), request.release(), "/"));
@@ -368,8 +389,7 @@ int send_page_job(const PrintServer& server, const Surface& page, const PrintPla
   // The page is already at its true size on the sheet: nothing may scale it.
   ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "print-scaling", nullptr, "none");
   if (job.ask_600_dpi) {
-    ippAddResolution(request.get(), IPP_TAG_JOB, "printer-resolution", IPP_RES_PER_INCH, 600,
-                     600);
+    ippAddResolution(request.get(), IPP_TAG_JOB, "printer-resolution", IPP_RES_PER_INCH, 600, 600);
   }
   if (job.copies > 1) {
     ippAddInteger(request.get(), IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", job.copies);
@@ -387,8 +407,8 @@ int send_page_job(const PrintServer& server, const Surface& page, const PrintPla
     const ssize_t got = ::read(fd, chunk.data(), chunk.size());
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
-      throw Error(where(job.queue) +
-                  (got < 0 ? std::generic_category().message(errno) : "the job's file ended early"));
+      throw Error(where(job.queue) + (got < 0 ? std::generic_category().message(errno)
+                                              : "the job's file ended early"));
     }
     status = cupsWriteRequestData(http.get(), chunk.data(), std::size_t(got));
     sent += std::uintmax_t(got);

@@ -53,7 +53,8 @@ std::string millimetres(std::int32_t hundredths) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", hundredths / 100.0);
   std::string value = text;
-  if (value.size() > 2 && value.compare(value.size() - 2, 2, ".0") == 0) value.resize(value.size() - 2);
+  if (value.size() > 2 && value.compare(value.size() - 2, 2, ".0") == 0)
+    value.resize(value.size() - 2);
   return value;
 }
 
@@ -77,8 +78,8 @@ std::string page_size_text(const PrintPlan& plan) {
   const std::string size =
       millimetres_pair(plan.page_width * per_pixel, plan.page_height * per_pixel);
   if (plan.page_paper) return plan.page_paper->name + " paper, " + size;
-  return std::to_string(plan.page_width) + " x " + std::to_string(plan.page_height) +
-         " pixels, " + size;
+  return std::to_string(plan.page_width) + " x " + std::to_string(plan.page_height) + " pixels, " +
+         size;
 }
 
 }  // namespace
@@ -93,12 +94,9 @@ MediaChoice choose_media(const PrintQueue& queue, const std::optional<WantedPape
   if (wanted) {
     for (const PrintMedia& media : queue.media) {
       if (!same_size(wanted->width, wanted->length, media)) continue;
-      // The queue's name and margins, the paper's own size.
-      PrintMedia chosen = media;
       const bool turned = (media.width > media.length) != (wanted->width > wanted->length);
-      chosen.width = turned ? wanted->length : wanted->width;
-      chosen.length = turned ? wanted->width : wanted->length;
-      return {chosen, true};
+      return {media, turned ? wanted->length : wanted->width,
+              turned ? wanted->width : wanted->length, true};
     }
     if (queue.custom_min && queue.custom_max && wanted->width >= queue.custom_min->width &&
         wanted->length >= queue.custom_min->length && wanted->width <= queue.custom_max->width &&
@@ -107,16 +105,20 @@ MediaChoice choose_media(const PrintQueue& queue, const std::optional<WantedPape
       chosen.keyword = wanted->keyword;
       chosen.width = wanted->width;
       chosen.length = wanted->length;
-      return {chosen, true};
+      return {chosen, wanted->width, wanted->length, true};
     }
   }
-  if (queue.default_media) return {*queue.default_media, !wanted};
-  if (!queue.media.empty()) return {queue.media.front(), !wanted};
+  const auto own_size = [&](const PrintMedia& media) {
+    return MediaChoice{media, media.width, media.length, !wanted};
+  };
+  if (queue.default_media) return own_size(*queue.default_media);
+  if (!queue.media.empty()) return own_size(queue.media.front());
   throw Error("Unable to print the page on " + queue.name + ": the printer names no paper");
 }
 
 SheetLayout lay_out_page(std::int32_t page_width, std::int32_t page_height,
-                         const PrintMedia& media) {
+                         const MediaChoice& choice) {
+  const PrintMedia& media = choice.media;
   SheetLayout layout;
   // A page and a sheet of different orientations: the sheet is turned a quarter, its left
   // edge becoming the top (the page turned counterclockwise on it, as printers turn landscape).
@@ -124,8 +126,10 @@ SheetLayout lay_out_page(std::int32_t page_width, std::int32_t page_height,
   std::int32_t left = media.left, top = media.top, right = media.right, bottom = media.bottom;
   layout.sheet_width = media.width;
   layout.sheet_height = media.length;
+  std::int32_t paper_width = choice.paper_width, paper_height = choice.paper_length;
   if (layout.turned) {
     std::swap(layout.sheet_width, layout.sheet_height);
+    std::swap(paper_width, paper_height);
     left = media.bottom;
     top = media.left;
     right = media.top;
@@ -134,17 +138,16 @@ SheetLayout lay_out_page(std::int32_t page_width, std::int32_t page_height,
   layout.left = pixels_from(left);
   layout.top = pixels_from(top);
   const std::int32_t room_width =
-      std::max(0, pixels_to(std::int64_t(layout.sheet_width) - right) - layout.left);
+      std::max(0, pixels_to(std::int64_t(paper_width) - right) - layout.left);
   const std::int32_t room_height =
-      std::max(0, pixels_to(std::int64_t(layout.sheet_height) - bottom) - layout.top);
+      std::max(0, pixels_to(std::int64_t(paper_height) - bottom) - layout.top);
   layout.width = std::min(page_width, room_width);
   layout.height = std::min(page_height, room_height);
   layout.cut_right = page_width > room_width;
   layout.cut_bottom = page_height > room_height;
   layout.page_is_sheet = layout.left == 0 && layout.top == 0 && !layout.cut_right &&
-                         !layout.cut_bottom &&
-                         std::abs(pixels_to(layout.sheet_width) - page_width) <= 1 &&
-                         std::abs(pixels_to(layout.sheet_height) - page_height) <= 1;
+                         !layout.cut_bottom && std::abs(pixels_to(paper_width) - page_width) <= 1 &&
+                         std::abs(pixels_to(paper_height) - page_height) <= 1;
   return layout;
 }
 
@@ -157,7 +160,7 @@ PrintPlan plan_print(const PrintQueue& queue, std::int32_t page_width, std::int3
   plan.page_width = page_width;
   plan.page_height = page_height;
   plan.choice = choose_media(queue, wanted);
-  plan.layout = lay_out_page(page_width, page_height, plan.choice.media);
+  plan.layout = lay_out_page(page_width, page_height, plan.choice);
   return plan;
 }
 
@@ -182,29 +185,27 @@ std::vector<std::string> print_warnings(const PrintQueue& queue, const PrintPlan
                        ": the job waits in its queue until the printer is resumed.");
   }
   if (!plan.choice.offered && plan.wanted) {
-    warnings.push_back("The printer " + queue.name + " has no " + plan.wanted->name +
-                       " paper (" + millimetres(plan.wanted->width) + " x " +
-                       millimetres(plan.wanted->length) + " mm): the page goes on its " +
-                       paper_name(plan.choice.media) + " paper (" +
+    warnings.push_back("The printer " + queue.name + " has no " + plan.wanted->name + " paper (" +
+                       millimetres(plan.wanted->width) + " x " + millimetres(plan.wanted->length) +
+                       " mm): the page goes on its " + paper_name(plan.choice.media) + " paper (" +
                        millimetres(plan.choice.media.width) + " x " +
                        millimetres(plan.choice.media.length) + " mm).");
   }
   const SheetLayout& layout = plan.layout;
   if (layout.cut_right || layout.cut_bottom) {
     const PrintMedia& media = plan.choice.media;
-    const std::int32_t printable_width =
-        layout.turned ? media.length - media.top - media.bottom : media.width - media.left - media.right;
-    const std::int32_t printable_height =
-        layout.turned ? media.width - media.left - media.right : media.length - media.top - media.bottom;
+    const std::int32_t across = plan.choice.paper_width - media.left - media.right;
+    const std::int32_t down = plan.choice.paper_length - media.top - media.bottom;
+    const std::int32_t printable_width = layout.turned ? down : across;
+    const std::int32_t printable_height = layout.turned ? across : down;
     const char* cut = layout.cut_right && layout.cut_bottom ? "its right and bottom edges are"
                       : layout.cut_right                    ? "its right edge is"
                                                             : "its bottom edge is";
-    warnings.push_back("The page (" + page_size_text(plan) +
-                       ") is larger than the printable area of the " +
-                       paper_name(media) +
-                       " paper of " + queue.name + " (" + millimetres(printable_width) + " x " +
-                       millimetres(printable_height) + " mm). Printed at 100 %, only what fits "
-                       "the sheet is sent: " + cut + " cut off.");
+    warnings.push_back(
+        "The page (" + page_size_text(plan) + ") is larger than the printable area of the " +
+        paper_name(media) + " paper of " + queue.name + " (" +
+        millimetres_pair(printable_width / 100.0, printable_height / 100.0) +
+        "). Printed at 100 %, only what fits the sheet is sent: " + cut + " cut off.");
   }
   if (!queue.resolutions_dpi.empty() && !offers_600_dpi(queue)) {
     std::string offered;

@@ -54,15 +54,19 @@ std::optional<WantedPaper> page_paper(std::u16string_view area_text);
 
 // The paper the job asks for and how it was found.
 struct MediaChoice {
-  PrintMedia media;
+  PrintMedia media;  // as the queue lists it
+  // The paper's own size, portrait: the wanted paper's where the queue lists it rounded (to
+  // whole points, say), else the media's.
+  std::int32_t paper_width = 0;
+  std::int32_t paper_length = 0;
   // false: the queue has no such paper and takes no custom size of it; `media` is its default.
   bool offered = true;
 };
 
-// The wanted paper as the queue names it when it lists one within a millimetre of it (with the
-// wanted paper's exact size and the queue's margins), else as a custom size of exactly that
-// paper when the queue takes one, else the queue's default paper. Without a wanted paper the
-// queue's default paper. Throws lumigrid::Error when the queue names no paper at all.
+// The wanted paper as the queue lists it when it lists one within a millimetre of it, else as
+// a custom size of exactly that paper when the queue takes one, else the queue's default
+// paper. Without a wanted paper the queue's default paper. Throws lumigrid::Error when the
+// queue names no paper at all.
 MediaChoice choose_media(const PrintQueue& queue, const std::optional<WantedPaper>& wanted);
 
 // The page on the sheet, in page pixels (1/600 inch) from the sheet's top-left corner as the
@@ -70,7 +74,8 @@ MediaChoice choose_media(const PrintQueue& queue, const std::optional<WantedPape
 // margins) a quarter.
 struct SheetLayout {
   bool turned = false;
-  // The sheet as the page lies on it, in hundredths of a millimetre.
+  // The sheet as the page lies on it and as the queue lists it, in hundredths of a
+  // millimetre: the job's sheet is exactly the queue's, which then has nothing to centre.
   std::int32_t sheet_width = 0;
   std::int32_t sheet_height = 0;
   // The page's top-left corner: the imageable area's, moved onto the 600-dpi grid.
@@ -87,8 +92,9 @@ struct SheetLayout {
   friend bool operator==(const SheetLayout&, const SheetLayout&) = default;
 };
 
+// What fits is measured on the paper's own size, less the queue's margins.
 SheetLayout lay_out_page(std::int32_t page_width, std::int32_t page_height,
-                         const PrintMedia& media);
+                         const MediaChoice& choice);
 
 // A page's print job: the paper it asks for and where the page lies on it.
 struct PrintPlan {

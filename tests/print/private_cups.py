@@ -16,8 +16,10 @@ own where the private configuration folder is mounted over /etc/cups; where no n
 made, each queue's settings go to /etc/cups/cups-pdf-<unique name>.conf for the server's life.
 
 As a program:  private_cups.py -- PROGRAM [ARGS...]
-runs PROGRAM with CUPS_SERVER naming the private server's socket and LUMIGRID_CUPS_PDF_OUT the
-folder holding one folder per queue that cups-pdf writes into, and exits with PROGRAM's status.
+runs PROGRAM with CUPS_SERVER naming the private server's socket, LUMIGRID_CUPS_PDF_OUT the
+folder holding one folder per queue that cups-pdf writes into and LUMIGRID_CUPS_SPOOL the
+server's spool, where each job's document stays (d00012-001 for job 12), and exits with
+PROGRAM's status.
 Exit 77 (skipped) only where the server cannot start here.
 """
 import os
@@ -113,6 +115,7 @@ class PrivateCups:
         env = dict(os.environ)
         env["CUPS_SERVER"] = self.socket
         env["LUMIGRID_CUPS_PDF_OUT"] = self.out_root
+        env["LUMIGRID_CUPS_SPOOL"] = self.path("spool")
         return env
 
     # -- life ----------------------------------------------------------------------------------
@@ -148,6 +151,7 @@ Browsing No
 WebInterface No
 DefaultAuthType None
 ErrorPolicy abort-job
+PreserveJobFiles Yes
 <Location />
   Order allow,deny
   Allow all
