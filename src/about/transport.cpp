@@ -177,7 +177,7 @@ int create_temporary_beside(const std::filesystem::path& target, std::filesystem
 }  // namespace
 
 std::string wire_url(const std::string& url) {
-  static const char* kHex = "0123456789ABCDEF";
+  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(url.size());
   for (const char byte : url) {

@@ -10,10 +10,6 @@ namespace lumigrid {
 
 namespace {
 
-// The largest scratch surface one tile may be painted in; beyond it (Space in the thousands
-// with very wide pens) the tiles are drawn one by one instead.
-constexpr std::uint64_t kMaxStampBytes = 48ull << 20;
-
 void check_space(std::int32_t space) {
   if (space < 1) throw Error("Space must be at least 1");
 }
@@ -73,7 +69,7 @@ void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t p
                                std::int32_t pitch2, const ProgressCallback& progress) {
   check_space(space);
   const ChartParameters parameters{space, pitch, pitch2};
-  const std::optional<TileStamp> stamp = paint_tile_stamp(parameters, kMaxStampBytes);
+  const std::optional<TileStamp> stamp = paint_tile_stamp(parameters, kMaxTileStampBytes);
   if (!stamp || page.format() != PixelFormat::Gray8) {
     draw_printable_chart(page, space, pitch, pitch2, progress);
     return;

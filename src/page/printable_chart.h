@@ -32,6 +32,10 @@ std::int32_t caption_font_size(std::int32_t page_height);
 void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
                           const ProgressCallback& progress = {});
 
+// The largest scratch surface one tile may be painted in; beyond it (Space in the thousands
+// with very wide pens) the fast path draws the tiles one by one instead.
+inline constexpr std::uint64_t kMaxTileStampBytes = 48ull << 20;
+
 // The same pixels as draw_printable_chart on a page that is still one colour everywhere (as
 // make_page leaves it), much faster: one tile is painted once into a scratch surface and copied
 // through the mask of the pixels it paints, a composed row of tiles serves every tile row, and

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/integer_division.h"
 #include "patterns/chart_painter.h"
 #include "patterns/drawing_arithmetic.h"
 #include "settings/settings.h"
@@ -26,14 +27,6 @@ struct Span {
   bool empty() const { return first > last; }
 };
 using IndexSet = std::vector<Span>;
-
-std::int64_t floor_div(std::int64_t a, std::int64_t b) {
-  const std::int64_t q = a / b;
-  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-std::int64_t ceil_div(std::int64_t a, std::int64_t b) {
-  return -floor_div(-a, b);
-}
 
 // The k in [0, count) with low <= k * step <= high; step is not 0.
 Span indices_with_product_in(std::int64_t step, std::int64_t low, std::int64_t high,

@@ -144,6 +144,7 @@ std::vector<std::string> ColourChartSettings::sectionNames() const {
   std::vector<std::string> names = ini_.sectionNames();
   if (!fallback_) return names;
   std::vector<std::string> own;
+  own.reserve(names.size());
   for (const std::string& name : names) own.push_back(lower(name));
   for (const std::string& name : fallback_->sectionNames())
     if (std::find(own.begin(), own.end(), lower(name)) == own.end()) names.push_back(name);

@@ -29,14 +29,14 @@ constexpr PictureFilter kPictureFilters[] = {
 };
 
 const QStringList& picture_filters() {
-  static const QStringList filters = [] {
+  static const QStringList kFilters = [] {
     QStringList built;
     for (const PictureFilter& filter : kPictureFilters) {
       built << QStringLiteral("%1 (%2)").arg(filter.description, filter.patterns);
     }
     return built;
   }();
-  return filters;
+  return kFilters;
 }
 
 // The entry the dialog has selected. With the patterns hidden, some toolkit versions report the

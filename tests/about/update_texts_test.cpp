@@ -25,12 +25,15 @@ INSTANTIATE_TEST_SUITE_P(FileNames, ProgramName,
                                            NameCase{"trailing_dot", "abc.", "abc"}),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// The texts the About window documents, word for word, with the examples it gives.
 TEST(UpdateTexts, AddressesAndCaptions) {
   EXPECT_EQ(update_base_url("updates.example.invalid", "abc"),
             "http://updates.example.invalid/NAS_file_Share/abc/");
   EXPECT_EQ(about_caption("abc"), "About abc");
   EXPECT_EQ(version_line("1.2.3.4", release_date_text(2021, 12, 25, "/")),
             "Ver: 1.2.3.4, Released on 2021/12/25");
+  // A locale whose date separator is "-" shows 2021-12-25; years and months keep their digits.
+  EXPECT_EQ(release_date_text(2021, 12, 25, "-"), "2021-12-25");
   EXPECT_EQ(release_date_text(987, 1, 5, "-"), "0987-01-05");
 }
 
@@ -39,6 +42,9 @@ TEST(UpdateTexts, CheckAndDownloadTexts) {
   EXPECT_EQ(different_caption(status_text("1.2.3.5")),
             "Different Version:  1.2.3.5\r\navailable online");
   EXPECT_EQ(up_to_date_caption("1.2.3.4"), "version up-to-date (1.2.3.4)");
+  // A published version that differs only by a leading zero still reads "Different ...".
+  EXPECT_EQ(different_caption(status_text("1.2.3.04")),
+            "Different Version:  1.2.3.04\r\navailable online");
   EXPECT_EQ(second_check_tooltip(status_text("2")),
             "Version:  2\r\navailable online\r\nClick to Download");
   EXPECT_EQ(download_question("a.zip", "2.0"), "File: a.zip\r\nVersion: 2.0\r\ndownload online?");
