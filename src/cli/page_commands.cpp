@@ -1,59 +1,16 @@
 #include "cli/page_commands.h"
 
-#include <unistd.h>
-
 #include <exception>
 #include <iostream>
 #include <string>
 
 #include "base/utf.h"
+#include "cli/terminal_progress.h"
 #include "export/image_export.h"
 #include "page/drawing_area.h"
 #include "page/page_build.h"
 
 namespace lumigrid::cli {
-
-namespace {
-
-// A one-line progress bar redrawn in place; silent unless standard error is a terminal.
-class ProgressBar {
- public:
-  explicit ProgressBar(std::ostream& err)
-      : err_(err), enabled_(&err == &std::cerr && isatty(STDERR_FILENO) == 1) {}
-  ~ProgressBar() { finish(); }
-
-  // A callback that shows `label` with the fraction done.
-  std::function<void(double)> phase(std::string label) {
-    finish();
-    if (!enabled_) return {};
-    label_ = std::move(label);
-    return [this](double fraction) { show(fraction); };
-  }
-
-  // Ends the current bar's line, if one was drawn.
-  void finish() {
-    if (percent_ >= 0) err_ << '\n' << std::flush;
-    percent_ = -1;
-  }
-
- private:
-  void show(double fraction) {
-    const int percent = fraction <= 0 ? 0 : fraction >= 1 ? 100 : int(fraction * 100);
-    if (percent == percent_) return;
-    percent_ = percent;
-    constexpr int kCells = 40;
-    const int filled = percent * kCells / 100;
-    err_ << '\r' << label_ << " [" << std::string(std::size_t(filled), '#')
-         << std::string(std::size_t(kCells - filled), ' ') << "] " << percent << '%' << std::flush;
-  }
-
-  std::ostream& err_;
-  const bool enabled_;
-  std::string label_;
-  int percent_ = -1;
-};
-
-}  // namespace
 
 int run_page_command(const PageOptions& options, std::ostream& err) {
   ProgressBar bar(err);

@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr int kDesignWidth = 832;
-constexpr int kDesignHeight = 533;
 constexpr int kRepaintDelayMs = 1000;
 constexpr int kCursorRestMs = 2000;  // a cursor resting this long over the full-screen chart goes
 
@@ -60,9 +58,10 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
                                                  QWidget* parent)
     : QWidget(parent, Qt::Window),
       settings_(std::move(settings)),
-      surface_(kDesignWidth, kDesignHeight, lumigrid::PixelFormat::Rgb32) {
+      surface_(lumigrid::kChartClientWidth, lumigrid::kChartClientHeight,
+               lumigrid::PixelFormat::Rgb32) {
   setWindowTitle(kChartCaption);
-  resize(kDesignWidth, kDesignHeight);
+  resize(lumigrid::kChartClientWidth, lumigrid::kChartClientHeight);
   setFont(QFont("Tahoma", 8));
   setFocusPolicy(Qt::StrongFocus);
   // Every pixel comes from the surface; the toolkit need not clear anything first.
