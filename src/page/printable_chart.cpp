@@ -10,10 +10,6 @@ namespace lumigrid {
 
 namespace {
 
-void check_space(std::int32_t space) {
-  if (space < 1) throw Error("Space must be at least 1");
-}
-
 // The black bar and the one-line caption in the top-left corner.
 void draw_caption(Canvas& page, std::int32_t page_width, std::int32_t page_height,
                   const ChartParameters& parameters) {
@@ -25,16 +21,6 @@ void draw_caption(Canvas& page, std::int32_t page_width, std::int32_t page_heigh
 }
 
 }  // namespace
-
-std::int64_t tile_columns(std::int32_t page_width, std::int32_t space) {
-  check_space(space);
-  return std::int64_t(page_width) / space + 1;
-}
-
-std::int64_t tile_rows(std::int32_t page_height, std::int32_t space) {
-  check_space(space);
-  return std::int64_t(page_height) / space + 1;
-}
 
 std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_height,
                                     const ChartParameters& parameters) {

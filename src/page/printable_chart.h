@@ -4,21 +4,11 @@
 #include <string>
 
 #include "base/progress.h"
+#include "page/tile_grid.h"
 #include "surface/canvas.h"
 #include "surface/surface.h"
 
 namespace lumigrid {
-
-struct ChartParameters {
-  std::int32_t space = 100;  // tile size in pixels
-  std::int32_t pitch = 8;    // ring spacing at a tile's rim
-  std::int32_t pitch2 = 50;  // ring spacing aimed at towards a tile's centre
-};
-
-// Tiles per row and per column: every tile whose left (top) edge is at most the page's width
-// (height), so W div Space + 1 of them. Space must be at least 1.
-std::int64_t tile_columns(std::int32_t page_width, std::int32_t space);
-std::int64_t tile_rows(std::int32_t page_height, std::int32_t space);
 
 // "W x H, circle dim=S, line width:P ~ P2  " (two trailing blanks).
 std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_height,
