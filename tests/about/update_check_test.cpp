@@ -376,7 +376,10 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadCase{"cancel", Answer::Cancel, "lumigrid-1.2.3.5.zip", kRelease, false, false,
                      false},
         DownloadCase{"blank_name", Answer::Yes, "  ", kRelease, false, false, false},
-        DownloadCase{"leading_blank", Answer::Yes, " lumigrid.zip", kRelease, true, true, false},
+        DownloadCase{"leading_blank", Answer::Yes, " lumigrid.zip", kRelease, false, false, true},
+        DownloadCase{"right_to_left_override", Answer::Yes, "\u202eqwerty.exe", kRelease, false,
+                     false, true},
+        DownloadCase{"query_string", Answer::Yes, "x.zip?y=1#frag", kRelease, false, false, true},
         DownloadCase{"not_found", Answer::Yes, "lumigrid.zip", {404, "gone"}, true, false, true},
         DownloadCase{
             "cut_transfer", Answer::Yes, "lumigrid.zip", {200, "partial", true}, true, false, true},
