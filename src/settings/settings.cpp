@@ -70,6 +70,10 @@ std::filesystem::path settings_path_for(const std::filesystem::path& executable)
   return executable.parent_path() / (name + ".INI");
 }
 
+std::string choose_home_folder(const std::string& home_variable, const std::string& account_home) {
+  return std::filesystem::path(home_variable).is_absolute() ? home_variable : account_home;
+}
+
 SettingsLocation choose_settings_location(const SettingsPlace& place) {
   const std::filesystem::path beside = settings_path_for(place.executable);
   if ((place.file_exists && place.file_writable) || place.folder_writable) return {beside};
@@ -96,11 +100,10 @@ SettingsLocation locate_settings(const std::filesystem::path& executable) {
       beside.parent_path().empty() ? std::filesystem::path(".") : beside.parent_path();
   place.folder_writable = ::access(folder.c_str(), W_OK | X_OK) == 0;
   place.xdg_config_home = environment("XDG_CONFIG_HOME");
-  place.home = environment("HOME");
-  if (place.home.empty()) {
-    if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
-      place.home = user->pw_dir;
-  }
+  std::string account_home;
+  if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
+    account_home = user->pw_dir;
+  place.home = choose_home_folder(environment("HOME"), account_home);
   return choose_settings_location(place);
 }
 

@@ -40,6 +40,10 @@ struct SettingsPlace {
   std::string home;              // the user's home folder, empty when unknown
 };
 
+// The home folder: $HOME when it names an absolute folder, else the account's own home (from
+// the user database); an empty, unset or relative $HOME would put the settings file nowhere.
+std::string choose_home_folder(const std::string& home_variable, const std::string& account_home);
+
 // The file beside the executable when it is writable or its folder is (portable use).
 // Otherwise the user's "<config>/lumigrid/<name>.INI", <config> being $XDG_CONFIG_HOME when it
 // is an absolute path and ~/.config otherwise, with the file beside the executable as the

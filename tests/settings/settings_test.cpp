@@ -93,6 +93,30 @@ INSTANTIATE_TEST_SUITE_P(
             "relative_home", {kExe, false, false, false, "", "home"}, "/usr/bin/lumigrid.INI", ""}),
     [](const auto& row) { return std::string(row.param.name); });
 
+struct HomeCase {
+  const char* name;
+  const char* home_variable;
+  const char* account_home;
+  const char* home;
+};
+
+class HomeFolder : public ::testing::TestWithParam<HomeCase> {};
+
+// A relative $HOME (HOME=rel) must not leave the installed program without a writable settings
+// file: the account's home stands in, as for an empty or unset one.
+TEST_P(HomeFolder, AbsoluteHomeVariableElseTheAccountsHome) {
+  EXPECT_EQ(choose_home_folder(GetParam().home_variable, GetParam().account_home), GetParam().home);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HomeFolder,
+    ::testing::Values(HomeCase{"absolute", "/home/u", "/home/account", "/home/u"},
+                      HomeCase{"unset_or_empty", "", "/home/account", "/home/account"},
+                      HomeCase{"relative", "rel", "/home/account", "/home/account"},
+                      HomeCase{"dot", ".", "/home/account", "/home/account"},
+                      HomeCase{"relative_and_no_account", "rel", "", ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 // The user's file with the read-only file beside the executable behind it.
 class LayeredSettings : public TempFolder {
  protected:
