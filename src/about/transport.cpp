@@ -157,9 +157,7 @@ bool is_running_executable(const std::filesystem::path& path) {
 
 // The hidden name of a download's temporaries: "." + the file's name + ".part".
 std::string temporary_prefix(const std::filesystem::path& target) {
-  std::string prefix(1, '.');
-  prefix.append(target.filename().string()).append(".part");
-  return prefix;
+  return lumigrid::temporary_prefix(".", target.filename().string(), ".part");
 }
 
 // Creates a fresh file beside `target`, with the permissions of a newly created file.

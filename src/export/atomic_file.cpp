@@ -71,8 +71,7 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
 
   const std::filesystem::path folder = real_target.parent_path();
   // Hidden, beside the target, so the rename stays within one file system.
-  std::string prefix(1, '.');
-  prefix.append(real_target.filename().string()).append(".tmp");
+  const std::string prefix = temporary_prefix(".", real_target.filename().string(), ".tmp");
   remove_stale_temporaries(folder, prefix);
   std::random_device seed;
   std::mt19937_64 random(seed());

@@ -163,6 +163,15 @@ TEST_P(SaveToFile, ReplacesExistingFileKeepingItsPermissions) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
 }
 
+// A name of the longest length a file system takes still saves: its temporary is cut to fit.
+TEST_P(SaveToFile, LongestFileNameSaves) {
+  ScratchFolder folder;
+  const std::string name = GetParam().file_name;
+  const auto path = folder.path() / (std::string(255 - name.size(), 'n') + name);
+  save_image_as(page_like_surface(PixelFormat::Gray8, 9, 4), path, GetParam().encoding);
+  EXPECT_FALSE(read_bytes(path).empty());
+}
+
 // As root too (the test command runs as root): a file nobody may write is never replaced.
 TEST_P(SaveToFile, ReadOnlyFileIsRefusedAndKept) {
   ScratchFolder folder;
