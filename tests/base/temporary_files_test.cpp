@@ -40,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PrefixCase{"one_byte_too_long", std::string(210, 'a'), false},
                       PrefixCase{"longest_file_name", std::string(255, 'a'), false},
                       // 2-byte characters: a cut at an odd byte would split one.
-                      PrefixCase{"two_byte_characters", [] {
+                      PrefixCase{"two_byte_characters",
+                                 [] {
                                    std::string s;
                                    for (int i = 0; i < 127; ++i) s += "\xC3\xA9";
                                    return s;
