@@ -132,7 +132,6 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   // state. Invalid until the window first enters full screen.
   QRect restore_geometry_;
   QRect normal_geometry_;  // as the window manager last framed the window
-  int caption_bar_height_ = 0;
   QPoint last_mouse_position_;
   bool drawing_failed_ = false;  // the last drawing raised an error
   QRect pending_geometry_;       // asked of the window manager by the arrow keys, not yet applied

@@ -3,8 +3,8 @@
 // ramps rise, the colour checker carries the published values, and the keys wrap.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -48,10 +48,10 @@ class PreparedCharts : public testing::TempFolder,
   struct Window {
     Window(std::int32_t width, std::int32_t height, const std::filesystem::path& ini)
         : surface(width, height, PixelFormat::Rgb32, kWhite),
-          painter(surface, state, SettingsLocation(ini),
-                  {{}, [this](const std::string& line) {
-                     if (line.rfind("latest cnt", 0) != 0) shown = line;
-                   }}) {}
+          painter(surface, state, SettingsLocation(ini), {{}, [this](const std::string& line) {
+                                                            if (line.rfind("latest cnt", 0) != 0)
+                                                              shown = line;
+                                                          }}) {}
     std::string press(std::int32_t key) {
       painter.image_Pattern(key);
       return shown;
@@ -76,9 +76,8 @@ class PreparedCharts : public testing::TempFolder,
 };
 
 TEST_P(PreparedCharts, KeysStepThroughTheSectionsInFileOrderAndWrap) {
-  for (const auto& [key, keyword] :
-       std::vector<std::pair<std::int32_t, std::string>>{{1, "Dynamic Range"},
-                                                         {6, "color checker"}}) {
+  for (const auto& [key, keyword] : std::vector<std::pair<std::int32_t, std::string>>{
+           {1, "Dynamic Range"}, {6, "color checker"}}) {
     const std::vector<std::string> expected = sections(keyword);
     ASSERT_GE(expected.size(), 4u) << keyword;
     const auto chart = window();
@@ -89,9 +88,8 @@ TEST_P(PreparedCharts, KeysStepThroughTheSectionsInFileOrderAndWrap) {
 }
 
 TEST_P(PreparedCharts, EveryPatchShowsExactlyItsValues) {
-  for (const auto& [key, keyword] :
-       std::vector<std::pair<std::int32_t, std::string>>{{1, "Dynamic Range"},
-                                                         {6, "color checker"}}) {
+  for (const auto& [key, keyword] : std::vector<std::pair<std::int32_t, std::string>>{
+           {1, "Dynamic Range"}, {6, "color checker"}}) {
     const auto chart = window();
     for (std::size_t s = 0; s < sections(keyword).size(); ++s) {
       const std::string shown = chart->press(key);
@@ -113,7 +111,8 @@ TEST_P(PreparedCharts, EveryPatchShowsExactlyItsValues) {
         // A solid chart covers the whole window.
         for (std::int32_t y = 0; y < GetParam().height; y += 7)
           for (std::int32_t x = 0; x < GetParam().width; x += 7)
-            ASSERT_EQ(surface.pixel(x, y), patch(file, shown, 1)) << shown << " at " << x << "," << y;
+            ASSERT_EQ(surface.pixel(x, y), patch(file, shown, 1))
+                << shown << " at " << x << "," << y;
       }
       if (borderless && columns > 1 && key == 1) {
         // Steps and ramps: along each row's middle line the runs of one colour are equally
@@ -147,11 +146,11 @@ TEST_P(PreparedCharts, EveryPatchShowsExactlyItsValues) {
 // The 24 patches in the 8-bit sRGB values X-Rite publishes for the ColorChecker Classic.
 TEST_P(PreparedCharts, ColourCheckerCarriesThePublishedValues) {
   constexpr std::array<std::array<std::int32_t, 3>, 24> kPublished{{
-      {115, 82, 68},   {194, 150, 130}, {98, 122, 157},  {87, 108, 67},   {133, 128, 177},
-      {103, 189, 170}, {214, 126, 44},  {80, 91, 166},   {193, 90, 99},   {94, 60, 108},
-      {157, 188, 64},  {224, 163, 46},  {56, 61, 150},   {70, 148, 73},   {175, 54, 60},
-      {231, 199, 31},  {187, 86, 149},  {8, 133, 161},   {243, 243, 242}, {200, 200, 200},
-      {160, 160, 160}, {122, 122, 121}, {85, 85, 85},    {52, 52, 52},
+      {115, 82, 68},   {194, 150, 130}, {98, 122, 157}, {87, 108, 67},   {133, 128, 177},
+      {103, 189, 170}, {214, 126, 44},  {80, 91, 166},  {193, 90, 99},   {94, 60, 108},
+      {157, 188, 64},  {224, 163, 46},  {56, 61, 150},  {70, 148, 73},   {175, 54, 60},
+      {231, 199, 31},  {187, 86, 149},  {8, 133, 161},  {243, 243, 242}, {200, 200, 200},
+      {160, 160, 160}, {122, 122, 121}, {85, 85, 85},   {52, 52, 52},
   }};
   const auto chart = window();
   chart->press(6);

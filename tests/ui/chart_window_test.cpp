@@ -417,6 +417,13 @@ void ChartWindowTest::f11_covers_the_screen_and_escape_restores() {
 
 void ChartWindowTest::escape_before_full_screen_keeps_bounds() {
   showChart();
+  // A full-screen round trip first: a later Escape (closing a menu, a box, a dialog) must not
+  // bring back the bounds from before it once the window has been moved.
+  QTest::keyRelease(chart_, Qt::Key_F11);
+  QCoreApplication::processEvents();
+  QTest::keyRelease(chart_, Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  QVERIFY(!chart_->isFullScreen());
   chart_->setGeometry(140, 70, 500, 320);
   QCoreApplication::processEvents();
   const QRect bounds = chart_->geometry();
