@@ -19,6 +19,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.dont_write_bytecode = True  # no cache folder left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -190,6 +191,9 @@ def prepared_charts(session, root, workdir, prefix, uid, gid):
     render = os.path.join(bin_dir, "lumigrid-render")
     program = Program(session, launcher)
     size = program.geometry()[2:]
+    # The first paint's repaint timer draws the stored pattern once, a second after the window
+    # shows; for a colour chart that drawing steps to the next chart, so the keys come after it.
+    time.sleep(2)
     keys = []
     for key in ("1", "1", "1", "6"):
         program.key(key)
