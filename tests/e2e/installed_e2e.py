@@ -164,6 +164,15 @@ border=0
 """
 
 
+def write_launcher(path, prefix, bin_dir):
+    """A script that starts the installed lumigrid as the user `prefix` runs programs as."""
+    with open(path, "w") as file:
+        file.write("#!/bin/sh\nexec " + " ".join(prefix) + " " +
+                   os.path.join(bin_dir, "lumigrid") + "\n")
+    os.chmod(path, 0o755)
+    return path
+
+
 def prepared_charts(session, root, workdir, prefix, uid, gid):
     """A user without a settings file, on a system with only the installed administrator's
     defaults: keys 1 and 6 show the prepared charts, as lumigrid-render draws them."""
@@ -183,11 +192,7 @@ def prepared_charts(session, root, workdir, prefix, uid, gid):
     session.env["HOME"] = home
     session.env["XDG_CONFIG_HOME"] = os.path.join(home, "config")
     session.env["XDG_CONFIG_DIRS"] = xdg
-    launcher = os.path.join(workdir, "start-lumigrid-alone")
-    with open(launcher, "w") as file:
-        file.write("#!/bin/sh\nexec " + " ".join(prefix) + " " +
-                   os.path.join(bin_dir, "lumigrid") + "\n")
-    os.chmod(launcher, 0o755)
+    launcher = write_launcher(os.path.join(workdir, "start-lumigrid-alone"), prefix, bin_dir)
     render = os.path.join(bin_dir, "lumigrid-render")
     program = Program(session, launcher)
     size = program.geometry()[2:]
@@ -248,11 +253,7 @@ def gui(build, version, root):
             if probe.returncode != 0:
                 raise Failure("the unprivileged user cannot run the installed copy: " +
                               probe.stderr.strip())
-        launcher = os.path.join(workdir, "start-lumigrid")
-        with open(launcher, "w") as file:
-            file.write("#!/bin/sh\nexec " + " ".join(prefix) + " " +
-                       os.path.join(bin_dir, "lumigrid") + "\n")
-        os.chmod(launcher, 0o755)
+        launcher = write_launcher(os.path.join(workdir, "start-lumigrid"), prefix, bin_dir)
         render = os.path.join(bin_dir, "lumigrid-render")
         settings = os.path.join(config, "lumigrid", "lumigrid.INI")
 
