@@ -53,9 +53,12 @@ void make_settings_folder(const SettingsLocation& location) {
   if (!std::filesystem::exists(location.file, ec) &&
       std::filesystem::is_regular_file(location.fallback, ec)) {
     // Bytes only: the copy is the user's own file, writable whatever the original's mode.
+    // A copy that fails part-way is removed: a partial file would hide the defaults for good.
     std::ifstream from(location.fallback, std::ios::binary);
     std::ofstream to(location.file, std::ios::binary);
     to << from.rdbuf();
+    to.close();
+    if (!from || to.fail()) std::filesystem::remove(location.file, ec);
   }
 }
 
