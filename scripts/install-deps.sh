@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build ccache g++ pkg-config clang-format clang libclang-rt-14-dev
+  cmake ninja-build ccache g++ pkg-config clang-format clang-tidy clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev libtiff-dev libqpdf-dev

@@ -83,6 +83,23 @@ def gallery(render, workdir):
         print("docs/" + name + ".png")
 
 
+def prepared_charts(render):
+    """One picture per prepared colour chart, in the order keys 1 and 6 show them."""
+    library = os.path.join(ROOT, "charts", "lumigrid-charts.INI")
+    with open(library, encoding="ascii") as file:
+        names = [line.strip()[1:-1] for line in file if line.startswith("[")]
+    folder = os.path.join(DOCS, "charts")
+    os.makedirs(folder, exist_ok=True)
+    for key, keyword in (("1", "Dynamic Range"), ("6", "color checker")):
+        matching = [name for name in names if keyword in name]
+        for count, name in enumerate(matching, start=1):
+            file_name = name.lower().replace("%", "").replace(" ", "-") + ".png"
+            subprocess.run([render, "--settings", library, "--size", "416x266", "--keys",
+                            ",".join([key] * count), "-o", os.path.join(folder, file_name)],
+                           check=True)
+            print("docs/charts/" + file_name)
+
+
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build",
                                                                               "release"))
@@ -100,6 +117,7 @@ def main():
         session.start_x()
         windows(session, lumigrid, render)
         gallery(render, workdir)
+        prepared_charts(render)
     finally:
         session.stop()
         shutil.rmtree(workdir, ignore_errors=True)

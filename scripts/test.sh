@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: the release build (warnings
-# as errors, end-to-end test under Xvfb included) and the AddressSanitizer +
+# as errors, end-to-end test under Xvfb included; clang-format and clang-tidy, any finding an
+# error, check the sources) and the AddressSanitizer +
 # UndefinedBehaviorSanitizer build. Last, each fuzz target runs for a few seconds
 # (LUMIGRID_FUZZ_SECONDS, default 10) when clang's libFuzzer is installed.
 set -euo pipefail
@@ -13,6 +14,9 @@ cmake --preset release -DLUMIGRID_WERROR=ON >/dev/null
 cmake --build --preset release -j "$jobs"
 echo "== clang-format check" >&2
 bash scripts/check-format.sh
+echo "== clang-tidy on the sources" >&2
+cmake --preset tidy >/dev/null
+cmake --build --preset tidy -j "$jobs"
 echo "== release tests" >&2
 ctest --preset release -j "$jobs" --timeout 600
 

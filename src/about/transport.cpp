@@ -157,9 +157,7 @@ bool is_running_executable(const std::filesystem::path& path) {
 
 // The hidden name of a download's temporaries: "." + the file's name + ".part".
 std::string temporary_prefix(const std::filesystem::path& target) {
-  std::string prefix(1, '.');
-  prefix.append(target.filename().string()).append(".part");
-  return prefix;
+  return lumigrid::temporary_prefix(".", target.filename().string(), ".part");
 }
 
 // Creates a fresh file beside `target`, with the permissions of a newly created file.
@@ -177,7 +175,7 @@ int create_temporary_beside(const std::filesystem::path& target, std::filesystem
 }  // namespace
 
 std::string wire_url(const std::string& url) {
-  static const char* kHex = "0123456789ABCDEF";
+  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(url.size());
   for (const char byte : url) {

@@ -1,5 +1,6 @@
 #include "about/update_index.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <nlohmann/json.hpp>
@@ -135,6 +136,14 @@ ReleaseIndex parse_index(const std::string& json_text) {
                        "\" is not a string");
     }
   }
+  // The version lands in a button's caption: one short line, or the index is unusable.
+  const std::string& version = reader.values[1];
+  const bool one_short_line = version.size() <= kMaxVersionLength &&
+                              std::none_of(version.begin(), version.end(), [](char c) {
+                                const auto byte = static_cast<unsigned char>(c);
+                                return byte < 0x20 || byte == 0x7F;
+                              });
+  if (!one_short_line) throw IndexError("The index file's \"version\" is not one short line");
   return ReleaseIndex{reader.values[0], reader.values[1], reader.values[2]};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // The update folder's index file: a JSON object naming the published release.
+#include <cstddef>
 #include <string>
 
 #include "base/errors.h"
@@ -10,6 +11,10 @@ class IndexError : public Error {
  public:
   using Error::Error;
 };
+
+// The longest "version" an index may give, in bytes; a version is one line without control
+// characters.
+inline constexpr std::size_t kMaxVersionLength = 64;
 
 struct ReleaseIndex {
   std::string file_name;  // "file_name": the release file, relative to the update folder

@@ -82,18 +82,27 @@ bool is_blank_release_name(const std::string& release_file_name) {
 
 bool is_safe_release_name(const std::string& release_file_name,
                           const std::string& settings_file_name) {
-  if (!release_file_name.empty() && release_file_name.front() == '.') return false;
-  bool only_dots_and_blanks = true;
-  for (char c : release_file_name) {
-    if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
-    if (c != '.' && static_cast<unsigned char>(c) > 32) only_dots_and_blanks = false;
+  // Only ASCII letters and digits, ".-_+" and blanks inside: nothing that a shell, a file
+  // manager or a reader's eye takes for something else (control and format characters,
+  // right-to-left overrides, look-alike letters, wildcards, query strings).
+  const std::string& name = release_file_name;
+  if (name.empty() || name.size() > kMaxReleaseNameLength) return false;
+  if (name.front() == '.' || name.front() == ' ' || name.back() == ' ') return false;
+  bool only_dots = true;
+  for (char c : name) {
+    const bool letter_or_digit =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!letter_or_digit && c != '.' && c != '-' && c != '_' && c != '+' && c != ' ') return false;
+    if (c != '.') only_dots = false;
   }
-  if (only_dots_and_blanks) return false;
-  const auto significant = [](std::string name) {
-    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
-    for (char& c : name)
+  if (only_dots) return false;
+  // An ASCII name is its own compatibility form, so comparing in lower case after dropping the
+  // trailing dots some systems ignore is the whole comparison.
+  const auto significant = [](std::string text) {
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    for (char& c : text)
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return name;
+    return text;
   };
   return settings_file_name.empty() ||
          significant(release_file_name) != significant(settings_file_name);

@@ -1,6 +1,7 @@
 #pragma once
 // Texts and names of the About window and its update check, as pure functions: the window only
 // applies what these return.
+#include <cstddef>
 #include <string>
 
 namespace lumigrid::about {
@@ -58,10 +59,12 @@ inline bool versions_differ(const std::string& local_version, const std::string&
 bool is_blank_release_name(const std::string& release_file_name);
 
 // The release file name comes from the network and becomes a path in the executable's folder:
-// it must name a file in that folder and nothing else. Refuses path separators of either kind,
-// drive letters and stream names (':'), NUL, names made only of dots and blanks (".."), hidden
-// names (a leading dot: ".bashrc", ".profile") and the settings file's own name in any case
-// (trailing dots and blanks aside, which some systems drop).
+// it must name a file in that folder and nothing else, and read as what it is. Takes only ASCII
+// letters and digits, ".-_+" and blanks inside the name, up to kMaxReleaseNameLength bytes;
+// refuses names made only of dots (".."), hidden names (a leading dot: ".bashrc") and the
+// settings file's own name in any case (trailing dots aside, which some systems drop).
+// A file name's longest length on the file systems the program runs on.
+inline constexpr std::size_t kMaxReleaseNameLength = 255;
 bool is_safe_release_name(const std::string& release_file_name,
                           const std::string& settings_file_name);
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -68,6 +69,23 @@ pid_t owner_of(std::string_view name, std::string_view prefix) {
 }
 
 }  // namespace
+
+std::string temporary_prefix(std::string_view lead, const std::string& file_name,
+                             std::string_view tail) {
+  // Room for the widest process id and number: 20 digits each and the "_".
+  constexpr std::size_t kNameMax = 255;
+  constexpr std::size_t kSuffixMax = 20 + 1 + 20;
+  const std::size_t room =
+      kNameMax - kSuffixMax - std::min(lead.size() + tail.size(), kNameMax - kSuffixMax);
+  std::size_t keep = std::min(file_name.size(), room);
+  // Never split a UTF-8 sequence: back up over continuation bytes.
+  while (keep > 0 && keep < file_name.size() &&
+         (static_cast<unsigned char>(file_name[keep]) & 0xC0) == 0x80)
+    --keep;
+  std::string prefix(lead);
+  prefix.append(file_name, 0, keep).append(tail);
+  return prefix;
+}
 
 std::string temporary_name(const std::string& prefix, unsigned long long number) {
   return prefix + std::to_string(::getpid()) + "_" + std::to_string(number);

@@ -6,8 +6,15 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace lumigrid {
+
+// The prefix of a file's temporaries: `lead` + the file's name + `tail`, with the name cut
+// short (at a character boundary) where the temporary's whole name, process id and number
+// included, would pass the 255 bytes a file name may have.
+std::string temporary_prefix(std::string_view lead, const std::string& file_name,
+                             std::string_view tail);
 
 // prefix + this process's id + "_" + `number`.
 std::string temporary_name(const std::string& prefix, unsigned long long number);

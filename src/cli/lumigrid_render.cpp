@@ -1,6 +1,5 @@
 // lumigrid-render: the chart window's drawings, the printable page and the drawing-area sizes
 // without a screen, through the same code the windows use.
-#include <unistd.h>
 
 #include <charconv>
 #include <clocale>
@@ -20,6 +19,7 @@
 #include "about/version_record.h"
 #include "base/errors.h"
 #include "cli/page_commands.h"
+#include "cli/terminal_progress.h"
 #include "export/image_export.h"
 #include "patterns/chart_painter.h"
 #include "settings/settings.h"
@@ -209,20 +209,6 @@ std::vector<std::int32_t> parse_keys(const std::string& text) {
   }
 }
 
-// A bar on standard error while a large image is written, only when someone watches it.
-ProgressCallback terminal_progress() {
-  if (!::isatty(STDERR_FILENO)) return {};
-  return [last = -1](double fraction) mutable {
-    const int percent = int(fraction * 100.0);
-    if (percent == last) return;
-    last = percent;
-    const int filled = percent * 40 / 100;
-    std::cerr << "\r[" << std::string(std::size_t(filled), '#')
-              << std::string(std::size_t(40 - filled), ' ') << "] " << percent << "%"
-              << (percent >= 100 ? "\n" : "") << std::flush;
-  };
-}
-
 // The locale's decimal separator, which the settings file's reals use.
 char locale_decimal_separator() {
   char separator = '.';
@@ -248,8 +234,8 @@ int run_keys(const Arguments& args, const char* argv0) {
              "--keys");
   if (!args.texts.count("-o")) throw UsageError{"--keys needs -o FILE"};
   const std::vector<std::int32_t> keys = parse_keys(args.texts.at("--keys"));
-  const Size size =
-      args.texts.count("--size") ? parse_size(args.texts.at("--size")) : Size{832, 533};
+  const Size size = args.texts.count("--size") ? parse_size(args.texts.at("--size"))
+                                               : Size{kChartClientWidth, kChartClientHeight};
 
   // H, V, HP and VP reach the chart state as the adjust window's update copies them.
   GridValues grid;
@@ -303,7 +289,8 @@ int run_keys(const Arguments& args, const char* argv0) {
   std::cout << std::flush;
 
   try {
-    save_image(*surface, args.texts.at("-o"), terminal_progress());
+    cli::ProgressBar bar(std::cerr);
+    save_image(*surface, args.texts.at("-o"), bar.phase("saving"));
   } catch (const std::exception& e) {
     std::cerr << "error: " << e.what() << '\n';
     return 1;

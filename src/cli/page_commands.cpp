@@ -1,13 +1,12 @@
 #include "cli/page_commands.h"
 
-#include <unistd.h>
-
 #include <exception>
 #include <iostream>
 #include <string>
 
 #include "base/errors.h"
 #include "base/utf.h"
+#include "cli/terminal_progress.h"
 #include "export/image_export.h"
 #include "page/drawing_area.h"
 #include "page/page_build.h"
@@ -19,44 +18,6 @@
 namespace lumigrid::cli {
 
 namespace {
-
-// A one-line progress bar redrawn in place; silent unless standard error is a terminal.
-class ProgressBar {
- public:
-  explicit ProgressBar(std::ostream& err)
-      : err_(err), enabled_(&err == &std::cerr && isatty(STDERR_FILENO) == 1) {}
-  ~ProgressBar() { finish(); }
-
-  // A callback that shows `label` with the fraction done.
-  std::function<void(double)> phase(std::string label) {
-    finish();
-    if (!enabled_) return {};
-    label_ = std::move(label);
-    return [this](double fraction) { show(fraction); };
-  }
-
-  // Ends the current bar's line, if one was drawn.
-  void finish() {
-    if (percent_ >= 0) err_ << '\n' << std::flush;
-    percent_ = -1;
-  }
-
- private:
-  void show(double fraction) {
-    const int percent = fraction <= 0 ? 0 : fraction >= 1 ? 100 : int(fraction * 100);
-    if (percent == percent_) return;
-    percent_ = percent;
-    constexpr int kCells = 40;
-    const int filled = percent * kCells / 100;
-    err_ << '\r' << label_ << " [" << std::string(std::size_t(filled), '#')
-         << std::string(std::size_t(kCells - filled), ' ') << "] " << percent << '%' << std::flush;
-  }
-
-  std::ostream& err_;
-  const bool enabled_;
-  std::string label_;
-  int percent_ = -1;
-};
 
 // Prints the page as the viewer does: the queue checked, the page's own paper asked for, the
 // page's PDF sent. What the queue cannot do is said, and the job still goes, as a script wants.

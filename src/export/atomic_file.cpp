@@ -61,16 +61,17 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
   const std::filesystem::path real_target = follow_links(target_);
   if (real_target.filename().empty()) throw_write_error(target_, system_reason(EISDIR));
   // A file the operator may not write stays as it is, even though its folder would let us
-  // replace it.
+  // replace it; a file nobody may write (mode 0444) stays too, also for the superuser whom
+  // permissions do not bind, with the settings writer's own message.
   if (::stat(real_target.c_str(), &existing) == 0) {
     if (S_ISDIR(existing.st_mode)) throw_write_error(target_, system_reason(EISDIR));
+    if ((existing.st_mode & 0222) == 0) throw WriteError("Unable to write to " + target_.string());
     if (::access(real_target.c_str(), W_OK) != 0) throw_write_error(target_, system_reason(errno));
   }
 
   const std::filesystem::path folder = real_target.parent_path();
   // Hidden, beside the target, so the rename stays within one file system.
-  std::string prefix(1, '.');
-  prefix.append(real_target.filename().string()).append(".tmp");
+  const std::string prefix = temporary_prefix(".", real_target.filename().string(), ".tmp");
   remove_stale_temporaries(folder, prefix);
   std::random_device seed;
   std::mt19937_64 random(seed());

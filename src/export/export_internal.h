@@ -1,5 +1,5 @@
 #pragma once
-// Pieces shared by the four encoders: the output file that appears only when complete, the
+// Pieces shared by the six encoders: the output file that appears only when complete, the
 // progress pacing, and reading a surface row by row as 24-bit RGB.
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +43,7 @@ class AtomicFile {
   void commit();
 
   const std::filesystem::path& target() const { return target_; }
-  std::uint64_t bytes_written() const { return bytes_written_; }
+  std::uint64_t bytesWritten() const { return bytes_written_; }
 
  private:
   bool flushBuffer() noexcept;

@@ -23,7 +23,7 @@ PaletteColour colour_of_key(std::uint32_t key) {
 constexpr std::uint32_t kEmptySlot = 0xFFFFFFFFu;
 constexpr std::size_t kSlots = 1024;  // at least twice kMaxExact + 1, a power of two
 
-ColourCensus::ColourCensus() : bins_(32 * 32 * 32), seen_(kSlots, kEmptySlot) {}
+ColourCensus::ColourCensus() : bins_(std::size_t(32) * 32 * 32), seen_(kSlots, kEmptySlot) {}
 
 void ColourCensus::noteExact(std::uint32_t rgb) {
   if (overflowed_ || rgb == last_) return;
@@ -78,6 +78,7 @@ std::vector<PaletteColour> ColourCensus::exactColours() const {
   std::sort(keys.begin(), keys.end());
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   std::vector<PaletteColour> colours;
+  colours.reserve(keys.size());
   for (std::uint32_t key : keys) colours.push_back(colour_of_key(key));
   return colours;
 }

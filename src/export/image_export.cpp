@@ -131,7 +131,7 @@ ImageEncoding encoding_for_file_name(std::string_view file_name) {
   for (char& c : extension) {
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   }
-  if (extension == ".jpg") return ImageEncoding::Jpeg;
+  if (extension == ".jpg" || extension == ".jpeg") return ImageEncoding::Jpeg;
   if (extension == ".png") return ImageEncoding::Png;
   if (extension == ".gif") return ImageEncoding::Gif;
   if (extension == ".tif" || extension == ".tiff") return ImageEncoding::Tiff;

@@ -30,7 +30,7 @@ class OrderedDeflate {
   OrderedDeflate(const OrderedDeflate&) = delete;
   OrderedDeflate& operator=(const OrderedDeflate&) = delete;
 
-  ~OrderedDeflate() { stop_and_join(); }
+  ~OrderedDeflate() { stopAndJoin(); }
 
   void run(const std::function<void(std::size_t, const CompressedSegment&)>& write) {
     const unsigned threads = settings_.threads == 0 ? 1 : settings_.threads;
@@ -59,7 +59,7 @@ class OrderedDeflate {
       }
       more_room_.notify_all();
     }
-    stop_and_join();
+    stopAndJoin();
     if (error_) std::rethrow_exception(error_);
   }
 
@@ -104,7 +104,7 @@ class OrderedDeflate {
     }
   }
 
-  void stop_and_join() {
+  void stopAndJoin() {
     {
       const std::lock_guard lock(mutex_);
       stop_ = true;

@@ -35,8 +35,8 @@ struct SegmentPlan {
   std::vector<std::uint32_t> source;
 
   std::size_t size() const { return source.size(); }
-  std::int32_t begin_row(std::size_t i) const { return starts[i]; }
-  std::int32_t end_row(std::size_t i) const { return starts[i + 1]; }
+  std::int32_t beginRow(std::size_t i) const { return starts[i]; }
+  std::int32_t endRow(std::size_t i) const { return starts[i + 1]; }
 };
 
 // Segments aligned to the period (several periods, or parts of one, of about the aimed size), or

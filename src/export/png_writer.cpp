@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -42,6 +43,21 @@ constexpr std::int64_t kMostSegmentedRows = std::int64_t(1) << 22;
 // Segments compressed but not yet written hold at most about this much; on many processors
 // with large, incompressible segments fewer of them run at once.
 constexpr std::uint64_t kInFlightBytes = std::uint64_t(24) << 20;
+
+// The two-byte zlib stream header that zlib itself would write for these settings: the window
+// size, the level class of kLevel (0 fastest ... 3 best) and the check bits, no dictionary.
+constexpr std::array<std::uint8_t, 2> zlib_header(int window_bits, int level, int strategy) {
+  const unsigned cmf = (unsigned(window_bits - 8) << 4) | 8U;
+  const unsigned level_class = strategy >= Z_HUFFMAN_ONLY || level < 2 ? 0U
+                               : level < 6                             ? 1U
+                               : level == 6                            ? 2U
+                                                                       : 3U;
+  unsigned flg = level_class << 6;
+  flg += 31U - (cmf * 256U + flg) % 31U;
+  return {std::uint8_t(cmf), std::uint8_t(flg)};
+}
+constexpr std::array<std::uint8_t, 2> kZlibHeader = zlib_header(kWindowBits, kLevel, kStrategy);
+static_assert((kZlibHeader[0] * 256 + kZlibHeader[1]) % 31 == 0);
 
 // zlib refused something; the save fails with its reason.
 class DeflateError : public std::runtime_error {
@@ -201,7 +217,7 @@ CompressedSegment compress_segment(const Surface& surface, const SegmentPlan& pl
   const std::uint64_t row_bytes = png_row_bytes(surface.width());
   z_stream& z = worker.deflater.z;
   if (deflateReset(&z) != Z_OK) throw DeflateError("deflate reset failed");
-  const std::int32_t begin = plan.begin_row(index), end = plan.end_row(index);
+  const std::int32_t begin = plan.beginRow(index), end = plan.endRow(index);
   // Primed with the end of the rows before, as one stream would have them in its window.
   const std::int32_t primed = std::min(begin, plan.dictionary_rows);
   if (primed > 0) {
@@ -239,14 +255,12 @@ void write_segments(const Surface& surface, const PngTuning& tuning, unsigned th
   const std::vector<std::uint64_t> hashes = row_hashes(surface, threads);
   const SegmentPlan plan = plan_segments(surface, hashes, tuning, threads);
 
-  // zlib header: deflate with a 32 KiB window, level field 3 (levels 7 to 9), no dictionary.
-  static const std::uint8_t kZlibHeader[2] = {0x78, 0xDA};
-  png.data(kZlibHeader, sizeof kZlibHeader);
+  png.data(kZlibHeader.data(), kZlibHeader.size());
   std::vector<std::unique_ptr<SegmentWorker>> workers(threads);
   const std::uint64_t row_bytes = png_row_bytes(surface.width());
   std::int64_t tallest = 1;
   for (std::size_t i = 0; i < plan.size(); ++i) {
-    tallest = std::max<std::int64_t>(tallest, plan.end_row(i) - plan.begin_row(i));
+    tallest = std::max<std::int64_t>(tallest, plan.endRow(i) - plan.beginRow(i));
   }
   const std::uint64_t fit = kInFlightBytes / (row_bytes * std::uint64_t(tallest));
   const std::size_t window =
@@ -262,7 +276,7 @@ void write_segments(const Surface& surface, const PngTuning& tuning, unsigned th
       [&](std::size_t i, const CompressedSegment& segment) {
         png.data(segment.bytes->data(), segment.bytes->size());
         adler = adler32_combine(adler, segment.adler, z_off_t(segment.length));
-        progress.advance(std::uint64_t(plan.end_row(i) - plan.begin_row(i)));
+        progress.advance(std::uint64_t(plan.endRow(i) - plan.beginRow(i)));
         file.check();
       });
   // An empty final block closes the deflate data; the Adler-32 of all rows ends the stream.

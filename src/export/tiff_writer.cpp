@@ -23,7 +23,7 @@ namespace {
 constexpr std::uint16_t kCompression = COMPRESSION_ADOBE_DEFLATE;
 // Uncompressed bytes a strip holds: big enough for Deflate to find long runs, small enough
 // that a reader decodes a strip at a time without strain.
-constexpr std::uint64_t kStripBytes = 256 * 1024;
+constexpr std::uint64_t kStripBytes = std::uint64_t(256) * 1024;
 // Above this many bytes of raw pixels the file might pass the 4 GiB that classic TIFF offsets
 // reach (compression does not always shrink data), so BigTIFF is written instead.
 constexpr std::uint64_t kClassicTiffLimit = 0xF0000000ull;
@@ -45,7 +45,7 @@ tmsize_t write_proc(thandle_t handle, void* data, tmsize_t size) {
   auto& out = *static_cast<Output*>(handle);
   if (size < 0) return -1;
   AtomicFile& file = *out.file;
-  const std::uint64_t end = file.bytes_written();
+  const std::uint64_t end = file.bytesWritten();
   const auto bytes = std::uint64_t(size);
   if (out.position >= end) {
     // libtiff aligns a directory to an even offset, which may leave a one-byte gap.
@@ -79,7 +79,7 @@ toff_t seek_proc(thandle_t handle, toff_t offset, int whence) {
       out.position += offset;
       break;
     case SEEK_END:
-      out.position = out.file->bytes_written() + offset;
+      out.position = out.file->bytesWritten() + offset;
       break;
     default:
       return toff_t(-1);
@@ -92,7 +92,7 @@ int close_proc(thandle_t) {
 }
 
 toff_t size_proc(thandle_t handle) {
-  return static_cast<Output*>(handle)->file->bytes_written();
+  return static_cast<Output*>(handle)->file->bytesWritten();
 }
 
 int map_proc(thandle_t, void**, toff_t*) {
@@ -105,7 +105,11 @@ int error_handler(TIFF*, void* user_data, const char* module, const char* format
   auto& out = *static_cast<Output*>(user_data);
   if (out.error.empty()) {
     char text[512];
+    // libtiff's own format string and arguments.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
     std::vsnprintf(text, sizeof text, format, args);
+#pragma GCC diagnostic pop
     out.error = std::string(module ? module : "libtiff") + ": " + text;
   }
   return 1;

@@ -10,14 +10,6 @@ namespace lumigrid {
 
 namespace {
 
-// The largest scratch surface one tile may be painted in; beyond it (Space in the thousands
-// with very wide pens) the tiles are drawn one by one instead.
-constexpr std::uint64_t kMaxStampBytes = 48ull << 20;
-
-void check_space(std::int32_t space) {
-  if (space < 1) throw Error("Space must be at least 1");
-}
-
 // The black bar and the one-line caption in the top-left corner.
 void draw_caption(Canvas& page, std::int32_t page_width, std::int32_t page_height,
                   const ChartParameters& parameters) {
@@ -29,16 +21,6 @@ void draw_caption(Canvas& page, std::int32_t page_width, std::int32_t page_heigh
 }
 
 }  // namespace
-
-std::int64_t tile_columns(std::int32_t page_width, std::int32_t space) {
-  check_space(space);
-  return std::int64_t(page_width) / space + 1;
-}
-
-std::int64_t tile_rows(std::int32_t page_height, std::int32_t space) {
-  check_space(space);
-  return std::int64_t(page_height) / space + 1;
-}
 
 std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_height,
                                     const ChartParameters& parameters) {
@@ -73,7 +55,7 @@ void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t p
                                std::int32_t pitch2, const ProgressCallback& progress) {
   check_space(space);
   const ChartParameters parameters{space, pitch, pitch2};
-  const std::optional<TileStamp> stamp = paint_tile_stamp(parameters, kMaxStampBytes);
+  const std::optional<TileStamp> stamp = paint_tile_stamp(parameters, kMaxTileStampBytes);
   if (!stamp || page.format() != PixelFormat::Gray8) {
     draw_printable_chart(page, space, pitch, pitch2, progress);
     return;

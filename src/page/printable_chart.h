@@ -4,21 +4,11 @@
 #include <string>
 
 #include "base/progress.h"
+#include "page/tile_grid.h"
 #include "surface/canvas.h"
 #include "surface/surface.h"
 
 namespace lumigrid {
-
-struct ChartParameters {
-  std::int32_t space = 100;  // tile size in pixels
-  std::int32_t pitch = 8;    // ring spacing at a tile's rim
-  std::int32_t pitch2 = 50;  // ring spacing aimed at towards a tile's centre
-};
-
-// Tiles per row and per column: every tile whose left (top) edge is at most the page's width
-// (height), so W div Space + 1 of them. Space must be at least 1.
-std::int64_t tile_columns(std::int32_t page_width, std::int32_t space);
-std::int64_t tile_rows(std::int32_t page_height, std::int32_t space);
 
 // "W x H, circle dim=S, line width:P ~ P2  " (two trailing blanks).
 std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_height,
@@ -31,6 +21,10 @@ std::int32_t caption_font_size(std::int32_t page_height);
 // Throws lumigrid::Error when Space is below 1: the walk would never end.
 void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
                           const ProgressCallback& progress = {});
+
+// The largest scratch surface one tile may be painted in; beyond it (Space in the thousands
+// with very wide pens) the fast path draws the tiles one by one instead.
+inline constexpr std::uint64_t kMaxTileStampBytes = 48ull << 20;
 
 // The same pixels as draw_printable_chart on a page that is still one colour everywhere (as
 // make_page leaves it), much faster: one tile is painted once into a scratch surface and copied

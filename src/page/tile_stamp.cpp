@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/errors.h"
+#include "base/integer_division.h"
 #include "patterns/moire_rings.h"
 
 namespace lumigrid {
@@ -45,11 +46,6 @@ void copy_painted(std::uint8_t* __restrict dst, const std::uint8_t* __restrict s
     const std::uint8_t v = src[i];
     dst[i] = v == kUnpainted ? dst[i] : v;
   }
-}
-
-std::int64_t floor_div(std::int64_t a, std::int64_t b) {
-  const std::int64_t q = a / b;
-  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
 struct TileGrid {

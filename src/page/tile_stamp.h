@@ -5,7 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "page/printable_chart.h"
+#include "base/progress.h"
+#include "page/tile_grid.h"
 #include "surface/surface.h"
 
 namespace lumigrid {

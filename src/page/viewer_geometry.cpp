@@ -43,7 +43,7 @@ std::optional<FitResult> fit_image(ViewSize bitmap, ViewSize scroll_box) {
 }
 
 std::optional<ZoomResult> zoom_image(const ZoomView& view, float factor, Point point) {
-  const double f = factor;
+  const double f = double(factor);
   const float s = float(checked_divide(view.control.width, view.bitmap.width));
   if (view.control.width < 10 && f < 1) return std::nullopt;
   const float scale = float(std::nearbyint(double(s) * f * 1000.0) / 1000.0);
@@ -56,11 +56,6 @@ std::optional<ZoomResult> zoom_image(const ZoomView& view, float factor, Point p
   zoom.requested = {
       saturate(std::nearbyint(point.x * f) - std::trunc(view.scroll_box.width / 2.0)),
       saturate(std::nearbyint(point.y * f) - std::trunc(view.scroll_box.height / 2.0))};
-  zoom.scroll = {
-      clamp_scroll(zoom.requested.x, std::int64_t(view.image_origin.x) + zoom.control.width,
-                   view.viewport.width),
-      clamp_scroll(zoom.requested.y, std::int64_t(view.image_origin.y) + zoom.control.height,
-                   view.viewport.height)};
   return zoom;
 }
 

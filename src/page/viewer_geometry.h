@@ -32,16 +32,13 @@ struct ZoomView {
   ViewSize bitmap;      // the page
   ViewSize control;     // the image control's current size
   ViewSize scroll_box;  // the scroll box's outer size
-  ViewSize viewport;    // the visible part of the scroll box's content
-  Point image_origin;   // the image control's top-left in content coordinates
 };
 
 struct ZoomResult {
   float scale = 0;   // the new control width over the bitmap width, in steps of 0.001
   ViewSize control;  // the image control's new size
   Point requested;   // scroll positions asked for: the cursor point times the factor,
-                     // less half the scroll box
-  Point scroll;      // the same, clamped to the new scroll range
+                     // less half the scroll box; the scroll bars clamp them to their range
 };
 
 // One zoom step by `factor` (0.8f or 1.2f) about `point`, in the viewer's client coordinates.

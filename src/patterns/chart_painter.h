@@ -4,12 +4,22 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "patterns/chart_state.h"
 #include "settings/settings.h"
 #include "surface/canvas.h"
 
 namespace lumigrid {
+
+// A colour chart's patch grid on the canvas, in pixels.
+struct ColourChartGeometry {
+  std::int64_t columns = 0, rows = 0;
+  std::int64_t border = 0;  // gap before each patch, left and top
+  std::int64_t cell_width = 0, cell_height = 0;
+  std::int64_t font_points = 0;
+  bool labels = false;  // each patch's R G B printed under it
+};
 
 class ChartPainter {
  public:
@@ -48,6 +58,13 @@ class ChartPainter {
   void draw_color_chart(const std::string& ini_path, const std::string& keyword);
 
  private:
+  // The colour chart's steps: the section a press shows (stepping latest_cnt), the patch grid
+  // for the canvas's size, and the patches themselves.
+  std::string chooseChartSection(const std::vector<std::string>& names, const std::string& keyword);
+  ColourChartGeometry layOutColourChart(const ColourChartLayout& layout) const;
+  void paintColourChart(const ColourChartSettings& ini, const std::string& section,
+                        const ColourChartGeometry& geometry);
+
   Canvas& canvas_;
   ChartState& state_;
   SettingsLocation settings_;

@@ -5,6 +5,11 @@
 
 namespace lumigrid {
 
+// The chart window's client area as designed, in pixels: the window opens at this size, and
+// lumigrid-render simulates it when no --size is given.
+inline constexpr std::int32_t kChartClientWidth = 832;
+inline constexpr std::int32_t kChartClientHeight = 533;
+
 struct ChartState {
   std::int32_t current_pattern = 0;  // last non-zero pattern drawn; saved at exit
   bool is_full_screen = false;       // F11 / Escape toggle memory

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/integer_division.h"
 #include "patterns/chart_painter.h"
 #include "patterns/drawing_arithmetic.h"
 #include "settings/settings.h"
@@ -26,14 +27,6 @@ struct Span {
   bool empty() const { return first > last; }
 };
 using IndexSet = std::vector<Span>;
-
-std::int64_t floor_div(std::int64_t a, std::int64_t b) {
-  const std::int64_t q = a / b;
-  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-std::int64_t ceil_div(std::int64_t a, std::int64_t b) {
-  return -floor_div(-a, b);
-}
 
 // The k in [0, count) with low <= k * step <= high; step is not 0.
 Span indices_with_product_in(std::int64_t step, std::int64_t low, std::int64_t high,
@@ -117,19 +110,12 @@ IndexSet patches_that_show(const Axis& a) {
 
 }  // namespace
 
-void ChartPainter::draw_color_chart(const std::string& ini_path, const std::string& keyword) {
-  canvas_.setBrushColour(kBlack);
-  canvas_.FillRect(0, 0, canvas_.width(), canvas_.height());
-
-  ColourChartSettings ini(
-      ini_path.empty() ? settings_ : SettingsLocation(std::filesystem::path(ini_path)),
-      decimal_separator_);
-  const std::vector<std::string> names = ini.sectionNames();
-  const std::int64_t count = std::int64_t(names.size());
+std::string ChartPainter::chooseChartSection(const std::vector<std::string>& names,
+                                             const std::string& keyword) {
   const auto log = [this](const std::string& line) {
     if (hooks_.log) hooks_.log(line);
   };
-
+  const std::int64_t count = std::int64_t(names.size());
   // The keyword is matched with regard to case, anywhere in the name, from latest_cnt on and
   // then once more from the top.
   std::int64_t found = -1;
@@ -137,44 +123,53 @@ void ChartPainter::draw_color_chart(const std::string& ini_path, const std::stri
     if (names[std::size_t(i)].find(keyword) != std::string::npos) found = i;
   for (std::int64_t i = 0; i < count && found < 0; ++i)
     if (names[std::size_t(i)].find(keyword) != std::string::npos) found = i;
+  if (found < 0) return keyword;
 
-  std::string section = keyword;
-  if (found >= 0) {
-    section = names[std::size_t(found)];
-    log(section);
-    state_.latest_cnt = std::int32_t(found + 1);
-    log("latest cnt=" + std::to_string(state_.latest_cnt));
-    if (state_.latest_cnt >= count) {
-      state_.latest_cnt = 0;
-      log("latest cnt=0");
-    }
+  log(names[std::size_t(found)]);
+  state_.latest_cnt = std::int32_t(found + 1);
+  log("latest cnt=" + std::to_string(state_.latest_cnt));
+  if (state_.latest_cnt >= count) {
+    state_.latest_cnt = 0;
+    log("latest cnt=0");
   }
+  return names[std::size_t(found)];
+}
 
-  if (!ini.fileExists()) ini.writeDefaults(section);
-  const ColourChartLayout layout = ini.layout(section);
-
-  const std::int64_t X = layout.columns;
-  const std::int64_t Y = layout.rows;
-  const std::int64_t w0 = trunc_int(checked_divide(canvas_.width(), double(X)));
+ColourChartGeometry ChartPainter::layOutColourChart(const ColourChartLayout& layout) const {
+  ColourChartGeometry g;
+  g.columns = layout.columns;
+  g.rows = layout.rows;
+  g.labels = layout.text;
+  const std::int64_t w0 = trunc_int(checked_divide(canvas_.width(), double(g.columns)));
   // Kept within 2^30 so that every product below stays inside 64 bits.
-  const std::int64_t b = std::clamp<std::int64_t>(trunc_int(double(w0) * layout.border),
-                                                  -(std::int64_t(1) << 30), std::int64_t(1) << 30);
-  const std::int64_t font_points = round_int(layout.text_size * double(w0));
-  canvas_.setFontSize(std::int32_t(font_points));
+  g.border = std::clamp<std::int64_t>(trunc_int(double(w0) * layout.border),
+                                      -(std::int64_t(1) << 30), std::int64_t(1) << 30);
+  g.font_points = round_int(layout.text_size * double(w0));
   const std::int64_t width = canvas_.width();
   const std::int64_t height = canvas_.height();
-  const std::int64_t cw = trunc_int(checked_divide(double(width - b), double(X)));
-  const std::int64_t ch = trunc_int(checked_divide(double(height - b), double(Y)));
-  const bool labels = layout.text;
+  g.cell_width = trunc_int(checked_divide(double(width - g.border), double(g.columns)));
+  g.cell_height = trunc_int(checked_divide(double(height - g.border), double(g.rows)));
+  return g;
+}
+
+void ChartPainter::paintColourChart(const ColourChartSettings& ini, const std::string& section,
+                                    const ColourChartGeometry& g) {
+  const std::int64_t X = g.columns;
+  const std::int64_t Y = g.rows;
+  const std::int64_t b = g.border;
+  const std::int64_t cw = g.cell_width;
+  const std::int64_t ch = g.cell_height;
+  const bool labels = g.labels;
+  canvas_.setFontSize(std::int32_t(g.font_points));
 
   // A generous bound on a label's cell: twelve characters of at most two ems each. A negative
   // size draws glyphs as tall as its magnitude.
   const std::int64_t em = std::clamp<std::int64_t>(
-      std::abs(font_points) * canvas_.pixelsPerInch() / 72 + 64, 64, 1 << 24);
-  const IndexSet rows =
-      patches_that_show({Y, ch, std::min(b, ch), std::max(b, ch), labels, ch + 1, 2 * em, height});
-  const IndexSet cols =
-      patches_that_show({X, cw, std::min(b, cw), std::max(b, cw), labels, b, 24 * em, width});
+      std::abs(g.font_points) * canvas_.pixelsPerInch() / 72 + 64, 64, 1 << 24);
+  const IndexSet rows = patches_that_show(
+      {Y, ch, std::min(b, ch), std::max(b, ch), labels, ch + 1, 2 * em, canvas_.height()});
+  const IndexSet cols = patches_that_show(
+      {X, cw, std::min(b, cw), std::max(b, cw), labels, b, 24 * em, canvas_.width()});
 
   std::int64_t last_drawn = 0;
   for (const Span& row_span : rows) {
@@ -211,6 +206,20 @@ void ChartPainter::draw_color_chart(const std::string& ini_path, const std::stri
     canvas_.setBrushColour(labels ? kBlack : colour);
     if (labels) canvas_.setFontColour(kWhite);
   }
+}
+
+void ChartPainter::draw_color_chart(const std::string& ini_path, const std::string& keyword) {
+  canvas_.setBrushColour(kBlack);
+  canvas_.FillRect(0, 0, canvas_.width(), canvas_.height());
+
+  ColourChartSettings ini(
+      ini_path.empty() ? settings_ : SettingsLocation(std::filesystem::path(ini_path)),
+      decimal_separator_);
+  const std::string section = chooseChartSection(ini.sectionNames(), keyword);
+  // A first chart on a system without a settings file leaves one behind with the chart's
+  // default keys, for the operator to edit.
+  if (!ini.fileExists()) ini.writeDefaults(section);
+  paintColourChart(ini, section, layOutColourChart(ini.layout(section)));
 }
 
 }  // namespace lumigrid

@@ -15,9 +15,9 @@ namespace lumigrid::drawing {
 // parameters produce one) saturates instead of wrapping.
 inline std::int64_t saturate32(double value) {
   if (std::isnan(value)) return 0;
-  constexpr double lo = std::numeric_limits<std::int32_t>::min();
-  constexpr double hi = std::numeric_limits<std::int32_t>::max();
-  return std::int64_t(std::clamp(value, lo, hi));
+  constexpr double kLowest = std::numeric_limits<std::int32_t>::min();
+  constexpr double kHighest = std::numeric_limits<std::int32_t>::max();
+  return std::int64_t(std::clamp(value, kLowest, kHighest));
 }
 
 // Toward zero.
@@ -37,8 +37,8 @@ inline std::int32_t wrapping_product(std::int32_t a, std::int32_t b) {
 
 // Far outside every surface but still safe to add a pen band to.
 inline std::int32_t coord(std::int64_t value) {
-  constexpr std::int64_t limit = std::int64_t(1) << 30;
-  return std::int32_t(std::clamp(value, -limit, limit));
+  constexpr std::int64_t kLimit = std::int64_t(1) << 30;
+  return std::int32_t(std::clamp(value, -kLimit, kLimit));
 }
 
 // A closed four-corner outline, the first corner repeated as the fifth point.

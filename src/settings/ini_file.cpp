@@ -89,7 +89,7 @@ bool write_all(int fd, const std::string& bytes) {
 
 // The name of the settings file's temporaries: the file's own name, ".tmp", the process id.
 std::string temporary_prefix(const std::filesystem::path& target) {
-  return target.filename().string() + ".tmp";
+  return lumigrid::temporary_prefix("", target.filename().string(), ".tmp");
 }
 
 // A fresh file beside `target`, created with the target's permissions. Returns -1 when the

@@ -7,6 +7,7 @@
 #include <array>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <system_error>
 
 #include "settings/settings_keys.h"
@@ -43,11 +44,22 @@ const IniFile& file_holding(const IniFile& file, const std::optional<IniFile>& f
   return file;
 }
 
-// A user's settings folder may not exist yet; the write that follows reports any failure.
+// A user's settings folder may not exist yet, and the user's file starts as a copy of the
+// administrator's (the fallback) at its first write; the write that follows reports any failure.
 void make_settings_folder(const SettingsLocation& location) {
   if (location.fallback.empty()) return;
   std::error_code ec;
   std::filesystem::create_directories(location.file.parent_path(), ec);
+  if (!std::filesystem::exists(location.file, ec) &&
+      std::filesystem::is_regular_file(location.fallback, ec)) {
+    // Bytes only: the copy is the user's own file, writable whatever the original's mode.
+    // A copy that fails part-way is removed: a partial file would hide the defaults for good.
+    std::ifstream from(location.fallback, std::ios::binary);
+    std::ofstream to(location.file, std::ios::binary);
+    to << from.rdbuf();
+    to.close();
+    if (!from || to.fail()) std::filesystem::remove(location.file, ec);
+  }
 }
 
 std::string lower(std::string text) {
@@ -70,6 +82,23 @@ std::filesystem::path settings_path_for(const std::filesystem::path& executable)
   return executable.parent_path() / (name + ".INI");
 }
 
+std::string choose_home_folder(const std::string& home_variable, const std::string& account_home) {
+  return std::filesystem::path(home_variable).is_absolute() ? home_variable : account_home;
+}
+
+std::vector<std::filesystem::path> config_dirs_from(const std::string& xdg_config_dirs) {
+  std::vector<std::filesystem::path> dirs;
+  std::size_t start = 0;
+  while (start <= xdg_config_dirs.size()) {
+    const std::size_t colon = std::min(xdg_config_dirs.find(':', start), xdg_config_dirs.size());
+    const std::filesystem::path dir = xdg_config_dirs.substr(start, colon - start);
+    if (dir.is_absolute()) dirs.push_back(dir);
+    start = colon + 1;
+  }
+  if (dirs.empty()) dirs.emplace_back("/etc/xdg");
+  return dirs;
+}
+
 SettingsLocation choose_settings_location(const SettingsPlace& place) {
   const std::filesystem::path beside = settings_path_for(place.executable);
   if ((place.file_exists && place.file_writable) || place.folder_writable) return {beside};
@@ -82,7 +111,10 @@ SettingsLocation choose_settings_location(const SettingsPlace& place) {
   } else {
     return {beside};
   }
-  return {config / "lumigrid" / beside.filename(), beside};
+  const std::filesystem::path& fallback = place.file_exists || place.administrator_defaults.empty()
+                                              ? beside
+                                              : place.administrator_defaults;
+  return {config / "lumigrid" / beside.filename(), fallback};
 }
 
 SettingsLocation locate_settings(const std::filesystem::path& executable) {
@@ -96,10 +128,16 @@ SettingsLocation locate_settings(const std::filesystem::path& executable) {
       beside.parent_path().empty() ? std::filesystem::path(".") : beside.parent_path();
   place.folder_writable = ::access(folder.c_str(), W_OK | X_OK) == 0;
   place.xdg_config_home = environment("XDG_CONFIG_HOME");
-  place.home = environment("HOME");
-  if (place.home.empty()) {
-    if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
-      place.home = user->pw_dir;
+  std::string account_home;
+  if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
+    account_home = user->pw_dir;
+  place.home = choose_home_folder(environment("HOME"), account_home);
+  for (const std::filesystem::path& dir : config_dirs_from(environment("XDG_CONFIG_DIRS"))) {
+    const std::filesystem::path defaults = dir / "lumigrid" / beside.filename();
+    if (std::filesystem::is_regular_file(defaults, ec)) {
+      place.administrator_defaults = defaults;
+      break;
+    }
   }
   return choose_settings_location(place);
 }
@@ -144,6 +182,7 @@ std::vector<std::string> ColourChartSettings::sectionNames() const {
   std::vector<std::string> names = ini_.sectionNames();
   if (!fallback_) return names;
   std::vector<std::string> own;
+  own.reserve(names.size());
   for (const std::string& name : names) own.push_back(lower(name));
   for (const std::string& name : fallback_->sectionNames())
     if (std::find(own.begin(), own.end(), lower(name)) == own.end()) names.push_back(name);

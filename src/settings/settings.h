@@ -38,13 +38,26 @@ struct SettingsPlace {
   bool folder_writable = false;  // the executable's folder takes new files
   std::string xdg_config_home;   // $XDG_CONFIG_HOME, empty when unset
   std::string home;              // the user's home folder, empty when unknown
+  // The administrator's defaults: the first "<dir>/lumigrid/<name>.INI" that exists, <dir> taken
+  // from $XDG_CONFIG_DIRS (/etc/xdg when unset); empty when there is none.
+  std::filesystem::path administrator_defaults;
 };
+
+// The folders of $XDG_CONFIG_DIRS in order of preference: its absolute entries, or /etc/xdg
+// when it names none.
+std::vector<std::filesystem::path> config_dirs_from(const std::string& xdg_config_dirs);
+
+// The home folder: $HOME when it names an absolute folder, else the account's own home (from
+// the user database); an empty, unset or relative $HOME would put the settings file nowhere.
+std::string choose_home_folder(const std::string& home_variable, const std::string& account_home);
 
 // The file beside the executable when it is writable or its folder is (portable use).
 // Otherwise the user's "<config>/lumigrid/<name>.INI", <config> being $XDG_CONFIG_HOME when it
 // is an absolute path and ~/.config otherwise, with the file beside the executable as the
-// fallback (an administrator's colour charts). With no usable folder at all, the file beside
-// the executable, whose write then fails with the usual message.
+// fallback (an administrator's colour charts); when there is no file beside the executable,
+// the administrator's defaults under $XDG_CONFIG_DIRS are the fallback instead. The user's file
+// starts as a copy of its fallback at its first write. With no usable folder at all, the file
+// beside the executable, whose write then fails with the usual message.
 SettingsLocation choose_settings_location(const SettingsPlace& place);
 
 // choose_settings_location for the running user and the file system as they are now.

@@ -140,11 +140,11 @@ void TAboutBox::FormCreate() {
     state.update_base_url = update_base_url(update_settings().host, state.program_name);
     setWindowTitle(QString::fromStdString(about_caption(state.program_name)));
 
-    static const bool icon_resources_ready = [] {
+    static const bool kIconResourcesReady = [] {
       Q_INIT_RESOURCE(about);  // the resources live in a static library
       return true;
     }();
-    Q_UNUSED(icon_resources_ready);
+    Q_UNUSED(kIconResourcesReady);
     const QPixmap icon(QStringLiteral(":/MAINICON"));
     if (!icon.isNull()) {
       Image1->setPixmap(
@@ -198,11 +198,6 @@ void TAboutBox::showEvent(QShowEvent* event) {
 }
 
 #if LUMIGRID_UPDATE_CHECK
-bool TAboutBox::get_onlin_info() {
-  return lumigrid::about::run_first_check(about_module_state(), *this,
-                                          lumigrid::about::kIndexFileName);
-}
-
 bool TAboutBox::get_onlin_info2() {
   return lumigrid::about::run_second_check(about_module_state(), *this);
 }
@@ -229,10 +224,6 @@ void TAboutBox::Action_check_for_updateExecute() {
                                        lumigrid::settings_path_for(executable).filename().string());
 }
 #else
-bool TAboutBox::get_onlin_info() {
-  return false;
-}
-
 bool TAboutBox::get_onlin_info2() {
   return false;
 }

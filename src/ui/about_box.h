@@ -25,10 +25,8 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   QLabel* Copyright = nullptr;
   QAction* Action_check_for_update = nullptr;
 
-  // The first check, run in place; true when it succeeded. A build without the update check
-  // (LUMIGRID_UPDATE_CHECK=0) runs no check: these report failure and start nothing.
-  bool get_onlin_info();
-  // The second check, run in place; true when it succeeded.
+  // The second check, run in place; true when it succeeded. A build without the update check
+  // (LUMIGRID_UPDATE_CHECK=0) runs no check: it reports failure, and the two below start nothing.
   bool get_onlin_info2();
   // The same checks as the creation step and each activation run them: the network part off
   // this thread, the outcome shown when it arrives, in the order the checks were started. The

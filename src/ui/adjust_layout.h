@@ -32,11 +32,6 @@ Box anchored_box(const Box& design, std::uint8_t anchors, std::int32_t grow_x, s
 inline constexpr std::int32_t kAdjustClientWidth = 933;
 inline constexpr std::int32_t kAdjustClientHeight = 288;
 
-enum class BarNotification : std::uint8_t {
-  OnChange,  // the bar's handler runs after it moved
-  OnScroll,  // the bar's handler runs for each operator action, before it moves
-};
-
 // One parameter shown as a spin box (edit box with its up-down) and as a scroll bar.
 struct AdjustParameter {
   std::string_view edit_name;
@@ -48,7 +43,6 @@ struct AdjustParameter {
   bool bar_vertical;
   std::int32_t bar_min;
   std::int32_t bar_max;
-  BarNotification notification;
   Box edit;
   Box updown;
   std::uint8_t spin_anchors;  // edit box and up-down move together
@@ -58,17 +52,17 @@ struct AdjustParameter {
 
 enum ParameterIndex : std::uint8_t { kH, kV, kHP, kVP, kSpace, kPitch, kPitch2, kParameterCount };
 
-// One row per parameter: names; up-down min, max, initial; bar vertical, min, max, notification;
+// One row per parameter: names; up-down min, max, initial; bar vertical, min, max;
 // edit box, up-down, their anchors; bar, its anchors.
 // clang-format off
 inline constexpr std::array<AdjustParameter, kParameterCount> kAdjustParameters{{
-    {"Edit_H", "UpDown_H", "ScrollBar_H", 1, 700, 50, false, 1, 700, BarNotification::OnChange, {69, 8, 41, 21}, {110, 8, 16, 21}, kAnchorTopLeft, {133, 8, 792, 21}, kAnchorTopLeft | kAnchorRight},
-    {"Edit_V", "UpDown_V", "ScrollBar_V", 1, 200, 30, true, 1, 100, BarNotification::OnChange, {8, 261, 46, 21}, {54, 261, 16, 21}, kAnchorLeft | kAnchorBottom, {8, 8, 21, 247}, kAnchorTopLeft | kAnchorBottom},
-    {"Edit_HP", "UpDown_HP", "ScrollBar_HP", 0, 100, 50, false, 0, 100, BarNotification::OnChange, {69, 35, 41, 21}, {110, 35, 16, 21}, kAnchorTopLeft, {133, 35, 484, 21}, kAnchorTopLeft | kAnchorRight},
-    {"Edit_VP", "UpDown_VP", "ScrollBar_VP", 0, 100, 50, true, 0, 100, BarNotification::OnChange, {42, 234, 38, 21}, {80, 234, 16, 21}, kAnchorLeft | kAnchorBottom, {42, 62, 21, 166}, kAnchorTopLeft | kAnchorBottom},
-    {"Edit_space", "UpDown_space", "ScrollBar_Space", 10, 3840, 100, false, 20, 3840, BarNotification::OnScroll, {129, 120, 65, 21}, {194, 120, 16, 21}, kAnchorTopLeft, {216, 120, 609, 21}, kAnchorTopLeft | kAnchorRight},
-    {"Edit_pitch", "UpDown_Pitch", "ScrollBar_Pitch", 2, 50, 8, false, 2, 100, BarNotification::OnScroll, {129, 152, 65, 21}, {194, 152, 16, 21}, kAnchorTopLeft, {216, 152, 339, 21}, kAnchorTopLeft | kAnchorRight},
-    {"Edit_pitch2", "UpDown_Pitch2", "ScrollBar_Pitch2", 2, 200, 50, false, 2, 200, BarNotification::OnScroll, {129, 179, 65, 21}, {194, 179, 16, 21}, kAnchorTopLeft, {216, 179, 339, 17}, kAnchorTopLeft},
+    {"Edit_H", "UpDown_H", "ScrollBar_H", 1, 700, 50, false, 1, 700, {69, 8, 41, 21}, {110, 8, 16, 21}, kAnchorTopLeft, {133, 8, 792, 21}, kAnchorTopLeft | kAnchorRight},
+    {"Edit_V", "UpDown_V", "ScrollBar_V", 1, 200, 30, true, 1, 100, {8, 261, 46, 21}, {54, 261, 16, 21}, kAnchorLeft | kAnchorBottom, {8, 8, 21, 247}, kAnchorTopLeft | kAnchorBottom},
+    {"Edit_HP", "UpDown_HP", "ScrollBar_HP", 0, 100, 50, false, 0, 100, {69, 35, 41, 21}, {110, 35, 16, 21}, kAnchorTopLeft, {133, 35, 484, 21}, kAnchorTopLeft | kAnchorRight},
+    {"Edit_VP", "UpDown_VP", "ScrollBar_VP", 0, 100, 50, true, 0, 100, {42, 234, 38, 21}, {80, 234, 16, 21}, kAnchorLeft | kAnchorBottom, {42, 62, 21, 166}, kAnchorTopLeft | kAnchorBottom},
+    {"Edit_space", "UpDown_space", "ScrollBar_Space", 10, 3840, 100, false, 20, 3840, {129, 120, 65, 21}, {194, 120, 16, 21}, kAnchorTopLeft, {216, 120, 609, 21}, kAnchorTopLeft | kAnchorRight},
+    {"Edit_pitch", "UpDown_Pitch", "ScrollBar_Pitch", 2, 50, 8, false, 2, 100, {129, 152, 65, 21}, {194, 152, 16, 21}, kAnchorTopLeft, {216, 152, 339, 21}, kAnchorTopLeft | kAnchorRight},
+    {"Edit_pitch2", "UpDown_Pitch2", "ScrollBar_Pitch2", 2, 200, 50, false, 2, 200, {129, 179, 65, 21}, {194, 179, 16, 21}, kAnchorTopLeft, {216, 179, 339, 17}, kAnchorTopLeft},
 }};
 // clang-format on
 

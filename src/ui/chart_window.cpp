@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr int kDesignWidth = 832;
-constexpr int kDesignHeight = 533;
 constexpr int kRepaintDelayMs = 1000;
 constexpr int kCursorRestMs = 2000;  // a cursor resting this long over the full-screen chart goes
 
@@ -60,9 +58,10 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
                                                  QWidget* parent)
     : QWidget(parent, Qt::Window),
       settings_(std::move(settings)),
-      surface_(kDesignWidth, kDesignHeight, lumigrid::PixelFormat::Rgb32) {
+      surface_(lumigrid::kChartClientWidth, lumigrid::kChartClientHeight,
+               lumigrid::PixelFormat::Rgb32) {
   setWindowTitle(kChartCaption);
-  resize(kDesignWidth, kDesignHeight);
+  resize(lumigrid::kChartClientWidth, lumigrid::kChartClientHeight);
   setFont(QFont("Tahoma", 8));
   setFocusPolicy(Qt::StrongFocus);
   // Every pixel comes from the surface; the toolkit need not clear anything first.
@@ -165,11 +164,6 @@ bool TForm_full_screen_chart::showsMaximized() const {
 void TForm_full_screen_chart::rememberNormalGeometry() {
   if ((windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) == 0) {
     normal_geometry_ = geometry();
-    // The caption bar is what the frame adds above the client area beyond its border below;
-    // the window manager's frame says how high it is (none without a frame).
-    const QRect frame = frameGeometry();
-    const int bar = (geometry().top() - frame.top()) - (frame.bottom() - geometry().bottom());
-    if (bar > 0) caption_bar_height_ = bar;
   }
 }
 
@@ -200,11 +194,11 @@ void TForm_full_screen_chart::fullScreen(bool full_screen) {
 
   // Before any full screen there are no bounds to go back to: the window keeps its place and
   // size and only returns to the normal state.
-  rememberNormalGeometry();  // a window not in full screen shows its caption bar's height now
+  rememberNormalGeometry();
   setWindowState(Qt::WindowNoState);
   if (restore_geometry_.isValid()) {
-    // Back to the saved bounds, then one caption bar higher.
-    setGeometry(restore_geometry_.adjusted(0, 0, 0, caption_bar_height_));
+    // Back to exactly the bounds before full screen, however many round trips are made.
+    setGeometry(restore_geometry_);
   }
   repaint();  // at once, as the window system would: the paint handler runs
 }
@@ -241,8 +235,10 @@ void TForm_full_screen_chart::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/
   const lumigrid::PatternKey action = lumigrid::pattern_key(key);
   switch (action.command) {
     case lumigrid::KeyCommand::LeaveFullScreen:
+      // Only a window in full screen goes back to its bounds: an Escape that closed a menu, a
+      // box or a dialog must not move a window placed since.
+      if (state_.is_full_screen || isFullScreen()) fullScreen(false);
       state_.is_full_screen = false;
-      fullScreen(false);
       setWindowTitle(kChartCaption);
       break;
     case lumigrid::KeyCommand::DrawPattern:

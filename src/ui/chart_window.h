@@ -131,12 +131,10 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   // Where the window goes back to when it leaves full screen: its last geometry in the normal
   // state. Invalid until the window first enters full screen.
   QRect restore_geometry_;
-  QRect normal_geometry_;
-  int caption_bar_height_ = 0;
+  QRect normal_geometry_;  // as the window manager last framed the window
   QPoint last_mouse_position_;
-  bool drawing_failed_ =
-      false;  // the last drawing raised an error  // as the window manager last framed the window
-  QRect pending_geometry_;  // asked of the window manager by the arrow keys, not yet applied
+  bool drawing_failed_ = false;  // the last drawing raised an error
+  QRect pending_geometry_;       // asked of the window manager by the arrow keys, not yet applied
   std::uint8_t last_key_ = 0;
   bool presenting_ = false;
   bool in_paint_ = false;

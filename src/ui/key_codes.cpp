@@ -133,8 +133,8 @@ NativeKey::System native_key_system(QStringView platform_name) {
 
 int windows_key_code(const QKeyEvent& event) {
   NativeKey native;
-  static const NativeKey::System system = native_key_system(QGuiApplication::platformName());
-  native.system = system;
+  static const NativeKey::System kSystem = native_key_system(QGuiApplication::platformName());
+  native.system = kSystem;
   native.scan_code = event.nativeScanCode();
   native.virtual_key = event.nativeVirtualKey();
   return windows_key_code(event.key(), event.modifiers(), native);

@@ -90,19 +90,19 @@ void TPageImage::paintEvent(QPaintEvent* event) {
 }
 
 void TPageImage::mousePressEvent(QMouseEvent* event) {
-  if (onMouseDown) onMouseDown(event);
+  if (on_mouse_down) on_mouse_down(event);
 }
 
 void TPageImage::mouseMoveEvent(QMouseEvent* event) {
-  if (onMouseMove) onMouseMove(event);
+  if (on_mouse_move) on_mouse_move(event);
 }
 
 void TPageImage::mouseReleaseEvent(QMouseEvent* event) {
-  if (onMouseUp) onMouseUp(event);
+  if (on_mouse_up) on_mouse_up(event);
 }
 
 void TPageImage::contextMenuEvent(QContextMenuEvent* event) {
-  if (onContextMenu) onContextMenu(event);
+  if (on_context_menu) on_context_menu(event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -185,7 +185,7 @@ bool TPageScrollBox::viewportEvent(QEvent* event) {
     return handled;
   }
   if (event->type() == QEvent::Wheel) {
-    if (onMouseWheel) onMouseWheel(static_cast<QWheelEvent*>(event));
+    if (on_mouse_wheel) on_mouse_wheel(static_cast<QWheelEvent*>(event));
     event->accept();
     return true;
   }
@@ -196,7 +196,7 @@ bool TPageScrollBox::eventFilter(QObject* watched, QEvent* event) {
   // The scroll bars belong to the scroll box: the wheel over them zooms too.
   if (event->type() == QEvent::Wheel &&
       (watched == horizontalScrollBar() || watched == verticalScrollBar())) {
-    if (onMouseWheel) onMouseWheel(static_cast<QWheelEvent*>(event));
+    if (on_mouse_wheel) on_mouse_wheel(static_cast<QWheelEvent*>(event));
     event->accept();
     return true;
   }
@@ -243,12 +243,12 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
           [this] { lumigrid::run_handler([this] { FitIn2Click(); }); });
   connect(Print1, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { Print1Click(); }); });
-  choosePrinter = [this](QPrinter& printer) {
+  choose_printer = [this](QPrinter& printer) {
     QPrintDialog dialog(&printer, this);
     return dialog.exec() == QDialog::Accepted;
   };
 
-  Image1->onMouseDown = [this](QMouseEvent* event) {
+  Image1->on_mouse_down = [this](QMouseEvent* event) {
     const QPoint position = event->position().toPoint();
     lumigrid::run_handler([&] { Image1MouseDown(event->button(), position); });
     if (event->button() == Qt::LeftButton) {
@@ -258,7 +258,7 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
       lumigrid::run_handler([&] { Image1DragOver(position, true); });
     }
   };
-  Image1->onMouseMove = [this](QMouseEvent* event) {
+  Image1->on_mouse_move = [this](QMouseEvent* event) {
     if (!dragging_) return;
     const QPoint position = event->position().toPoint();
     // The image may reach beyond the visible area; only the part the operator sees counts.
@@ -272,16 +272,16 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
     const bool entered = !drag_origin_.has_value();
     lumigrid::run_handler([&] { Image1DragOver(position, entered); });
   };
-  Image1->onMouseUp = [this](QMouseEvent* event) {
+  Image1->on_mouse_up = [this](QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !dragging_) return;
     dragging_ = false;  // dropping does nothing else
     drag_origin_.reset();
     Image1->unsetCursor();
   };
-  Image1->onContextMenu = [this](QContextMenuEvent* event) {
+  Image1->on_context_menu = [this](QContextMenuEvent* event) {
     PopupMenu1->popup(event->globalPos());
   };
-  ScrollBox1->onMouseWheel = [this](QWheelEvent* event) {
+  ScrollBox1->on_mouse_wheel = [this](QWheelEvent* event) {
     const QPoint angle = event->angleDelta();
     if (angle.y() == 0 && angle.x() != 0) return;  // a sideways wheel is not this notification
     const QPoint global = event->globalPosition().toPoint();
@@ -368,10 +368,10 @@ void TForm_Info::SaveImagePattern1Click() {
 }
 
 void TForm_Info::Print1Click() {
-  if (!page_ || !choosePrinter) return;
+  if (!page_ || !choose_printer) return;
   QPrinter printer(QPrinter::HighResolution);
   lumigrid::set_up_printer_for_page(printer, *page_, page_area_text_);
-  if (!choosePrinter(printer)) return;
+  if (!choose_printer(printer)) return;
   if (const auto question = lumigrid::page_overflow_question(printer, *page_)) {
     const auto answer = QMessageBox::question(this, QCoreApplication::applicationName(), *question,
                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
@@ -404,8 +404,6 @@ void TForm_Info::ScrollBox1MouseWheel(int delta, QPoint global_position) {
     view.bitmap = bitmapSize();
     view.control = view_size(Image1->size());
     view.scroll_box = view_size(ScrollBox1->size());
-    view.viewport = view_size(ScrollBox1->visibleExtent());
-    view.image_origin = {ScrollBox1->imageOrigin().x(), ScrollBox1->imageOrigin().y()};
     if (const auto zoom = lumigrid::zoom_image(view, *factor, {client.x(), client.y()})) {
       ScrollBox1->setImageSize(QSize(zoom->control.width, zoom->control.height));
       // The scroll bars clamp to the range of the new size, with the scroll bars it brings.

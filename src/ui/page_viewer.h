@@ -35,10 +35,10 @@ class TPageImage : public QWidget {
   void setStretch(bool on);
 
   // Handlers the window installs.
-  std::function<void(QMouseEvent*)> onMouseDown;
-  std::function<void(QMouseEvent*)> onMouseMove;
-  std::function<void(QMouseEvent*)> onMouseUp;
-  std::function<void(QContextMenuEvent*)> onContextMenu;
+  std::function<void(QMouseEvent*)> on_mouse_down;
+  std::function<void(QMouseEvent*)> on_mouse_move;
+  std::function<void(QMouseEvent*)> on_mouse_up;
+  std::function<void(QContextMenuEvent*)> on_context_menu;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -75,7 +75,7 @@ class TPageScrollBox : public QAbstractScrollArea {
   QSize visibleExtent() const;
   QSize contentExtent() const;
 
-  std::function<void(QWheelEvent*)> onMouseWheel;
+  std::function<void(QWheelEvent*)> on_mouse_wheel;
 
  protected:
   void scrollContentsBy(int dx, int dy) override;
@@ -139,7 +139,7 @@ class TForm_Info : public QWidget {
 
   // Lets the operator choose and set up the printer, set up for the page beforehand; false
   // cancels. The default is the system print dialog; tests install their own.
-  std::function<bool(QPrinter& printer)> choosePrinter;
+  std::function<bool(QPrinter& printer)> choose_printer;
 
  protected:
   bool event(QEvent* event) override;

@@ -29,14 +29,14 @@ constexpr PictureFilter kPictureFilters[] = {
 };
 
 const QStringList& picture_filters() {
-  static const QStringList filters = [] {
+  static const QStringList kFilters = [] {
     QStringList built;
     for (const PictureFilter& filter : kPictureFilters) {
       built << QStringLiteral("%1 (%2)").arg(filter.description, filter.patterns);
     }
     return built;
   }();
-  return filters;
+  return kFilters;
 }
 
 // The entry the dialog has selected. With the patterns hidden, some toolkit versions report the
@@ -52,6 +52,15 @@ int selected_filter(const QFileDialog& dialog) {
   return 0;
 }
 
+// The extension a name typed without one gets: the entry's own when it names one type, else
+// "bmp" (the "All" entry).
+QString default_suffix_of(int entry) {
+  const QString patterns = QLatin1String(kPictureFilters[entry].patterns);
+  if (patterns.contains(QLatin1Char(' ')) || !patterns.startsWith(QLatin1String("*.")))
+    return QStringLiteral("bmp");
+  return patterns.mid(2);
+}
+
 }  // namespace
 
 PictureSaveDialog::PictureSaveDialog(QWidget* parent) : QFileDialog(parent) {
@@ -65,10 +74,13 @@ PictureSaveDialog::PictureSaveDialog(QWidget* parent) : QFileDialog(parent) {
   setOption(QFileDialog::HideNameFilterDetails);
   setNameFilters(picture_filters());
   selectNameFilter(picture_filters().front());
+  // Choosing "PDF at true size (*.pdf)" and typing "page" writes page.pdf, not a bitmap.
+  connect(this, &QFileDialog::filterSelected, this,
+          [this] { setDefaultSuffix(default_suffix_of(selected_filter(*this))); });
 }
 
 std::optional<std::filesystem::path> PictureSaveDialog::ask(const QString& suggested_name) {
-  setDefaultSuffix("bmp");
+  setDefaultSuffix(default_suffix_of(selected_filter(*this)));
   selectFile(suggested_name);
   const int filter_before = selected_filter(*this);
   if (exec() != QDialog::Accepted) {

@@ -13,8 +13,9 @@ class PictureSaveDialog : public QFileDialog {
  public:
   explicit PictureSaveDialog(QWidget* parent);
 
-  // Asks for the file to write, offering `suggested_name` and adding ".bmp" to a name without an
-  // extension. Cancelled: nothing, and the type chosen before the dialog opened is chosen again.
+  // Asks for the file to write, offering `suggested_name`. A name typed without an extension
+  // gets the chosen entry's, or ".bmp" with "All" chosen. Cancelled: nothing, and the type chosen
+  // before the dialog opened is chosen again.
   std::optional<std::filesystem::path> ask(const QString& suggested_name);
 };
 

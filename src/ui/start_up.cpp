@@ -4,8 +4,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <QtGlobal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
@@ -19,6 +22,8 @@ namespace {
 // The command line, read before any window exists: --help and --version must work without a
 // display, and a mistyped option must not start the program. Returns the exit status when the
 // program is to end here.
+constexpr qint64 kMaxStyleSheetBytes = qint64(1) << 20;
+
 std::optional<int> handle_command_line(int argc, char** argv) {
   int core_argc = argc;
   const QCoreApplication core(core_argc, argv);
@@ -69,7 +74,50 @@ std::optional<int> handle_command_line(int argc, char** argv) {
                  parser.helpText().toLocal8Bit().constData());
     return 2;
   }
+  // Qt reads a style sheet whole: /dev/zero or a FIFO would grow the program without end.
+  if (parser.isSet(QStringLiteral("stylesheet"))) {
+    const QString sheet = parser.value(QStringLiteral("stylesheet"));
+    const QFileInfo info(sheet);
+    if (!info.isFile() || info.size() > kMaxStyleSheetBytes) {
+      std::fprintf(stderr,
+                   "lumigrid: -stylesheet takes a style sheet file of at most %lld bytes: %s\n",
+                   static_cast<long long>(kMaxStyleSheetBytes), sheet.toLocal8Bit().constData());
+      return 2;
+    }
+  }
   return std::nullopt;
+}
+
+// Where the windows were to go, for the one line said when they cannot: the display the
+// command line or $DISPLAY names, or the platform asked for.
+std::string display_wanted(int argc, char** argv) {
+  std::string display, platform;
+  for (int i = 1; i + 1 < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "-display" || option == "--display") display = argv[i + 1];
+    if (option == "-platform" || option == "--platform") platform = argv[i + 1];
+  }
+  if (platform.empty()) {
+    if (const char* variable = std::getenv("QT_QPA_PLATFORM")) platform = variable;
+  }
+  if (!platform.empty() && platform.rfind("xcb", 0) != 0)
+    return "the platform \"" + platform + "\"";
+  if (display.empty()) {
+    if (const char* variable = std::getenv("DISPLAY")) display = variable;
+  }
+  return display.empty() ? std::string("a display (DISPLAY is not set)")
+                         : "the display \"" + display + "\"";
+}
+
+std::string display_for_message;
+
+// Qt ends a program it cannot give a display with an abort and a core; lumigrid says which
+// display it could not open, in one line, and ends with status 1.
+void no_display_handler(QtMsgType type, const QMessageLogContext&, const QString&) {
+  if (type != QtFatalMsg) return;
+  std::fprintf(stderr, "lumigrid: cannot open %s\n", display_for_message.c_str());
+  std::fflush(stderr);
+  std::_Exit(1);
 }
 
 }  // namespace
@@ -77,7 +125,12 @@ std::optional<int> handle_command_line(int argc, char** argv) {
 int lumigrid_main(int argc, char** argv) {
   if (const std::optional<int> status = handle_command_line(argc, argv)) return *status;
   try {
-    LumigridApplication app(argc, argv);
+    display_for_message = display_wanted(argc, argv);
+    const QtMessageHandler previous = qInstallMessageHandler(no_display_handler);
+    std::optional<LumigridApplication> created;
+    created.emplace(argc, argv);
+    qInstallMessageHandler(previous);
+    LumigridApplication& app = *created;
     return run_lumigrid(app);
   } catch (const std::exception& error) {
     // Start-up failed outside any window's creation step.

@@ -19,6 +19,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.dont_write_bytecode = True  # no cache folder left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -34,6 +35,7 @@ INSTALLED = [
     "usr/share/doc/lumigrid/README.md",
     "usr/share/doc/lumigrid/LICENSE",
     "usr/share/doc/lumigrid/copyright",
+    "etc/xdg/lumigrid/lumigrid.INI",
 ]
 ICON = "usr/share/icons/hicolor/{0}x{0}/apps/org.lumigrid.Lumigrid.png"
 ICON_SIZES = (48, 128, 256)
@@ -162,6 +164,53 @@ border=0
 """
 
 
+def write_launcher(path, prefix, bin_dir):
+    """A script that starts the installed lumigrid as the user `prefix` runs programs as."""
+    with open(path, "w") as file:
+        file.write("#!/bin/sh\nexec " + " ".join(prefix) + " " +
+                   os.path.join(bin_dir, "lumigrid") + "\n")
+    os.chmod(path, 0o755)
+    return path
+
+
+def prepared_charts(session, root, workdir, prefix, uid, gid):
+    """A user without a settings file, on a system with only the installed administrator's
+    defaults: keys 1 and 6 show the prepared charts, as lumigrid-render draws them."""
+    bin_dir = os.path.join(workdir, "bin-alone")
+    shutil.copytree(os.path.join(root, "usr/bin"), bin_dir)
+    os.chmod(bin_dir, 0o555)
+    xdg = os.path.join(workdir, "xdg")
+    shutil.copytree(os.path.join(root, "etc/xdg"), xdg)
+    for folder, _, files in os.walk(xdg):
+        os.chmod(folder, 0o755)
+        for name in files:
+            os.chmod(os.path.join(folder, name), 0o644)
+    library = os.path.join(xdg, "lumigrid", "lumigrid.INI")
+    home = os.path.join(workdir, "home-charts")
+    os.mkdir(home, 0o700)
+    os.chown(home, uid, gid)
+    session.env["HOME"] = home
+    session.env["XDG_CONFIG_HOME"] = os.path.join(home, "config")
+    session.env["XDG_CONFIG_DIRS"] = xdg
+    launcher = write_launcher(os.path.join(workdir, "start-lumigrid-alone"), prefix, bin_dir)
+    render = os.path.join(bin_dir, "lumigrid-render")
+    program = Program(session, launcher)
+    size = program.geometry()[2:]
+    # The first paint's repaint timer draws the stored pattern once, a second after the window
+    # shows; for a colour chart that drawing steps to the next chart, so the keys come after it.
+    time.sleep(2)
+    keys = []
+    for key in ("1", "1", "1", "6"):
+        program.key(key)
+        keys.append(key)
+        shows_rendering(program, render, ",".join(keys), size, "prepared-" + str(len(keys)),
+                        library)
+    status = program.close()
+    os.chmod(bin_dir, stat.S_IRWXU)
+    if status != 0:
+        raise Failure(f"the run with the prepared charts exited with {status}")
+
+
 def gui(build, version, root):
     need_tools(X_TOOLS + ["setpriv"] if os.getuid() == 0 else X_TOOLS)
     install(build, root)
@@ -204,11 +253,7 @@ def gui(build, version, root):
             if probe.returncode != 0:
                 raise Failure("the unprivileged user cannot run the installed copy: " +
                               probe.stderr.strip())
-        launcher = os.path.join(workdir, "start-lumigrid")
-        with open(launcher, "w") as file:
-            file.write("#!/bin/sh\nexec " + " ".join(prefix) + " " +
-                       os.path.join(bin_dir, "lumigrid") + "\n")
-        os.chmod(launcher, 0o755)
+        launcher = write_launcher(os.path.join(workdir, "start-lumigrid"), prefix, bin_dir)
         render = os.path.join(bin_dir, "lumigrid-render")
         settings = os.path.join(config, "lumigrid", "lumigrid.INI")
 
@@ -243,6 +288,7 @@ def gui(build, version, root):
         status = program.close()
         if status != 0:
             raise Failure(f"the second run exited with {status}")
+        prepared_charts(session, root, workdir, prefix, uid, gid)
         os.chmod(bin_dir, stat.S_IRWXU)
         shutil.rmtree(workdir, ignore_errors=True)
         workdir = None

@@ -163,6 +163,33 @@ TEST_P(SaveToFile, ReplacesExistingFileKeepingItsPermissions) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
 }
 
+// A name of the longest length a file system takes still saves: its temporary is cut to fit.
+TEST_P(SaveToFile, LongestFileNameSaves) {
+  ScratchFolder folder;
+  const std::string name = GetParam().file_name;
+  const auto path = folder.path() / (std::string(255 - name.size(), 'n') + name);
+  save_image_as(page_like_surface(PixelFormat::Gray8, 9, 4), path, GetParam().encoding);
+  EXPECT_FALSE(read_bytes(path).empty());
+}
+
+// As root too (the test command runs as root): a file nobody may write is never replaced.
+TEST_P(SaveToFile, ReadOnlyFileIsRefusedAndKept) {
+  ScratchFolder folder;
+  const auto path = folder.path() / GetParam().file_name;
+  write_file(path, "old contents");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  std::string message;
+  try {
+    save_image_as(page_like_surface(PixelFormat::Gray8, 9, 4), path, GetParam().encoding);
+  } catch (const WriteError& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(message, "Unable to write to " + path.string());
+  const auto bytes = read_bytes(path);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old contents");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
+}
+
 TEST_P(SaveToFile, ProgressRisesToOneInAboutAHundredCalls) {
   ScratchFolder folder;
   std::vector<double> reports;

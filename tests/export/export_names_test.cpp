@@ -26,7 +26,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExtensionCase{"upper_jpg", "/tmp/a.JPG", ImageEncoding::Jpeg},
                       ExtensionCase{"mixed_png", "C:\\pics\\a.Png", ImageEncoding::Png},
                       ExtensionCase{"gif", "a.gif", ImageEncoding::Gif},
-                      ExtensionCase{"jpeg_is_bmp", "a.jpeg", ImageEncoding::Bmp},
+                      ExtensionCase{"jpeg_is_jpeg", "a.jpeg", ImageEncoding::Jpeg},
                       ExtensionCase{"bmp", "a.bmp", ImageEncoding::Bmp},
                       ExtensionCase{"tif", "a.tif", ImageEncoding::Tiff},
                       ExtensionCase{"tiff", "a.TIFF", ImageEncoding::Tiff},

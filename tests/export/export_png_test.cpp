@@ -284,8 +284,8 @@ TEST(SegmentPlan, SegmentsAlignToThePeriodAndRepeatsPointBack) {
   EXPECT_EQ(plan.starts.back(), surface.height());
   std::size_t repeats = 0;
   for (std::size_t i = 0; i < plan.size(); ++i) {
-    EXPECT_EQ(plan.begin_row(i) % 7, 0) << "segment " << i;
-    EXPECT_LT(plan.begin_row(i), plan.end_row(i));
+    EXPECT_EQ(plan.beginRow(i) % 7, 0) << "segment " << i;
+    EXPECT_LT(plan.beginRow(i), plan.endRow(i));
     EXPECT_LE(plan.source[i], i);
     repeats += plan.source[i] != i;
   }

@@ -1,6 +1,10 @@
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <vector>
 
 #include "base/errors.h"
 #include "support/temp_folder.h"
@@ -56,41 +60,101 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SettingsLocationChoice,
     ::testing::Values(
         LocationCase{"writable_file",
-                     {kExe, true, true, false, "/x", "/home/u"},
+                     {kExe, true, true, false, "/x", "/home/u", {}},
                      "/usr/bin/lumigrid.INI",
                      ""},
         LocationCase{"writable_folder_no_file",
-                     {kExe, false, false, true, "/x", "/home/u"},
+                     {kExe, false, false, true, "/x", "/home/u", {}},
                      "/usr/bin/lumigrid.INI",
                      ""},
         LocationCase{"read_only_file_in_writable_folder",
-                     {kExe, true, false, true, "", "/home/u"},
+                     {kExe, true, false, true, "", "/home/u", {}},
                      "/usr/bin/lumigrid.INI",
                      ""},
         LocationCase{"read_only_file_and_folder",
-                     {kExe, true, false, false, "", "/home/u"},
+                     {kExe, true, false, false, "", "/home/u", {}},
                      "/home/u/.config/lumigrid/lumigrid.INI",
                      "/usr/bin/lumigrid.INI"},
         LocationCase{"read_only_folder_no_file",
-                     {kExe, false, false, false, "", "/home/u"},
+                     {kExe, false, false, false, "", "/home/u", {}},
                      "/home/u/.config/lumigrid/lumigrid.INI",
                      "/usr/bin/lumigrid.INI"},
         LocationCase{"xdg_config_home",
-                     {kExe, false, false, false, "/cfg", "/home/u"},
+                     {kExe, false, false, false, "/cfg", "/home/u", {}},
                      "/cfg/lumigrid/lumigrid.INI",
                      "/usr/bin/lumigrid.INI"},
         LocationCase{"relative_xdg_config_home_ignored",
-                     {kExe, false, false, false, "cfg", "/home/u"},
+                     {kExe, false, false, false, "cfg", "/home/u", {}},
                      "/home/u/.config/lumigrid/lumigrid.INI",
                      "/usr/bin/lumigrid.INI"},
         LocationCase{"named_after_the_executable",
-                     {"/usr/bin/lumigrid-render", false, false, false, "/cfg", ""},
+                     {"/usr/bin/lumigrid-render", false, false, false, "/cfg", "", {}},
                      "/cfg/lumigrid/lumigrid-render.INI",
                      "/usr/bin/lumigrid-render.INI"},
         LocationCase{
-            "no_home_at_all", {kExe, false, false, false, "", ""}, "/usr/bin/lumigrid.INI", ""},
+            "administrator_defaults",
+            {kExe, false, false, false, "/cfg", "/home/u", "/etc/xdg/lumigrid/lumigrid.INI"},
+            "/cfg/lumigrid/lumigrid.INI",
+            "/etc/xdg/lumigrid/lumigrid.INI"},
         LocationCase{
-            "relative_home", {kExe, false, false, false, "", "home"}, "/usr/bin/lumigrid.INI", ""}),
+            "file_beside_wins_over_administrator_defaults",
+            {kExe, true, false, false, "/cfg", "/home/u", "/etc/xdg/lumigrid/lumigrid.INI"},
+            "/cfg/lumigrid/lumigrid.INI",
+            "/usr/bin/lumigrid.INI"},
+        LocationCase{"portable_copy_ignores_administrator_defaults",
+                     {kExe, true, true, false, "/cfg", "/home/u", "/etc/xdg/lumigrid/lumigrid.INI"},
+                     "/usr/bin/lumigrid.INI",
+                     ""},
+        LocationCase{
+            "no_home_at_all", {kExe, false, false, false, "", "", {}}, "/usr/bin/lumigrid.INI", ""},
+        LocationCase{"relative_home",
+                     {kExe, false, false, false, "", "home", {}},
+                     "/usr/bin/lumigrid.INI",
+                     ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+struct HomeCase {
+  const char* name;
+  const char* home_variable;
+  const char* account_home;
+  const char* home;
+};
+
+class HomeFolder : public ::testing::TestWithParam<HomeCase> {};
+
+// A relative $HOME (HOME=rel) must not leave the installed program without a writable settings
+// file: the account's home stands in, as for an empty or unset one.
+TEST_P(HomeFolder, AbsoluteHomeVariableElseTheAccountsHome) {
+  EXPECT_EQ(choose_home_folder(GetParam().home_variable, GetParam().account_home), GetParam().home);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HomeFolder,
+    ::testing::Values(HomeCase{"absolute", "/home/u", "/home/account", "/home/u"},
+                      HomeCase{"unset_or_empty", "", "/home/account", "/home/account"},
+                      HomeCase{"relative", "rel", "/home/account", "/home/account"},
+                      HomeCase{"dot", ".", "/home/account", "/home/account"},
+                      HomeCase{"relative_and_no_account", "rel", "", ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+struct ConfigDirsCase {
+  const char* name;
+  const char* variable;
+  std::vector<std::filesystem::path> dirs;
+};
+
+class ConfigDirs : public ::testing::TestWithParam<ConfigDirsCase> {};
+
+TEST_P(ConfigDirs, AbsoluteEntriesInOrderElseEtcXdg) {
+  EXPECT_EQ(config_dirs_from(GetParam().variable), GetParam().dirs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigDirs,
+    ::testing::Values(ConfigDirsCase{"unset", "", {"/etc/xdg"}},
+                      ConfigDirsCase{"two", "/opt/xdg:/etc/xdg", {"/opt/xdg", "/etc/xdg"}},
+                      ConfigDirsCase{"relative_and_empty_skipped", "rel::/a", {"/a"}},
+                      ConfigDirsCase{"only_relative", "rel", {"/etc/xdg"}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // The user's file with the read-only file beside the executable behind it.
@@ -108,6 +172,21 @@ TEST_F(LayeredSettings, ExitWriteCreatesTheUserFileAndLeavesTheFallbackAlone) {
   write_exit_settings(location(), 3, {});
   EXPECT_EQ(read_file(location().fallback), administrators);
   EXPECT_EQ(read_startup_settings(location(), {}).latest_pattern, 3);
+}
+
+// The administrator's charts become the user's own at the first write, and stay with them.
+TEST_F(LayeredSettings, FirstWriteStartsTheUserFileAsACopyOfTheFallback) {
+  const std::string administrators = "[Dynamic Range red]\r\ncolor X=1\r\n1_R=255\r\n";
+  write_file(location().fallback, administrators);
+  ASSERT_EQ(::chmod(location().fallback.c_str(), 0444), 0);
+  write_exit_settings(location(), 3, {});
+  const std::string user = read_file(location().file);
+  EXPECT_EQ(user.substr(0, administrators.size()), administrators);
+  EXPECT_EQ(read_startup_settings(location(), {}).latest_pattern, 3);
+  // The copy is the user's own, writable file.
+  write_exit_settings(location(), 4, {});
+  EXPECT_EQ(read_startup_settings(location(), {}).latest_pattern, 4);
+  EXPECT_EQ(read_file(location().fallback), administrators);
 }
 
 TEST_F(LayeredSettings, UserValuesWinAndMissingOnesComeFromTheFallback) {

@@ -222,7 +222,14 @@ TEST(WideRingTableTest, MatchesComputingEveryRow) {
     raster::set_ring_table_enabled(true);
     return s;
   };
-  const Surface with_table = paint(true), every_row = paint(false);
+  const std::uint64_t reuses_before = raster::ring_table_reuses();
+  const Surface with_table = paint(true);
+  // Four rings repeat an earlier size and pen; each must come from the table, or the comparison
+  // below would hold a broken table against itself.
+  EXPECT_GE(raster::ring_table_reuses() - reuses_before, 4u);
+  const std::uint64_t reuses_with_table = raster::ring_table_reuses();
+  const Surface every_row = paint(false);
+  EXPECT_EQ(raster::ring_table_reuses(), reuses_with_table);
   for (std::int32_t y = 0; y < 100; ++y) {
     for (std::int32_t x = 0; x < 100; ++x) {
       ASSERT_EQ(with_table.pixel(x, y), every_row.pixel(x, y)) << x << "," << y;

@@ -417,6 +417,13 @@ void ChartWindowTest::f11_covers_the_screen_and_escape_restores() {
 
 void ChartWindowTest::escape_before_full_screen_keeps_bounds() {
   showChart();
+  // A full-screen round trip first: a later Escape (closing a menu, a box, a dialog) must not
+  // bring back the bounds from before it once the window has been moved.
+  QTest::keyRelease(chart_, Qt::Key_F11);
+  QCoreApplication::processEvents();
+  QTest::keyRelease(chart_, Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  QVERIFY(!chart_->isFullScreen());
   chart_->setGeometry(140, 70, 500, 320);
   QCoreApplication::processEvents();
   const QRect bounds = chart_->geometry();
@@ -496,29 +503,41 @@ void ChartWindowTest::menu_key_release_reaches_the_caption() {
 }
 
 void ChartWindowTest::save_dialog_data() {
+  QTest::addColumn<QString>("entry");     // the type chosen first; empty: as the dialog opens
   QTest::addColumn<QString>("typed");     // empty: cancel
   QTest::addColumn<QString>("written");   // empty: nothing
   QTest::addColumn<QByteArray>("magic");  // the file's first bytes
-  QTest::newRow("name without extension gets bmp") << "shot"
+  QTest::newRow("name without extension gets bmp") << QString() << "shot"
                                                    << "shot.bmp" << QByteArray("BM");
-  QTest::newRow("upper-case PNG") << "shot.PNG"
+  QTest::newRow("upper-case PNG") << QString() << "shot.PNG"
                                   << "shot.PNG" << QByteArray("\x89PNG");
-  QTest::newRow("jpg") << "shot.jpg"
+  QTest::newRow("jpg") << QString() << "shot.jpg"
                        << "shot.jpg" << QByteArray("\xFF\xD8");
-  QTest::newRow("gif") << "shot.gif"
+  QTest::newRow("gif") << QString() << "shot.gif"
                        << "shot.gif" << QByteArray("GIF8");
-  QTest::newRow("jpeg writes a bitmap") << "shot.jpeg"
-                                        << "shot.jpeg" << QByteArray("BM");
-  QTest::newRow("tif") << "shot.tif"
+  QTest::newRow("jpeg writes a jpeg") << QString() << "shot.jpeg"
+                                      << "shot.jpeg" << QByteArray("\xFF\xD8");
+  QTest::newRow("tif") << QString() << "shot.tif"
                        << "shot.tif" << QByteArray("II*\0", 4);
-  QTest::newRow("pdf") << "shot.pdf"
+  QTest::newRow("pdf") << QString() << "shot.pdf"
                        << "shot.pdf" << QByteArray("%PDF-");
-  QTest::newRow("ico writes a bitmap") << "shot.ico"
+  QTest::newRow("ico writes a bitmap") << QString() << "shot.ico"
                                        << "shot.ico" << QByteArray("BM");
-  QTest::newRow("cancel writes nothing") << QString() << QString() << QByteArray();
+  QTest::newRow("pdf entry gives its extension") << "PDF at true size (*.pdf)"
+                                                 << "shot"
+                                                 << "shot.pdf" << QByteArray("%PDF-");
+  QTest::newRow("png entry gives its extension") << "Portable Network Graphics (*.png)"
+                                                 << "shot"
+                                                 << "shot.png" << QByteArray("\x89PNG");
+  QTest::newRow("all entry gives bmp")
+      << "All (*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.tiff)"
+      << "shot"
+      << "shot.bmp" << QByteArray("BM");
+  QTest::newRow("cancel writes nothing") << QString() << QString() << QString() << QByteArray();
 }
 
 void ChartWindowTest::save_dialog() {
+  QFETCH(QString, entry);
   QFETCH(QString, typed);
   QFETCH(QString, written);
   QFETCH(QByteArray, magic);
@@ -530,6 +549,15 @@ void ChartWindowTest::save_dialog() {
     if (typed.isEmpty()) {
       dialog->reject();
       return;
+    }
+    if (!entry.isEmpty()) {
+      // As the operator does: the entry from the dialog's list, which tells the dialog.
+      QString filter;
+      for (const QString& offered_filter : dialog->nameFilters())
+        if (offered_filter.startsWith(entry)) filter = offered_filter;
+      QVERIFY(!filter.isEmpty());
+      dialog->selectNameFilter(filter);
+      emit dialog->filterSelected(filter);
     }
     dialog->selectFile(dir_->filePath(typed));
     static_cast<QDialog*>(dialog)->accept();

@@ -133,7 +133,7 @@ void PagePrintingTest::print_is_the_last_menu_entry_and_ctrl_p() {
   QCOMPARE(entries.last()->text(), QString::fromUtf8("Print\u2026"));
 
   int asked = 0;
-  viewer_->choosePrinter = [&](QPrinter&) {
+  viewer_->choose_printer = [&](QPrinter&) {
     ++asked;
     return false;
   };
@@ -187,7 +187,7 @@ void PagePrintingTest::printer_is_set_up_for_the_page() {
   QFETCH(int, orientation);
   buildPage(area);
   std::optional<QPageLayout> offered;
-  viewer_->choosePrinter = [&](QPrinter& printer) {
+  viewer_->choose_printer = [&](QPrinter& printer) {
     offered = printer.pageLayout();
     return false;  // cancelled: nothing is printed
   };
@@ -230,7 +230,7 @@ void PagePrintingTest::prints_at_true_size() {
     margin_mm = margin * 25.4;
     margin_pixels = int(margin * 600);
   }
-  viewer_->choosePrinter = pdf_printer(pdf, paper, margin_mm);
+  viewer_->choose_printer = pdf_printer(pdf, paper, margin_mm);
   viewer_->Print1->trigger();
   QCOMPARE(errors_, QStringList());
   QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -295,7 +295,7 @@ void PagePrintingTest::page_larger_than_the_printable_area_asks_first() {
   const QString pdf = dir_->filePath("page.pdf");
   const auto set_up = pdf_printer(pdf, std::nullopt, 10);
   QRectF printable_mm;
-  viewer_->choosePrinter = [&](QPrinter& printer) {
+  viewer_->choose_printer = [&](QPrinter& printer) {
     set_up(printer);
     printable_mm = printer.pageLayout().paintRect(QPageLayout::Millimeter);
     return true;
@@ -319,7 +319,7 @@ void PagePrintingTest::page_larger_than_the_printable_area_asks_first() {
 void PagePrintingTest::failed_print_is_reported_and_the_viewer_goes_on() {
   buildPage("qHD 960x540");
   const QString pdf = dir_->filePath("missing/page.pdf");
-  viewer_->choosePrinter = pdf_printer(pdf, std::nullopt, 0);
+  viewer_->choose_printer = pdf_printer(pdf, std::nullopt, 0);
   viewer_->Print1->trigger();
   QCOMPARE(errors_, QStringList{"Unable to print the page on " + pdf});
   QCOMPARE(QApplication::overrideCursor(), nullptr);

@@ -89,6 +89,7 @@ void draw_thin(const RasterTarget& t, const EllipseFrame& f, std::uint64_t a, st
 constexpr std::uint64_t kCachedShapeReach = 4096;  // doubled semi-axis; bounds a table's rows
 constexpr std::size_t kCachedShapes = 8;
 bool band_cache_enabled = true;
+thread_local std::uint64_t band_cache_reuses = 0;
 
 struct BandRow {
   std::int64_t outer_u = -1;  // -1: the row misses that ellipse
@@ -109,6 +110,7 @@ const BandShape& cached_band_shape(std::uint64_t a, std::uint64_t b, std::uint64
   for (const BandShape& shape : shapes) {
     if (shape.a == a && shape.b == b && shape.w == w && shape.column_parity == column_parity &&
         shape.row_parity == row_parity) {
+      ++band_cache_reuses;
       return shape;
     }
   }
@@ -183,6 +185,10 @@ std::int64_t ellipse_half_span(std::uint64_t a, std::uint64_t b, std::uint64_t v
 
 void set_ring_table_enabled(bool enabled) {
   band_cache_enabled = enabled;
+}
+
+std::uint64_t ring_table_reuses() {
+  return band_cache_reuses;
 }
 
 void draw_ellipse(const RasterTarget& target, std::int32_t x1, std::int32_t y1, std::int32_t x2,

@@ -19,6 +19,10 @@ void draw_ellipse(const RasterTarget& target, std::int32_t x1, std::int32_t y1, 
 // size and pen; tests switch that off to check it against computing every row.
 void set_ring_table_enabled(bool enabled);
 
+// How many rings on this thread were drawn from the table rather than computed; lets tests
+// show that the table is really taken, not silently bypassed.
+std::uint64_t ring_table_reuses();
+
 // Largest u >= 0 of the given parity with u^2 B^2 <= A^2 (B^2 - v^2) (or < when `strict`),
 // -1 when there is none. All of A, B, v are doubled lengths with |v| <= B.
 std::int64_t ellipse_half_span(std::uint64_t a, std::uint64_t b, std::uint64_t v_abs, int parity,

@@ -3,26 +3,15 @@
 // ends are decided exactly and every coordinate in 32 bits is safe.
 #include <cstdint>
 
+#include "base/integer_division.h"
+
 namespace lumigrid::raster {
 
 __extension__ typedef __int128 Int128;
 __extension__ typedef unsigned __int128 UInt128;
 
-// Quotient rounded toward minus infinity; the divisor must be positive.
-template <typename Int>
-constexpr Int floor_div(Int numerator, Int divisor) {
-  Int q = numerator / divisor;
-  if (numerator % divisor != 0 && numerator < 0) --q;
-  return q;
-}
-
-// Quotient rounded toward plus infinity; the divisor must be positive.
-template <typename Int>
-constexpr Int ceil_div(Int numerator, Int divisor) {
-  Int q = numerator / divisor;
-  if (numerator % divisor != 0 && numerator > 0) ++q;
-  return q;
-}
+using lumigrid::ceil_div;
+using lumigrid::floor_div;
 
 // floor(numerator / divisor) and the remainder in [0, divisor), for a positive divisor and a
 // quotient well inside 2^52 (then the double-precision quotient is off by at most one and the

@@ -48,8 +48,8 @@ bool capsule_contains(const Capsule& c, std::int64_t r, std::int64_t px, std::in
 // long double; empty when lo > hi.
 void approximate_extent(const Capsule& c, long double r, long double py, long double& lo,
                         long double& hi) {
-  lo = INFINITY;
-  hi = -INFINITY;
+  lo = HUGE_VALL;
+  hi = -HUGE_VALL;
   const long double ax = c.ax, ay = c.ay, bx = c.bx, by = c.by;
   auto disc = [&](long double cx, long double cy) {
     const long double d = py - cy;
