@@ -412,17 +412,30 @@ int send_page_job(const PrintServer& server, const Surface& page, const PrintPla
     }
     status = cupsWriteRequestData(http.get(), chunk.data(), std::size_t(got));
     sent += std::uintmax_t(got);
-    report(kMakingShare + (1 - kMakingShare) * double(sent) / double(length));
+    if (progress) progress(kMakingShare + (1 - kMakingShare) * double(sent) / double(length));
   }
-  if (is_set(cancel)) throw PrintCancelled(job.queue);
   if (status != HTTP_STATUS_CONTINUE && status != HTTP_STATUS_OK) {
     throw Error(where(job.queue) + last_reason());
   }
+  // Everything is sent: the server makes the job whatever happens now.
   Ipp response(cupsGetResponse(http.get(), resource.c_str()));
   if (failed(response.get())) throw Error(where(job.queue) + last_reason());
-  ipp_attribute_t* id = ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER);
-  if (id == nullptr) throw Error(where(job.queue) + "the server gave the job no id");
-  return ippGetInteger(id, 0);
+  ipp_attribute_t* id_attribute = ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER);
+  if (id_attribute == nullptr) throw Error(where(job.queue) + "the server gave the job no id");
+  const int id = ippGetInteger(id_attribute, 0);
+  if (is_set(cancel)) {
+    // Cancelled too late to keep it from the server: the job is cancelled and purged there.
+    Ipp cancel_request = new_request(IPP_OP_CANCEL_JOB, job.queue);
+    ippAddInteger(cancel_request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", id);
+    ippAddBoolean(cancel_request.get(), IPP_TAG_OPERATION, "purge-job", 1);
+    Ipp cancelled(cupsDoRequest(http.get(), cancel_request.release(), resource.c_str()));
+    if (failed(cancelled.get())) {
+      throw Error(where(job.queue) + "job " + std::to_string(id) +
+                  " could not be cancelled: " + last_reason());
+    }
+    throw PrintCancelled(job.queue);
+  }
+  return id;
 }
 
 std::string job_sent_message(const std::string& queue, int job_id) {

@@ -35,11 +35,11 @@ std::string default_print_queue(const PrintServer& server);
 // on QUEUE: REASON") when the server does not answer or has no such queue.
 PrintQueue query_print_queue(const PrintServer& server, const std::string& queue);
 
-// The operator cancelled the job before the server accepted it: no job was left behind.
+// The operator cancelled the job: nothing is printed and no job is left waiting.
 class PrintCancelled : public Error {
  public:
   explicit PrintCancelled(const std::string& queue)
-      : Error("Printing cancelled: nothing was sent to " + queue) {}
+      : Error("Printing cancelled: nothing is printed on " + queue) {}
 };
 
 // What a job carries besides the page.
@@ -52,8 +52,9 @@ struct PrintJobRequest {
 
 // Writes the page's PDF as the plan lays it out (the saved PDF itself when the page is the
 // sheet) into a temporary file and sends it as one job; returns the id the server gave it.
-// `progress` sees the PDF made, then sent. `cancel`, when set, stops the job before the server
-// accepts it, throwing PrintCancelled. Any failure throws lumigrid::Error "Unable to print the
+// `progress` sees the PDF made, then sent. `cancel`, when set, stops the job, throwing
+// PrintCancelled: before the document is all sent nothing reaches the server; later the job
+// the server made is cancelled and purged. Any failure throws lumigrid::Error "Unable to print the
 // page on QUEUE: REASON", the reason in CUPS's words.
 int send_page_job(const PrintServer& server, const Surface& page, const PrintPlan& plan,
                   const PrintJobRequest& request, const ProgressCallback& progress = {},

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -174,11 +175,10 @@ INSTANTIATE_TEST_SUITE_P(
         QueueCase{"PDF", "PDF", true, false, "", "iso_a4_210x297mm", 0, true, true},
         QueueCase{"PDF_A3", "PDF-A3", true, false, "", "iso_a3_297x420mm", 0, true, true},
         // 10 points round the imageable area
-        QueueCase{"Office_A4", "Office-A4", true, false, "", "iso_a4_210x297mm", 353, false,
-                  true},
+        QueueCase{"Office_A4", "Office-A4", true, false, "", "iso_a4_210x297mm", 353, false, true},
         QueueCase{"Draft", "Draft", true, false, "", "iso_a4_210x297mm", 0, true, false},
-        QueueCase{"Paused", "Paused", true, true, "Cleaning the print head", "iso_a4_210x297mm",
-                  0, true, true},
+        QueueCase{"Paused", "Paused", true, true, "Cleaning the print head", "iso_a4_210x297mm", 0,
+                  true, true},
         QueueCase{"Rejecting", "Rejecting", false, false, "Closed for the night",
                   "iso_a4_210x297mm", 0, true, true}),
     [](const auto& row) { return std::string(row.param.row); });
@@ -193,7 +193,8 @@ TEST_F(PrivateServer, UnknownQueueIsCupssReason) {
     query_print_queue(server, "Nope");
     FAIL() << "no error";
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "Unable to print the page on Nope: The printer or class does not exist.");
+    EXPECT_STREQ(e.what(),
+                 "Unable to print the page on Nope: The printer or class does not exist.");
   }
 }
 
@@ -319,9 +320,10 @@ TEST_P(PrintJob, ArrivesOnItsPaperPixelForPixelAt600Ppi) {
   EXPECT_EQ(image[7], "1");
   EXPECT_EQ(image[12], "600");
   EXPECT_EQ(image[13], "600");
-  ASSERT_EQ(std::system(("pdfimages -png " + quoted(sheet) + " " +
-                         quoted(folder.path() / "image")).c_str()),
-            0);
+  ASSERT_EQ(
+      std::system(
+          ("pdfimages -png " + quoted(sheet) + " " + quoted(folder.path() / "image")).c_str()),
+      0);
   std::int32_t width = 0, height = 0;
   const auto pixels = grey_png(folder.path() / "image-000.png", width, height);
   ASSERT_EQ(width, c.width);
@@ -329,8 +331,8 @@ TEST_P(PrintJob, ArrivesOnItsPaperPixelForPixelAt600Ppi) {
   int different = 0;
   for (std::int32_t y = 0; y < height; ++y) {
     for (std::int32_t x = 0; x < width; ++x) {
-      different += pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] !=
-                   page.rowData(y)[x];
+      different +=
+          pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] != page.rowData(y)[x];
     }
   }
   EXPECT_EQ(different, 0);
@@ -342,7 +344,8 @@ TEST_P(PrintJob, ArrivesOnItsPaperPixelForPixelAt600Ppi) {
   // drawing smooths, so only the pixels above tell there.)
   if (c.same_as_saved_pdf) return;
   ASSERT_EQ(std::system(("pdftocairo -png -singlefile -gray -r 600 " + quoted(sheet) + " " +
-                         quoted(folder.path() / "sheet")).c_str()),
+                         quoted(folder.path() / "sheet"))
+                            .c_str()),
             0);
   std::int32_t sheet_w = 0, sheet_h = 0;
   const auto drawn = grey_png(folder.path() / "sheet.png", sheet_w, sheet_h);
@@ -368,18 +371,18 @@ TEST_P(PrintJob, ArrivesOnItsPaperPixelForPixelAt600Ppi) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, PrintJob,
-    ::testing::Values(
-        JobCase{"A4Row", u"A4 600 dpi 7016x4961", "PDF", 595, 842, true, 7016, 4961, 0, 0},
-        // The queue's A3 paper is its default; an A4 page still goes on A4.
-        JobCase{"A3OnItsPaper", u"A3", "PDF-A3", 842, 1191, true, 9921, 7016, 0, 0},
-        JobCase{"A4OnAnA3Queue", u"A4", "PDF-A3", 595, 842, true, 7016, 4961, 0, 0},
-        JobCase{"A5", u"A5", "PDF", 421, 595, true, 4961, 3496, 0, 0},
-        // On a queue without A3 and with margins: its A4, from the imageable area's corner on
-        // the 600-dpi grid (10 points are 83.3 pixels), what fits.
-        JobCase{"A3CutToTheA4ImageableArea", u"A3", "Office-A4", 595, 842, false, 6849, 4791, 84,
-                84},
-        JobCase{"DisplayFormatInsideTheMargins", u"qHD 960x540", "Office-A4", 595, 842, false,
-                960, 540, 84, 84}),
+    ::testing::Values(JobCase{"A4Row", u"A4 600 dpi 7016x4961", "PDF", 595, 842, true, 7016, 4961,
+                              0, 0},
+                      // The queue's A3 paper is its default; an A4 page still goes on A4.
+                      JobCase{"A3OnItsPaper", u"A3", "PDF-A3", 842, 1191, true, 9921, 7016, 0, 0},
+                      JobCase{"A4OnAnA3Queue", u"A4", "PDF-A3", 595, 842, true, 7016, 4961, 0, 0},
+                      JobCase{"A5", u"A5", "PDF", 421, 595, true, 4961, 3496, 0, 0},
+                      // On a queue without A3 and with margins: its A4, from the imageable area's
+                      // corner on the 600-dpi grid (10 points are 83.3 pixels), what fits.
+                      JobCase{"A3CutToTheA4ImageableArea", u"A3", "Office-A4", 595, 842, false,
+                              6849, 4791, 84, 84},
+                      JobCase{"DisplayFormatInsideTheMargins", u"qHD 960x540", "Office-A4", 595,
+                              842, false, 960, 540, 84, 84}),
     [](const auto& row) { return std::string(row.param.row); });
 
 // CUPS's own reason when it refuses the job.
@@ -414,10 +417,13 @@ TEST_F(PrivateServer, PausedQueueHoldsTheJob) {
   cupsCancelJob2(CUPS_HTTP_DEFAULT, "Paused", id, 1);
 }
 
-// Cancelled while the PDF is made or while it is sent: no job is left behind.
+// Cancelled while the PDF is made or while it is sent: nothing reaches the server. Cancelled
+// once the whole document is sent: the server's job is cancelled and purged, its record kept
+// as cancelled, and nothing is printed.
 struct CancelCase {
   const char* row;
   double at;  // the progress at which the operator cancels
+  bool record_kept;
 };
 
 void PrintTo(const CancelCase& c, std::ostream* os) {
@@ -432,6 +438,12 @@ TEST_P(CancelJob, LeavesNoJobBehind) {
   const PrintPlan plan = plan_print(queue, build.page.width(), build.page.height(),
                                     page_paper(u"A3"), page_paper(u"A3"));
   const std::vector<int> before = known_jobs();
+  const auto folder = std::filesystem::path(env("LUMIGRID_CUPS_PDF_OUT")) / "PDF";
+  const auto sheets = [&] {
+    return std::distance(std::filesystem::directory_iterator(folder),
+                         std::filesystem::directory_iterator());
+  };
+  const auto sheets_before = sheets();
   std::atomic<bool> cancel{false};
   const ProgressCallback progress = [&](double fraction) {
     if (fraction >= GetParam().at) cancel = true;
@@ -440,15 +452,26 @@ TEST_P(CancelJob, LeavesNoJobBehind) {
     send_page_job(server, build.page, plan, {"PDF", "A3", 1, true}, progress, &cancel);
     FAIL() << "not cancelled";
   } catch (const PrintCancelled& e) {
-    EXPECT_STREQ(e.what(), "Printing cancelled: nothing was sent to PDF");
+    EXPECT_STREQ(e.what(), "Printing cancelled: nothing is printed on PDF");
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(known_jobs(), before);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  cups_job_t* jobs = nullptr;
+  const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
+  int records = 0;
+  for (int i = 0; i < count; ++i) {
+    if (std::find(before.begin(), before.end(), jobs[i].id) != before.end()) continue;
+    ++records;
+    EXPECT_EQ(jobs[i].state, IPP_JSTATE_CANCELED) << "job " << jobs[i].id;
+  }
+  cupsFreeJobs(count, jobs);
+  EXPECT_EQ(records, GetParam().record_kept ? 1 : 0);
+  EXPECT_EQ(sheets(), sheets_before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Moments, CancelJob,
-                         ::testing::Values(CancelCase{"WhileThePdfIsMade", 0.3},
-                                           CancelCase{"WhileItIsSent", 0.91}),
+                         ::testing::Values(CancelCase{"WhileThePdfIsMade", 0.3, false},
+                                           CancelCase{"WhileItIsSent", 0.91, false},
+                                           CancelCase{"AfterTheLastByte", 1.0, true}),
                          [](const auto& row) { return std::string(row.param.row); });
 
 }  // namespace

@@ -117,25 +117,24 @@ PrintQueue without_default() {
   return queue;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Queues, ChooseMedia,
-    ::testing::Values(
-        // Listed in whole points: the queue's name, the paper's own size.
-        MediaCase{"ListedRounded", virtual_printer(), paper("A4"), "iso_a4_210x297mm", 21000,
-                  29700, true},
-        MediaCase{"ListedUnderAnotherName", virtual_printer(), paper("A5"),
-                  "custom_148.52x209.9mm_148.52x209.9mm", 14800, 21000, true},
-        MediaCase{"CustomSizeOfThePaper", virtual_printer(), paper("B4"), "jis_b4_257x364mm",
-                  25700, 36400, true},
-        MediaCase{"MissingPaperGivesTheDefault", office_printer(), paper("B0"),
-                  "iso_a4_210x297mm", 20990, 29704, false},
-        MediaCase{"TooLargeForItsCustomSizes", small_custom_sizes(), paper("A0"),
-                  "iso_a4_210x297mm", 20990, 29704, false},
-        MediaCase{"NoPaperWantedGivesTheDefault", office_printer(), std::nullopt,
-                  "iso_a4_210x297mm", 20990, 29704, true},
-        MediaCase{"NoDefaultGivesTheFirstListed", without_default(), std::nullopt,
-                  "iso_a4_210x297mm", 20990, 29704, true}),
-    [](const auto& row) { return std::string(row.param.row); });
+INSTANTIATE_TEST_SUITE_P(Queues, ChooseMedia,
+                         ::testing::Values(
+                             // Listed in whole points: the queue's name, the paper's own size.
+                             MediaCase{"ListedRounded", virtual_printer(), paper("A4"),
+                                       "iso_a4_210x297mm", 21000, 29700, true},
+                             MediaCase{"ListedUnderAnotherName", virtual_printer(), paper("A5"),
+                                       "custom_148.52x209.9mm_148.52x209.9mm", 14800, 21000, true},
+                             MediaCase{"CustomSizeOfThePaper", virtual_printer(), paper("B4"),
+                                       "jis_b4_257x364mm", 25700, 36400, true},
+                             MediaCase{"MissingPaperGivesTheDefault", office_printer(), paper("B0"),
+                                       "iso_a4_210x297mm", 20990, 29704, false},
+                             MediaCase{"TooLargeForItsCustomSizes", small_custom_sizes(),
+                                       paper("A0"), "iso_a4_210x297mm", 20990, 29704, false},
+                             MediaCase{"NoPaperWantedGivesTheDefault", office_printer(),
+                                       std::nullopt, "iso_a4_210x297mm", 20990, 29704, true},
+                             MediaCase{"NoDefaultGivesTheFirstListed", without_default(),
+                                       std::nullopt, "iso_a4_210x297mm", 20990, 29704, true}),
+                         [](const auto& row) { return std::string(row.param.row); });
 
 TEST(ChooseMediaRefused, QueueWithoutPaperIsAnError) {
   PrintQueue queue;
@@ -183,25 +182,49 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // A landscape page turns the portrait sheet; on its own paper without margins it is
         // the sheet itself.
-        LayoutCase{"A4PageOnItsPaper", 7016, 4961, a4_sheet(0),
+        LayoutCase{"A4PageOnItsPaper",
+                   7016,
+                   4961,
+                   a4_sheet(0),
                    {true, 29704, 20990, 0, 0, 7016, 4961, false, false, true}},
         // 10-point margins are 83.3 pixels: the page starts at pixel 84, and loses its far
         // edges to the printable area.
-        LayoutCase{"A4PageInsideMargins", 7016, 4961, a4_sheet(353),
+        LayoutCase{"A4PageInsideMargins",
+                   7016,
+                   4961,
+                   a4_sheet(353),
                    {true, 29704, 20990, 84, 84, 6848, 4793, true, true, false}},
-        LayoutCase{"MarginOnTheGridStaysThere", 1000, 800, a4_sheet(254),
+        LayoutCase{"MarginOnTheGridStaysThere",
+                   1000,
+                   800,
+                   a4_sheet(254),
                    {true, 29704, 20990, 60, 60, 1000, 800, false, false, false}},
-        LayoutCase{"A5PageOnA4Sheet", 4961, 3496, a4_sheet(0),
+        LayoutCase{"A5PageOnA4Sheet",
+                   4961,
+                   3496,
+                   a4_sheet(0),
                    {true, 29704, 20990, 0, 0, 4961, 3496, false, false, false}},
-        LayoutCase{"TallPageKeepsTheSheetUpright", 3496, 4961, a4_sheet(0),
+        LayoutCase{"TallPageKeepsTheSheetUpright",
+                   3496,
+                   4961,
+                   a4_sheet(0),
                    {false, 20990, 29704, 0, 0, 3496, 4961, false, false, false}},
         // Turned a quarter counterclockwise: the sheet's bottom margin is the page's left one,
         // its left margin the page's top one.
-        LayoutCase{"TurnedSheetTurnsItsMargins", 4000, 3000, sheet_with_margins(100, 200, 300, 400),
+        LayoutCase{"TurnedSheetTurnsItsMargins",
+                   4000,
+                   3000,
+                   sheet_with_margins(100, 200, 300, 400),
                    {true, 29700, 21000, 95, 24, 4000, 3000, false, false, false}},
-        LayoutCase{"B0OnA4SendsWhatFits", 33402, 23622, a4_sheet(0),
+        LayoutCase{"B0OnA4SendsWhatFits",
+                   33402,
+                   23622,
+                   a4_sheet(0),
                    {true, 29704, 20990, 0, 0, 7016, 4961, true, true, false}},
-        LayoutCase{"MarginsWiderThanThePaper", 100, 50, a4_sheet(20000),
+        LayoutCase{"MarginsWiderThanThePaper",
+                   100,
+                   50,
+                   a4_sheet(20000),
                    {true, 29704, 20990, 4725, 4725, 0, 0, true, true, false}}),
     [](const auto& row) { return std::string(row.param.row); });
 
