@@ -90,6 +90,16 @@ std::optional<WantedPaper> page_paper(std::u16string_view area_text) {
   return paper_named(paper->name);
 }
 
+WantedPaper paper_of_size(const std::string& name, std::int32_t width, std::int32_t length) {
+  if (width > length) std::swap(width, length);
+  for (const std::u16string_view page_size : kPaperNames) {
+    const auto paper = paper_named(page_size);
+    if (paper && near(paper->width, width) && near(paper->length, length)) return *paper;
+  }
+  const std::string size = millimetres(width) + "x" + millimetres(length) + "mm";
+  return {name, "custom_" + size + "_" + size, width, length};
+}
+
 MediaChoice choose_media(const PrintQueue& queue, const std::optional<WantedPaper>& wanted) {
   if (wanted) {
     for (const PrintMedia& media : queue.media) {

@@ -52,6 +52,10 @@ struct WantedPaper {
 // The paper the drawing-area text names, or nothing for a display format or a typed size.
 std::optional<WantedPaper> page_paper(std::u16string_view area_text);
 
+// A paper of a size, in hundredths of a millimetre (the operator's choice in a print dialog):
+// one of the page sizes where it is one, else a custom size named `name`.
+WantedPaper paper_of_size(const std::string& name, std::int32_t width, std::int32_t length);
+
 // The paper the job asks for and how it was found.
 struct MediaChoice {
   PrintMedia media;  // as the queue lists it

@@ -5,6 +5,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <cmath>
 #include <string>
 
 #include "base/errors.h"
@@ -60,6 +61,16 @@ std::optional<QString> page_overflow_question(const QPrinter& printer, const Sur
   return QString::fromStdString(
       lumigrid::page_overflow_question(page.width(), page.height(), width_inches, height_inches));
 }
+
+#ifdef LUMIGRID_HAVE_CUPS
+std::optional<WantedPaper> chosen_paper(const QPrinter& printer) {
+  const QPageSize size = printer.pageLayout().pageSize();
+  if (!size.isValid()) return std::nullopt;
+  const QSizeF mm = size.size(QPageSize::Millimeter);
+  return paper_of_size(size.name().toStdString(), std::int32_t(std::lround(mm.width() * 100)),
+                       std::int32_t(std::lround(mm.height() * 100)));
+}
+#endif
 
 void print_page(const Surface& page, QPrinter& printer, const ProgressCallback& progress) {
   QPainter painter;

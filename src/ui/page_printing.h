@@ -6,6 +6,9 @@
 
 #include "export/image_export.h"
 #include "surface/surface.h"
+#ifdef LUMIGRID_HAVE_CUPS
+#include "print/print_layout.h"
+#endif
 
 class QPrinter;
 
@@ -18,6 +21,11 @@ void set_up_printer_for_page(QPrinter& printer, const Surface& page, const QStri
 // The question to ask before printing when the page does not fit the printer's printable area
 // at 100 %; nothing when it fits.
 std::optional<QString> page_overflow_question(const QPrinter& printer, const Surface& page);
+
+#ifdef LUMIGRID_HAVE_CUPS
+// The paper the print dialog ended on, as a print job asks for it.
+std::optional<WantedPaper> chosen_paper(const QPrinter& printer);
+#endif
 
 // Prints the page on the printer as it is set up, never scaled to fit, handing it over in bands
 // so that no copy of the whole page is made. Throws lumigrid::Error when the printer cannot

@@ -24,6 +24,11 @@
 #include "ui/error_reporting.h"
 #include "ui/page_printing.h"
 #include "ui/x11_window.h"
+#ifdef LUMIGRID_HAVE_CUPS
+#include "print/cups_printing.h"
+#include "print/print_layout.h"
+#include "ui/print_job_runner.h"
+#endif
 
 namespace {
 
@@ -247,6 +252,17 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
     QPrintDialog dialog(&printer, this);
     return dialog.exec() == QDialog::Accepted;
   };
+  print_server_problem = []() -> std::optional<QString> {
+#ifdef LUMIGRID_HAVE_CUPS
+    if (const auto problem = lumigrid::print_server_problem(lumigrid::default_print_server())) {
+      return QString::fromStdString(*problem);
+    }
+#endif
+    return std::nullopt;
+  };
+  tell_print_outcome = [this](const QString& message) {
+    QMessageBox::information(this, QCoreApplication::applicationName(), message);
+  };
 
   Image1->on_mouse_down = [this](QMouseEvent* event) {
     const QPoint position = event->position().toPoint();
@@ -290,6 +306,8 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
 }
 
 TForm_Info::~TForm_Info() {
+  // A job still running is cancelled: nothing half-sent stays on the server.
+  print_job_.reset();
   // The image control refers to the page; it lets go first.
   Image1->setPage(nullptr, {});
 }
@@ -368,10 +386,26 @@ void TForm_Info::SaveImagePattern1Click() {
 }
 
 void TForm_Info::Print1Click() {
-  if (!page_ || !choose_printer) return;
+  if (!page_ || !choose_printer || printing()) return;
+  // Without a print server the dialog could only offer a file: the operator hears why first.
+  if (const auto problem = print_server_problem ? print_server_problem() : std::nullopt) {
+    const auto answer = QMessageBox::warning(
+        this, QCoreApplication::applicationName(),
+        "No printer can be reached: " + *problem +
+            ".\n\nThe print dialog can only save the page to a PDF file. Open it anyway?",
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes) return;
+  }
   QPrinter printer(QPrinter::HighResolution);
   lumigrid::set_up_printer_for_page(printer, *page_, page_area_text_);
   if (!choose_printer(printer)) return;
+#ifdef LUMIGRID_HAVE_CUPS
+  // A printer of the print system gets the page's own PDF; a file, the toolkit's engine.
+  if (printer.outputFormat() == QPrinter::NativeFormat) {
+    printOnQueue(printer);
+    return;
+  }
+#endif
   if (const auto question = lumigrid::page_overflow_question(printer, *page_)) {
     const auto answer = QMessageBox::question(this, QCoreApplication::applicationName(), *question,
                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
@@ -380,6 +414,53 @@ void TForm_Info::Print1Click() {
   // The page needs no copy: the progress lets no input in while it is printed.
   lumigrid::BusyProgress busy(this, "Printing the page...");
   lumigrid::print_page(*page_, printer, busy.callback());
+}
+
+void TForm_Info::printOnQueue(const QPrinter& printer) {
+#ifdef LUMIGRID_HAVE_CUPS
+  const std::string name = printer.printerName().toStdString();
+  const lumigrid::PrintServer server = lumigrid::default_print_server();
+  const lumigrid::PrintQueue queue = lumigrid::query_print_queue(server, name);
+  if (const auto refusal = lumigrid::queue_refusal(queue)) throw lumigrid::Error(*refusal);
+  const lumigrid::PrintPlan plan = lumigrid::plan_print(
+      queue, page_->width(), page_->height(),
+      lumigrid::page_paper(page_area_text_.toStdU16String()), lumigrid::chosen_paper(printer));
+  const auto warnings = lumigrid::print_warnings(queue, plan);
+  if (!warnings.empty()) {
+    QString text;
+    for (const std::string& warning : warnings) text += QString::fromStdString(warning) + "\n\n";
+    const auto answer =
+        QMessageBox::question(this, QCoreApplication::applicationName(), text + "Print anyway?",
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes) return;
+  }
+  lumigrid::PrintJobRequest request;
+  request.queue = name;
+  request.job_name =
+      lumigrid::print_job_name(page_area_text_.toStdString(), page_->width(), page_->height());
+  request.copies = std::max(1, printer.copyCount());
+  request.ask_600_dpi = lumigrid::offers_600_dpi(queue);
+  print_job_ = std::make_unique<lumigrid::PrintJobRunner>(this, page_, server, plan, request);
+  connect(print_job_.get(), &lumigrid::PrintJobRunner::finished, this,
+          [this](lumigrid::PrintJobRunner::Outcome outcome, const QString& message) {
+            printJobEnded();
+            if (outcome == lumigrid::PrintJobRunner::Outcome::Failed) {
+              lumigrid::report_error(message);
+            } else if (tell_print_outcome) {
+              tell_print_outcome(message);
+            }
+          });
+  Print1->setEnabled(false);
+  print_job_->start();
+#else
+  (void)printer;
+#endif
+}
+
+void TForm_Info::printJobEnded() {
+  // The runner has emitted its last signal: it goes once that signal has returned.
+  if (auto* ended = print_job_.release()) ended->deleteLater();
+  Print1->setEnabled(true);
 }
 
 void TForm_Info::Image1MouseDown(Qt::MouseButton button, QPoint /*position*/) {

@@ -19,6 +19,10 @@ class QAction;
 class QMenu;
 class QPrinter;
 
+namespace lumigrid {
+class PrintJobRunner;
+}
+
 // The image control: shows the page at its own size, drawing only what a paint exposes.
 class TPageImage : public QWidget {
   Q_OBJECT
@@ -121,8 +125,11 @@ class TForm_Info : public QWidget {
   void FitIn2Click();
   void SaveImagePattern1Click();
   // Prints the page at 100 % after the print dialog, asking first when the paper's printable
-  // area is smaller than the page.
+  // area is smaller than the page. On a CUPS printer the job is the page's own PDF, made and
+  // sent on a worker while the windows go on; its outcome is told.
   void Print1Click();
+  // A print job is being made and sent.
+  bool printing() const { return print_job_ != nullptr; }
   void Image1MouseDown(Qt::MouseButton button, QPoint position);
   // `position` in Image1's coordinates; `entered`: the drag has just come over the image.
   void Image1DragOver(QPoint position, bool entered);
@@ -140,6 +147,12 @@ class TForm_Info : public QWidget {
   // Lets the operator choose and set up the printer, set up for the page beforehand; false
   // cancels. The default is the system print dialog; tests install their own.
   std::function<bool(QPrinter& printer)> choose_printer;
+  // Why no print server answers, asked before the print dialog; nothing when one does (and
+  // where printing needs no server). The default asks CUPS; tests install their own.
+  std::function<std::optional<QString>()> print_server_problem;
+  // Tells a print job's outcome that is not a failure ("Sent to PDF as job 12", a cancelled
+  // job); failures are errors. The default shows a message box; tests install their own.
+  std::function<void(const QString& message)> tell_print_outcome;
 
  protected:
   bool event(QEvent* event) override;
@@ -148,9 +161,15 @@ class TForm_Info : public QWidget {
  private:
   void fit_image();
   lumigrid::ViewSize bitmapSize() const;
+  // Sends the page to the CUPS queue the dialog chose, after the queue's check and the
+  // operator's answer to what it cannot do.
+  void printOnQueue(const QPrinter& printer);
+  void printJobEnded();
 
   Links links_;
-  std::unique_ptr<lumigrid::Surface> page_;
+  // Shared with a print job still being made, which keeps the page it prints.
+  std::shared_ptr<lumigrid::Surface> page_;
+  std::unique_ptr<lumigrid::PrintJobRunner> print_job_;
   QString page_area_text_;  // the drawing-area text the page was built for
   // A drag that is over the image has an origin; one that has left it has none.
   bool dragging_ = false;

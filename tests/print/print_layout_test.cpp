@@ -78,6 +78,13 @@ INSTANTIATE_TEST_SUITE_P(
         PaperCase{"TypedSize", u"800x600", std::nullopt}),
     [](const auto& row) { return std::string(row.param.row); });
 
+TEST(PaperOfSize, IsAPageSizeWhereItIsOneElseACustomSize) {
+  EXPECT_EQ(paper_of_size("ISO B0", 141400, 100000), paper("B0"));
+  EXPECT_EQ(paper_of_size("A4", 21000, 29700), paper("A4"));
+  EXPECT_EQ(paper_of_size("US Letter", 21590, 27940),
+            (WantedPaper{"US Letter", "custom_215.9x279.4mm_215.9x279.4mm", 21590, 27940}));
+}
+
 // --- the paper asked for ----------------------------------------------------------------------
 
 struct MediaCase {
