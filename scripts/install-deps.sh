@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 xvfb openbox xdotool x11-utils imagemagick
   desktop-file-utils appstream man-db lintian dpkg-dev fakeroot file
-  weston qt6-wayland x11-xkb-utils xkb-data
+  weston qt6-wayland x11-xkb-utils xkb-data xclip
   libcups2-dev cups cups-daemon cups-client printer-driver-cups-pdf
 )
 
