@@ -59,9 +59,9 @@ class ChartPainter {
 
  private:
   // The colour chart's steps: the section a press shows (stepping latest_cnt), the patch grid
-  // for the canvas's size, and the patches themselves.
+  // for the canvas's size (setting the labels' font size), and the patches themselves.
   std::string chooseChartSection(const std::vector<std::string>& names, const std::string& keyword);
-  ColourChartGeometry layOutColourChart(const ColourChartLayout& layout) const;
+  ColourChartGeometry layOutColourChart(const ColourChartLayout& layout);
   void paintColourChart(const ColourChartSettings& ini, const std::string& section,
                         const ColourChartGeometry& geometry);
 

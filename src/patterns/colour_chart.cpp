@@ -135,7 +135,7 @@ std::string ChartPainter::chooseChartSection(const std::vector<std::string>& nam
   return names[std::size_t(found)];
 }
 
-ColourChartGeometry ChartPainter::layOutColourChart(const ColourChartLayout& layout) const {
+ColourChartGeometry ChartPainter::layOutColourChart(const ColourChartLayout& layout) {
   ColourChartGeometry g;
   g.columns = layout.columns;
   g.rows = layout.rows;
@@ -145,6 +145,9 @@ ColourChartGeometry ChartPainter::layOutColourChart(const ColourChartLayout& lay
   g.border = std::clamp<std::int64_t>(trunc_int(double(w0) * layout.border),
                                       -(std::int64_t(1) << 30), std::int64_t(1) << 30);
   g.font_points = round_int(layout.text_size * double(w0));
+  // The canvas takes the labels' size before the rows are divided out: a chart of no rows fails
+  // there with the size already set, and later drawings keep it.
+  canvas_.setFontSize(std::int32_t(g.font_points));
   const std::int64_t width = canvas_.width();
   const std::int64_t height = canvas_.height();
   g.cell_width = trunc_int(checked_divide(double(width - g.border), double(g.columns)));
@@ -160,7 +163,6 @@ void ChartPainter::paintColourChart(const ColourChartSettings& ini, const std::s
   const std::int64_t cw = g.cell_width;
   const std::int64_t ch = g.cell_height;
   const bool labels = g.labels;
-  canvas_.setFontSize(std::int32_t(g.font_points));
 
   // A generous bound on a label's cell: twelve characters of at most two ems each. A negative
   // size draws glyphs as tall as its magnitude.

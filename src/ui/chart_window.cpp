@@ -192,8 +192,9 @@ void TForm_full_screen_chart::fullScreen(bool full_screen) {
     return;
   }
 
-  // Before any full screen there are no bounds to go back to: the window keeps its place and
-  // size and only returns to the normal state.
+  // Only a window in full screen goes back to its bounds: an Escape (in this window or the
+  // adjust window) that closed a menu, a box or a dialog must not move a window placed since.
+  if (!isFullScreen()) return;
   rememberNormalGeometry();
   setWindowState(Qt::WindowNoState);
   if (restore_geometry_.isValid()) {
@@ -235,10 +236,8 @@ void TForm_full_screen_chart::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/
   const lumigrid::PatternKey action = lumigrid::pattern_key(key);
   switch (action.command) {
     case lumigrid::KeyCommand::LeaveFullScreen:
-      // Only a window in full screen goes back to its bounds: an Escape that closed a menu, a
-      // box or a dialog must not move a window placed since.
-      if (state_.is_full_screen || isFullScreen()) fullScreen(false);
       state_.is_full_screen = false;
+      fullScreen(false);
       setWindowTitle(kChartCaption);
       break;
     case lumigrid::KeyCommand::DrawPattern:

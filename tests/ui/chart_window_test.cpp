@@ -432,6 +432,13 @@ void ChartWindowTest::escape_before_full_screen_keeps_bounds() {
   QCOMPARE(chart_->geometry(), bounds);
   QVERIFY(!chart_->isFullScreen());
   QCOMPARE(chart_->windowTitle(), QString(kChartCaption));
+  // Nor does an Escape in the adjust window.
+  adjust_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(adjust_));
+  QTest::keyRelease(adjust_, Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  QCOMPARE(chart_->geometry(), bounds);
+  QVERIFY(!chart_->isFullScreen());
 }
 
 void ChartWindowTest::maximized_window_goes_full_screen_at_its_paint() {
