@@ -31,8 +31,9 @@ struct IniEntry {
 
 class IniFile {
  public:
-  // Reads `path` now; a missing or unreadable file reads as empty. `decimal_separator` is the
-  // locale's, used for reals in both directions.
+  // Reads `path` now; a missing or unreadable file, one past kMaxSettingsFileBytes and broken
+  // UTF-16 read as empty. `decimal_separator` is the locale's, used for reals in both
+  // directions.
   explicit IniFile(std::filesystem::path path, char decimal_separator = '.');
 
   const std::filesystem::path& path() const { return path_; }
