@@ -373,7 +373,11 @@ void TForm_Info::FitIn2Click() {
 }
 
 void TForm_Info::SaveImagePattern1Click() {
-  if (page_ && links_.save_page) links_.save_page(*page_);
+  if (!page_ || !links_.save_page) return;
+  links_.save_page(*page_);
+  // The save dialog belongs to the chart window, which it activates as it closes; the keys go
+  // on working the viewer they saved from.
+  if (isVisible()) activateWindow();
 }
 
 void TForm_Info::Print1Click() {

@@ -570,6 +570,8 @@ void PageViewerTest::menu_entries_carry_their_shortcuts() {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::ControlModifier);
   QCOMPARE(triggered.count(), 1);
   QCOMPARE(dialog_opened, action == viewer_->SaveImagePattern1 || action == viewer_->Print1);
+  // The keyboard is back in the viewer.
+  QTRY_VERIFY(viewer_->isActiveWindow());
   QCOMPARE(QDir(dir_->path()).entryList({"*.png", "*.bmp"}), QStringList());
   QCOMPARE(errors_, QStringList());
 }
