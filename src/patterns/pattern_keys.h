@@ -14,6 +14,7 @@ inline constexpr int kVkDown = 40;
 inline constexpr int kVkDigit0 = 48;
 inline constexpr int kVkApps = 93;  // the Menu key: the caption shows it, nothing else
 inline constexpr int kVkNumpad0 = 96;
+inline constexpr int kVkF10 = 121;  // with Shift, the Menu key of keyboards that lack one
 inline constexpr int kVkF11 = 122;
 
 enum class KeyCommand {

@@ -13,6 +13,7 @@
 #include "base/errors.h"
 #include "base/int_parse.h"
 #include "base/temporary_files.h"
+#include "base/utf.h"
 
 namespace lumigrid {
 namespace {
@@ -74,7 +75,7 @@ std::string_view value_of(std::string_view line) {
   throw WriteError("Unable to write to " + path.string());
 }
 
-bool write_all(int fd, const std::string& bytes) {
+bool write_all(int fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -86,6 +87,23 @@ bool write_all(int fd, const std::string& bytes) {
   }
   return true;
 }
+
+// A file's bytes as the pieces they are held in (a byte-order mark and the text), so that the
+// text is not copied once more to be written.
+struct FileImage {
+  std::string owned;  // the encoded bytes when the text had to be encoded
+  std::vector<std::string_view> pieces;
+
+  std::uint64_t size() const {
+    std::uint64_t total = 0;
+    for (const auto piece : pieces) total += piece.size();
+    return total;
+  }
+  bool writeTo(int fd) const {
+    return std::all_of(pieces.begin(), pieces.end(),
+                       [&](std::string_view piece) { return write_all(fd, piece); });
+  }
+};
 
 // The name of the settings file's temporaries: the file's own name, ".tmp", the process id.
 std::string temporary_prefix(const std::filesystem::path& target) {
@@ -108,23 +126,153 @@ int create_temporary_beside(const std::filesystem::path& target, mode_t mode,
   return -1;
 }
 
-// The whole file; false when it is missing, is not a regular file or cannot be read. Opening
-// never waits: a FIFO or a device in the file's place is refused before anything is read.
+// The whole file; false when it is missing, is not a regular file, is larger than
+// kMaxSettingsFileBytes (by its size before reading, or by what a growing file gives) or cannot
+// be read. Opening never waits: a FIFO or a device in the file's place is refused before
+// anything is read.
 bool read_whole_file(const std::filesystem::path& path, std::string& content) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+            std::uint64_t(st.st_size) <= kMaxSettingsFileBytes;
+  // The size read is the size held: no growth by doubling.
+  if (ok) content.reserve(std::size_t(st.st_size));
   char buffer[65536];
   while (ok) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
+    if (content.size() + std::size_t(n) > kMaxSettingsFileBytes) {
+      ok = false;
+      break;
+    }
     content.append(buffer, std::size_t(n));
   }
   ::close(fd);
   return ok;
+}
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
+
+// UTF-16 bytes (after the mark) as UTF-8; nothing for an odd count of bytes or a lone
+// surrogate, which no conversion could give back as they were.
+std::optional<std::string> utf8_from_utf16(std::string_view bytes, bool big_endian) {
+  if (bytes.size() % 2 != 0) return std::nullopt;
+  const auto unit_at = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    return big_endian ? char32_t(a) << 8 | b : char32_t(b) << 8 | a;
+  };
+  std::string out;
+  out.reserve(bytes.size() / 2 * 3 / 2);
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    char32_t unit = unit_at(i);
+    if (unit >= 0xDC00 && unit <= 0xDFFF) return std::nullopt;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (i + 4 > bytes.size()) return std::nullopt;
+      const char32_t low = unit_at(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    append_utf8(out, unit);
+  }
+  return out;
+}
+
+// UTF-8 text as UTF-16 bytes, appended to `out`; false when the text is not UTF-8 (then a
+// UTF-16 file cannot hold it).
+bool append_utf16(std::string& out, std::string_view text, bool big_endian) {
+  const auto unit = [&](char32_t u) {
+    const char high = static_cast<char>(u >> 8);
+    const char low = static_cast<char>(u & 0xFF);
+    out.push_back(big_endian ? high : low);
+    out.push_back(big_endian ? low : high);
+  };
+  const auto byte_at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = byte_at(i);
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+      length = 1;
+      code = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      code = lead & 0x1Fu;
+      minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      code = lead & 0x0Fu;
+      minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      code = lead & 0x07u;
+      minimum = 0x10000;
+    }
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const unsigned char next = byte_at(i + k);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      unit(0xD800 + (code >> 10));
+      unit(0xDC00 + (code & 0x3FF));
+    } else {
+      unit(code);
+    }
+    i += length;
+  }
+  return true;
+}
+
+// One line of the text: [start, end) is its text, [end, next) its end (none for a last line
+// without one).
+struct LineSpan {
+  std::size_t start;
+  std::size_t end;
+  std::size_t next;
+};
+
+// CR LF, LF and CR each end a line.
+LineSpan line_at(std::string_view text, std::size_t start) {
+  const auto end = text.find_first_of("\r\n", start);
+  if (end == std::string_view::npos) return {start, text.size(), text.size()};
+  const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+  return {start, end, end + (crlf ? 2 : 1)};
+}
+
+std::string_view line_text(std::string_view text, const LineSpan& line) {
+  return text.substr(line.start, line.end - line.start);
+}
+
+// The start of the line before the one starting at `at` (> 0).
+std::size_t previous_line_start(std::string_view text, std::size_t at) {
+  std::size_t end = at - 1;
+  if (text[end] == '\n' && end > 0 && text[end - 1] == '\r') --end;
+  if (end == 0) return 0;
+  const auto before = text.find_last_of("\r\n", end - 1);
+  return before == std::string_view::npos ? 0 : before + 1;
+}
+
+// The offsets of the "[name]" lines of `text`.
+std::vector<std::size_t> section_starts(std::string_view text) {
+  std::vector<std::size_t> starts;
+  for (std::size_t at = 0; at < text.size();) {
+    const LineSpan line = line_at(text, at);
+    if (header_name(line_text(text, line))) starts.push_back(at);
+    at = line.next;
+  }
+  return starts;
 }
 
 // Best effort after a failed write, which is reported anyway: a failure here has nothing left
@@ -133,22 +281,26 @@ void restore_size(int fd, off_t size) {
   if (::ftruncate(fd, size) != 0) return;
 }
 
-// Writes `bytes` over the file `fd` whose current size is `old_size`. The space is reserved
+// Writes `bytes` over the file `fd` whose current bytes are `old_bytes`. The space is reserved
 // first, so a full disk refuses the write before any old byte is touched; should a write fail
 // all the same, the old bytes go back.
-bool write_in_place(int fd, const std::string& bytes, const std::string& old_bytes) {
+bool write_in_place(int fd, const FileImage& bytes, const FileImage& old_bytes) {
   const auto new_size = off_t(bytes.size());
+  const auto old_size = off_t(old_bytes.size());
   if (new_size > 0 && ::posix_fallocate(fd, 0, new_size) != 0) {
     // A failed reservation may have left the file longer; its bytes are still the old ones.
-    restore_size(fd, off_t(old_bytes.size()));
+    restore_size(fd, old_size);
     return false;
   }
-  if (::lseek(fd, 0, SEEK_SET) == 0 && write_all(fd, bytes) && ::ftruncate(fd, new_size) == 0 &&
+  if (::lseek(fd, 0, SEEK_SET) == 0 && bytes.writeTo(fd) && ::ftruncate(fd, new_size) == 0 &&
       ::fsync(fd) == 0)
     return true;
-  if (::lseek(fd, 0, SEEK_SET) == 0 && write_all(fd, old_bytes))
-    restore_size(fd, off_t(old_bytes.size()));
+  if (::lseek(fd, 0, SEEK_SET) == 0 && old_bytes.writeTo(fd)) restore_size(fd, old_size);
   return false;
+}
+
+bool has_line_break(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 }  // namespace
@@ -162,78 +314,76 @@ IniFile::IniFile(std::filesystem::path path, char decimal_separator)
     unreadable_ = std::filesystem::exists(path_, ec) || ec;
     content.clear();
   }
-  original_ = content;
-  if (content.starts_with("\xEF\xBB\xBF")) {
-    utf8_bom_ = true;
-    content.erase(0, 3);
+  const std::string_view bytes = content;
+  if (bytes.starts_with(kUtf8Bom)) {
+    encoding_ = Encoding::Utf8Bom;
+    content.erase(0, kUtf8Bom.size());
+  } else if (bytes.starts_with(kUtf16LeBom) || bytes.starts_with(kUtf16BeBom)) {
+    const bool big_endian = bytes.starts_with(kUtf16BeBom);
+    encoding_ = big_endian ? Encoding::Utf16Be : Encoding::Utf16Le;
+    auto text = utf8_from_utf16(bytes.substr(2), big_endian);
+    // Broken UTF-16 could not be written back as it was: the file is left alone.
+    if (!text) unreadable_ = true;
+    content = text ? std::move(*text) : std::string();
   }
-  // CR LF, LF and CR each end a line; every line keeps its own end, so a rewrite gives back the
-  // bytes of the lines it does not change. New lines take the first line end of the file.
-  bool end_seen = false;
-  std::size_t start = 0;
-  while (start < content.size()) {
-    const auto end = content.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      lines_.push_back(content.substr(start));
-      ends_.emplace_back();
-      break;
-    }
-    const std::size_t end_size = content.compare(end, 2, "\r\n") == 0 ? 2 : 1;
-    lines_.push_back(content.substr(start, end - start));
-    ends_.push_back(content.substr(end, end_size));
-    if (!end_seen) line_end_ = ends_.back();
-    end_seen = true;
-    start = end + end_size;
+  text_.bytes = std::move(content);
+  // Every line keeps its own end, so a rewrite gives back the bytes of the lines it does not
+  // change. New lines take the first line end of the file.
+  const auto first_end = text_.bytes.find_first_of("\r\n");
+  if (first_end != std::string::npos) {
+    const LineSpan line = line_at(text_.bytes, first_end);
+    line_end_ = line.next - line.end == 2        ? LineEnd::CrLf
+                : text_.bytes[first_end] == '\r' ? LineEnd::Cr
+                                                 : LineEnd::Lf;
   }
-  parse();
+  text_.sections = section_starts(text_.bytes);
 }
 
-void IniFile::parse() {
-  sections_.clear();
-  key_index_.clear();
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (auto name = header_name(lines_[i])) {
-      if (!sections_.empty()) sections_.back().end_line = i;
-      sections_.push_back({std::string(*name), i, lines_.size()});
-    }
-  }
-  key_index_.resize(sections_.size());
+std::string_view IniFile::sectionName(std::size_t section) const {
+  const std::string_view text = text_.bytes;
+  return *header_name(line_text(text, line_at(text, text_.sections[section])));
 }
 
 std::vector<std::string> IniFile::sectionNames() const {
   std::vector<std::string> names;
-  names.reserve(sections_.size());
-  for (const auto& s : sections_) names.push_back(s.name);
+  names.reserve(text_.sections.size());
+  for (std::size_t i = 0; i < text_.sections.size(); ++i) names.emplace_back(sectionName(i));
   return names;
 }
 
-const IniFile::Section* IniFile::findSection(std::string_view name) const {
+std::optional<std::size_t> IniFile::findSection(std::string_view name) const {
   name = trim(name);
-  for (const auto& s : sections_)
-    if (same_name(s.name, name)) return &s;
-  return nullptr;
+  for (std::size_t i = 0; i < text_.sections.size(); ++i)
+    if (same_name(sectionName(i), name)) return i;
+  return std::nullopt;
 }
 
-std::optional<IniFile::KeyLine> IniFile::findKey(const Section& section,
-                                                 std::string_view key) const {
-  auto& index = key_index_[std::size_t(&section - sections_.data())];
-  if (!index) {
-    index.emplace();
-    for (std::size_t i = section.header_line + 1; i < section.end_line; ++i)
-      if (auto k = key_of(lines_[i])) index->emplace(lower(*k), i);  // the first one wins
+std::optional<std::size_t> IniFile::findKey(std::size_t section, std::string_view key) const {
+  auto [index, fresh] = key_index_.try_emplace(section);
+  if (fresh) {
+    const std::string_view text = text_.bytes;
+    const std::size_t end =
+        section + 1 < text_.sections.size() ? text_.sections[section + 1] : text.size();
+    for (std::size_t at = line_at(text, text_.sections[section]).next; at < end;) {
+      const LineSpan line = line_at(text, at);
+      if (auto k = key_of(line_text(text, line)))
+        index->second.emplace(lower(*k), at);  // the first one wins
+      at = line.next;
+    }
   }
-  const auto found = index->find(lower(trim(key)));
-  if (found == index->end()) return std::nullopt;
-  return KeyLine{found->second, std::string(*key_of(lines_[found->second]))};
+  const auto found = index->second.find(lower(trim(key)));
+  if (found == index->second.end()) return std::nullopt;
+  return found->second;
 }
 
 std::optional<std::string> IniFile::readString(std::string_view section,
                                                std::string_view key) const {
-  const Section* s = findSection(section);
+  const auto s = findSection(section);
   if (!s) return std::nullopt;
   const auto k = findKey(*s, key);
   if (!k) return std::nullopt;
-  return std::string(value_of(lines_[k->line]));
+  const std::string_view text = text_.bytes;
+  return std::string(value_of(line_text(text, line_at(text, *k))));
 }
 
 std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
@@ -254,45 +404,7 @@ double IniFile::readReal(std::string_view section, std::string_view key, double 
 }
 
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
-  section = trim(section);
-  key = trim(key);
-  std::vector<std::string> lines = lines_;
-  std::vector<std::string> ends = ends_;
-  const auto insert = [&](std::size_t at, std::string line) {
-    // A lone CR followed by a blank line's LF reads back as one CR LF end, and the blank line
-    // is gone. Where the new line's end would run together so with a neighbour, it is CR LF,
-    // which runs together with nothing.
-    const bool cr_before_blank_lf =
-        line_end_ == "\r" && at < lines.size() && lines[at].empty() && ends[at] == "\n";
-    const bool blank_lf_after_cr =
-        line_end_ == "\n" && line.empty() && at > 0 && ends[at - 1] == "\r";
-    lines.insert(lines.begin() + std::ptrdiff_t(at), std::move(line));
-    ends.insert(ends.begin() + std::ptrdiff_t(at),
-                cr_before_blank_lf || blank_lf_after_cr ? std::string("\r\n") : line_end_);
-  };
-  if (const Section* s = findSection(section)) {
-    if (const auto k = findKey(*s, key)) {
-      lines[k->line] = k->key + "=" + std::string(value);
-    } else {
-      // After the section's last non-blank line, so a blank separator stays before the next.
-      std::size_t at = s->end_line;
-      while (at > s->header_line + 1 && trim(lines[at - 1]).empty()) --at;
-      insert(at, std::string(key) + "=" + std::string(value));
-    }
-  } else {
-    if (!lines.empty() && !trim(lines.back()).empty()) insert(lines.size(), "");
-    std::string header = "[";
-    header.append(section).append("]");
-    insert(lines.size(), std::move(header));
-    insert(lines.size(), std::string(key) + "=" + std::string(value));
-  }
-  // A last line without an end gets one: the rewrite ends every line.
-  for (auto& end : ends)
-    if (end.empty()) end = line_end_;
-  original_ = saveLines(lines, ends);
-  lines_ = std::move(lines);
-  ends_ = std::move(ends);
-  parse();
+  writeStrings({IniEntry{section, key, std::string(value)}});
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
@@ -303,11 +415,125 @@ void IniFile::writeReal(std::string_view section, std::string_view key, double v
   writeString(section, key, format_real(value, decimal_separator_));
 }
 
-std::string IniFile::saveLines(const std::vector<std::string>& lines,
-                               const std::vector<std::string>& ends) const {
+void IniFile::writeStrings(const std::vector<IniEntry>& entries) {
   if (unreadable_) fail_write(path_);
-  std::string bytes = utf8_bom_ ? "\xEF\xBB\xBF" : "";
-  for (std::size_t i = 0; i < lines.size(); ++i) bytes.append(lines[i]).append(ends[i]);
+  Text next;
+  std::size_t added = 0;
+  for (const IniEntry& e : entries) added += e.section.size() + e.key.size() + e.value.size() + 16;
+  next.bytes.reserve(text_.bytes.size() + added);
+  next.bytes = text_.bytes;
+  next.sections = text_.sections;
+  std::string& text = next.bytes;
+  const std::string_view new_end = line_end_ == LineEnd::CrLf ? "\r\n"
+                                   : line_end_ == LineEnd::Cr ? "\r"
+                                                              : "\n";
+  // Offsets at or past `at` move by `grown` bytes (`shrunk` back).
+  const auto shift = [&](std::size_t at, std::size_t grown, std::size_t shrunk) {
+    for (auto& start : next.sections)
+      if (start >= at) start = start + grown - shrunk;
+  };
+  const auto insert = [&](std::size_t at, std::string_view line) {
+    // A lone CR followed by a blank line's LF reads back as one CR LF end, and the blank line
+    // is gone. Where the new line's end would run together so with a neighbour, it is CR LF,
+    // which runs together with nothing.
+    const bool cr_before_blank_lf =
+        line_end_ == LineEnd::Cr && at < text.size() && text[at] == '\n';
+    const bool blank_lf_after_cr =
+        line_end_ == LineEnd::Lf && line.empty() && at > 0 && text[at - 1] == '\r';
+    const std::string_view end = cr_before_blank_lf || blank_lf_after_cr ? "\r\n" : new_end;
+    std::string whole;
+    whole.reserve(line.size() + end.size());
+    whole.append(line).append(end);
+    text.insert(at, whole);
+    shift(at, whole.size(), 0);
+  };
+
+  for (const IniEntry& e : entries) {
+    const std::string_view section = trim(e.section);
+    const std::string_view key = trim(e.key);
+    // A last line without an end gets one: the rewrite ends every line.
+    if (!text.empty() && text.back() != '\r' && text.back() != '\n') text.append(new_end);
+
+    const auto s = std::find_if(next.sections.begin(), next.sections.end(), [&](std::size_t at) {
+      return same_name(*header_name(line_text(text, line_at(text, at))), section);
+    });
+    if (s != next.sections.end()) {
+      const std::size_t body = line_at(text, *s).next;
+      const std::size_t end = s + 1 != next.sections.end() ? *(s + 1) : text.size();
+      std::optional<LineSpan> found;
+      for (std::size_t at = body; at < end && !found;) {
+        const LineSpan line = line_at(text, at);
+        const auto k = key_of(line_text(text, line));
+        if (k && same_name(*k, key)) found = line;
+        at = line.next;
+      }
+      if (found) {
+        const std::string spelt(*key_of(line_text(text, *found)));
+        std::string line = spelt;
+        line.append("=").append(e.value);
+        text.replace(found->start, found->end - found->start, line);
+        shift(found->start + 1, line.size(), found->end - found->start);
+      } else {
+        // After the section's last non-blank line, so a blank separator stays before the next.
+        std::size_t at = end;
+        while (at > body) {
+          const std::size_t before = previous_line_start(text, at);
+          if (!trim(line_text(text, line_at(text, before))).empty()) break;
+          at = before;
+        }
+        std::string line(key);
+        line.append("=").append(e.value);
+        insert(at, line);
+      }
+    } else {
+      if (!text.empty()) {
+        const std::size_t last = previous_line_start(text, text.size());
+        if (!trim(line_text(text, line_at(text, last))).empty()) insert(text.size(), "");
+      }
+      std::string header = "[";
+      header.append(section).append("]");
+      const std::size_t header_at = text.size();
+      insert(text.size(), header);
+      next.sections.push_back(header_at);
+      std::string line(key);
+      line.append("=").append(e.value);
+      insert(text.size(), line);
+    }
+    // A line end in a name or value makes lines of its own, perhaps a section.
+    if (has_line_break(e.section) || has_line_break(e.key) || has_line_break(e.value))
+      next.sections = section_starts(text);
+  }
+
+  save(next);
+  text_ = std::move(next);
+  key_index_.clear();
+}
+
+void IniFile::save(const Text& text) const {
+  if (unreadable_) fail_write(path_);
+  // The file's bytes in its own encoding.
+  const auto image_of = [&](const std::string& utf8, FileImage& image) {
+    switch (encoding_) {
+      case Encoding::Utf8:
+        image.pieces = {utf8};
+        return true;
+      case Encoding::Utf8Bom:
+        image.pieces = {kUtf8Bom, utf8};
+        return true;
+      case Encoding::Utf16Le:
+      case Encoding::Utf16Be: {
+        const bool big_endian = encoding_ == Encoding::Utf16Be;
+        image.owned.reserve(2 + 2 * utf8.size());
+        image.owned.append(big_endian ? kUtf16BeBom : kUtf16LeBom);
+        if (!append_utf16(image.owned, utf8, big_endian)) return false;
+        image.pieces = {image.owned};
+        return true;
+      }
+    }
+    return false;
+  };
+  FileImage bytes;
+  if (!image_of(text.bytes, bytes) || bytes.size() > kMaxSettingsFileBytes) fail_write(path_);
 
   // A settings file reached through a link is rewritten where the link points.
   std::error_code ec;
@@ -336,9 +562,9 @@ std::string IniFile::saveLines(const std::vector<std::string>& lines,
   const int fd = create_temporary_beside(target, exists ? existing.st_mode : 0, temp);
   if (fd >= 0) {
     LiveTemporary live(temp);
-    const bool written = write_all(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = bytes.writeTo(fd) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return bytes;
+    if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return;
     ::unlink(temp.c_str());
     fail_write(path_);
   }
@@ -347,9 +573,11 @@ std::string IniFile::saveLines(const std::vector<std::string>& lines,
   if (!exists) fail_write(path_);
   const int in_place = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
   if (in_place < 0) fail_write(path_);
-  const bool written = write_in_place(in_place, bytes, original_);
+  // The old bytes as read: the text held now, in the same encoding.
+  FileImage old_bytes;
+  const bool old_ok = image_of(text_.bytes, old_bytes);
+  const bool written = old_ok && write_in_place(in_place, bytes, old_bytes);
   if (::close(in_place) != 0 || !written) fail_write(path_);
-  return bytes;
 }
 
 std::string format_real(double value, char decimal_separator) {

@@ -4,6 +4,10 @@
 // sections keep their file order, a write changes the value where it stands or adds the key at
 // the end of its section, a new section goes at the end, and every write reaches the disk at
 // once. Lines the class does not understand are kept as they are.
+//
+// The file is held once, as UTF-8 text: a UTF-16 file (its byte-order mark says which order)
+// is decoded on reading and encoded again, with the same mark, on writing, so the lines a write
+// does not change keep their bytes. Lines are not stored apart: only where each section starts.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -14,13 +18,26 @@
 
 namespace lumigrid {
 
+// The largest settings file read. A larger one reads as empty and is never rewritten (a write
+// to it fails with the usual message), as an unreadable one: its size says it is not ours.
+inline constexpr std::uint64_t kMaxSettingsFileBytes = std::uint64_t{64} << 20;
+
+// One write of a batch: `value` for `key` in `section`.
+struct IniEntry {
+  std::string_view section;
+  std::string_view key;
+  std::string value;
+};
+
 class IniFile {
  public:
-  // Reads `path` now; a missing or unreadable file reads as empty. `decimal_separator` is the
-  // locale's, used for reals in both directions.
+  // Reads `path` now; a missing or unreadable file, one past kMaxSettingsFileBytes and broken
+  // UTF-16 read as empty. `decimal_separator` is the locale's, used for reals in both
+  // directions.
   explicit IniFile(std::filesystem::path path, char decimal_separator = '.');
 
   const std::filesystem::path& path() const { return path_; }
+  char decimalSeparator() const { return decimal_separator_; }
 
   // Every section name in file order, duplicates included.
   std::vector<std::string> sectionNames() const;
@@ -40,37 +57,42 @@ class IniFile {
   void writeString(std::string_view section, std::string_view key, std::string_view value);
   void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
   void writeReal(std::string_view section, std::string_view key, double value);
+  // The writes of `entries` in one rewrite: the file gets the bytes the writes one after the
+  // other would give it, through a single temporary. Throws as writeString; the file and this
+  // object are then unchanged. A file that would pass kMaxSettingsFileBytes is refused, as is
+  // text that a UTF-16 file cannot hold (not UTF-8).
+  void writeStrings(const std::vector<IniEntry>& entries);
 
  private:
-  struct Section {
-    std::string name;
-    std::size_t header_line;  // index of the "[name]" line
-    std::size_t end_line;     // one past the section's last line
-  };
-  struct KeyLine {
-    std::size_t line;
-    std::string key;  // as spelt in the file
+  enum class Encoding : std::uint8_t { Utf8, Utf8Bom, Utf16Le, Utf16Be };
+  // The end new lines take: the file's first line end (LF when it has none).
+  enum class LineEnd : std::uint8_t { Lf, CrLf, Cr };
+  // The file's lines as UTF-8 text, without byte-order mark, and the offset of each section's
+  // "[name]" line in file order; a section runs to the next one's header.
+  struct Text {
+    std::string bytes;
+    std::vector<std::size_t> sections;
   };
 
-  void parse();
-  const Section* findSection(std::string_view name) const;
-  std::optional<KeyLine> findKey(const Section& section, std::string_view key) const;
-  // Writes the file and returns its new bytes.
-  std::string saveLines(const std::vector<std::string>& lines,
-                        const std::vector<std::string>& ends) const;
+  // The name in section number `section`'s header line.
+  std::string_view sectionName(std::size_t section) const;
+  std::optional<std::size_t> findSection(std::string_view name) const;
+  // The offset of the line holding `key` in section number `section`.
+  std::optional<std::size_t> findKey(std::size_t section, std::string_view key) const;
+  // Writes `text` in the file's encoding; throws when it cannot.
+  void save(const Text& text) const;
 
   std::filesystem::path path_;
   char decimal_separator_;
-  std::vector<std::string> lines_;  // without line ends
-  std::vector<std::string> ends_;   // each line's own end: CR LF, LF, CR, or none for the last
-  std::string line_end_ = "\n";     // for new lines: the file's first line end
-  std::string original_;            // the file's bytes as read or last written
-  bool utf8_bom_ = false;
-  std::vector<Section> sections_;
-  // The file exists but could not be read: writing it would lose what it holds.
+  Text text_;
+  Encoding encoding_ = Encoding::Utf8;
+  LineEnd line_end_ = LineEnd::Lf;
+  // The file exists but could not be read (or is too large, or not valid UTF-16): writing it
+  // would lose what it holds.
   bool unreadable_ = false;
-  // Lower-cased key -> first line holding it, per section; built on first use.
-  mutable std::vector<std::optional<std::unordered_map<std::string, std::size_t>>> key_index_;
+  // Per section number: lower-cased key -> offset of the first line holding it; built on the
+  // first read of the section, dropped by every write.
+  mutable std::unordered_map<std::size_t, std::unordered_map<std::string, std::size_t>> key_index_;
 };
 
 // The number text of the settings file's reals: "%.15g" style with `decimal_separator`.

@@ -164,14 +164,17 @@ void write_exit_settings(const SettingsLocation& location, std::int32_t current_
                          const SliderPositions& positions) {
   make_settings_folder(location);
   IniFile ini(location.file);
+  // One rewrite for the seven values, with the bytes seven writes in this order would give.
+  std::vector<IniEntry> entries;
   const SettingKey& pattern = setting_key(Setting::LatestPattern);
-  ini.writeInteger(pattern.section, pattern.key, current_pattern);
+  entries.push_back({pattern.section, pattern.key, std::to_string(current_pattern)});
   SliderPositions copy = positions;
   const auto fields = slider_fields(copy);
   for (std::size_t i = 0; i < kSliderKeys.size(); ++i) {
     const SettingKey& k = setting_key(kSliderKeys[i]);
-    ini.writeInteger(k.section, k.key, *fields[i]);
+    entries.push_back({k.section, k.key, std::to_string(*fields[i])});
   }
+  ini.writeStrings(entries);
 }
 
 ColourChartSettings::ColourChartSettings(const SettingsLocation& location, char decimal_separator)
@@ -201,11 +204,14 @@ const IniFile& ColourChartSettings::holder(std::string_view section, std::string
 
 void ColourChartSettings::writeDefaults(std::string_view section) {
   if (fallback_) make_settings_folder({ini_.path(), fallback_->path()});
-  ini_.writeInteger(section, setting_key(Setting::ColorX).key,
-                    std::int32_t(setting_key(Setting::ColorX).fallback));
-  ini_.writeInteger(section, setting_key(Setting::ColorY).key,
-                    std::int32_t(setting_key(Setting::ColorY).fallback));
-  ini_.writeReal(section, setting_key(Setting::Border).key, setting_key(Setting::Border).fallback);
+  const auto integer = [](Setting id) {
+    return std::to_string(std::int32_t(setting_key(id).fallback));
+  };
+  ini_.writeStrings(
+      {{section, setting_key(Setting::ColorX).key, integer(Setting::ColorX)},
+       {section, setting_key(Setting::ColorY).key, integer(Setting::ColorY)},
+       {section, setting_key(Setting::Border).key,
+        format_real(setting_key(Setting::Border).fallback, ini_.decimalSeparator())}});
 }
 
 ColourChartLayout ColourChartSettings::layout(std::string_view section) const {

@@ -21,6 +21,7 @@
 #include "ui/device_pixels.h"
 #include "ui/error_reporting.h"
 #include "ui/key_codes.h"
+#include "ui/owned_window.h"
 #include "ui/picture_save_dialog.h"
 
 namespace {
@@ -312,13 +313,22 @@ void TForm_full_screen_chart::PopupMenu1Popup() {
 
 void TForm_full_screen_chart::Action_show_adjust_formExecute() {
   if (QWidget* adjust_window = links_.adjust_window.data()) {
-    adjust_window->setVisible(Action_show_adjust_form->isChecked());
+    showOrHide(adjust_window, Action_show_adjust_form->isChecked());
   }
 }
 
 void TForm_full_screen_chart::Action_Show_Printable_pageExecute() {
   if (QWidget* viewer = links_.viewer.data()) {
-    viewer->setVisible(Action_Show_Printable_page->isChecked());
+    showOrHide(viewer, Action_Show_Printable_page->isChecked());
+  }
+}
+
+void TForm_full_screen_chart::showOrHide(QWidget* window, bool show) {
+  // A window the menu shows is the one the operator goes on with: it takes the keyboard.
+  if (show) {
+    lumigrid::bring_forward(window);
+  } else {
+    window->hide();
   }
 }
 
@@ -406,6 +416,11 @@ void TForm_full_screen_chart::keyPressEvent(QKeyEvent* event) {
   const int key = lumigrid::windows_key_code(*event);
   const Qt::KeyboardModifiers modifiers = event->modifiers();
   lumigrid::run_handler([&] { FormKeyDown(key, modifiers); });
+  // Shift+F10 is the Menu key of keyboards without one: the menu opens as the key goes down,
+  // where the Menu key opens it, in the middle of the window.
+  if (key == lumigrid::kVkF10 && (modifiers & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+    PopupMenu1->exec(mapToGlobal(rect().center()));
+  }
 }
 
 void TForm_full_screen_chart::keyReleaseEvent(QKeyEvent* event) {
@@ -433,7 +448,8 @@ bool TForm_full_screen_chart::eventFilter(QObject* watched, QEvent* event) {
   if (watched == PopupMenu1 && event->type() == QEvent::KeyRelease) {
     auto* key = static_cast<QKeyEvent*>(event);
     const int code = lumigrid::windows_key_code(*key);
-    if (code == lumigrid::kVkApps && !key->isAutoRepeat()) {
+    const bool opening_key = code == lumigrid::kVkApps || code == lumigrid::kVkF10;
+    if (opening_key && !key->isAutoRepeat()) {
       const Qt::KeyboardModifiers modifiers = key->modifiers();
       lumigrid::run_handler([&] { FormKeyUp(code, modifiers); });
     }

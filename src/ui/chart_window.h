@@ -111,7 +111,8 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   bool focusNextPrevChild(bool next) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
-  // The Menu key's release, which the menu it opened receives, still reaches FormKeyUp.
+  // The release of the Menu key (or of Shift+F10's F10), which the menu it opened receives,
+  // still reaches FormKeyUp.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -120,6 +121,8 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   void syncSurfaceSize();
   bool showsMaximized() const;
   void rememberNormalGeometry();
+  // Shows a window the menu names, active with the keyboard on its first control, or hides it.
+  void showOrHide(QWidget* window, bool show);
 
   lumigrid::SettingsLocation settings_;
   Links links_;

@@ -24,7 +24,6 @@ class OwnedWindow : public QObject {
     if (window->windowHandle() != nullptr) {
       window->windowHandle()->setTransientParent(owner_->windowHandle());
     }
-    x11_skip_taskbar(window);
     QTimer::singleShot(0, window, [window, owner = owner_] {
       if (owner != nullptr && window->isVisible()) x11_name_owner(window, owner);
     });
@@ -39,6 +38,30 @@ class OwnedWindow : public QObject {
 
 void make_owned(QWidget* window, QWidget* owner) {
   window->installEventFilter(new OwnedWindow(window, owner));
+}
+
+QWidget* first_control(QWidget* window) {
+  // The focus chain is the Tab order; it runs through every widget of the window and back.
+  for (QWidget* next = window->nextInFocusChain(); next != nullptr && next != window;
+       next = next->nextInFocusChain()) {
+    if (next->window() != window) continue;
+    if ((next->focusPolicy() & Qt::TabFocus) == 0) continue;
+    if (!next->isEnabled() || !next->isVisibleTo(window)) continue;
+    return next;
+  }
+  return nullptr;
+}
+
+void bring_forward(QWidget* window) {
+  window->show();
+  window->raise();
+  // Set before the activation: the window hands the focus to its focus widget as it activates.
+  if (QWidget* control = first_control(window)) {
+    control->setFocus(Qt::ActiveWindowFocusReason);
+  } else {
+    window->setFocus(Qt::ActiveWindowFocusReason);
+  }
+  window->activateWindow();
 }
 
 }  // namespace lumigrid

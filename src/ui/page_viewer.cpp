@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
@@ -36,6 +37,7 @@ constexpr int kDesignWidth = 983;
 constexpr int kDesignHeight = 612;
 constexpr QPoint kImageDesignOrigin(14, 19);
 constexpr QSize kImageDesignSize(819, 462);
+constexpr int kArrowStep = 20;  // pixels an arrow key scrolls, as the toolkit's scroll areas do
 
 lumigrid::ViewSize view_size(const QSize& size) {
   return {size.width(), size.height()};
@@ -114,6 +116,8 @@ void TPageImage::contextMenuEvent(QContextMenuEvent* event) {
 
 TPageScrollBox::TPageScrollBox(QWidget* parent) : QAbstractScrollArea(parent) {
   setObjectName("ScrollBox1");
+  horizontalScrollBar()->setSingleStep(kArrowStep);
+  verticalScrollBar()->setSingleStep(kArrowStep);
   horizontalScrollBar()->installEventFilter(this);
   verticalScrollBar()->installEventFilter(this);
 }
@@ -224,16 +228,21 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
   Image1->resize(kImageDesignSize);
   ScrollBox1->setImage(Image1, kImageDesignOrigin);
 
+  // Each entry's shortcut shows in the menu, and works with the menu closed: the window holds
+  // the actions too.
   SaveImagePattern1 = new QAction("Save Image Pattern", this);
   SaveImagePattern1->setObjectName("SaveImagePattern1");
+  SaveImagePattern1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   FitIn1 = new QAction("FitIn", this);
   FitIn1->setObjectName("FitIn1");
+  FitIn1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
   FitIn2 = new QAction("1:1", this);
   FitIn2->setObjectName("FitIn2");
+  FitIn2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
   Print1 = new QAction(QString::fromUtf8("Print\u2026"), this);
   Print1->setObjectName("Print1");
   Print1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-  addAction(Print1);  // the shortcut works with the menu closed
+  addActions({SaveImagePattern1, FitIn1, FitIn2, Print1});
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   PopupMenu1->addAction(SaveImagePattern1);
@@ -382,7 +391,11 @@ void TForm_Info::FitIn2Click() {
 }
 
 void TForm_Info::SaveImagePattern1Click() {
-  if (page_ && links_.save_page) links_.save_page(*page_);
+  if (!page_ || !links_.save_page) return;
+  links_.save_page(*page_);
+  // The save dialog belongs to the chart window, which it activates as it closes; the keys go
+  // on working the viewer they saved from.
+  if (isVisible()) activateWindow();
 }
 
 void TForm_Info::Print1Click() {
@@ -479,21 +492,102 @@ void TForm_Info::Image1DragOver(QPoint position, bool entered) {
 
 void TForm_Info::ScrollBox1MouseWheel(int delta, QPoint global_position) {
   const QPoint client = mapFromGlobal(global_position);
-  if (const auto factor = lumigrid::wheel_zoom_factor(delta)) {
-    Image1->setStretch(true);
-    lumigrid::ZoomView view;
-    view.bitmap = bitmapSize();
-    view.control = view_size(Image1->size());
-    view.scroll_box = view_size(ScrollBox1->size());
-    if (const auto zoom = lumigrid::zoom_image(view, *factor, {client.x(), client.y()})) {
-      ScrollBox1->setImageSize(QSize(zoom->control.width, zoom->control.height));
-      // The scroll bars clamp to the range of the new size, with the scroll bars it brings.
-      ScrollBox1->setScrollPosition(to_qpoint(zoom->requested));
-    }
-  }
+  if (const auto factor = lumigrid::wheel_zoom_factor(delta)) zoomAbout(*factor, client);
   // Even when the zoom stopped at a limit, the cursor goes to the scroll box's centre.
   const lumigrid::Point target = lumigrid::wheel_cursor_target(view_size(ScrollBox1->size()));
   QCursor::setPos(mapToGlobal(to_qpoint(target)));
+}
+
+void TForm_Info::zoomAbout(float factor, QPoint point) {
+  Image1->setStretch(true);
+  lumigrid::ZoomView view;
+  view.bitmap = bitmapSize();
+  view.control = view_size(Image1->size());
+  view.scroll_box = view_size(ScrollBox1->size());
+  if (const auto zoom = lumigrid::zoom_image(view, factor, {point.x(), point.y()})) {
+    ScrollBox1->setImageSize(QSize(zoom->control.width, zoom->control.height));
+    // The scroll bars clamp to the range of the new size, with the scroll bars it brings.
+    ScrollBox1->setScrollPosition(to_qpoint(zoom->requested));
+  }
+}
+
+void TForm_Info::zoomStepByKey(bool towards_operator) {
+  if (!page_) return;  // nothing shown, nothing to zoom
+  // The wheel's step, turned over the middle of the view. The wheel's point is where the
+  // cursor is on the window; the middle of what is shown is that point plus the scroll
+  // positions, so the page point in the middle stays there however far the view is scrolled.
+  const auto factor = lumigrid::wheel_zoom_factor(towards_operator ? -1 : 1);
+  const lumigrid::Point centre = lumigrid::wheel_cursor_target(view_size(ScrollBox1->size()));
+  zoomAbout(*factor, ScrollBox1->scrollPosition() + to_qpoint(centre));
+}
+
+void TForm_Info::popupMenuByKey() {
+  // As with the mouse, the menu belongs to the page: none before the first page.
+  if (!ScrollBox1->isVisible() || PopupMenu1->isVisible()) return;
+  const QWidget* view = ScrollBox1->viewport();
+  PopupMenu1->popup(view->mapToGlobal(view->rect().center()));
+}
+
+void TForm_Info::keyPressEvent(QKeyEvent* event) {
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  const bool plain_or_ctrl = (modifiers & ~(Qt::ControlModifier | Qt::ShiftModifier)) == 0;
+  QScrollBar* across = ScrollBox1->horizontalScrollBar();
+  QScrollBar* down = ScrollBox1->verticalScrollBar();
+  switch (event->key()) {
+    case Qt::Key_F10:
+      if (modifiers != Qt::ShiftModifier) break;
+      popupMenuByKey();  // Shift+F10 is the Menu key of keyboards without one
+      return;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:  // "+" without Shift on the main row
+      if (!plain_or_ctrl) break;
+      lumigrid::run_handler([this] { zoomStepByKey(true); });
+      return;
+    case Qt::Key_Minus:
+      if (!plain_or_ctrl) break;
+      lumigrid::run_handler([this] { zoomStepByKey(false); });
+      return;
+    // The scroll box takes these itself when it has the focus; the window does the same for
+    // the keys that reach it otherwise.
+    case Qt::Key_Left:
+      across->triggerAction(QAbstractSlider::SliderSingleStepSub);
+      return;
+    case Qt::Key_Right:
+      across->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      return;
+    case Qt::Key_Up:
+      down->triggerAction(QAbstractSlider::SliderSingleStepSub);
+      return;
+    case Qt::Key_Down:
+      down->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      return;
+    case Qt::Key_PageUp:
+      down->triggerAction(QAbstractSlider::SliderPageStepSub);
+      return;
+    case Qt::Key_PageDown:
+      down->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      return;
+    case Qt::Key_Home:  // the page's top-left corner
+      ScrollBox1->setScrollPosition(QPoint(across->minimum(), down->minimum()));
+      return;
+    case Qt::Key_End:  // its bottom-right corner
+      ScrollBox1->setScrollPosition(QPoint(across->maximum(), down->maximum()));
+      return;
+    default:
+      break;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TForm_Info::contextMenuEvent(QContextMenuEvent* event) {
+  // The Menu key: the window system sends the menu request to the focus, the scroll box, which
+  // passes it on. A click outside the image opens nothing, as before.
+  if (event->reason() == QContextMenuEvent::Keyboard) {
+    popupMenuByKey();
+    event->accept();
+    return;
+  }
+  QWidget::contextMenuEvent(event);
 }
 
 bool TForm_Info::event(QEvent* event) {

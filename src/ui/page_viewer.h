@@ -1,6 +1,9 @@
 #pragma once
 // The page viewer: the printable page in an image control inside a scroll box, fitted, shown 1:1,
 // zoomed with the wheel around the cursor, panned by dragging, and saved or printed from its menu.
+// The keyboard does all of it too: the Menu key or Shift+F10 opens the menu, whose entries carry
+// their shortcuts (Ctrl+S save, Ctrl+0 fit, Ctrl+1 1:1, Ctrl+P print); plus and minus zoom one
+// wheel step about the middle of the view; the arrows, Page Up/Down, Home and End scroll.
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPointer>
@@ -157,9 +160,17 @@ class TForm_Info : public QWidget {
  protected:
   bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void fit_image();
+  // One zoom step by `factor` about `point`, in the viewer's client coordinates.
+  void zoomAbout(float factor, QPoint point);
+  // Plus (towards the operator) and minus: one wheel step about the middle of the view.
+  void zoomStepByKey(bool towards_operator);
+  // Opens the menu over the middle of the view.
+  void popupMenuByKey();
   lumigrid::ViewSize bitmapSize() const;
   // Sends the page to the CUPS queue the dialog chose, after the queue's check and the
   // operator's answer to what it cannot do.

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <vector>
 #endif
 
 namespace lumigrid {
@@ -46,35 +45,6 @@ void x11_name_owner(QWidget* window, QWidget* owner) {
   xcb_flush(connection);
 }
 
-// The state is set while the window is still unmapped, where the window manager reads it as it
-// maps it; the toolkit adds its own states to the list it finds there.
-void x11_skip_taskbar(QWidget* window) {
-  xcb_connection_t* connection = x11_connection();
-  if (connection == nullptr) return;
-  const auto client = xcb_window_t(window->winId());
-
-  const xcb_atom_t state = intern(connection, "_NET_WM_STATE");
-  const xcb_atom_t skip_taskbar = intern(connection, "_NET_WM_STATE_SKIP_TASKBAR");
-  if (state == XCB_ATOM_NONE || skip_taskbar == XCB_ATOM_NONE) return;
-  std::vector<xcb_atom_t> states;
-  const xcb_get_property_cookie_t cookie =
-      xcb_get_property(connection, 0, client, state, XCB_ATOM_ATOM, 0, 1024);
-  if (xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
-    if (reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
-      const auto* found = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-      states.assign(found, found + xcb_get_property_value_length(reply) / 4);
-    }
-    std::free(reply);
-  }
-  for (xcb_atom_t known : states) {
-    if (known == skip_taskbar) return;
-  }
-  states.push_back(skip_taskbar);
-  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, client, state, XCB_ATOM_ATOM, 32,
-                      std::uint32_t(states.size()), states.data());
-  xcb_flush(connection);
-}
-
 void x11_clear_caption(QWidget* window) {
   xcb_connection_t* connection = x11_connection();
   if (connection == nullptr || window->internalWinId() == 0) return;
@@ -90,7 +60,6 @@ void x11_clear_caption(QWidget* window) {
 }
 #else
 void x11_name_owner(QWidget*, QWidget*) {}
-void x11_skip_taskbar(QWidget*) {}
 void x11_clear_caption(QWidget*) {}
 #endif
 

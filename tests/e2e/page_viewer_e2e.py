@@ -6,7 +6,8 @@ shows the viewer, captioned with the row; the wheel zooms it and puts the cursor
 the scroll box; the viewer's menu saves the page at full size, whatever the zoom, and the file
 holds the same rings as lumigrid-render's page. At 1:1 the viewer shows one page pixel per
 device pixel, equal to lumigrid-render's page, at any scale. The adjust window and the viewer are
-owned by the chart window: in front of it, also in full screen, and without taskbar entries.
+owned by the chart window: in front of it, also in full screen, yet reachable by the window
+manager's switching (Alt+Tab).
 Keys typed into the list while a long page builds all count, in order; the list's empty row
 gives the viewer an empty caption.
 
@@ -54,13 +55,13 @@ def root_property(session, name):
 
 
 def check_owned(session, window, owner, what):
-    """The window manager knows `window` as owned by `owner` and keeps it off the taskbar."""
+    """The window manager knows `window` as owned by `owner`, and its switching reaches it."""
     transient = run(session.env, "xprop", "-id", window, "WM_TRANSIENT_FOR", check=False).stdout
     if "window id #" not in transient or int(transient.split("#")[1], 16) != int(owner):
         raise Failure(f"the {what} is not owned by the chart window: {transient.strip()}")
     state = run(session.env, "xprop", "-id", window, "_NET_WM_STATE", check=False).stdout
-    if "_NET_WM_STATE_SKIP_TASKBAR" not in state:
-        raise Failure(f"the {what} has a taskbar entry: {state.strip()}")
+    if "_NET_WM_STATE_SKIP_TASKBAR" in state:
+        raise Failure(f"the {what} is left out of the window switching: {state.strip()}")
 
 
 def stacked_above(session, window, below):

@@ -1,7 +1,8 @@
 // The settings file: any bytes are read, one value of each kind is written, and the file is
 // read again. The written values must read back, every value the file held must read the same,
 // and every line of the file must still be there, bytes and line end included (only the last
-// line may gain an end), in its order.
+// line may gain an end), in its order; a UTF-16 file stays UTF-16 and is compared as text. The
+// same writes as one batch must give the same bytes. A broken UTF-16 file is refused and kept.
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/errors.h"
+#include "base/utf.h"
 #include "settings/ini_file.h"
 
 namespace {
@@ -56,6 +59,40 @@ std::string file_bytes(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The file's text as UTF-8, the byte-order mark taken off; nothing for broken UTF-16.
+std::optional<std::string> file_text(std::string_view bytes) {
+  const bool le = bytes.starts_with("\xFF\xFE");
+  const bool be = bytes.starts_with("\xFE\xFF");
+  if (!le && !be) return std::string(bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
+  bytes.remove_prefix(2);
+  if (bytes.size() % 2 != 0) return std::nullopt;
+  std::u32string units;
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(be ? char32_t(a) << 8 | b : char32_t(b) << 8 | a);
+  }
+  std::string text;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t unit = units[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      return std::nullopt;
+    }
+    lumigrid::append_utf8(text, unit);
+  }
+  return text;
+}
+
+// Which byte-order mark the file starts with.
+std::string_view mark_of(std::string_view bytes) {
+  for (const std::string_view mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
+    if (bytes.starts_with(mark)) return mark;
+  return {};
+}
+
 // A line and its end (CR LF, LF, CR, or none for a last line without one).
 struct Line {
   std::string text;
@@ -63,7 +100,6 @@ struct Line {
 };
 
 std::vector<Line> split_lines(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   std::vector<Line> lines;
   while (!bytes.empty()) {
     const auto end = bytes.find_first_of("\r\n");
@@ -112,8 +148,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   lumigrid::IniFile before(path);
+  const std::optional<std::string> original_text = file_text(original);
+  if (!original_text) {
+    // Broken UTF-16: read as empty, never rewritten.
+    if (!before.sectionNames().empty()) fail("broken UTF-16 read");
+    try {
+      before.writeString("Fuzz", "text", "a value");
+      fail("broken UTF-16 rewritten");
+    } catch (const lumigrid::WriteError&) {
+    }
+    if (file_bytes(path) != original) fail("broken UTF-16 changed");
+    return 0;
+  }
   const std::vector<std::string> sections = before.sectionNames();
-  const std::vector<std::string> keys = candidate_keys(split_lines(original));
+  const std::vector<std::string> keys = candidate_keys(split_lines(*original_text));
 
   // Into the file's first section (or a new one), and into a section it does not have.
   const std::string first = sections.empty() ? "Fuzz" : sections.front();
@@ -122,10 +170,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string number_key = absent_key(before, added, "number");
   const std::string real_key = absent_key(before, added, "real");
 
+  const fs::path batch_path = work_folder() / "batch.INI";
+  fs::copy_file(path, batch_path, fs::copy_options::overwrite_existing);
   lumigrid::IniFile ini(path);
   ini.writeString(first, text_key, "a value");
   ini.writeInteger(added, number_key, -2147483647 - 1);
   ini.writeReal(added, real_key, 0.1);
+  lumigrid::IniFile batch(batch_path);
+  batch.writeStrings({{first, text_key, "a value"},
+                      {added, number_key, std::to_string(-2147483647 - 1)},
+                      {added, real_key, lumigrid::format_real(0.1, '.')}});
+  if (file_bytes(batch_path) != file_bytes(path)) fail("a batch wrote other bytes");
 
   const lumigrid::IniFile after(path);
   if (after.readString(first, text_key) != "a value") fail("written text lost");
@@ -149,10 +204,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Every old line is still there, in order, with its own end; the last may have gained one.
   const std::string written = file_bytes(path);
-  if (original.starts_with("\xEF\xBB\xBF") != written.starts_with("\xEF\xBB\xBF"))
-    fail("byte-order mark changed");
-  const std::vector<Line> old_lines = split_lines(original);
-  const std::vector<Line> new_lines = split_lines(written);
+  if (mark_of(original) != mark_of(written)) fail("byte-order mark changed");
+  const std::optional<std::string> written_text = file_text(written);
+  if (!written_text) fail("broken UTF-16 written");
+  const std::vector<Line> old_lines = split_lines(*original_text);
+  const std::vector<Line> new_lines = split_lines(*written_text);
   std::size_t at = 0;
   for (std::size_t i = 0; i < old_lines.size(); ++i) {
     const Line& old = old_lines[i];

@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <variant>
 
 #include "base/errors.h"
+#include "base/utf.h"
 #include "support/temp_folder.h"
 
 namespace lumigrid {
@@ -344,6 +346,213 @@ TEST_F(IniSections, ListedInFileOrderWithDuplicates) {
   const IniFile ini(path);
   EXPECT_EQ(ini.sectionNames(), (std::vector<std::string>{"b", "a", "b", "c"}));
 }
+
+// A batch gives the bytes of its writes made one after the other, whatever the file holds.
+struct BatchCase {
+  const char* name;
+  const char* before;  // nullptr: no file
+};
+
+class IniBatch : public TempFolder, public ::testing::WithParamInterface<BatchCase> {};
+
+TEST_P(IniBatch, SameBytesAsSuccessiveWrites) {
+  const BatchCase& c = GetParam();
+  const std::vector<IniEntry> entries = {
+      {"latest pattern", "latest pattern", "12"},  // a present key, or a missing section
+      {"a", "x", "5"},                             // a present key
+      {"a", "new", "6"},                           // a missing key in a present section
+      {" B ", " y ", "7"},                         // blanks and case around a later section
+      {"Latest Setting", "ScrollBar_H", "700"},    // a missing section ...
+      {"latest setting", "scrollbar_hp", "0"},     // ... then its second key
+      {"a", "X", "8"},                             // the same key again
+      {"Latest Setting", "ScrollBar_H", "701"},
+  };
+  const auto one_by_one = folder / "one_by_one.INI";
+  const auto batch = folder / "batch.INI";
+  if (c.before) {
+    write_file(one_by_one, c.before);
+    write_file(batch, c.before);
+  }
+  IniFile single(one_by_one);
+  for (const IniEntry& e : entries) single.writeString(e.section, e.key, e.value);
+  IniFile together(batch);
+  together.writeStrings(entries);
+  EXPECT_EQ(read_file(batch), read_file(one_by_one));
+  // and the batch's object reads what its file now holds
+  const IniFile again(batch);
+  EXPECT_EQ(together.sectionNames(), again.sectionNames());
+  for (const IniEntry& e : entries)
+    EXPECT_EQ(together.readString(e.section, e.key), again.readString(e.section, e.key)) << e.key;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniBatch,
+    ::testing::Values(BatchCase{"no_file", nullptr}, BatchCase{"empty_file", ""},
+                      BatchCase{"lf", "; note\n[a]\nx=1\njunk\n\n[b]\ny=2\n"},
+                      BatchCase{"crlf", "[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n"},
+                      BatchCase{"cr", "[a]\rx=1\r\r[b]\ry=2\r"},
+                      BatchCase{"mixed_ends_cr_before_blank_lf", "[a]\rx=1\r\n\n[b]\ny=2\n"},
+                      BatchCase{"utf8_bom", "\xEF\xBB\xBF[a]\nx=1\n[b]\n"},
+                      BatchCase{"duplicate_sections", "[a]\nx=1\n[b]\n[A]\nx=2\nnew=3\n[b]\ny=9\n"},
+                      BatchCase{"keys_present",
+                                "[latest pattern]\nlatest pattern=1\n[Latest Setting]\n"
+                                "ScrollBar_HP=3\nScrollBar_H=2\n\n\n[a]\nx=1\n"},
+                      BatchCase{"last_line_without_end", "[a]\nx=1\n[b]\ny=2"},
+                      BatchCase{"blank_last_line_without_end", "[b]\n  "}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A file past the size limit is not ours to read or to rewrite; at the limit it is read.
+struct LimitCase {
+  const char* name;
+  std::uint64_t size;
+  const char* write_key;  // the key written to section "a"
+  std::int32_t read_x;    // what "x" of "a" reads (7 when the file reads as empty)
+  bool written;
+};
+
+class IniSizeLimit : public TempFolder, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(IniSizeLimit, LargerFileReadsAsEmptyAndIsKept) {
+  const LimitCase& c = GetParam();
+  const auto path = folder / "s.INI";
+  // A key, then zero bytes up to the size (a hole, which costs no disk).
+  write_file(path, "[a]\nx=1\n");
+  std::filesystem::resize_file(path, c.size);
+  IniFile ini(path);
+  EXPECT_EQ(ini.readInteger("a", "x", 7), c.read_x);
+  EXPECT_EQ(ini.sectionNames().empty(), c.read_x == 7);
+  if (c.written) {
+    ini.writeInteger("a", c.write_key, 2);
+    EXPECT_EQ(IniFile(path).readInteger("a", c.write_key, 7), 2);
+    return;
+  }
+  try {
+    ini.writeInteger("a", c.write_key, 2);
+    FAIL() << "no error raised";
+  } catch (const WriteError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + path.string());
+  }
+  EXPECT_EQ(std::filesystem::file_size(path), c.size);
+  std::ifstream in(path, std::ios::binary);
+  std::string start(8, '\0');
+  in.read(start.data(), 8);
+  EXPECT_EQ(start, "[a]\nx=1\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniSizeLimit,
+    // The zero bytes are a last line without an end: a write ends it, one byte more.
+    ::testing::Values(LimitCase{"write_up_to_the_limit", kMaxSettingsFileBytes - 1, "x", 1, true},
+                      LimitCase{"write_past_the_limit", kMaxSettingsFileBytes, "x", 1, false},
+                      LimitCase{"file_past_the_limit", kMaxSettingsFileBytes + 1, "x", 7, false}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// UTF-16 files: the mark, then the text in that byte order.
+std::string utf16_file(std::string_view utf8, bool big_endian) {
+  std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : utf16_from_utf8(utf8)) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes.push_back(big_endian ? high : low);
+    bytes.push_back(big_endian ? low : high);
+  }
+  return bytes;
+}
+
+struct Utf16Case {
+  const char* name;
+  bool big_endian;
+  const char* end;  // the file's line end
+};
+
+class IniUtf16 : public TempFolder, public ::testing::WithParamInterface<Utf16Case> {
+ protected:
+  // `text` with "|" standing for the row's line end, in the row's byte order.
+  std::string file(std::string text) const {
+    const Utf16Case& c = GetParam();
+    for (auto at = text.find('|'); at != std::string::npos; at = text.find('|', at))
+      text.replace(at, 1, c.end);
+    return utf16_file(text, c.big_endian);
+  }
+};
+
+TEST_P(IniUtf16, ReadAndWrittenInTheFilesOwnEncoding) {
+  const auto path = folder / "s.INI";
+  // "Graustufe ä" holds a character past U+FFFF (a surrogate pair) in a value.
+  const std::string before =
+      "; Farbtafeln|[Graustufe \xC3\xA4]|color X=8|color Y=2|1_R=255|note=\xF0\x9F\x8E\xA8|"
+      "|[Latest Setting]|ScrollBar_H=40|";
+  write_file(path, file(before));
+  IniFile ini(path);
+  EXPECT_EQ(ini.sectionNames(), (std::vector<std::string>{"Graustufe \xC3\xA4", "Latest Setting"}));
+  EXPECT_EQ(ini.readInteger("graustufe \xC3\xA4", "color X", 0), 8);
+  EXPECT_EQ(ini.readInteger("Graustufe \xC3\xA4", "1_R", 0), 255);
+  EXPECT_EQ(ini.readString("Graustufe \xC3\xA4", "note"), "\xF0\x9F\x8E\xA8");
+
+  // The same value again: the file keeps every byte.
+  ini.writeInteger("Latest Setting", "ScrollBar_H", 40);
+  EXPECT_EQ(read_file(path), file(before));
+
+  ini.writeInteger("Graustufe \xC3\xA4", "color Y", 3);          // changed
+  ini.writeString("Graustufe \xC3\xA4", "name", "gr\xC3\xBCn");  // added key
+  ini.writeInteger("latest pattern", "latest pattern", 12);      // added section
+  EXPECT_EQ(read_file(path),
+            file("; Farbtafeln|[Graustufe \xC3\xA4]|color X=8|color Y=3|1_R=255|"
+                 "note=\xF0\x9F\x8E\xA8|name=gr\xC3\xBCn||[Latest Setting]|ScrollBar_H=40||"
+                 "[latest pattern]|latest pattern=12|"));
+  EXPECT_EQ(IniFile(path).readString("Graustufe \xC3\xA4", "name"), "gr\xC3\xBCn");
+}
+
+TEST_P(IniUtf16, TextThatIsNotUtf8IsRefused) {
+  const auto path = folder / "s.INI";
+  write_file(path, file("[a]|x=1|"));
+  IniFile ini(path);
+  EXPECT_THROW(ini.writeString("a", "x", "\xFF"), WriteError);
+  EXPECT_EQ(read_file(path), file("[a]|x=1|"));
+  EXPECT_EQ(ini.readInteger("a", "x", 7), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IniUtf16,
+                         ::testing::Values(Utf16Case{"little_endian_crlf", false, "\r\n"},
+                                           Utf16Case{"little_endian_lf", false, "\n"},
+                                           Utf16Case{"big_endian_crlf", true, "\r\n"},
+                                           Utf16Case{"big_endian_lf", true, "\n"}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Broken UTF-16 cannot be written back as it was: the file reads as empty and is kept.
+struct BrokenUtf16Case {
+  const char* name;
+  std::string bytes;
+};
+
+class IniBrokenUtf16 : public TempFolder, public ::testing::WithParamInterface<BrokenUtf16Case> {};
+
+TEST_P(IniBrokenUtf16, ReadsAsEmptyAndIsNotRewritten) {
+  const auto path = folder / "s.INI";
+  write_file(path, GetParam().bytes);
+  IniFile ini(path);
+  EXPECT_TRUE(ini.sectionNames().empty());
+  EXPECT_EQ(ini.readInteger("a", "x", 7), 7);
+  try {
+    ini.writeInteger("a", "x", 2);
+    FAIL() << "no error raised";
+  } catch (const WriteError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + path.string());
+  }
+  EXPECT_EQ(read_file(path), GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniBrokenUtf16,
+    ::testing::Values(BrokenUtf16Case{"odd_byte_count", utf16_file("[a]\nx=1\n", false) + "x"},
+                      BrokenUtf16Case{"lone_high_surrogate_at_end",
+                                      utf16_file("[a]\nx=1\n", false) + std::string("\x3D\xD8", 2)},
+                      BrokenUtf16Case{
+                          "high_surrogate_before_a_letter",
+                          utf16_file("[a]\nx=", true) + std::string("\xD8\x3D\x00\x31", 4)},
+                      BrokenUtf16Case{"lone_low_surrogate",
+                                      utf16_file("[a]\nx=", false) + std::string("\x00\xDC", 2)}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lumigrid

@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/errors.h"
+#include "base/utf.h"
 #include "support/temp_folder.h"
 
 namespace lumigrid {
@@ -269,6 +272,36 @@ TEST_F(StartupAndExit, FailedExitWriteNamesTheFile) {
   } catch (const WriteError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + unwritable.string());
   }
+}
+
+// A settings file another program saved as UTF-16 (little-endian, CR LF): its charts are read
+// and the exit write adds its lines in UTF-16, leaving the chart's bytes as they were.
+TEST_F(StartupAndExit, Utf16FileKeepsItsEncodingAtExit) {
+  const auto utf16le = [](std::string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : utf16_from_utf8(text)) {
+      bytes.push_back(static_cast<char>(unit & 0xFF));
+      bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+  };
+  const std::string chart = "[Farbe \xC3\xA9]\r\ncolor X=3\r\ncolor Y=2\r\ntext=1\r\n1_R=300\r\n";
+  write_file(path(), utf16le(chart));
+  const ColourChartSettings charts(path(), '.');
+  EXPECT_EQ(charts.sectionNames(), std::vector<std::string>{"Farbe \xC3\xA9"});
+  const ColourChartLayout layout = charts.layout("Farbe \xC3\xA9");
+  EXPECT_EQ(layout.columns, 3);
+  EXPECT_EQ(layout.rows, 2);
+  EXPECT_TRUE(layout.text);
+  EXPECT_EQ(charts.patchColour("Farbe \xC3\xA9", 1) & 0xFFu, 44u);  // red, modulo 256
+
+  write_exit_settings(path(), 12, {700, 0, 100, 100, 3840, 50});
+  EXPECT_EQ(
+      read_file(path()),
+      utf16le(chart + "\r\n[latest pattern]\r\nlatest pattern=12\r\n\r\n"
+                      "[Latest Setting]\r\nScrollBar_H=700\r\nScrollBar_HP=0\r\nScrollBar_V=100\r\n"
+                      "ScrollBar_VP=100\r\nScrollBar_Space=3840\r\nScrollBar_Pitch=50\r\n"));
+  EXPECT_EQ(read_startup_settings(path(), {}).latest_pattern, 12);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <QtEndian>
 #include <QtTest>
 #include <fstream>
@@ -91,7 +92,10 @@ class ChartWindowTest : public QObject, protected WindowSetFixture {
   void maximized_window_goes_full_screen_at_its_paint();
   void resting_cursor_hides_in_full_screen();
   void context_menu_flips_window_visibility();
+  void menu_key_release_reaches_the_caption_data();
   void menu_key_release_reaches_the_caption();
+  void menu_shows_a_window_active_on_its_first_control_data();
+  void menu_shows_a_window_active_on_its_first_control();
 
   void save_dialog_data();
   void save_dialog();
@@ -494,18 +498,91 @@ void ChartWindowTest::context_menu_flips_window_visibility() {
   QVERIFY(viewer_->isVisible());
 }
 
+void ChartWindowTest::menu_key_release_reaches_the_caption_data() {
+  QTest::addColumn<bool>("shift_f10");  // else the Menu key
+  QTest::addColumn<QString>("caption");
+  QTest::newRow("Menu key") << false << "Duzov Urorezo Key press:93  ";
+  QTest::newRow("Shift+F10") << true << "Duzov Urorezo Key press:121  ";
+}
+
 void ChartWindowTest::menu_key_release_reaches_the_caption() {
+  QFETCH(bool, shift_f10);
+  QFETCH(QString, caption);
   showChart();
-  // The Menu key opens the menu as it goes down; the menu holds the keyboard when it comes up.
-  QTimer::singleShot(0, chart_, [this] {
-    QVERIFY(chart_->PopupMenu1->isVisible());
-    send_key(chart_->PopupMenu1, QEvent::KeyRelease, Qt::Key_Menu);
+  // The key opens the menu as it goes down; the menu holds the keyboard when it comes up.
+  bool opened = false;
+  QTimer::singleShot(0, chart_, [this, shift_f10, &opened] {
+    opened = chart_->PopupMenu1->isVisible();
+    if (shift_f10) {
+      send_key(chart_->PopupMenu1, QEvent::KeyRelease, Qt::Key_F10, Qt::ShiftModifier);
+    } else {
+      send_key(chart_->PopupMenu1, QEvent::KeyRelease, Qt::Key_Menu);
+    }
     chart_->PopupMenu1->close();
+  });
+  if (shift_f10) {
+    send_key(chart_, QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
+  } else {
+    // The window system turns the Menu key into a menu request to the focus.
+    QContextMenuEvent opened_by_key(QContextMenuEvent::Keyboard, QPoint(50, 50),
+                                    chart_->mapToGlobal(QPoint(50, 50)));
+    QCoreApplication::sendEvent(chart_, &opened_by_key);
+  }
+  QVERIFY(opened);
+  QCOMPARE(chart_->windowTitle(), caption);
+  QVERIFY(errors_.isEmpty());
+}
+
+void ChartWindowTest::menu_shows_a_window_active_on_its_first_control_data() {
+  QTest::addColumn<int>("downs");  // Down presses in the menu to the entry
+  QTest::addColumn<bool>("with_page");
+  QTest::addColumn<bool>("reopened");          // shown before, its focus moved on, then closed
+  QTest::addColumn<QString>("first_control");  // the focus's object name
+  QTest::newRow("adjust window") << 1 << false << false << "Edit_H";
+  QTest::newRow("adjust window reopened") << 1 << false << true << "Edit_H";
+  QTest::newRow("viewer with a page") << 2 << true << false << "ScrollBox1";
+  // No page, no scroll box: the viewer itself has the keyboard.
+  QTest::newRow("viewer before the first page") << 2 << false << false << "";
+}
+
+void ChartWindowTest::menu_shows_a_window_active_on_its_first_control() {
+  QFETCH(int, downs);
+  QFETCH(bool, with_page);
+  QFETCH(bool, reopened);
+  QFETCH(QString, first_control);
+  if (with_page) adjust_->ComboBox1->setEditText("640x480");
+  showChart();
+  QWidget* window = downs == 1 ? static_cast<QWidget*>(adjust_) : viewer_;
+  if (reopened) {
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    adjust_->ComboBox1->setFocus();
+    window->close();
+  }
+  chart_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(chart_));
+  // The entry is chosen by key in the menu the Menu key opened.
+  QTimer::singleShot(0, chart_, [this, downs] {
+    QVERIFY(chart_->PopupMenu1->isVisible());
+    for (int i = 0; i < downs; ++i) QTest::keyClick(chart_->PopupMenu1, Qt::Key_Down);
+    QTest::keyClick(chart_->PopupMenu1, Qt::Key_Return);
   });
   QContextMenuEvent opened_by_key(QContextMenuEvent::Keyboard, QPoint(50, 50),
                                   chart_->mapToGlobal(QPoint(50, 50)));
   QCoreApplication::sendEvent(chart_, &opened_by_key);
-  QCOMPARE(chart_->windowTitle(), QString("Duzov Urorezo Key press:93  "));
+  QVERIFY(window->isVisible());
+  QVERIFY(QTest::qWaitForWindowActive(window));
+  QWidget* focus = QApplication::focusWidget();
+  QVERIFY(focus != nullptr);
+  QCOMPARE(focus->window(), window);
+  if (first_control.isEmpty()) {
+    QCOMPARE(focus, window);
+  } else {
+    QCOMPARE(focus->objectName(), first_control);
+  }
+  // Owned by the chart window, in front of it.
+  QVERIFY(window->windowHandle() != nullptr);
+  QCOMPARE(window->windowHandle()->transientParent(), chart_->windowHandle());
   QVERIFY(errors_.isEmpty());
 }
 

@@ -4,16 +4,20 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -71,9 +75,17 @@ class PageViewerTest : public QObject {
   void save_writes_the_whole_page();
   void cancelled_save_writes_nothing();
   void failed_save_is_reported_and_the_viewer_goes_on();
+  void keys_drive_the_view_data();
+  void keys_drive_the_view();
+  void menu_entries_carry_their_shortcuts_data();
+  void menu_entries_carry_their_shortcuts();
+  void menu_opens_from_the_keyboard_data();
+  void menu_opens_from_the_keyboard();
 
  private:
   void showViewer();
+  // Shows the viewer as the active window with the keyboard on its scroll box.
+  void activateViewer();
   void pickRow(const QString& text);
   void whenDialogOpens(std::function<void(QFileDialog*)> driver);
 
@@ -108,6 +120,20 @@ void PageViewerTest::showViewer() {
   viewer_->show();
   QVERIFY(QTest::qWaitForWindowExposed(viewer_));
   QCoreApplication::processEvents();
+}
+
+void PageViewerTest::activateViewer() {
+  showViewer();
+  viewer_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(viewer_));
+  // The scroll box is the first control; before the first page it is hidden, and the window
+  // itself takes the keys.
+  if (viewer_->ScrollBox1->isVisible()) {
+    viewer_->ScrollBox1->setFocus(Qt::OtherFocusReason);
+  } else {
+    viewer_->setFocus(Qt::OtherFocusReason);
+  }
+  viewer_->FormActivate();  // the image from the scroll box's corner, whenever it activated
 }
 
 void PageViewerTest::pickRow(const QString& text) {
@@ -415,6 +441,181 @@ void PageViewerTest::failed_save_is_reported_and_the_viewer_goes_on() {
   QCOMPARE(viewer_->page()->width(), 960);
   viewer_->FitIn2->trigger();
   QCOMPARE(viewer_->Image1->size(), QSize(960, 540));
+}
+
+void PageViewerTest::keys_drive_the_view_data() {
+  QTest::addColumn<bool>("one_to_one");  // start at 1:1 scrolled to (300, 200); else fitted
+  QTest::addColumn<int>("key");
+  QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+  QTest::addColumn<QSize>("image");
+  QTest::addColumn<QPoint>("requested");  // scroll positions before the scroll bars clamp them
+  QTest::addColumn<QPoint>("views");      // plus so many visible extents
+  const Qt::KeyboardModifiers none;
+  const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+  const Qt::KeyboardModifiers keypad = Qt::KeypadModifier;
+  const QSize fitted(963, 541);
+  const QSize whole(1920, 1080);
+  const QPoint stay(300, 200);
+  // From the fitted page, unscrolled: the wheel's step turned over the middle of the view.
+  const QSize in(1156, 650);
+  const QSize out(770, 433);
+  QTest::newRow("plus zooms in") << false << int(Qt::Key_Plus) << none << in << QPoint(98, 61)
+                                 << QPoint();
+  QTest::newRow("equals, plus's key, zooms in")
+      << false << int(Qt::Key_Equal) << none << in << QPoint(98, 61) << QPoint();
+  QTest::newRow("ctrl+plus zooms in")
+      << false << int(Qt::Key_Plus) << ctrl << in << QPoint(98, 61) << QPoint();
+  QTest::newRow("ctrl+equals zooms in")
+      << false << int(Qt::Key_Equal) << ctrl << in << QPoint(98, 61) << QPoint();
+  QTest::newRow("keypad plus zooms in")
+      << false << int(Qt::Key_Plus) << keypad << in << QPoint(98, 61) << QPoint();
+  QTest::newRow("minus zooms out")
+      << false << int(Qt::Key_Minus) << none << out << QPoint() << QPoint();
+  QTest::newRow("ctrl+minus zooms out")
+      << false << int(Qt::Key_Minus) << ctrl << out << QPoint() << QPoint();
+  QTest::newRow("keypad minus zooms out")
+      << false << int(Qt::Key_Minus) << keypad << out << QPoint() << QPoint();
+  // Scrolled, the page point in the middle of the view stays there: (300 + 491) x 0.8 - 491.
+  QTest::newRow("minus keeps the middle of a scrolled view")
+      << true << int(Qt::Key_Minus) << none << QSize(1536, 864) << QPoint(142, 99) << QPoint();
+  QTest::newRow("plus keeps the middle of a scrolled view")
+      << true << int(Qt::Key_Plus) << none << QSize(2304, 1296) << QPoint(458, 301) << QPoint();
+  QTest::newRow("ctrl+0 fits") << true << int(Qt::Key_0) << ctrl << fitted << QPoint() << QPoint();
+  QTest::newRow("ctrl+1 shows 1:1")
+      << false << int(Qt::Key_1) << ctrl << whole << QPoint() << QPoint();
+  QTest::newRow("left") << true << int(Qt::Key_Left) << none << whole << QPoint(280, 200)
+                        << QPoint();
+  QTest::newRow("right") << true << int(Qt::Key_Right) << none << whole << QPoint(320, 200)
+                         << QPoint();
+  QTest::newRow("up") << true << int(Qt::Key_Up) << none << whole << QPoint(300, 180) << QPoint();
+  QTest::newRow("down") << true << int(Qt::Key_Down) << none << whole << QPoint(300, 220)
+                        << QPoint();
+  QTest::newRow("page up") << true << int(Qt::Key_PageUp) << none << whole << stay << QPoint(0, -1);
+  QTest::newRow("page down") << true << int(Qt::Key_PageDown) << none << whole << stay
+                             << QPoint(0, 1);
+  QTest::newRow("home goes to the top-left corner")
+      << true << int(Qt::Key_Home) << none << whole << QPoint() << QPoint();
+  QTest::newRow("end goes to the bottom-right corner")
+      << true << int(Qt::Key_End) << none << whole << QPoint(1 << 20, 1 << 20) << QPoint();
+}
+
+void PageViewerTest::keys_drive_the_view() {
+  QFETCH(bool, one_to_one);
+  QFETCH(int, key);
+  QFETCH(Qt::KeyboardModifiers, modifiers);
+  QFETCH(QSize, image);
+  QFETCH(QPoint, requested);
+  QFETCH(QPoint, views);
+  pickRow("FHD 1920x1080");
+  activateViewer();
+  if (one_to_one) {
+    viewer_->FitIn2->trigger();
+    viewer_->ScrollBox1->setScrollPosition(QPoint(300, 200));
+    QCOMPARE(scroll_of(viewer_), QPoint(300, 200));
+  }
+  const QPoint cursor = QCursor::pos();
+  QWidget* focus = QApplication::focusWidget();
+  QCOMPARE(focus, viewer_->ScrollBox1);
+  QTest::keyClick(focus, Qt::Key(key), modifiers);
+  QCOMPARE(viewer_->Image1->size(), image);
+  const QSize visible = viewer_->ScrollBox1->visibleExtent();
+  const QScrollBar* across = viewer_->ScrollBox1->horizontalScrollBar();
+  const QScrollBar* down = viewer_->ScrollBox1->verticalScrollBar();
+  const QPoint wanted =
+      requested + QPoint(views.x() * visible.width(), views.y() * visible.height());
+  QCOMPARE(scroll_of(viewer_), QPoint(std::clamp(wanted.x(), 0, across->maximum()),
+                                      std::clamp(wanted.y(), 0, down->maximum())));
+  QCOMPARE(QCursor::pos(), cursor);  // the mouse is not the keys' business
+  QVERIFY(!viewer_->PopupMenu1->isVisible());
+  QCOMPARE(errors_, QStringList());
+}
+
+void PageViewerTest::menu_entries_carry_their_shortcuts_data() {
+  QTest::addColumn<int>("entry");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QKeySequence>("shortcut");
+  QTest::addColumn<int>("key");
+  QTest::newRow("save") << 0 << "Save Image Pattern" << QKeySequence(Qt::CTRL | Qt::Key_S)
+                        << int(Qt::Key_S);
+  QTest::newRow("fit") << 1 << "FitIn" << QKeySequence(Qt::CTRL | Qt::Key_0) << int(Qt::Key_0);
+  QTest::newRow("1:1") << 2 << "1:1" << QKeySequence(Qt::CTRL | Qt::Key_1) << int(Qt::Key_1);
+  QTest::newRow("print") << 3 << QString::fromUtf8("Print\u2026")
+                         << QKeySequence(Qt::CTRL | Qt::Key_P) << int(Qt::Key_P);
+}
+
+void PageViewerTest::menu_entries_carry_their_shortcuts() {
+  QFETCH(int, entry);
+  QFETCH(QString, text);
+  QFETCH(QKeySequence, shortcut);
+  QFETCH(int, key);
+  pickRow("qHD 960x540");
+  activateViewer();
+  QAction* action = viewer_->PopupMenu1->actions().value(entry);
+  QVERIFY(action != nullptr);
+  QCOMPARE(action->text(), text);  // the shortcut has a column of its own
+  QCOMPARE(action->shortcut(), shortcut);
+  // With the menu closed, the key runs the entry.
+  bool dialog_opened = false;
+  if (action == viewer_->SaveImagePattern1) {
+    whenDialogOpens([&](QFileDialog* dialog) {
+      dialog_opened = true;
+      dialog->reject();
+    });
+  }
+  viewer_->choose_printer = [&](QPrinter&) {
+    dialog_opened = true;
+    return false;
+  };
+  QSignalSpy triggered(action, &QAction::triggered);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::ControlModifier);
+  QCOMPARE(triggered.count(), 1);
+  QCOMPARE(dialog_opened, action == viewer_->SaveImagePattern1 || action == viewer_->Print1);
+  // The keyboard is back in the viewer.
+  QTRY_VERIFY(viewer_->isActiveWindow());
+  QCOMPARE(QDir(dir_->path()).entryList({"*.png", "*.bmp"}), QStringList());
+  QCOMPARE(errors_, QStringList());
+}
+
+void PageViewerTest::menu_opens_from_the_keyboard_data() {
+  QTest::addColumn<bool>("shift_f10");  // else the Menu key
+  QTest::addColumn<bool>("with_page");
+  QTest::newRow("Menu key") << false << true;
+  QTest::newRow("Shift+F10") << true << true;
+  // As with the mouse, the menu belongs to the page.
+  QTest::newRow("Menu key before the first page") << false << false;
+  QTest::newRow("Shift+F10 before the first page") << true << false;
+}
+
+void PageViewerTest::menu_opens_from_the_keyboard() {
+  QFETCH(bool, shift_f10);
+  QFETCH(bool, with_page);
+  if (with_page) pickRow("qHD 960x540");
+  activateViewer();
+  if (with_page) viewer_->FitIn2->trigger();
+  QWidget* focus = QApplication::focusWidget();
+  QVERIFY(focus != nullptr);
+  QCOMPARE(focus, with_page ? static_cast<QWidget*>(viewer_->ScrollBox1) : viewer_);
+  if (shift_f10) {
+    QTest::keyClick(focus, Qt::Key_F10, Qt::ShiftModifier);
+  } else {
+    // The window system turns the Menu key into a menu request to the focus, at its middle.
+    const QPoint middle = focus->rect().center();
+    QContextMenuEvent by_key(QContextMenuEvent::Keyboard, middle, focus->mapToGlobal(middle));
+    QCoreApplication::sendEvent(focus, &by_key);
+  }
+  QCOMPARE(viewer_->PopupMenu1->isVisible(), with_page);
+  if (with_page) {
+    // Over the middle of the view, where the keys work.
+    const QWidget* view = viewer_->ScrollBox1->viewport();
+    QVERIFY(viewer_->PopupMenu1->geometry().contains(view->mapToGlobal(view->rect().center())));
+    // And the keys work in it: Down to "FitIn", Return runs it.
+    QTest::keyClick(viewer_->PopupMenu1, Qt::Key_Down);
+    QTest::keyClick(viewer_->PopupMenu1, Qt::Key_Down);
+    QTest::keyClick(viewer_->PopupMenu1, Qt::Key_Return);
+    QVERIFY(!viewer_->PopupMenu1->isVisible());
+    QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
+  }
+  QCOMPARE(errors_, QStringList());
 }
 
 int main(int argc, char** argv) {
