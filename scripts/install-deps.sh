@@ -14,7 +14,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 xvfb openbox xdotool x11-utils imagemagick
   desktop-file-utils appstream man-db lintian dpkg-dev fakeroot file
-  weston qt6-wayland x11-xkb-utils xkb-data xclip
+  weston qt6-wayland x11-xkb-utils xkb-data
+  dbus-daemon at-spi2-core python3-pyatspi
   libcups2-dev cups cups-daemon cups-client printer-driver-cups-pdf
 )
 

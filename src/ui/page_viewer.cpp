@@ -435,9 +435,12 @@ void TForm_Info::printOnQueue(const QPrinter& printer) {
   const lumigrid::PrintServer server = lumigrid::default_print_server();
   const lumigrid::PrintQueue queue = lumigrid::query_print_queue(server, name);
   if (const auto refusal = lumigrid::queue_refusal(queue)) throw lumigrid::Error(*refusal);
-  const lumigrid::PrintPlan plan = lumigrid::plan_print(
-      queue, page_->width(), page_->height(),
-      lumigrid::page_paper(page_area_text_.toStdU16String()), lumigrid::chosen_paper(printer));
+  // A page of a named paper goes on that paper: the toolkit's dialog always starts from the
+  // queue's default paper, so its choice counts only for a page of no paper of its own.
+  const auto own_paper = lumigrid::page_paper(page_area_text_.toStdU16String());
+  const lumigrid::PrintPlan plan =
+      lumigrid::plan_print(queue, page_->width(), page_->height(), own_paper,
+                           own_paper ? own_paper : lumigrid::chosen_paper(printer));
   const auto warnings = lumigrid::print_warnings(queue, plan);
   if (!warnings.empty()) {
     QString text;

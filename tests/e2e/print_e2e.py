@@ -6,7 +6,7 @@ sheet as a PDF. A4, A3 and A5 pages are printed from the viewer, through the pri
 through lumigrid-render --print: every sheet cups-pdf writes has the page's own paper and holds
 the page's pixels as one image, unresampled at 600 ppi and equal to lumigrid-render's page, and
 the program told the job's id. A queue that rejects jobs, a paused queue and a stopped server
-each show their message, read from the message box (copied with Ctrl+C).
+each show their message, read from the message box through at-spi.
 
 usage: print_e2e.py LUMIGRID LUMIGRID_RENDER
 """
@@ -21,7 +21,9 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "print"))
 from page_viewer_e2e import find_window, menu_item, pick_row, xdotool  # noqa: E402
 from private_cups import PrivateCups, Unavailable, skip  # noqa: E402
-from run_e2e import X_TOOLS, Failure, Program, run, run_scenario, wait_for  # noqa: E402
+from run_e2e import X_TOOLS, Failure, Program, Session, run, run_scenario, wait_for  # noqa: E402
+from accessibility import TOOLS as ACCESSIBILITY_TOOLS  # noqa: E402
+from accessibility import shown_texts, start_accessibility, wait_for_text  # noqa: E402
 
 # Rows of the adjust window's drawing-area list, and a paper typed into it.
 PAGES = [("A4 600 dpi 7016x4961", 9, "595 x 842 pts (A4)"),
@@ -36,20 +38,24 @@ REJECTED = ("Unable to print the page on Rejecting: the printer is not accepting
 CUPS = None  # the private server, started before the session
 
 
-def box_text(session):
-    """The message box that shows next and its text, copied with Ctrl+C (caption and buttons
-    too). The job's progress box has the same caption and copies nothing."""
-    def copied():
-        box = find_window(session, BOX)
-        if box is None:
-            return None
-        run(session.env, "xclip", "-selection", "clipboard", "-i", "/dev/null")
-        run(session.env, "xdotool", "windowactivate", "--sync", box, check=False)
-        xdotool(session, "key", "ctrl+c")
-        time.sleep(0.2)
-        text = run(session.env, "xclip", "-selection", "clipboard", "-o", check=False).stdout
-        return (box, text) if text.strip() else None
-    return wait_for("a message box", copied)
+def box_text(session, pattern):
+    """The message box that shows a text matching `pattern`, and all its texts, read as a
+    screen reader reads them. The job's progress box has the same caption."""
+    found = re.compile(pattern)
+    try:
+        wait_for_text(session, "a message box matching " + pattern, found.search)
+    except Failure as failure:
+        raise Failure(f"{failure}; the texts shown: {shown_texts(session)}") from None
+    box = wait_for("the message box", lambda: find_window(session, BOX))
+    return box, "\n".join(shown_texts(session))
+
+
+class PrintSession(Session):
+    """The X session with the screen reader's view, so message boxes can be read."""
+
+    def start(self):
+        super().start()
+        start_accessibility(self)
 
 
 def close_box(session, box, key="Return"):
@@ -74,10 +80,14 @@ def check_sheet(session, render, row, paper, queue, job, name):
     info = run(session.env, "pdfinfo", sheet).stdout
     if f"Page size:       {paper}" not in info:
         raise Failure(f"{name}: the sheet is not {paper}:\n{info}")
+    # lumigrid-render's own true-size PDF of the page holds its pixels as one 1-bit image; both
+    # images come out as PBM files, compared byte for byte (ImageMagick's resource policy
+    # refuses pages this large).
+    expected = os.path.join(session.workdir, name + "-page")
+    run(session.env, render, "--page", row, "-o", expected + ".pdf")
+    wanted = run(session.env, "pdfimages", "-list", expected + ".pdf").stdout.splitlines()[2:]
+    width, height = wanted[0].split()[3:5]
     images = run(session.env, "pdfimages", "-list", sheet).stdout.splitlines()[2:]
-    expected = os.path.join(session.workdir, name + "-page.png")
-    run(session.env, render, "--page", row, "-o", expected)
-    width, height = run(session.env, "identify", "-format", "%w %h", expected).stdout.split()
     if len(images) != 1:
         raise Failure(f"{name}: {len(images)} images on the sheet")
     columns = images[0].split()
@@ -85,11 +95,11 @@ def check_sheet(session, render, row, paper, queue, job, name):
         raise Failure(f"{name}: the image is not the page's {width}x{height} at 1 bit and "
                       f"600 ppi: {images[0]}")
     extracted = os.path.join(session.workdir, name + "-sheet")
-    run(session.env, "pdfimages", "-png", sheet, extracted)
-    result = run(session.env, "compare", "-metric", "AE", extracted + "-000.png", expected,
-                 os.devnull, check=False)
-    if result.returncode != 0:
-        raise Failure(f"{name}: {result.stderr.strip()} pixels differ from lumigrid-render's page")
+    run(session.env, "pdfimages", sheet, extracted)
+    run(session.env, "pdfimages", expected + ".pdf", expected)
+    with open(extracted + "-000.pbm", "rb") as got, open(expected + "-000.pbm", "rb") as page:
+        if got.read() != page.read():
+            raise Failure(f"{name}: the sheet's pixels differ from lumigrid-render's page")
 
 
 def open_print_dialog(session, viewer):
@@ -129,7 +139,7 @@ def print_scenario(session, executable, render):
         dialog = open_print_dialog(session, viewer)
         xdotool(session, "key", "Return")
         wait_for("the print dialog to close", lambda: find_window(session, "^Print$") is None)
-        box, text = box_text(session)
+        box, text = box_text(session, r"Sent to PDF as job \d+")
         job = job_of(text, "PDF")
         close_box(session, box)
         check_sheet(session, render, row, paper, "PDF", job, "viewer-" + row.split()[0])
@@ -139,7 +149,7 @@ def print_scenario(session, executable, render):
     choose_printer(session, dialog, "Rejecting")
     jobs = CUPS.jobs()
     xdotool(session, "key", "Return")
-    box, text = box_text(session)
+    box, text = box_text(session, re.escape(REJECTED))
     if REJECTED not in text:
         raise Failure(f"the rejecting queue's box says {text!r}")
     close_box(session, box)
@@ -150,7 +160,7 @@ def print_scenario(session, executable, render):
     dialog = open_print_dialog(session, viewer)
     choose_printer(session, dialog, "Paused")
     xdotool(session, "key", "Return")
-    box, text = box_text(session)
+    box, text = box_text(session, re.escape(PAUSED))
     if PAUSED not in text or "Print anyway?" not in text:
         raise Failure(f"the paused queue's question says {text!r}")
     close_box(session, box, "Escape")
@@ -175,7 +185,7 @@ def print_scenario(session, executable, render):
     CUPS.stop()
     run(session.env, "xdotool", "windowactivate", "--sync", viewer)
     xdotool(session, "key", "ctrl+p")
-    box, text = box_text(session)
+    box, text = box_text(session, "No printer can be reached")
     gone = f"no print server answers at {CUPS.socket} ("
     if "No printer can be reached: " + gone not in text:
         raise Failure(f"the stopped server's box says {text!r}")
@@ -202,7 +212,8 @@ def main():
     try:
         os.environ.update({"CUPS_SERVER": CUPS.socket, "LUMIGRID_CUPS_PDF_OUT": CUPS.out_root})
         return run_scenario("e2e printing", "lumigrid-print-e2e-", print_scenario,
-                            tools=X_TOOLS + ["xclip", "pdfinfo", "pdfimages", "identify"])
+                            session_class=PrintSession,
+                            tools=X_TOOLS + ACCESSIBILITY_TOOLS + ["pdfinfo", "pdfimages"])
     finally:
         CUPS.remove()
 

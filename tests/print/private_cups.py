@@ -229,12 +229,14 @@ UserUMask 0022
                 raise Unavailable("cupsd did not answer:\n" + self.log_tail())
             time.sleep(0.1)
 
-    def log_tail(self, lines=20):
+    def log_tail(self, lines=20, mentioning=None):
+        """The server's last log lines, or only those mentioning a text (a job's "[Job N]")."""
         text = ""
         for name in ("cupsd.out", "error_log"):
             try:
                 with open(self.path("log", name), errors="replace") as f:
-                    text += "".join(f.readlines()[-lines:])
+                    kept = [line for line in f if mentioning is None or mentioning in line]
+                    text += "".join(kept[-lines:])
             except OSError:
                 pass
         return text
@@ -294,10 +296,12 @@ UserUMask 0022
                     if state in ("completed", None):
                         return os.path.join(self.out_dir(queue), name)
             time.sleep(0.2)
-        raise RuntimeError(f"no PDF for job {job_id} on {queue}:\n" + self.log_tail(60))
+        raise RuntimeError(f"no PDF for job {job_id} on {queue} in {os.listdir(self.out_dir(queue))}:\n"
+                           + self.log_tail(60, f"[Job {job_id}]"))
 
     def job_state(self, job_id):
-        listed = self.lp("lpstat", "-W", "all", "-o", check=False).stdout
+        # "-W all" would list completed jobs too
+        listed = self.lp("lpstat", "-W", "not-completed", "-o", check=False).stdout
         for line in listed.splitlines():
             if line.split() and line.split()[0].endswith(f"-{job_id}"):
                 return "queued"

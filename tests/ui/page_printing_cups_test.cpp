@@ -101,8 +101,9 @@ class PagePrintingCupsTest : public QObject {
 void PagePrintingCupsTest::initTestCase() {
   if (qEnvironmentVariableIsEmpty("CUPS_SERVER") ||
       qEnvironmentVariableIsEmpty("LUMIGRID_CUPS_PDF_OUT")) {
-    QSKIP("NOT RUN: start through tests/print/private_cups.py, which starts the private CUPS "
-          "server");
+    QSKIP(
+        "NOT RUN: start through tests/print/private_cups.py, which starts the private CUPS "
+        "server");
   }
 }
 
@@ -160,10 +161,18 @@ void PagePrintingCupsTest::prints_on_the_chosen_queue_data() {
   QTest::addColumn<QString>("area");
   QTest::addColumn<QString>("queue");
   QTest::addColumn<QString>("paper");  // of the printed sheet, as pdfinfo names it
-  QTest::newRow("A4 row") << "A4 600 dpi 7016x4961" << "PDF" << "595 x 842 pts (A4)";
-  QTest::newRow("A3 on a queue of A4") << "A3" << "PDF" << "842 x 1191 pts (A3)";
-  QTest::newRow("A4 on a queue of A3") << "A4" << "PDF-A3" << "595 x 842 pts (A4)";
-  QTest::newRow("A5") << "A5" << "PDF" << "421 x 595 pts (A5)";
+  QTest::newRow("A4 row") << "A4 600 dpi 7016x4961"
+                          << "PDF"
+                          << "595 x 842 pts (A4)";
+  QTest::newRow("A3 on a queue of A4") << "A3"
+                                       << "PDF"
+                                       << "842 x 1191 pts (A3)";
+  QTest::newRow("A4 on a queue of A3") << "A4"
+                                       << "PDF-A3"
+                                       << "595 x 842 pts (A4)";
+  QTest::newRow("A5") << "A5"
+                      << "PDF"
+                      << "421 x 595 pts (A5)";
 }
 
 void PagePrintingCupsTest::prints_on_the_chosen_queue() {
@@ -200,9 +209,12 @@ void PagePrintingCupsTest::what_the_queue_cannot_do_is_asked_first_data() {
       "(209.9 x 297 mm).\n\nThe page (A3 paper, 420.0 x 297.0 mm) is larger than the printable "
       "area of the A4 paper of Office-A4 (290.0 x 202.8 mm). Printed at 100 %, only what fits "
       "the sheet is sent: its right and bottom edges are cut off.\n\nPrint anyway?";
-  QTest::newRow("paused, sent") << "A4" << "Paused" << paused << int(QMessageBox::Yes);
-  QTest::newRow("paper missing, sent") << "A3" << "Office-A4" << cut << int(QMessageBox::Yes);
-  QTest::newRow("paper missing, not sent") << "A3" << "Office-A4" << cut << int(QMessageBox::No);
+  QTest::newRow("paused, sent") << "A4"
+                                << "Paused" << paused << int(QMessageBox::Yes);
+  QTest::newRow("paper missing, sent") << "A3"
+                                       << "Office-A4" << cut << int(QMessageBox::Yes);
+  QTest::newRow("paper missing, not sent") << "A3"
+                                           << "Office-A4" << cut << int(QMessageBox::No);
 }
 
 void PagePrintingCupsTest::what_the_queue_cannot_do_is_asked_first() {
