@@ -1,0 +1,53 @@
+// Printing real A4 and B0 pages on a CUPS queue as the viewer and lumigrid-render --print do:
+// from the queue's question to the job accepted by the server, and the memory the job adds
+// beyond the page (its PDF is written to a temporary file and streamed to the server).
+//
+//   python3 tests/print/private_cups.py -- build/release/bench/cups_print_bench
+//
+// Needs a print server whose default queue accepts jobs (CUPS_SERVER names the private one);
+// skipped otherwise.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <string>
+
+#include "page/page_build.h"
+#include "peak_memory.h"
+#include "print/cups_printing.h"
+#include "print/print_layout.h"
+
+namespace {
+
+void send_job(benchmark::State& state, const char* area) {
+  const lumigrid::PrintServer server = lumigrid::default_print_server();
+  if (const auto problem = lumigrid::print_server_problem(server)) {
+    state.SkipWithError(("no print server: " + *problem).c_str());
+    return;
+  }
+  const std::u16string text(area, area + std::char_traits<char>::length(area));
+  const lumigrid::PageBuild build =
+      lumigrid::build_page(text, lumigrid::PageRequest{{100, 8, 50}, 96});
+  const std::string name = lumigrid::default_print_queue(server);
+  double peak = 0;
+  for (auto _ : state) {
+    lumigrid::bench::PeakMemory memory;
+    const lumigrid::PrintQueue queue = lumigrid::query_print_queue(server, name);
+    const auto paper = lumigrid::page_paper(text);
+    const lumigrid::PrintPlan plan =
+        lumigrid::plan_print(queue, build.page.width(), build.page.height(), paper, paper);
+    lumigrid::PrintJobRequest request;
+    request.queue = name;
+    request.job_name = area;
+    request.ask_600_dpi = lumigrid::offers_600_dpi(queue);
+    benchmark::DoNotOptimize(lumigrid::send_page_job(server, build.page, plan, request));
+    peak = std::max(peak, memory.extra_mib());
+  }
+  state.counters["extra_MiB"] = peak;
+}
+
+BENCHMARK_CAPTURE(send_job, A4_to_job_accepted, "A4")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(send_job, B0_to_job_accepted, "B0")->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+
+BENCHMARK_MAIN();
