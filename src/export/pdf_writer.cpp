@@ -148,7 +148,7 @@ void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
   } catch (const std::exception& e) {
     if (rows->failure()) std::rethrow_exception(rows->failure());
     // The file's own failure is already in the program's words.
-    if (dynamic_cast<const Error*>(&e) != nullptr || dynamic_cast<const std::bad_alloc*>(&e)) {
+    if (dynamic_cast<const Error*>(&e) != nullptr || is_memory_failure(e)) {
       throw;
     }
     file.check();
