@@ -1,5 +1,6 @@
 #include "cli/page_commands.h"
 
+#include <cstdint>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -61,8 +62,18 @@ int run_page_command(const PageOptions& options, std::ostream& err, std::ostream
   ProgressBar bar(err);
   try {
     const PageRequest request{{options.space, options.pitch, options.pitch2}, options.ppi};
-    const PageBuild build =
-        build_page(utf16_from_utf8(options.text), request, bar.phase("building page"));
+    const std::u16string text = utf16_from_utf8(options.text);
+    std::uint64_t available = available_page_memory();
+    if (options.output) {
+      // A picture the file cannot take is refused before its page is built, and the encoder's
+      // row buffers are counted with the page, since both are held while it is saved.
+      const AreaSize size = drawing_area_size(std::u16string_view(text), kPageDpi);
+      check_savable_size(size.width, size.height, *options.output);
+      const std::uint64_t rows =
+          save_row_buffer_bytes(size.width, encoding_for_file_name(options.output->string()));
+      available = available > rows ? available - rows : 0;
+    }
+    const PageBuild build = build_page(text, request, available, bar.phase("building page"));
     if (options.output) save_image(build.page, *options.output, bar.phase("saving page"));
     if (options.print_queue) print_page(build.page, options, bar, err, out);
     bar.finish();

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <random>
 #include <system_error>
 
@@ -40,7 +41,8 @@ void throw_write_error(const std::filesystem::path& path, std::string_view reaso
   throw WriteError("Unable to write to " + path.string() + ": " + std::string(reason));
 }
 
-AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
+AtomicFile::AtomicFile(std::filesystem::path target, bool needs_seeking)
+    : target_(std::move(target)) {
   // What the name leads to, links followed. A device or a FIFO is written straight into: it
   // is nothing a rename could replace without breaking what reads from it.
   struct stat existing {};
@@ -53,6 +55,19 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
       const int flags = ::fcntl(fd_, F_GETFL);
       if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
       direct_ = true;
+      if (needs_seeking) {
+        // A pipe or a device cannot go back: the whole picture is made in an unnamed file of
+        // the temporary folder first, which no interruption can leave behind.
+        target_fd_ = fd_;
+        fd_ = -1;
+        std::error_code ec;
+        const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+        std::string name =
+            ((ec ? std::filesystem::path("/tmp") : folder) / "lumigrid-XXXXXX").string();
+        fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd_ < 0) throw_write_error(target_, system_reason(errno));
+        ::unlink(name.c_str());
+      }
       buffer_.resize(kBufferSize);
       return;
     }
@@ -105,6 +120,10 @@ void AtomicFile::discard() noexcept {
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;
+  }
+  if (target_fd_ >= 0) {
+    ::close(target_fd_);
+    target_fd_ = -1;
   }
   if (!temporary_.empty()) {
     ::unlink(temporary_.c_str());
@@ -164,6 +183,7 @@ void AtomicFile::commit() {
   if (fd_ < 0) throw_write_error(target_, system_reason(EBADF));
   if (!flushBuffer()) check();
   if (direct_) {
+    if (target_fd_ >= 0) copySpoolToTarget();
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) throw_write_error(target_, system_reason(errno));
@@ -181,6 +201,35 @@ void AtomicFile::commit() {
   }
   temporary_.clear();
   live_.reset();
+}
+
+void AtomicFile::copySpoolToTarget() {
+  std::vector<std::uint8_t> chunk(kBufferSize);
+  for (std::uint64_t offset = 0; offset < bytes_written_;) {
+    const ssize_t got = ::pread(fd_, chunk.data(), chunk.size(), off_t(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) throw_write_error(target_, system_reason(got < 0 ? errno : EIO));
+    for (ssize_t sent = 0; sent < got;) {
+      const ssize_t n = ::write(target_fd_, chunk.data() + sent, std::size_t(got - sent));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw_write_error(target_, system_reason(errno));
+      sent += n;
+    }
+    offset += std::uint64_t(got);
+  }
+  ::close(fd_);
+  fd_ = target_fd_;
+  target_fd_ = -1;
+}
+
+void throw_memory_error(const std::filesystem::path& path) {
+  throw WriteError("Not enough memory to write " + path.string());
+}
+
+bool is_memory_failure(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return true;
+  const auto* system = dynamic_cast<const std::system_error*>(&error);
+  return system != nullptr && system->code() == std::errc::resource_unavailable_try_again;
 }
 
 void AtomicFile::writeAt(std::uint64_t offset, const void* data, std::size_t size) noexcept {

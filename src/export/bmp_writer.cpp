@@ -1,10 +1,10 @@
 // Windows bitmap: 14-byte file header, 40-byte information header, 32 bits a pixel, rows stored
 // bottom-up, uncompressed. The page (one byte a pixel) is written at the window's depth too, as
 // its capture would hold it.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
-#include <vector>
 
 #include "export/export_internal.h"
 
@@ -60,19 +60,21 @@ void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   put32(&header[34], std::uint32_t(image_bytes));
   file.write(header.data(), header.size());
 
-  std::vector<std::uint8_t> expanded;
+  // A grey row is expanded straight into the file's buffer, a piece at a time, so that no row
+  // buffer is held whatever the width.
+  constexpr std::int32_t kPiecePixels = 64 * 1024;
   for (std::int32_t y = height - 1; y >= 0 && !file.failed(); --y) {
     if (surface.format() == PixelFormat::Rgb32) {
       file.write(surface.rowData(y), std::size_t(row_bytes));
     } else {
-      // Expanded straight into the file's buffer when a row fits there.
-      std::uint8_t* reserved = file.reserve(std::size_t(row_bytes));
-      if (reserved == nullptr && expanded.empty()) expanded.resize(std::size_t(row_bytes));
-      expand_grey_row(surface.rowData(y), width, reserved ? reserved : expanded.data());
-      if (reserved != nullptr) {
-        file.commitReserved(std::size_t(row_bytes));
-      } else {
-        file.write(expanded.data(), expanded.size());
+      const std::uint8_t* grey = surface.rowData(y);
+      for (std::int32_t x = 0; x < width;) {
+        const std::int32_t n = std::min(kPiecePixels, width - x);
+        std::uint8_t* reserved = file.reserve(std::size_t(n) * 4);
+        if (reserved == nullptr) break;  // a write failed: check() below reports it
+        expand_grey_row(grey + x, n, reserved);
+        file.commitReserved(std::size_t(n) * 4);
+        x += n;
       }
     }
     progress.advance();

@@ -3,6 +3,7 @@
 // progress pacing, and reading a surface row by row as 24-bit RGB.
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,13 +17,16 @@
 namespace lumigrid::export_detail {
 
 // Writes into a temporary file beside the target and renames it over the target on commit();
-// a target that exists and is not a regular file (a device, a FIFO) is written straight into.
+// a target that exists and is not a regular file (a device, a FIFO) is written straight into,
+// or, for a writer that goes back to patch what it wrote (`needs_seeking`, TIFF), spooled
+// whole into an unnamed file of the system's temporary folder and copied into it on commit(),
+// so a pipe never receives an unfinished picture.
 // SIGINT and SIGTERM remove the temporary; a later save removes those of killed processes.
 // Write failures are remembered rather than thrown, so the encoders' C callbacks never unwind
 // through the libraries; callers poll failed() and call check() to raise the error.
 class AtomicFile {
  public:
-  explicit AtomicFile(std::filesystem::path target);
+  explicit AtomicFile(std::filesystem::path target, bool needs_seeking = false);
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -48,13 +52,15 @@ class AtomicFile {
  private:
   bool flushBuffer() noexcept;
   void discard() noexcept;
+  void copySpoolToTarget();
 
   std::filesystem::path target_;       // as the operator named it, for messages
   std::filesystem::path target_real_;  // the file actually replaced
   std::filesystem::path temporary_;
   std::optional<LiveTemporary> live_;  // SIGINT and SIGTERM remove temporary_
   int fd_ = -1;
-  bool direct_ = false;  // writing into the target itself
+  bool direct_ = false;  // writing into the target itself (or into the spool for it)
+  int target_fd_ = -1;   // the non-regular target, while fd_ is the spool it is copied from
   bool replaces_existing_ = false;
   int error_ = 0;
   std::vector<std::uint8_t> buffer_;
@@ -64,6 +70,19 @@ class AtomicFile {
 
 // "Unable to write to PATH: REASON" — the text every export failure carries.
 [[noreturn]] void throw_write_error(const std::filesystem::path& path, std::string_view reason);
+// "Not enough memory to write PATH": what a save reports when the system refuses memory or a
+// compressing thread.
+[[noreturn]] void throw_memory_error(const std::filesystem::path& path);
+// Whether `error` is the system refusing memory: std::bad_alloc, or a thread that could not be
+// started (std::system_error with resource_unavailable_try_again).
+bool is_memory_failure(const std::exception& error);
+
+// The most bytes one row buffer of an encoder may take; wider pictures are refused before any
+// file is touched, so that a save never asks for gigabytes beside its picture.
+inline constexpr std::uint64_t kMostRowBufferBytes = std::uint64_t(1) << 30;
+// Bytes of the largest row buffer an encoder holds for a picture `width` pixels wide, for any
+// pixel format, or UINT64_MAX when it cannot be counted in 64 bits.
+std::uint64_t row_buffer_bytes(std::int64_t width, ImageEncoding encoding);
 
 // Calls the callback at most about a hundred times per save, with the fraction done.
 class ProgressPacer {

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <thread>
 
 #include "base/errors.h"
 #include "export/export_internal.h"
@@ -70,9 +72,38 @@ std::uint64_t progress_steps(const Surface& surface, ImageEncoding encoding) {
   return encoding == ImageEncoding::Gif ? 2 * rows : rows;
 }
 
+std::uint64_t row_buffer_bytes(std::int64_t width, ImageEncoding encoding) {
+  if (width <= 0) return 0;
+  // Bytes a pixel takes in the widest row each encoder converts to: the RGB rows of JPEG, TIFF,
+  // PDF and PNG (one filter byte ahead), GIF's palette indices. BMP writes rows in pieces
+  // straight into the file's buffer and holds none.
+  std::uint64_t per_pixel = 3, extra = 0;
+  switch (encoding) {
+    case ImageEncoding::Bmp:
+      return 0;
+    case ImageEncoding::Png:
+      extra = 1;
+      break;
+    case ImageEncoding::Gif:
+      per_pixel = 1;
+      break;
+    case ImageEncoding::Jpeg:
+    case ImageEncoding::Tiff:
+    case ImageEncoding::Pdf:
+      break;
+  }
+  const auto pixels = std::uint64_t(width);
+  if (pixels > (UINT64_MAX - extra) / per_pixel) return UINT64_MAX;
+  return pixels * per_pixel + extra;
+}
+
 std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding encoding) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
   if (width < 0 || height < 0) return "an image of " + size + " has no valid size";
+  if (row_buffer_bytes(width, encoding) > kMostRowBufferBytes) {
+    return "an image of " + size + " is too large for a " + encoding_name(encoding) +
+           " file (rows of 1 GiB at most)";
+  }
   std::int64_t max_side = 0;
   switch (encoding) {
     case ImageEncoding::Bmp: {
@@ -139,15 +170,31 @@ ImageEncoding encoding_for_file_name(std::string_view file_name) {
   return ImageEncoding::Bmp;
 }
 
-void save_image_as(const Surface& surface, const std::filesystem::path& path,
-                   ImageEncoding encoding, const ProgressCallback& progress) {
-  // Sizes the format cannot hold are refused before any file is touched.
-  if (const std::string problem =
-          export_detail::size_problem(surface.width(), surface.height(), encoding);
+void check_savable_size(std::int64_t width, std::int64_t height, const std::filesystem::path& path,
+                        ImageEncoding encoding) {
+  if (const std::string problem = export_detail::size_problem(width, height, encoding);
       !problem.empty()) {
     export_detail::throw_write_error(path, problem);
   }
-  export_detail::AtomicFile file(path);
+}
+
+void check_savable_size(std::int64_t width, std::int64_t height,
+                        const std::filesystem::path& path) {
+  check_savable_size(width, height, path, encoding_for_file_name(path.string()));
+}
+
+std::uint64_t save_row_buffer_bytes(std::int64_t width, ImageEncoding encoding) {
+  const std::uint64_t row = export_detail::row_buffer_bytes(width, encoding);
+  const std::uint64_t rows = std::uint64_t(std::thread::hardware_concurrency()) + 1;
+  return row > UINT64_MAX / rows ? UINT64_MAX : row * rows;
+}
+
+namespace {
+
+void write_image(const Surface& surface, const std::filesystem::path& path, ImageEncoding encoding,
+                 const ProgressCallback& progress) {
+  // TIFF goes back to patch its header, which a pipe or a device cannot take.
+  export_detail::AtomicFile file(path, encoding == ImageEncoding::Tiff);
   export_detail::ProgressPacer pacer(progress, export_detail::progress_steps(surface, encoding));
   switch (encoding) {
     case ImageEncoding::Bmp:
@@ -171,6 +218,22 @@ void save_image_as(const Surface& surface, const std::filesystem::path& path,
   }
   file.commit();
   pacer.finish();
+}
+
+}  // namespace
+
+void save_image_as(const Surface& surface, const std::filesystem::path& path,
+                   ImageEncoding encoding, const ProgressCallback& progress) {
+  // Sizes the format cannot hold are refused before any file is touched.
+  check_savable_size(surface.width(), surface.height(), path, encoding);
+  // The temporary is gone by the time the memory failure is reported (the file's destructor
+  // ran while the exception left write_image).
+  try {
+    write_image(surface, path, encoding, progress);
+  } catch (const std::exception& e) {
+    if (export_detail::is_memory_failure(e)) export_detail::throw_memory_error(path);
+    throw;
+  }
 }
 
 void save_image(const Surface& surface, const std::filesystem::path& path,

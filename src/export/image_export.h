@@ -26,9 +26,20 @@ ImageEncoding encoding_for_file_name(std::string_view file_name);
 
 // Writes the whole surface to `path` in `encoding`, streaming rows. The file appears only when
 // complete (written beside the target, then renamed over it); on failure the target is left as
-// it was and a lumigrid::WriteError names the path and the reason.
+// it was and a lumigrid::WriteError names the path and the reason; when the system refuses
+// memory or a thread, the message is "Not enough memory to write PATH".
 void save_image_as(const Surface& surface, const std::filesystem::path& path,
                    ImageEncoding encoding, const ProgressCallback& progress = {});
+// Throws the lumigrid::WriteError save_image_as() would raise for a picture of that size before
+// touching any file (a side the format cannot hold, a row buffer past its limit), so a caller
+// can refuse before building the picture.
+void check_savable_size(std::int64_t width, std::int64_t height, const std::filesystem::path& path,
+                        ImageEncoding encoding);
+void check_savable_size(std::int64_t width, std::int64_t height, const std::filesystem::path& path);
+// Bytes the encoder's row buffers take beside the picture while a `width` pixels wide picture is
+// saved in `encoding`: one row for the writer and one for each compressing thread, counted in
+// 64 bits (UINT64_MAX when they cannot be).
+std::uint64_t save_row_buffer_bytes(std::int64_t width, ImageEncoding encoding);
 // The same, with the encoding picked from the path's extension.
 void save_image(const Surface& surface, const std::filesystem::path& path,
                 const ProgressCallback& progress = {});

@@ -171,7 +171,7 @@ void write_pdf_sheet(const Surface& surface, double pixels_per_inch, const PdfSh
   } catch (const std::exception& e) {
     if (rows->failure()) std::rethrow_exception(rows->failure());
     // The file's own failure is already in the program's words.
-    if (dynamic_cast<const Error*>(&e) != nullptr || dynamic_cast<const std::bad_alloc*>(&e)) {
+    if (dynamic_cast<const Error*>(&e) != nullptr || is_memory_failure(e)) {
       throw;
     }
     file.check();

@@ -302,10 +302,12 @@ void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress
     } else {
       write_segments(surface, tuning, threads, png, file, progress);
     }
-  } catch (const std::bad_alloc&) {
-    throw_write_error(file.target(), "out of memory for the PNG encoder");
   } catch (const DeflateError& e) {
     throw_write_error(file.target(), std::string("PNG encoder: ") + e.what());
+  } catch (const std::exception& e) {
+    // A compressor that found no memory, or a thread that could not be started.
+    if (is_memory_failure(e)) throw_memory_error(file.target());
+    throw;
   }
   png.end();
   file.check();

@@ -6,6 +6,7 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "base/errors.h"
 #include "page/drawing_area.h"
@@ -79,8 +80,16 @@ PageBuild build_page(std::u16string_view text, const PageRequest& request,
   const AreaSize size = drawing_area_size(text, kPageDpi);
   PageBuild build{make_page(size.width, size.height, available_bytes), std::u16string(text)};
   build.page.setPixelsPerInch(request.pixels_per_inch);
-  draw_printable_chart_fast(build.page, request.chart.space, request.chart.pitch,
-                            request.chart.pitch2, progress);
+  try {
+    draw_printable_chart_fast(build.page, request.chart.space, request.chart.pitch,
+                              request.chart.pitch2, progress);
+  } catch (const std::bad_alloc&) {
+    throw Error(not_enough_memory(size.width, size.height));
+  } catch (const std::system_error& e) {
+    // A drawing thread the system could not start.
+    if (e.code() != std::errc::resource_unavailable_try_again) throw;
+    throw Error(not_enough_memory(size.width, size.height));
+  }
   return build;
 }
 

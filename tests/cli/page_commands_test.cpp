@@ -94,6 +94,7 @@ struct PageErrorCase {
   std::string text;
   std::int32_t space;
   std::string error_start;
+  const char* output = nullptr;  // -o, if any
 };
 
 std::ostream& operator<<(std::ostream& os, const PageErrorCase& c) {
@@ -106,6 +107,7 @@ TEST_P(PageCommandErrors, PrintsTheErrorAndFails) {
   PageOptions options;
   options.text = GetParam().text;
   options.space = GetParam().space;
+  if (GetParam().output != nullptr) options.output = GetParam().output;
   std::ostringstream err;
   EXPECT_EQ(run_page_command(options, err), 1);
   EXPECT_EQ(err.str().rfind(GetParam().error_start, 0), 0u) << err.str();
@@ -116,7 +118,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PageErrorCase{"TooLargeForMemory", "200000x200000", 100,
                       "error: Not enough memory for a page of 200000 x 200000 pixels\n"},
-        PageErrorCase{"SpaceZero", "qHD", 0, "error: Space must be at least 1\n"}),
+        PageErrorCase{"SpaceZero", "qHD", 0, "error: Space must be at least 1\n"},
+        // Refused before the page is built: its rows would need 6 GiB of encoder buffer.
+        PageErrorCase{"RowsTooWideForTheEncoder", "2147483647x1", 100,
+                      "error: Unable to write to nowhere/w.png: an image of 2147483647 x 1 pixels "
+                      "is too large for a PNG file (rows of 1 GiB at most)\n",
+                      "nowhere/w.png"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PageCommand, UnwritableOutputIsAnError) {

@@ -1,15 +1,31 @@
 // lumigrid-render run as a program: exit status, messages and the files it leaves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/temp_folder.h"
+
+// The address sanitizer reserves terabytes of address space and cannot start under a limit on it.
+#if defined(__SANITIZE_ADDRESS__)
+#define LUMIGRID_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUMIGRID_ADDRESS_SANITIZER 1
+#endif
+#endif
 
 namespace {
 
@@ -18,13 +34,23 @@ namespace fs = std::filesystem;
 class RenderCli : public lumigrid::testing::TempFolder {
  protected:
   // Runs the program in the test's folder with `args`; returns the exit status.
-  int run(const std::string& args) {
-    const std::string command = "cd '" + folder.string() + "' && LC_ALL=C '" LUMIGRID_RENDER "' " +
-                                args + " >out.txt 2>err.txt";
+  // `shell_before` runs first in the same shell (a ulimit, say).
+  int run(const std::string& args, const std::string& shell_before = "") {
+    const std::string command = "cd '" + folder.string() + "' && " + shell_before + "LC_ALL=C '" +
+                                LUMIGRID_RENDER "' " + args + " >out.txt 2>err.txt";
     const int status = std::system(command.c_str());
     out = lumigrid::testing::read_file(folder / "out.txt");
     err = lumigrid::testing::read_file(folder / "err.txt");
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::vector<std::string> entries_of_folder() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   std::string out, err;
@@ -131,6 +157,59 @@ TEST_F(RenderCli, PitchUpToHalfTheSpaceBuildsThePage) {
   EXPECT_EQ(run("--page 'qHD 960x540' --space 3840 --pitch 1920 -o p.png"), 0) << err;
   EXPECT_GT(fs::file_size(folder / "p.png"), 0u);
   EXPECT_EQ(run("--space 21 --pitch 10 --size 50x50 --settings s.INI --keys 3 -o k.bmp"), 0) << err;
+}
+
+// A save the system cannot give the memory for (here: the compressing threads of a B0 page under
+// a limit on the address space) names the file and leaves nothing behind.
+TEST_F(RenderCli, NotEnoughMemoryNamesTheFileAndLeavesNoFile) {
+#ifdef LUMIGRID_ADDRESS_SANITIZER
+  GTEST_SKIP() << "the address sanitizer cannot run under a limit on the address space";
+#endif
+  EXPECT_EQ(run("--page B0 -o x.png", "ulimit -v 800000 && "), 1);
+  EXPECT_NE(err.find("error: Not enough memory to write x.png\n"), std::string::npos) << err;
+  std::vector<std::string> entries = entries_of_folder();
+  EXPECT_EQ(entries, (std::vector<std::string>{"err.txt", "out.txt"}));
+}
+
+// A TIFF goes back to patch its header, which a pipe cannot take: what comes down a FIFO is the
+// whole file a plain save writes, and a device such as /dev/null takes it too.
+TEST_F(RenderCli, TiffIntoAFifoIsTheWholeFile) {
+  const fs::path fifo = folder / "fifo.tif";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  // Opened before the program starts, so that its writer finds a reader.
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  std::atomic<bool> finished{false};
+  std::string received;
+  std::thread drain([&] {
+    char chunk[65536];
+    for (;;) {
+      const ssize_t n = ::read(reader, chunk, sizeof chunk);
+      if (n > 0) {
+        received.append(chunk, std::size_t(n));
+      } else if (finished && n == 0) {
+        break;  // the program has ended and the pipe is empty
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+  });
+  const int status = run("--page 640x480 -o fifo.tif");
+  finished = true;
+  drain.join();
+  ::close(reader);
+  EXPECT_EQ(status, 0) << err;
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  ASSERT_EQ(run("--page 640x480 -o file.tif"), 0) << err;
+  const std::string expected = lumigrid::testing::read_file(folder / "file.tif");
+  EXPECT_GT(expected.size(), 0u);
+  EXPECT_TRUE(received == expected)
+      << received.size() << " bytes read, " << expected.size() << " expected";
+
+  fs::create_symlink("/dev/null", folder / "null.tif");
+  EXPECT_EQ(run("--page 640x480 -o null.tif"), 0) << err;
+  EXPECT_TRUE(err.find("error") == std::string::npos) << err;
 }
 
 TEST_F(RenderCli, AreaPrintsTheSize) {

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <new>
 #include <stdexcept>
+#include <string>
+#include <system_error>
 
 #include "base/errors.h"
 #include "export/export_internal.h"
@@ -119,6 +122,62 @@ TEST_P(SaveToFile, ThrowingProgressKeepsExistingFile) {
   const auto bytes = read_bytes(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old contents");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
+}
+
+// The system refusing memory or a compressing thread half-way through a save: the message names
+// the file, an existing file stays as it was and a new one does not appear. Other system errors
+// keep their own message.
+struct MemoryFailureCase {
+  const char* name;
+  void (*raise)();
+  const char* message;  // what follows the path's text; empty: not turned into a memory error
+};
+
+const MemoryFailureCase kMemoryFailures[] = {
+    {"allocation", [] { throw std::bad_alloc(); }, "Not enough memory to write "},
+    {"thread",
+     [] {
+       throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+     },
+     "Not enough memory to write "},
+    {"other_system_error",
+     [] { throw std::system_error(std::make_error_code(std::errc::io_error)); }, ""},
+};
+
+TEST_P(SaveToFile, MemoryFailureNamesTheFileAndLeavesNoPartialFile) {
+  for (const MemoryFailureCase& failure : kMemoryFailures) {
+    for (const bool existing : {true, false}) {
+      SCOPED_TRACE(std::string(failure.name) + (existing ? ", replacing a file" : ", new file"));
+      ScratchFolder folder;
+      const auto path = folder.path() / GetParam().file_name;
+      if (existing) write_file(path, "old contents");
+      const Surface surface = gradient_surface(PixelFormat::Rgb32, 40, 300);
+      const auto raise = failure.raise;
+      auto fail_half_way = [raise](double done) {
+        if (done >= 0.5) raise();
+      };
+      std::string message;
+      try {
+        save_image_as(surface, path, GetParam().encoding, fail_half_way);
+      } catch (const WriteError& e) {
+        message = e.what();
+      } catch (const std::system_error& e) {
+        message = std::string("system error: ") + e.what();
+      }
+      if (failure.message[0] != '\0') {
+        EXPECT_EQ(message, failure.message + path.string());
+      } else {
+        EXPECT_EQ(message.rfind("system error: ", 0), 0u) << message;
+      }
+      if (existing) {
+        const auto bytes = read_bytes(path);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old contents");
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
+      } else {
+        EXPECT_TRUE(folder.entries().empty());
+      }
+    }
+  }
 }
 
 // A write the system refuses mid-file (here: the file size limit) is reported, not hidden.
@@ -306,23 +365,30 @@ TEST_P(SizeLimits, RefusesWhatTheFormatCannotHold) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, SizeLimits,
-    ::testing::Values(SizeCase{"bmp_empty", ImageEncoding::Bmp, 0, 0, true},
-                      SizeCase{"bmp_b0_page", ImageEncoding::Bmp, 33402, 23622, true},
-                      SizeCase{"bmp_just_below_4gib", ImageEncoding::Bmp, 32767, 32767, true},
-                      SizeCase{"bmp_above_4gib", ImageEncoding::Bmp, 32768, 32768, false},
-                      SizeCase{"bmp_one_row_too_wide", ImageEncoding::Bmp, 1073741811, 1, false},
-                      SizeCase{"bmp_largest_row", ImageEncoding::Bmp, 1073741810, 1, true},
-                      SizeCase{"bmp_huge_sides", ImageEncoding::Bmp, 2147483647, 2147483647, false},
-                      SizeCase{"bmp_negative", ImageEncoding::Bmp, -1, 5, false},
-                      SizeCase{"png_one_pixel", ImageEncoding::Png, 1, 1, true},
-                      SizeCase{"png_no_rows", ImageEncoding::Png, 5, 0, false},
-                      SizeCase{"png_b0_page", ImageEncoding::Png, 33402, 23622, true},
-                      SizeCase{"jpeg_widest", ImageEncoding::Jpeg, 65500, 1, true},
-                      SizeCase{"jpeg_too_wide", ImageEncoding::Jpeg, 65501, 1, false},
-                      SizeCase{"jpeg_too_tall", ImageEncoding::Jpeg, 1, 65501, false},
-                      SizeCase{"gif_widest", ImageEncoding::Gif, 65535, 2, true},
-                      SizeCase{"gif_too_wide", ImageEncoding::Gif, 65536, 2, false},
-                      SizeCase{"gif_no_columns", ImageEncoding::Gif, 0, 2, false}),
+    ::testing::Values(
+        SizeCase{"bmp_empty", ImageEncoding::Bmp, 0, 0, true},
+        SizeCase{"bmp_b0_page", ImageEncoding::Bmp, 33402, 23622, true},
+        SizeCase{"bmp_just_below_4gib", ImageEncoding::Bmp, 32767, 32767, true},
+        SizeCase{"bmp_above_4gib", ImageEncoding::Bmp, 32768, 32768, false},
+        SizeCase{"bmp_one_row_too_wide", ImageEncoding::Bmp, 1073741811, 1, false},
+        SizeCase{"bmp_largest_row", ImageEncoding::Bmp, 1073741810, 1, true},
+        SizeCase{"bmp_huge_sides", ImageEncoding::Bmp, 2147483647, 2147483647, false},
+        SizeCase{"bmp_negative", ImageEncoding::Bmp, -1, 5, false},
+        SizeCase{"png_one_pixel", ImageEncoding::Png, 1, 1, true},
+        SizeCase{"png_no_rows", ImageEncoding::Png, 5, 0, false},
+        SizeCase{"png_b0_page", ImageEncoding::Png, 33402, 23622, true},
+        SizeCase{"jpeg_widest", ImageEncoding::Jpeg, 65500, 1, true},
+        SizeCase{"jpeg_too_wide", ImageEncoding::Jpeg, 65501, 1, false},
+        SizeCase{"jpeg_too_tall", ImageEncoding::Jpeg, 1, 65501, false},
+        SizeCase{"gif_widest", ImageEncoding::Gif, 65535, 2, true},
+        SizeCase{"gif_too_wide", ImageEncoding::Gif, 65536, 2, false},
+        SizeCase{"gif_no_columns", ImageEncoding::Gif, 0, 2, false},
+        // Row buffers of 1 GiB at most: PNG's rows are a filter byte and RGB.
+        SizeCase{"png_widest_row", ImageEncoding::Png, 357913941, 1, true},
+        SizeCase{"png_row_past_buffer_limit", ImageEncoding::Png, 357913942, 1, false},
+        SizeCase{"png_widest_side", ImageEncoding::Png, 2147483647, 1, false},
+        SizeCase{"tiff_row_past_buffer_limit", ImageEncoding::Tiff, 357913942, 1, false},
+        SizeCase{"pdf_row_past_buffer_limit", ImageEncoding::Pdf, 2147483647, 1, false}),
     [](const auto& row) { return row.param.row; });
 
 TEST(SizeLimitMessage, NamesTheSizeAndTheLimit) {
@@ -330,6 +396,9 @@ TEST(SizeLimitMessage, NamesTheSizeAndTheLimit) {
             "an image of 32768 x 32768 pixels is too large for a BMP file (4 GiB at most)");
   EXPECT_EQ(size_problem(0, 0, ImageEncoding::Png),
             "an image of 0 x 0 pixels cannot be saved as PNG (1 to 2147483647 pixels a side)");
+  EXPECT_EQ(size_problem(2147483647, 1, ImageEncoding::Png),
+            "an image of 2147483647 x 1 pixels is too large for a PNG file (rows of 1 GiB at "
+            "most)");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "base/errors.h"
@@ -308,7 +309,9 @@ struct FailureCase {
   const char* row;
   void (*fail)(std::size_t segment);
   bool limit_file_size;
-  const char* reason;  // the end of the message; empty: the exception is not a WriteError
+  // The end of the message, "other: " and the message of another exception, or "no memory" for
+  // the memory failure message.
+  const char* reason;
 };
 
 class PngFailure : public ::testing::TestWithParam<FailureCase> {};
@@ -341,29 +344,39 @@ TEST_P(PngFailure, HalfWayKeepsTheOldFile) {
   std::signal(SIGXFSZ, old_handler);
 
   const std::string reason = GetParam().reason;
-  EXPECT_EQ(message, reason.rfind("other: ", 0) == 0
-                         ? reason
-                         : "Unable to write to " + path.string() + ": " + reason);
+  if (reason == "no memory") {
+    EXPECT_EQ(message, "Not enough memory to write " + path.string());
+  } else {
+    EXPECT_EQ(message, reason.rfind("other: ", 0) == 0
+                           ? reason
+                           : "Unable to write to " + path.string() + ": " + reason);
+  }
   const auto bytes = read_bytes(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old contents");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.png"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, PngFailure,
-                         ::testing::Values(FailureCase{"worker_error",
-                                                       [](std::size_t i) {
-                                                         if (i == 40)
-                                                           throw std::runtime_error("lost");
-                                                       },
-                                                       false, "other: lost"},
-                                           FailureCase{"worker_out_of_memory",
-                                                       [](std::size_t i) {
-                                                         if (i == 40) throw std::bad_alloc();
-                                                       },
-                                                       false, "out of memory for the PNG encoder"},
-                                           FailureCase{"file_size_limit", nullptr, true,
-                                                       "File too large"}),
-                         [](const auto& row) { return row.param.row; });
+INSTANTIATE_TEST_SUITE_P(
+    Failures, PngFailure,
+    ::testing::Values(FailureCase{"worker_error",
+                                  [](std::size_t i) {
+                                    if (i == 40) throw std::runtime_error("lost");
+                                  },
+                                  false, "other: lost"},
+                      FailureCase{"worker_out_of_memory",
+                                  [](std::size_t i) {
+                                    if (i == 40) throw std::bad_alloc();
+                                  },
+                                  false, "no memory"},
+                      FailureCase{"worker_thread_refused",
+                                  [](std::size_t i) {
+                                    if (i == 40)
+                                      throw std::system_error(std::make_error_code(
+                                          std::errc::resource_unavailable_try_again));
+                                  },
+                                  false, "no memory"},
+                      FailureCase{"file_size_limit", nullptr, true, "File too large"}),
+    [](const auto& row) { return row.param.row; });
 
 // The operator's progress bar is driven from the thread that saves, never from a compressor.
 TEST(PngProgress, ReportedOnTheCallingThreadUpToOne) {
