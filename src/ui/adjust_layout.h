@@ -88,6 +88,8 @@ inline constexpr std::string_view kScrollBarSpeechSuffix = " (scroll bar)";
 inline constexpr std::string_view kUpDownSpeechSuffix = " (up-down)";
 inline constexpr ParameterSpeech kDrawingAreaListSpeech{
     "Drawing area", "builds the printable test-chart page of the size picked or typed"};
+// The list's empty row shows nothing; a screen reader says this instead of nothing.
+inline constexpr std::string_view kEmptyRowSpeech = "empty row";
 
 // A label names the parameter whose edit box it stands beside (its buddy).
 struct AdjustLabel {

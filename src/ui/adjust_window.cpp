@@ -88,7 +88,13 @@ TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
   // The list completes nothing: each character typed builds the page of the text as typed, so
   // "8" is 1920 x 1080, not "8K UHD".
   ComboBox1->setCompleter(nullptr);
-  for (std::string_view row : lumigrid::kDrawingAreaRows) ComboBox1->addItem(text_of(row));
+  for (std::string_view row : lumigrid::kDrawingAreaRows) {
+    ComboBox1->addItem(text_of(row));
+    if (row.empty()) {
+      ComboBox1->setItemData(ComboBox1->count() - 1, text_of(lumigrid::kEmptyRowSpeech),
+                             Qt::AccessibleTextRole);
+    }
+  }
   ComboBox1->setCurrentIndex(-1);
   ComboBox1->setEditText(text_of(lumigrid::kDrawingAreaPrompt));
   place(ComboBox1, lumigrid::kDrawingAreaListBox, lumigrid::kAnchorTopLeft);

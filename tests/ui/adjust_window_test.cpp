@@ -2,6 +2,7 @@
 // redraw, key preview and the stored positions.
 #include "ui/adjust_window.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -450,7 +451,18 @@ void AdjustWindowTest::screen_reader_names_every_control() {
   QWidget* shown = window == "adjust" ? static_cast<QWidget*>(adjust_) : viewer_;
   shown->show();
   QVERIFY(QTest::qWaitForWindowExposed(shown));
-  const QStringList unnamed = screen_reader_view::unnamed_controls(shown);
+  QStringList unnamed = screen_reader_view::unnamed_controls(shown);
+  if (shown == adjust_) {
+    // The rows of the drawing-area list, the empty one too.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(adjust_->ComboBox1->view());
+    QVERIFY(list != nullptr);
+    QCOMPARE(list->childCount(), adjust_->ComboBox1->count());
+    for (int row = 0; row < list->childCount(); ++row) {
+      if (list->child(row)->text(QAccessible::Name).trimmed().isEmpty()) {
+        unnamed << QString("ComboBox1 row %1").arg(row);
+      }
+    }
+  }
   QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
 }
 
