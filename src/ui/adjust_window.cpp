@@ -177,7 +177,15 @@ void TForm_menu::setTabOrderByLayout() {
   std::stable_sort(order.begin(), order.end(), [](const QWidget* a, const QWidget* b) {
     return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
   });
+  if (order.empty()) return;
+  // The chain runs through the window itself, and the window opens on the control after it. Qt
+  // takes a control that already follows the one before it, across the window, as in place; the
+  // window joins the chain while it is ordered, so the first control comes right after it.
+  const Qt::FocusPolicy policy = focusPolicy();
+  setFocusPolicy(Qt::TabFocus);
+  QWidget::setTabOrder(this, order.front());
   for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  setFocusPolicy(policy);
 }
 
 void TForm_menu::applyLayout() {

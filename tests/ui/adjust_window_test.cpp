@@ -533,6 +533,8 @@ void AdjustWindowTest::tab_follows_the_layout() {
   QVERIFY(QTest::qWaitForWindowActive(adjust_));
   const std::vector<QWidget*> expected = screen_reader_view::layout_order(adjust_);
   QCOMPARE(expected.size(), std::size_t(2 * lumigrid::kParameterCount + 1));
+  // The window opens on its first control.
+  QCOMPARE(screen_reader_view::tab_stop(adjust_, QApplication::focusWidget()), expected.front());
   const std::vector<QWidget*> visits =
       screen_reader_view::tab_visits(adjust_, expected.front(), expected.size());
   QCOMPARE(screen_reader_view::names_of(visits), screen_reader_view::names_of(expected));
