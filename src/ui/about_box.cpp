@@ -100,8 +100,13 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
   Image1 = new QLabel(this);
   Image1->setGeometry(8, 8, 64, 64);
+  // A screen reader reads the texts of the labels and buttons as their names, and the buttons'
+  // tooltips, which tell the check's outcome, as their descriptions; the icon has no text.
+  Image1->setAccessibleName(QStringLiteral("Program icon"));
   Label1 = centred_label(this, QRect(178, 8, 405, 32), about_font(27, true));
   UpdateDate = centred_label(this, QRect(142, 57, 473, 23), about_font(16));
+  Label1->setAccessibleDescription(QStringLiteral("program name"));
+  UpdateDate->setAccessibleDescription(QStringLiteral("file version and release date"));
 
   SpeedButton_web = new QToolButton(this);
   SpeedButton_web->setGeometry(225, 98, 321, 22);

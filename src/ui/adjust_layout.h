@@ -66,20 +66,47 @@ inline constexpr std::array<AdjustParameter, kParameterCount> kAdjustParameters{
 }};
 // clang-format on
 
+// What a screen reader says of a parameter's controls: the edit box and the up-down are called
+// by the parameter's name, the scroll bar too, with " (scroll bar)" after the description, and
+// the up-down's arrows by the name and "up" or "down". Rows in ParameterIndex order.
+struct ParameterSpeech {
+  std::string_view name;
+  std::string_view description;
+};
+
+inline constexpr std::array<ParameterSpeech, kParameterCount> kParameterSpeech{{
+    {"H", "grid columns"},
+    {"V", "grid rows"},
+    {"HP", "gap in % of a cell, between columns"},
+    {"VP", "gap in % of a cell, between rows"},
+    {"Space", "tile size in pixels"},
+    {"Pitch", "ring and stripe spacing in pixels"},
+    {"Pitch2", "ring spacing of the moir\xC3\xA9 pattern towards the tile's centre, in pixels"},
+}};
+
+inline constexpr std::string_view kScrollBarSpeechSuffix = " (scroll bar)";
+inline constexpr std::string_view kUpDownSpeechSuffix = " (up-down)";
+inline constexpr ParameterSpeech kDrawingAreaListSpeech{
+    "Drawing area", "builds the printable test-chart page of the size picked or typed"};
+// The list's empty row shows nothing; a screen reader says this instead of nothing.
+inline constexpr std::string_view kEmptyRowSpeech = "empty row";
+
+// A label names the parameter whose edit box it stands beside (its buddy).
 struct AdjustLabel {
   std::string_view name;
   std::string_view text;
   Box box;
   std::uint8_t anchors;
+  ParameterIndex field;
 };
 
 inline constexpr std::array<AdjustLabel, 6> kAdjustLabels{{
-    {"Label1", "%", {235, 38, 11, 13}, kAnchorTop | kAnchorRight},
-    {"Label2", "%", {102, 237, 11, 13}, kAnchorLeft | kAnchorBottom},
-    {"Label3", "MTF test chart (  Num 7)", {129, 101, 117, 13}, kAnchorTopLeft},
-    {"Label4", "Space (square size)", {831, 123, 94, 13}, kAnchorTop | kAnchorRight},
-    {"Label5", "Pitch", {564, 155, 23, 13}, kAnchorTop | kAnchorRight},
-    {"Label6", "Pitch", {564, 182, 23, 13}, kAnchorTop | kAnchorRight},
+    {"Label1", "%", {235, 38, 11, 13}, kAnchorTop | kAnchorRight, kHP},
+    {"Label2", "%", {102, 237, 11, 13}, kAnchorLeft | kAnchorBottom, kVP},
+    {"Label3", "MTF test chart (  Num 7)", {129, 101, 117, 13}, kAnchorTopLeft, kSpace},
+    {"Label4", "Space (square size)", {831, 123, 94, 13}, kAnchorTop | kAnchorRight, kSpace},
+    {"Label5", "Pitch", {564, 155, 23, 13}, kAnchorTop | kAnchorRight, kPitch},
+    {"Label6", "Pitch", {564, 182, 23, 13}, kAnchorTop | kAnchorRight, kPitch2},
 }};
 
 inline constexpr Box kDrawingAreaListBox{640, 179, 209, 21};

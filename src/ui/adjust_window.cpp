@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 #include "settings/settings.h"
 #include "ui/error_reporting.h"
@@ -45,6 +47,14 @@ TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
     bars[i] = new ScrollBarControl(parameter.bar_vertical ? Qt::Vertical : Qt::Horizontal,
                                    parameter.bar_min, parameter.bar_max, parameter.initial, this);
     bars[i]->setObjectName(text_of(parameter.bar_name));
+    const lumigrid::ParameterSpeech& speech = lumigrid::kParameterSpeech[i];
+    const QString name = text_of(speech.name);
+    const QString description = text_of(speech.description);
+    edits[i]->setAccessibleName(name);
+    edits[i]->setAccessibleDescription(description);
+    updowns[i]->setSpeech(name, description + text_of(lumigrid::kUpDownSpeechSuffix));
+    bars[i]->setAccessibleName(name);
+    bars[i]->setAccessibleDescription(description + text_of(lumigrid::kScrollBarSpeechSuffix));
     place(edits[i], parameter.edit, parameter.spin_anchors);
     place(updowns[i], parameter.updown, parameter.spin_anchors);
     place(bars[i], parameter.bar, parameter.bar_anchors);
@@ -64,6 +74,7 @@ TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
     const lumigrid::AdjustLabel& label = lumigrid::kAdjustLabels[i];
     labels[i] = new QLabel(text_of(label.text), this);
     labels[i]->setObjectName(text_of(label.name));
+    labels[i]->setBuddy(edits[label.field]);
     place(labels[i], label.box, label.anchors);
     // A label is painted on the window itself, beneath every control: where the design lays the
     // "%" of HP on its scroll bar, the bar hides it.
@@ -77,10 +88,20 @@ TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
   // The list completes nothing: each character typed builds the page of the text as typed, so
   // "8" is 1920 x 1080, not "8K UHD".
   ComboBox1->setCompleter(nullptr);
-  for (std::string_view row : lumigrid::kDrawingAreaRows) ComboBox1->addItem(text_of(row));
+  for (std::string_view row : lumigrid::kDrawingAreaRows) {
+    ComboBox1->addItem(text_of(row));
+    if (row.empty()) {
+      ComboBox1->setItemData(ComboBox1->count() - 1, text_of(lumigrid::kEmptyRowSpeech),
+                             Qt::AccessibleTextRole);
+    }
+  }
   ComboBox1->setCurrentIndex(-1);
   ComboBox1->setEditText(text_of(lumigrid::kDrawingAreaPrompt));
   place(ComboBox1, lumigrid::kDrawingAreaListBox, lumigrid::kAnchorTopLeft);
+  for (QWidget* list : std::initializer_list<QWidget*>{ComboBox1, ComboBox1->lineEdit()}) {
+    list->setAccessibleName(text_of(lumigrid::kDrawingAreaListSpeech.name));
+    list->setAccessibleDescription(text_of(lumigrid::kDrawingAreaListSpeech.description));
+  }
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(kDebounceMs);
@@ -145,6 +166,28 @@ void TForm_menu::place(QWidget* widget, const lumigrid::Box& box, std::uint8_t a
   placed_.push_back({widget, box, anchors});
 }
 
+void TForm_menu::setTabOrderByLayout() {
+  // Tab reads the window as the operator sees it: row by row from the top, each row from the
+  // left. The controls anchored to the bottom move up past others when the window is made
+  // shorter, so the order follows every layout.
+  std::vector<QWidget*> order;
+  for (const Placed& placed : placed_) {
+    if ((placed.widget->focusPolicy() & Qt::TabFocus) != 0) order.push_back(placed.widget);
+  }
+  std::stable_sort(order.begin(), order.end(), [](const QWidget* a, const QWidget* b) {
+    return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+  });
+  if (order.empty()) return;
+  // The chain runs through the window itself, and the window opens on the control after it. Qt
+  // takes a control that already follows the one before it, across the window, as in place; the
+  // window joins the chain while it is ordered, so the first control comes right after it.
+  const Qt::FocusPolicy policy = focusPolicy();
+  setFocusPolicy(Qt::TabFocus);
+  QWidget::setTabOrder(this, order.front());
+  for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  setFocusPolicy(policy);
+}
+
 void TForm_menu::applyLayout() {
   const int grow_x = width() - lumigrid::kAdjustClientWidth;
   const int grow_y = height() - lumigrid::kAdjustClientHeight;
@@ -157,6 +200,7 @@ void TForm_menu::applyLayout() {
     }
     placed.widget->setGeometry(rect);
   }
+  setTabOrderByLayout();
 }
 
 void TForm_menu::resizeEvent(QResizeEvent* event) {

@@ -108,6 +108,7 @@ class TForm_menu : public QWidget {
   };
   void place(QWidget* widget, const lumigrid::Box& box, std::uint8_t anchors);
   void applyLayout();
+  void setTabOrderByLayout();
 
   lumigrid::SettingsLocation settings_;
   lumigrid::ChartControl* chart_ = nullptr;

@@ -39,6 +39,13 @@ constexpr QPoint kImageDesignOrigin(14, 19);
 constexpr QSize kImageDesignSize(819, 462);
 constexpr int kArrowStep = 20;  // pixels an arrow key scrolls, as the toolkit's scroll areas do
 
+// What a screen reader calls the page and the scroll box around it: "Printable page" and the
+// drawing-area text it was built for, which is also the window's caption.
+QString page_speech(const QString& area_text) {
+  const QString name = QStringLiteral("Printable page");
+  return area_text.isEmpty() ? name : name + QLatin1Char(' ') + area_text;
+}
+
 lumigrid::ViewSize view_size(const QSize& size) {
   return {size.width(), size.height()};
 }
@@ -227,6 +234,11 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
   Image1 = new TPageImage(ScrollBox1->viewport());
   Image1->resize(kImageDesignSize);
   ScrollBox1->setImage(Image1, kImageDesignOrigin);
+  nameThePage(QString());
+  ScrollBox1->setAccessibleDescription(QStringLiteral(
+      "the arrows, Page Up, Page Down, Home and End scroll; plus and minus zoom; the Menu key "
+      "opens the menu"));
+  Image1->setAccessibleDescription(QStringLiteral("the test-chart page"));
 
   // Each entry's shortcut shows in the menu, and works with the menu closed: the window holds
   // the actions too.
@@ -361,6 +373,12 @@ void TForm_Info::buildPage(const QString& area_text, const lumigrid::ChartParame
   fit_image();
   setWindowTitle(area_text);
   if (area_text.isEmpty()) lumigrid::x11_clear_caption(this);
+  nameThePage(area_text);
+}
+
+void TForm_Info::nameThePage(const QString& area_text) {
+  ScrollBox1->setAccessibleName(page_speech(area_text));
+  Image1->setAccessibleName(page_speech(area_text));
 }
 
 void TForm_Info::fit_image() {

@@ -165,6 +165,8 @@ class TForm_Info : public QWidget {
 
  private:
   void fit_image();
+  // Names the page and its scroll box after the drawing-area text, for screen readers.
+  void nameThePage(const QString& area_text);
   // One zoom step by `factor` about `point`, in the viewer's client coordinates.
   void zoomAbout(float factor, QPoint point);
   // Plus (towards the operator) and minus: one wheel step about the middle of the view.

@@ -44,6 +44,15 @@ UpDownControl::UpDownControl(QLineEdit* edit, int minimum, int maximum, int posi
   showValue(last_valid_);
 }
 
+void UpDownControl::setSpeech(const QString& name, const QString& description) {
+  setAccessibleName(name);
+  setAccessibleDescription(description);
+  up_->setAccessibleName(name + QStringLiteral(" up"));
+  up_->setAccessibleDescription(description);
+  down_->setAccessibleName(name + QStringLiteral(" down"));
+  down_->setAccessibleDescription(description);
+}
+
 void UpDownControl::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   const int upper = height() / 2;
@@ -105,6 +114,8 @@ ScrollBarControl::ScrollBarControl(Qt::Orientation orientation, int minimum, int
   setSingleStep(1);
   setPageStep(1);
   setContextMenuPolicy(Qt::NoContextMenu);
+  // Reachable with Tab and by click like an edit box: the keyboard alone moves every parameter.
+  setFocusPolicy(Qt::StrongFocus);
   connect(this, &QScrollBar::valueChanged, this, &ScrollBarControl::changed);
   connect(this, &QScrollBar::actionTriggered, this, &ScrollBarControl::onActionTriggered);
 }

@@ -34,6 +34,8 @@ class UpDownControl : public QWidget {
   void setPosition(int position);
   // What one click on an arrow does.
   void step(int delta);
+  // What a screen reader calls the up-down and its two arrows ("H up", "H down").
+  void setSpeech(const QString& name, const QString& description);
 
  signals:
   // The value is about to change: position() still gives the old one.

@@ -55,9 +55,10 @@ def keyboard_scenario(session, executable, render):
     check_owned(session, adjust, program.window, "adjust window")
     expect_active(session, adjust, "adjust window")
 
-    # From its first control back to its last one, the drawing-area list; the size typed
-    # builds the page.
-    keys(session, "shift+Tab", "ctrl+a")
+    # Tab follows the layout, rows from the top: from the first control, the V scroll bar at
+    # the top left, back past the V and VP edit boxes at the foot to the drawing-area list; the
+    # size typed builds the page.
+    keys(session, "shift+Tab", "shift+Tab", "shift+Tab", "ctrl+a")
     xdotool(session, "type", "--delay", "100", SIZE)
 
     # Alt+Tab goes back to the chart window; its menu's second entry shows the viewer.

@@ -13,9 +13,11 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "about/program_version.h"
+#include "screen_reader_view.h"
 #include "support/about_test_support.h"
 #include "support/local_http_server.h"
 #include "ui/chart_window.h"
@@ -303,6 +305,45 @@ class AboutBoxTest : public QObject {
     QCOMPARE(ticks, 5);
     QCOMPARE(caption, QString("Check for Update"));
     server_->serve(kIndexPath, {404, "none"});
+  }
+
+  // A screen reader announces each part of the window by what it shows; the icon, which shows
+  // no text, by a name of its own.
+  void screen_reader_names_every_part_data() {
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("name");  // none: the text it shows
+    QTest::newRow("icon") << "Image1"
+                          << "Program icon";
+    QTest::newRow("program_name") << "Label1" << QString();
+    QTest::newRow("version") << "UpdateDate" << QString();
+    QTest::newRow("web_button") << "SpeedButton_web" << QString();
+    QTest::newRow("download_button") << "SpeedButton_download" << QString();
+    QTest::newRow("copyright") << "Copyright" << QString();
+  }
+
+  void screen_reader_names_every_part() {
+    QFETCH(QString, part);
+    QFETCH(QString, name);
+    TAboutBox box;
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QTRY_COMPARE(box.SpeedButton_download->text(), QString("Web site upgrade not available."));
+    const std::map<QString, QWidget*> parts{{"Image1", box.Image1},
+                                            {"Label1", box.Label1},
+                                            {"UpdateDate", box.UpdateDate},
+                                            {"SpeedButton_web", box.SpeedButton_web},
+                                            {"SpeedButton_download", box.SpeedButton_download},
+                                            {"Copyright", box.Copyright}};
+    QWidget* widget = parts.at(part);
+    QString shown;
+    if (auto* label = qobject_cast<QLabel*>(widget)) shown = label->text();
+    if (auto* button = qobject_cast<QToolButton*>(widget)) shown = button->text();
+    const QString expected = name.isNull() ? shown : name;
+    QVERIFY(!expected.trimmed().isEmpty());
+    QCOMPARE(screen_reader_view::accessible_text(widget, QAccessible::Name).trimmed(),
+             expected.trimmed());
+    const QStringList unnamed = screen_reader_view::unnamed_controls(&box);
+    QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
   }
 
  private:

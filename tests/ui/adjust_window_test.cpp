@@ -2,6 +2,7 @@
 // redraw, key preview and the stored positions.
 #include "ui/adjust_window.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <memory>
 
+#include "screen_reader_view.h"
 #include "ui/application.h"
 #include "ui/chart_window.h"
 #include "ui/page_viewer.h"
@@ -39,6 +41,12 @@ class AdjustWindowTest : public QObject, protected WindowSetFixture {
   void drawing_area_list_starts_with_its_prompt();
   void typing_in_the_drawing_area_list_builds_what_is_typed();
   void percent_labels_lie_under_the_scroll_bars();
+  void screen_reader_names_every_control_data();
+  void screen_reader_names_every_control();
+  void labels_are_tied_to_their_fields_data();
+  void labels_are_tied_to_their_fields();
+  void tab_follows_the_layout_data();
+  void tab_follows_the_layout();
 
  private:
   void createWindows();
@@ -422,6 +430,114 @@ void AdjustWindowTest::percent_labels_lie_under_the_scroll_bars() {
   const QLabel* label1 = adjust_->findChild<QLabel*>("Label1");
   QVERIFY(label1->geometry().intersects(adjust_->ScrollBar_HP->geometry()));
   QCOMPARE(adjust_->childAt(label1->geometry().center()), adjust_->ScrollBar_HP);
+}
+
+void AdjustWindowTest::screen_reader_names_every_control_data() {
+  QTest::addColumn<QString>("window");
+  QTest::addColumn<QString>("page");  // the drawing-area text typed first; none: no page
+  QTest::newRow("adjust_window") << "adjust" << QString();
+  QTest::newRow("viewer_before_a_page") << "viewer" << QString();
+  QTest::newRow("viewer_with_a_page") << "viewer"
+                                      << "640x480";
+}
+
+void AdjustWindowTest::screen_reader_names_every_control() {
+  QFETCH(QString, window);
+  QFETCH(QString, page);
+  if (!page.isNull()) {
+    adjust_->ComboBox1->lineEdit()->clear();
+    QTest::keyClicks(adjust_->ComboBox1->lineEdit(), page);
+  }
+  QWidget* shown = window == "adjust" ? static_cast<QWidget*>(adjust_) : viewer_;
+  shown->show();
+  QVERIFY(QTest::qWaitForWindowExposed(shown));
+  QStringList unnamed = screen_reader_view::unnamed_controls(shown);
+  if (shown == adjust_) {
+    // The rows of the drawing-area list, the empty one too.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(adjust_->ComboBox1->view());
+    QVERIFY(list != nullptr);
+    QCOMPARE(list->childCount(), adjust_->ComboBox1->count());
+    for (int row = 0; row < list->childCount(); ++row) {
+      if (list->child(row)->text(QAccessible::Name).trimmed().isEmpty()) {
+        unnamed << QString("ComboBox1 row %1").arg(row);
+      }
+    }
+  }
+  QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
+}
+
+void AdjustWindowTest::labels_are_tied_to_their_fields_data() {
+  QTest::addColumn<QString>("label");
+  QTest::addColumn<QString>("field");
+  QTest::addColumn<QString>("bar");
+  QTest::addColumn<QString>("name");  // what a screen reader calls the field and its bar
+  QTest::newRow("percent_of_HP") << "Label1"
+                                 << "Edit_HP"
+                                 << "ScrollBar_HP"
+                                 << "HP";
+  QTest::newRow("percent_of_VP") << "Label2"
+                                 << "Edit_VP"
+                                 << "ScrollBar_VP"
+                                 << "VP";
+  QTest::newRow("test_chart_heading") << "Label3"
+                                      << "Edit_space"
+                                      << "ScrollBar_Space"
+                                      << "Space";
+  QTest::newRow("space") << "Label4"
+                         << "Edit_space"
+                         << "ScrollBar_Space"
+                         << "Space";
+  QTest::newRow("pitch") << "Label5"
+                         << "Edit_pitch"
+                         << "ScrollBar_Pitch"
+                         << "Pitch";
+  QTest::newRow("pitch2") << "Label6"
+                          << "Edit_pitch2"
+                          << "ScrollBar_Pitch2"
+                          << "Pitch2";
+}
+
+void AdjustWindowTest::labels_are_tied_to_their_fields() {
+  QFETCH(QString, label);
+  QFETCH(QString, field);
+  QFETCH(QString, bar);
+  QFETCH(QString, name);
+  const QLabel* shown = adjust_->findChild<QLabel*>(label);
+  QVERIFY(shown != nullptr);
+  QVERIFY(shown->buddy() != nullptr);
+  QCOMPARE(shown->buddy()->objectName(), field);
+  QCOMPARE(screen_reader_view::accessible_text(shown->buddy(), QAccessible::Name), name);
+  QVERIFY(!screen_reader_view::accessible_text(shown->buddy(), QAccessible::Description).isEmpty());
+  // The field's scroll bar is called by the same name, and says what it is.
+  auto* scroll_bar = adjust_->findChild<ScrollBarControl*>(bar);
+  QVERIFY(scroll_bar != nullptr);
+  QCOMPARE(screen_reader_view::accessible_text(scroll_bar, QAccessible::Name), name);
+  QVERIFY(screen_reader_view::accessible_text(scroll_bar, QAccessible::Description)
+              .endsWith(" (scroll bar)"));
+}
+
+void AdjustWindowTest::tab_follows_the_layout_data() {
+  QTest::addColumn<QSize>("grow");  // beyond the designed client area
+  QTest::newRow("as_designed") << QSize(0, 0);
+  QTest::newRow("wider_and_taller") << QSize(100, 50);
+  // The foot's edit boxes of V and VP come up above the Space row.
+  QTest::newRow("shorter") << QSize(0, -140);
+}
+
+void AdjustWindowTest::tab_follows_the_layout() {
+  QFETCH(QSize, grow);
+  adjust_->resize(lumigrid::kAdjustClientWidth + grow.width(),
+                  lumigrid::kAdjustClientHeight + grow.height());
+  QCoreApplication::processEvents();
+  adjust_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(adjust_));
+  const std::vector<QWidget*> expected = screen_reader_view::layout_order(adjust_);
+  QCOMPARE(expected.size(), std::size_t(2 * lumigrid::kParameterCount + 1));
+  // The window opens on its first control.
+  QCOMPARE(screen_reader_view::tab_stop(adjust_, QApplication::focusWidget()), expected.front());
+  const std::vector<QWidget*> visits =
+      screen_reader_view::tab_visits(adjust_, expected.front(), expected.size());
+  QCOMPARE(screen_reader_view::names_of(visits), screen_reader_view::names_of(expected));
 }
 
 int main(int argc, char** argv) {

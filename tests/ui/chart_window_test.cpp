@@ -538,8 +538,9 @@ void ChartWindowTest::menu_shows_a_window_active_on_its_first_control_data() {
   QTest::addColumn<bool>("with_page");
   QTest::addColumn<bool>("reopened");          // shown before, its focus moved on, then closed
   QTest::addColumn<QString>("first_control");  // the focus's object name
-  QTest::newRow("adjust window") << 1 << false << false << "Edit_H";
-  QTest::newRow("adjust window reopened") << 1 << false << true << "Edit_H";
+  // The first control by the layout: the V scroll bar at the top left.
+  QTest::newRow("adjust window") << 1 << false << false << "ScrollBar_V";
+  QTest::newRow("adjust window reopened") << 1 << false << true << "ScrollBar_V";
   QTest::newRow("viewer with a page") << 2 << true << false << "ScrollBox1";
   // No page, no scroll box: the viewer itself has the keyboard.
   QTest::newRow("viewer before the first page") << 2 << false << false << "";

@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "page/page_build.h"
+#include "screen_reader_view.h"
 #include "ui/adjust_window.h"
 #include "ui/application.h"
 #include "ui/chart_window.h"
@@ -81,6 +82,8 @@ class PageViewerTest : public QObject {
   void menu_entries_carry_their_shortcuts();
   void menu_opens_from_the_keyboard_data();
   void menu_opens_from_the_keyboard();
+  void page_is_named_after_its_drawing_area_data();
+  void page_is_named_after_its_drawing_area();
 
  private:
   void showViewer();
@@ -617,6 +620,33 @@ void PageViewerTest::menu_opens_from_the_keyboard() {
     QVERIFY(!viewer_->PopupMenu1->isVisible());
     QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
   }
+  QCOMPARE(errors_, QStringList());
+}
+
+void PageViewerTest::page_is_named_after_its_drawing_area_data() {
+  QTest::addColumn<QString>("row");
+  QTest::addColumn<QString>("name");  // of the page and of its scroll box
+  QTest::newRow("display_size") << "qHD 960x540"
+                                << "Printable page qHD 960x540";
+  QTest::newRow("paper_with_trailing_blank") << "B4 "
+                                             << "Printable page B4 ";
+  // The empty row builds a page with an empty caption; the page is still called a page.
+  QTest::newRow("empty_row") << ""
+                             << "Printable page";
+}
+
+void PageViewerTest::page_is_named_after_its_drawing_area() {
+  QFETCH(QString, row);
+  QFETCH(QString, name);
+  pickRow(row);
+  activateViewer();
+  QCOMPARE(viewer_->windowTitle(), row);
+  QCOMPARE(screen_reader_view::accessible_text(viewer_->Image1, QAccessible::Name), name);
+  QCOMPARE(screen_reader_view::accessible_text(viewer_->ScrollBox1, QAccessible::Name), name);
+  QVERIFY(!screen_reader_view::accessible_text(viewer_->ScrollBox1, QAccessible::Description)
+               .isEmpty());
+  const QStringList unnamed = screen_reader_view::unnamed_controls(viewer_);
+  QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
   QCOMPARE(errors_, QStringList());
 }
 
