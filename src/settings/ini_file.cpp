@@ -193,36 +193,12 @@ bool append_utf16(std::string& out, std::string_view text, bool big_endian) {
     out.push_back(big_endian ? high : low);
     out.push_back(big_endian ? low : high);
   };
-  const auto byte_at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   std::size_t i = 0;
   while (i < text.size()) {
-    const unsigned char lead = byte_at(i);
-    std::size_t length = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-      length = 1;
-      code = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      code = lead & 0x1Fu;
-      minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      code = lead & 0x0Fu;
-      minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      code = lead & 0x07u;
-      minimum = 0x10000;
-    }
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const unsigned char next = byte_at(i + k);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3Fu);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    const auto sequence = decode_utf8_sequence(text, i);
+    if (!sequence) return false;
+    char32_t code = sequence->code_point;
+    i += sequence->length;
     if (code >= 0x10000) {
       code -= 0x10000;
       unit(0xD800 + (code >> 10));
@@ -230,7 +206,6 @@ bool append_utf16(std::string& out, std::string_view text, bool big_endian) {
     } else {
       unit(code);
     }
-    i += length;
   }
   return true;
 }
