@@ -14,7 +14,6 @@
 #include "page/page_build.h"
 #include "peak_memory.h"
 #include "print/cups_printing.h"
-#include "print/print_layout.h"
 
 namespace {
 
@@ -31,15 +30,9 @@ void send_job(benchmark::State& state, const char* area) {
   double peak = 0;
   for (auto _ : state) {
     lumigrid::bench::PeakMemory memory;
-    const lumigrid::PrintQueue queue = lumigrid::query_print_queue(server, name);
-    const auto paper = lumigrid::page_paper(text);
-    const lumigrid::PrintPlan plan =
-        lumigrid::plan_print(queue, build.page.width(), build.page.height(), paper, paper);
-    lumigrid::PrintJobRequest request;
-    request.queue = name;
-    request.job_name = area;
-    request.ask_600_dpi = lumigrid::offers_600_dpi(queue);
-    benchmark::DoNotOptimize(lumigrid::send_page_job(server, build.page, plan, request));
+    const lumigrid::PreparedPageJob job =
+        lumigrid::prepare_page_job(server, name, area, build.page.width(), build.page.height());
+    benchmark::DoNotOptimize(lumigrid::send_page_job(server, build.page, job.plan, job.request));
     peak = std::max(peak, memory.extra_mib());
   }
   state.counters["extra_MiB"] = peak;

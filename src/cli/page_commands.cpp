@@ -28,18 +28,12 @@ void print_page(const Surface& page, const PageOptions& options, ProgressBar& ba
   const PrintServer server = default_print_server();
   const std::string name =
       options.print_queue->empty() ? default_print_queue(server) : *options.print_queue;
-  const PrintQueue queue = query_print_queue(server, name);
-  if (const auto refusal = queue_refusal(queue)) throw Error(*refusal);
-  const auto paper = page_paper(utf16_from_utf8(options.text));
-  const PrintPlan plan = plan_print(queue, page.width(), page.height(), paper, paper);
-  for (const std::string& warning : print_warnings(queue, plan)) {
+  const PreparedPageJob job =
+      prepare_page_job(server, name, options.text, page.width(), page.height());
+  for (const std::string& warning : job.warnings) {
     err << "warning: " << warning << '\n';
   }
-  PrintJobRequest job;
-  job.queue = name;
-  job.job_name = print_job_name(options.text, page.width(), page.height());
-  job.ask_600_dpi = offers_600_dpi(queue);
-  const int id = send_page_job(server, page, plan, job, bar.phase("printing page"));
+  const int id = send_page_job(server, page, job.plan, job.request, bar.phase("printing page"));
   bar.finish();
   out << job_sent_message(name, id) << std::endl;
 #else

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/temporary_files.h"
+#include "base/utf.h"
 #include "export/image_export.h"
 
 namespace lumigrid {
@@ -436,6 +437,25 @@ int send_page_job(const PrintServer& server, const Surface& page, const PrintPla
     throw PrintCancelled(job.queue);
   }
   return id;
+}
+
+PreparedPageJob prepare_page_job(const PrintServer& server, const std::string& queue,
+                                 std::string_view area_text_utf8, std::int32_t page_width,
+                                 std::int32_t page_height,
+                                 const std::optional<WantedPaper>& chosen) {
+  PreparedPageJob job;
+  job.queue = query_print_queue(server, queue);
+  if (const auto refusal = queue_refusal(job.queue)) throw Error(*refusal);
+  // The toolkit's print dialog always starts from the queue's default paper, so the page's
+  // own paper stands before whatever the dialog returned.
+  const auto own_paper = page_paper(utf16_from_utf8(area_text_utf8));
+  job.plan =
+      plan_print(job.queue, page_width, page_height, own_paper, own_paper ? own_paper : chosen);
+  job.warnings = print_warnings(job.queue, job.plan);
+  job.request.queue = queue;
+  job.request.job_name = print_job_name(area_text_utf8, page_width, page_height);
+  job.request.ask_600_dpi = offers_600_dpi(job.queue);
+  return job;
 }
 
 std::string job_sent_message(const std::string& queue, int job_id) {

@@ -4,8 +4,11 @@
 // 1/600 inch), asking for its paper, no scaling and 600 dpi. Every outcome is told: the job's
 // id, or CUPS's own reason.
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/errors.h"
 #include "base/progress.h"
@@ -59,6 +62,22 @@ struct PrintJobRequest {
 int send_page_job(const PrintServer& server, const Surface& page, const PrintPlan& plan,
                   const PrintJobRequest& request, const ProgressCallback& progress = {},
                   const std::atomic<bool>* cancel = nullptr);
+
+// A page's job as the viewer and lumigrid-render make it, not yet sent.
+struct PreparedPageJob {
+  PrintQueue queue;
+  PrintPlan plan;
+  std::vector<std::string> warnings;  // print_warnings(): what the operator hears first
+  PrintJobRequest request;            // one copy
+};
+
+// Asks the queue how it stands and lays the page out on it. A page of a named paper (A5 to A0,
+// B5 to B0) goes on that paper; `chosen`, the operator's paper, counts only for a page of no
+// paper of its own. Throws lumigrid::Error with the queue's refusal or CUPS's reason.
+PreparedPageJob prepare_page_job(const PrintServer& server, const std::string& queue,
+                                 std::string_view area_text_utf8, std::int32_t page_width,
+                                 std::int32_t page_height,
+                                 const std::optional<WantedPaper>& chosen = std::nullopt);
 
 // "Sent to PDF as job 12".
 std::string job_sent_message(const std::string& queue, int job_id);

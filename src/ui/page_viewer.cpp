@@ -451,30 +451,22 @@ void TForm_Info::printOnQueue(const QPrinter& printer) {
 #ifdef LUMIGRID_HAVE_CUPS
   const std::string name = printer.printerName().toStdString();
   const lumigrid::PrintServer server = lumigrid::default_print_server();
-  const lumigrid::PrintQueue queue = lumigrid::query_print_queue(server, name);
-  if (const auto refusal = lumigrid::queue_refusal(queue)) throw lumigrid::Error(*refusal);
-  // A page of a named paper goes on that paper: the toolkit's dialog always starts from the
-  // queue's default paper, so its choice counts only for a page of no paper of its own.
-  const auto own_paper = lumigrid::page_paper(page_area_text_.toStdU16String());
-  const lumigrid::PrintPlan plan =
-      lumigrid::plan_print(queue, page_->width(), page_->height(), own_paper,
-                           own_paper ? own_paper : lumigrid::chosen_paper(printer));
-  const auto warnings = lumigrid::print_warnings(queue, plan);
-  if (!warnings.empty()) {
+  lumigrid::PreparedPageJob job =
+      lumigrid::prepare_page_job(server, name, page_area_text_.toStdString(), page_->width(),
+                                 page_->height(), lumigrid::chosen_paper(printer));
+  if (!job.warnings.empty()) {
     QString text;
-    for (const std::string& warning : warnings) text += QString::fromStdString(warning) + "\n\n";
+    for (const std::string& warning : job.warnings) {
+      text += QString::fromStdString(warning) + "\n\n";
+    }
     const auto answer =
         QMessageBox::question(this, QCoreApplication::applicationName(), text + "Print anyway?",
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
   }
-  lumigrid::PrintJobRequest request;
-  request.queue = name;
-  request.job_name =
-      lumigrid::print_job_name(page_area_text_.toStdString(), page_->width(), page_->height());
-  request.copies = std::max(1, printer.copyCount());
-  request.ask_600_dpi = lumigrid::offers_600_dpi(queue);
-  print_job_ = std::make_unique<lumigrid::PrintJobRunner>(this, page_, server, plan, request);
+  job.request.copies = std::max(1, printer.copyCount());
+  print_job_ =
+      std::make_unique<lumigrid::PrintJobRunner>(this, page_, server, job.plan, job.request);
   connect(print_job_.get(), &lumigrid::PrintJobRunner::finished, this,
           [this](lumigrid::PrintJobRunner::Outcome outcome, const QString& message) {
             printJobEnded();
