@@ -310,7 +310,7 @@ void save_noise(benchmark::State& state, bool single_stream, unsigned threads) {
   auto write_once = [&] {
     lumigrid::export_detail::AtomicFile out(file);
     lumigrid::export_detail::ProgressPacer pacer({}, std::uint64_t(noise.height()));
-    lumigrid::export_detail::write_png(noise, out, pacer, tuning);
+    lumigrid::export_detail::write_png(lumigrid::SurfaceRows(noise), out, pacer, tuning);
     out.commit();
   };
   PeakMemory first;

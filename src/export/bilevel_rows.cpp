@@ -1,16 +1,24 @@
 // One bit a pixel for pages that are black and white only: an eighth of the data to compress.
+#include <unordered_set>
+
 #include "export/export_internal.h"
 
 namespace lumigrid::export_detail {
 
-bool black_and_white(const Surface& surface) {
-  if (surface.format() != PixelFormat::Gray8) return false;
-  for (std::int32_t y = 0; y < surface.height(); ++y) {
-    const std::uint8_t* row = surface.rowData(y);
+bool black_and_white(const RowSource& picture) {
+  if (picture.format() != PixelFormat::Gray8) return false;
+  // A row of a class already seen holds the same pixels.
+  std::unordered_set<std::uint64_t> classes_seen;
+  const auto scratch = row_scratch(picture);
+  for (std::int32_t y = 0; y < picture.height(); ++y) {
+    if (const auto row_class = picture.rowClass(y)) {
+      if (!classes_seen.insert(*row_class).second) continue;
+    }
+    const std::uint8_t* row = picture.row(y, scratch.get());
     // Wrapping 0 to 1 and 255 to 0 leaves every other level above 1; the flag is ORed rather
     // than tested per pixel so the loop vectorises.
     std::uint8_t other = 0;
-    for (std::int32_t x = 0; x < surface.width(); ++x) other |= std::uint8_t(row[x] + 1) & 0xFE;
+    for (std::int32_t x = 0; x < picture.width(); ++x) other |= std::uint8_t(row[x] + 1) & 0xFE;
     if (other != 0) return false;
   }
   return true;

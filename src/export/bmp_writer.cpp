@@ -38,9 +38,9 @@ void expand_grey_row(const std::uint8_t* grey, std::int32_t width, std::uint8_t*
 
 static_assert(std::endian::native == std::endian::little, "pixel words are stored as bytes");
 
-void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress) {
+void write_bmp(const RowSource& picture, AtomicFile& file, ProgressPacer& progress) {
   constexpr std::uint32_t kHeaderBytes = 14 + 40;
-  const std::int32_t width = surface.width(), height = surface.height();
+  const std::int32_t width = picture.width(), height = picture.height();
   const std::uint64_t row_bytes = std::uint64_t(width) * 4;  // already a multiple of 4
   const std::uint64_t image_bytes = row_bytes * std::uint64_t(height);
   // save_image has refused anything whose file size does not fit 32 bits.
@@ -63,11 +63,12 @@ void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   // A grey row is expanded straight into the file's buffer, a piece at a time, so that no row
   // buffer is held whatever the width.
   constexpr std::int32_t kPiecePixels = 64 * 1024;
+  const auto scratch = row_scratch(picture);
   for (std::int32_t y = height - 1; y >= 0 && !file.failed(); --y) {
-    if (surface.format() == PixelFormat::Rgb32) {
-      file.write(surface.rowData(y), std::size_t(row_bytes));
+    if (picture.format() == PixelFormat::Rgb32) {
+      file.write(picture.row(y, scratch.get()), std::size_t(row_bytes));
     } else {
-      const std::uint8_t* grey = surface.rowData(y);
+      const std::uint8_t* grey = picture.row(y, scratch.get());
       for (std::int32_t x = 0; x < width;) {
         const std::int32_t n = std::min(kPiecePixels, width - x);
         std::uint8_t* reserved = file.reserve(std::size_t(n) * 4);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@
 
 #include "base/temporary_files.h"
 #include "export/image_export.h"
-#include "surface/surface.h"
+#include "surface/row_source.h"
 
 namespace lumigrid::export_detail {
 
@@ -98,27 +99,34 @@ class ProgressPacer {
   std::uint64_t next_report_ = 0;
 };
 
-// Fills `rgb` (3 bytes per pixel, R,G,B) from row y of either pixel format.
-void row_to_rgb(const Surface& surface, std::int32_t y, std::uint8_t* rgb);
+// Fills `rgb` (3 bytes per pixel, R,G,B) from a row of `width` pixels of either format.
+void row_to_rgb(const std::uint8_t* pixels, PixelFormat format, std::int32_t width,
+                std::uint8_t* rgb);
 
-void write_bmp(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
-void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
-void write_jpeg(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
+// Room for one row of `picture` that RowSource::row may fill; a picture that lends its own rows
+// never touches it, so it costs no memory then.
+inline std::unique_ptr<std::uint8_t[]> row_scratch(const RowSource& picture) {
+  return std::make_unique_for_overwrite<std::uint8_t[]>(picture.rowBytes());
+}
+
+void write_bmp(const RowSource& picture, AtomicFile& file, ProgressPacer& progress);
+void write_png(const RowSource& picture, AtomicFile& file, ProgressPacer& progress);
+void write_jpeg(const RowSource& picture, AtomicFile& file, ProgressPacer& progress);
 // The GIF encoder reads the surface twice (palette, then pixels): two progress steps per row.
-void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress);
+void write_gif(const RowSource& picture, AtomicFile& file, ProgressPacer& progress);
 // Whether every pixel of a grey surface is 0 or 255, so one bit a pixel holds it.
-bool black_and_white(const Surface& surface);
+bool black_and_white(const RowSource& picture);
 // Packs a grey row to one bit a pixel, most significant bit first, 1 for white (255); the last
 // byte is padded with zeros.
 void pack_row_bits(const std::uint8_t* grey, std::int32_t width, std::uint8_t* out);
 
 // TIFF and PDF record the picture's size on paper: `pixels_per_inch` pixels make an inch.
-void write_tiff(const Surface& surface, double pixels_per_inch, AtomicFile& file,
+void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& file,
                 ProgressPacer& progress);
-void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
+void write_pdf(const RowSource& picture, double pixels_per_inch, AtomicFile& file,
                ProgressPacer& progress);
 // The part of the picture `sheet` names, placed on a page of the sheet's size.
-void write_pdf_sheet(const Surface& surface, double pixels_per_inch, const PdfSheet& sheet,
+void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const PdfSheet& sheet,
                      AtomicFile& file, ProgressPacer& progress);
 
 // Why a width x height image cannot be written in `encoding` (its header fields or the
@@ -126,6 +134,6 @@ void write_pdf_sheet(const Surface& surface, double pixels_per_inch, const PdfSh
 std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding encoding);
 
 // Progress steps a save of `surface` in `encoding` takes.
-std::uint64_t progress_steps(const Surface& surface, ImageEncoding encoding);
+std::uint64_t progress_steps(const RowSource& picture, ImageEncoding encoding);
 
 }  // namespace lumigrid::export_detail

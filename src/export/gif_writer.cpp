@@ -37,16 +37,17 @@ struct GifSession {
 
 }  // namespace
 
-void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress) {
-  const std::int32_t width = surface.width(), height = surface.height();
-  const bool grey = surface.format() == PixelFormat::Gray8;
+void write_gif(const RowSource& picture, AtomicFile& file, ProgressPacer& progress) {
+  const std::int32_t width = picture.width(), height = picture.height();
+  const bool grey = picture.format() == PixelFormat::Gray8;
 
+  const auto scratch = row_scratch(picture);
   ColourCensus census;
   for (std::int32_t y = 0; y < height; ++y) {
     if (grey) {
-      census.addGreyRow(surface.rowData(y), width);
+      census.addGreyRow(picture.row(y, scratch.get()), width);
     } else {
-      census.addBgrxRow(surface.rowData(y), width);
+      census.addBgrxRow(picture.row(y, scratch.get()), width);
     }
     progress.advance();
   }
@@ -79,9 +80,9 @@ void write_gif(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   std::vector<GifPixelType> indices(static_cast<std::size_t>(width));
   for (std::int32_t y = 0; y < height; ++y) {
     if (grey) {
-      mapper.mapGreyRow(surface.rowData(y), indices.data());
+      mapper.mapGreyRow(picture.row(y, scratch.get()), indices.data());
     } else {
-      mapper.mapBgrxRow(surface.rowData(y), indices.data());
+      mapper.mapBgrxRow(picture.row(y, scratch.get()), indices.data());
     }
     if (EGifPutLine(session.gif, indices.data(), width) == GIF_ERROR) {
       throw_gif_error(file, session.gif->Error);

@@ -52,10 +52,10 @@ void ProgressPacer::finish() {
   if (callback_) callback_(1.0);
 }
 
-void row_to_rgb(const Surface& surface, std::int32_t y, std::uint8_t* rgb) {
-  const std::uint8_t* src = surface.rowData(y);
-  const std::int32_t width = surface.width();
-  if (surface.format() == PixelFormat::Gray8) {
+void row_to_rgb(const std::uint8_t* pixels, PixelFormat format, std::int32_t width,
+                std::uint8_t* rgb) {
+  const std::uint8_t* src = pixels;
+  if (format == PixelFormat::Gray8) {
     for (std::int32_t x = 0; x < width; ++x, rgb += 3) rgb[0] = rgb[1] = rgb[2] = src[x];
   } else {
     // Stored as B, G, R, X.
@@ -67,8 +67,8 @@ void row_to_rgb(const Surface& surface, std::int32_t y, std::uint8_t* rgb) {
   }
 }
 
-std::uint64_t progress_steps(const Surface& surface, ImageEncoding encoding) {
-  const auto rows = std::uint64_t(surface.height());
+std::uint64_t progress_steps(const RowSource& picture, ImageEncoding encoding) {
+  const auto rows = std::uint64_t(picture.height());
   return encoding == ImageEncoding::Gif ? 2 * rows : rows;
 }
 
@@ -148,8 +148,8 @@ std::string two_digits(int value) {
 
 }  // namespace
 
-double paper_pixels_per_inch(const Surface& surface) {
-  return surface.format() == PixelFormat::Gray8 ? kPagePixelsPerInch : surface.pixelsPerInch();
+double paper_pixels_per_inch(const RowSource& picture) {
+  return picture.format() == PixelFormat::Gray8 ? kPagePixelsPerInch : picture.pixelsPerInch();
 }
 
 ImageEncoding encoding_for_file_name(std::string_view file_name) {
@@ -191,29 +191,29 @@ std::uint64_t save_row_buffer_bytes(std::int64_t width, ImageEncoding encoding) 
 
 namespace {
 
-void write_image(const Surface& surface, const std::filesystem::path& path, ImageEncoding encoding,
-                 const ProgressCallback& progress) {
+void write_image(const RowSource& picture, const std::filesystem::path& path,
+                 ImageEncoding encoding, const ProgressCallback& progress) {
   // TIFF goes back to patch its header, which a pipe or a device cannot take.
   export_detail::AtomicFile file(path, encoding == ImageEncoding::Tiff);
-  export_detail::ProgressPacer pacer(progress, export_detail::progress_steps(surface, encoding));
+  export_detail::ProgressPacer pacer(progress, export_detail::progress_steps(picture, encoding));
   switch (encoding) {
     case ImageEncoding::Bmp:
-      export_detail::write_bmp(surface, file, pacer);
+      export_detail::write_bmp(picture, file, pacer);
       break;
     case ImageEncoding::Png:
-      export_detail::write_png(surface, file, pacer);
+      export_detail::write_png(picture, file, pacer);
       break;
     case ImageEncoding::Jpeg:
-      export_detail::write_jpeg(surface, file, pacer);
+      export_detail::write_jpeg(picture, file, pacer);
       break;
     case ImageEncoding::Gif:
-      export_detail::write_gif(surface, file, pacer);
+      export_detail::write_gif(picture, file, pacer);
       break;
     case ImageEncoding::Tiff:
-      export_detail::write_tiff(surface, paper_pixels_per_inch(surface), file, pacer);
+      export_detail::write_tiff(picture, paper_pixels_per_inch(picture), file, pacer);
       break;
     case ImageEncoding::Pdf:
-      export_detail::write_pdf(surface, paper_pixels_per_inch(surface), file, pacer);
+      export_detail::write_pdf(picture, paper_pixels_per_inch(picture), file, pacer);
       break;
   }
   file.commit();
@@ -222,38 +222,57 @@ void write_image(const Surface& surface, const std::filesystem::path& path, Imag
 
 }  // namespace
 
-void save_image_as(const Surface& surface, const std::filesystem::path& path,
+void save_image_as(const RowSource& picture, const std::filesystem::path& path,
                    ImageEncoding encoding, const ProgressCallback& progress) {
   // Sizes the format cannot hold are refused before any file is touched.
-  check_savable_size(surface.width(), surface.height(), path, encoding);
+  check_savable_size(picture.width(), picture.height(), path, encoding);
   // The temporary is gone by the time the memory failure is reported (the file's destructor
   // ran while the exception left write_image).
   try {
-    write_image(surface, path, encoding, progress);
+    write_image(picture, path, encoding, progress);
   } catch (const std::exception& e) {
     if (export_detail::is_memory_failure(e)) export_detail::throw_memory_error(path);
     throw;
   }
 }
 
+void save_image(const RowSource& picture, const std::filesystem::path& path,
+                const ProgressCallback& progress) {
+  save_image_as(picture, path, encoding_for_file_name(path.string()), progress);
+}
+
+void save_image_as(const Surface& surface, const std::filesystem::path& path,
+                   ImageEncoding encoding, const ProgressCallback& progress) {
+  save_image_as(SurfaceRows(surface), path, encoding, progress);
+}
+
 void save_image(const Surface& surface, const std::filesystem::path& path,
                 const ProgressCallback& progress) {
-  save_image_as(surface, path, encoding_for_file_name(path.string()), progress);
+  save_image(SurfaceRows(surface), path, progress);
+}
+
+double paper_pixels_per_inch(const Surface& surface) {
+  return paper_pixels_per_inch(SurfaceRows(surface));
 }
 
 void save_pdf_sheet(const Surface& surface, const std::filesystem::path& path,
                     const PdfSheet& sheet, const ProgressCallback& progress) {
+  save_pdf_sheet(SurfaceRows(surface), path, sheet, progress);
+}
+
+void save_pdf_sheet(const RowSource& picture, const std::filesystem::path& path,
+                    const PdfSheet& sheet, const ProgressCallback& progress) {
   const auto inside = [](std::int64_t start, std::int64_t length, std::int64_t limit) {
     return start >= 0 && length >= 1 && start + length <= limit;
   };
-  if (!inside(sheet.source_x, sheet.source_width, surface.width()) ||
-      !inside(sheet.source_y, sheet.source_height, surface.height()) || sheet.left < 0 ||
+  if (!inside(sheet.source_x, sheet.source_width, picture.width()) ||
+      !inside(sheet.source_y, sheet.source_height, picture.height()) || sheet.left < 0 ||
       sheet.top < 0 || !(sheet.width_points > 0) || !(sheet.height_points > 0)) {
     export_detail::throw_write_error(path, "the part to place is not on the picture or the sheet");
   }
   export_detail::AtomicFile file(path);
   export_detail::ProgressPacer pacer(progress, std::uint64_t(sheet.source_height));
-  export_detail::write_pdf_sheet(surface, paper_pixels_per_inch(surface), sheet, file, pacer);
+  export_detail::write_pdf_sheet(picture, paper_pixels_per_inch(picture), sheet, file, pacer);
   file.commit();
   pacer.finish();
 }

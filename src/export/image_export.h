@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/progress.h"
+#include "surface/row_source.h"
 #include "surface/surface.h"
 
 namespace lumigrid {
@@ -17,6 +18,7 @@ enum class ImageEncoding { Bmp, Png, Jpeg, Gif, Tiff, Pdf };
 // surface is a printable page at this resolution, a colour one a window capture at its own
 // pixelsPerInch() (the screen's).
 inline constexpr std::int32_t kPagePixelsPerInch = 600;
+double paper_pixels_per_inch(const RowSource& picture);
 double paper_pixels_per_inch(const Surface& surface);
 
 // The extension after the last "." of the final name component, ASCII-lower-cased:
@@ -28,6 +30,8 @@ ImageEncoding encoding_for_file_name(std::string_view file_name);
 // complete (written beside the target, then renamed over it); on failure the target is left as
 // it was and a lumigrid::WriteError names the path and the reason; when the system refuses
 // memory or a thread, the message is "Not enough memory to write PATH".
+void save_image_as(const RowSource& picture, const std::filesystem::path& path,
+                   ImageEncoding encoding, const ProgressCallback& progress = {});
 void save_image_as(const Surface& surface, const std::filesystem::path& path,
                    ImageEncoding encoding, const ProgressCallback& progress = {});
 // Throws the lumigrid::WriteError save_image_as() would raise for a picture of that size before
@@ -41,6 +45,8 @@ void check_savable_size(std::int64_t width, std::int64_t height, const std::file
 // 64 bits (UINT64_MAX when they cannot be).
 std::uint64_t save_row_buffer_bytes(std::int64_t width, ImageEncoding encoding);
 // The same, with the encoding picked from the path's extension.
+void save_image(const RowSource& picture, const std::filesystem::path& path,
+                const ProgressCallback& progress = {});
 void save_image(const Surface& surface, const std::filesystem::path& path,
                 const ProgressCallback& progress = {});
 
@@ -62,6 +68,8 @@ struct PdfSheet {
 // Writes that sheet as a PDF file, as save_image_as writes a PDF (same image encoding, file
 // appearing only when complete). A part outside the picture, an empty one or a sheet of no
 // size is refused with a WriteError before any file is touched.
+void save_pdf_sheet(const RowSource& picture, const std::filesystem::path& path,
+                    const PdfSheet& sheet, const ProgressCallback& progress = {});
 void save_pdf_sheet(const Surface& surface, const std::filesystem::path& path,
                     const PdfSheet& sheet, const ProgressCallback& progress = {});
 

@@ -58,19 +58,21 @@ extern "C" void jpeg_finish_destination(j_compress_ptr cinfo) {
 // The library reports errors by longjmp back here, which skips destructors: this function keeps
 // only trivially destructible locals. Returns false when the library raised an error.
 bool encode(jpeg_compress_struct& cinfo, JpegErrors& errors, JpegDestination& destination,
-            const Surface& surface, ProgressPacer& progress, std::uint8_t* rgb) {
+            const RowSource& picture, ProgressPacer& progress, std::uint8_t* rgb,
+            std::uint8_t* scratch) {
   if (setjmp(errors.jump)) return false;
   jpeg_create_compress(&cinfo);
   cinfo.dest = &destination.manager;
-  cinfo.image_width = JDIMENSION(surface.width());
-  cinfo.image_height = JDIMENSION(surface.height());
+  cinfo.image_width = JDIMENSION(picture.width());
+  cinfo.image_height = JDIMENSION(picture.height());
   cinfo.input_components = 3;
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 90, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
-    row_to_rgb(surface, std::int32_t(cinfo.next_scanline), rgb);
+    row_to_rgb(picture.row(std::int32_t(cinfo.next_scanline), scratch), picture.format(),
+               picture.width(), rgb);
     JSAMPROW rows[1] = {rgb};
     jpeg_write_scanlines(&cinfo, rows, 1);
     progress.advance();
@@ -82,7 +84,7 @@ bool encode(jpeg_compress_struct& cinfo, JpegErrors& errors, JpegDestination& de
 
 }  // namespace
 
-void write_jpeg(const Surface& surface, AtomicFile& file, ProgressPacer& progress) {
+void write_jpeg(const RowSource& picture, AtomicFile& file, ProgressPacer& progress) {
   jpeg_compress_struct cinfo{};
   // Releases the compressor also when the progress callback throws.
   struct Release {
@@ -98,9 +100,11 @@ void write_jpeg(const Surface& surface, AtomicFile& file, ProgressPacer& progres
   destination->manager.empty_output_buffer = jpeg_empty_buffer;
   destination->manager.term_destination = jpeg_finish_destination;
   destination->file = &file;
-  std::vector<std::uint8_t> rgb(std::size_t(surface.width()) * 3);
+  std::vector<std::uint8_t> rgb(std::size_t(picture.width()) * 3);
 
-  const bool encoded = encode(cinfo, errors, *destination, surface, progress, rgb.data());
+  const auto scratch = row_scratch(picture);
+  const bool encoded =
+      encode(cinfo, errors, *destination, picture, progress, rgb.data(), scratch.get());
   file.check();
   if (!encoded) throw_write_error(file.target(), std::string("JPEG encoder: ") + errors.message);
 }

@@ -45,8 +45,8 @@ class FileSink : public Pipeline {
 // The image's rows in the form its dictionary names: the columns and rows of `part`.
 class RowProvider : public QPDFObjectHandle::StreamDataProvider {
  public:
-  RowProvider(const Surface& surface, const PdfSheet& part, bool bilevel, ProgressPacer& progress)
-      : surface_(surface), part_(part), bilevel_(bilevel), progress_(progress) {}
+  RowProvider(const RowSource& picture, const PdfSheet& part, bool bilevel, ProgressPacer& progress)
+      : picture_(picture), part_(part), bilevel_(bilevel), progress_(progress) {}
 
   // qpdf turns a provider's exception into its own warning and error; the first one thrown
   // here is kept so that the caller gets it unchanged (a cancelled save stays cancelled).
@@ -63,20 +63,21 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
  private:
   void provide(Pipeline* pipeline) {
     const std::int32_t width = part_.source_width;
-    const bool grey = surface_.format() == PixelFormat::Gray8;
+    const bool grey = picture_.format() == PixelFormat::Gray8;
     std::vector<std::uint8_t> row(bilevel_ ? (std::size_t(width) + 7) / 8
                                   : grey   ? std::size_t(width)
-                                           : std::size_t(surface_.width()) * 3);
+                                           : std::size_t(picture_.width()) * 3);
     const std::int32_t end = part_.source_y + part_.source_height;
+    const auto scratch = row_scratch(picture_);
     for (std::int32_t y = part_.source_y; y < end; ++y) {
-      const std::uint8_t* pixels = surface_.rowData(y);
+      const std::uint8_t* pixels = picture_.row(y, scratch.get());
       if (bilevel_) {
         pack_row_bits(pixels + part_.source_x, width, row.data());
         pipeline->write(row.data(), row.size());
       } else if (grey) {
         pipeline->write(pixels + part_.source_x, std::size_t(width));
       } else {
-        row_to_rgb(surface_, y, row.data());
+        row_to_rgb(pixels, picture_.format(), picture_.width(), row.data());
         pipeline->write(row.data() + std::size_t(part_.source_x) * 3, std::size_t(width) * 3);
       }
       progress_.advance();
@@ -84,7 +85,7 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
     pipeline->finish();
   }
 
-  const Surface& surface_;
+  const RowSource& picture_;
   const PdfSheet part_;
   const bool bilevel_;
   ProgressPacer& progress_;
@@ -93,21 +94,21 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
 
 }  // namespace
 
-void write_pdf(const Surface& surface, double pixels_per_inch, AtomicFile& file,
+void write_pdf(const RowSource& picture, double pixels_per_inch, AtomicFile& file,
                ProgressPacer& progress) {
   // The picture on a sheet of its own size.
   PdfSheet whole;
-  whole.width_points = to_points(surface.width(), pixels_per_inch);
-  whole.height_points = to_points(surface.height(), pixels_per_inch);
-  whole.source_width = surface.width();
-  whole.source_height = surface.height();
-  write_pdf_sheet(surface, pixels_per_inch, whole, file, progress);
+  whole.width_points = to_points(picture.width(), pixels_per_inch);
+  whole.height_points = to_points(picture.height(), pixels_per_inch);
+  whole.source_width = picture.width();
+  whole.source_height = picture.height();
+  write_pdf_sheet(picture, pixels_per_inch, whole, file, progress);
 }
 
-void write_pdf_sheet(const Surface& surface, double pixels_per_inch, const PdfSheet& sheet,
+void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const PdfSheet& sheet,
                      AtomicFile& file, ProgressPacer& progress) {
-  const bool grey = surface.format() == PixelFormat::Gray8;
-  const bool bilevel = grey && black_and_white(surface);
+  const bool grey = picture.format() == PixelFormat::Gray8;
+  const bool bilevel = grey && black_and_white(picture);
   // Sizes in points; qpdf writes at most four decimals, which holds a 600 dpi page exactly (a
   // pixel is 0.12 point).
   const double width = to_points(sheet.source_width, pixels_per_inch);
@@ -118,7 +119,7 @@ void write_pdf_sheet(const Surface& surface, double pixels_per_inch, const PdfSh
                         to_points(std::int64_t(sheet.top) + sheet.source_height, pixels_per_inch);
   constexpr int kDecimals = 4;
 
-  const auto rows = std::make_shared<RowProvider>(surface, sheet, bilevel, progress);
+  const auto rows = std::make_shared<RowProvider>(picture, sheet, bilevel, progress);
   try {
     QPDF pdf;
     pdf.setSuppressWarnings(true);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
@@ -21,8 +22,8 @@ constexpr std::size_t kHashRowsPerTask = 256;
 // The period search tries at most this many candidates.
 constexpr std::size_t kMaxPeriodCandidates = 256;
 
-std::size_t pixel_bytes(const Surface& surface) {
-  return std::size_t(surface.width()) * bytes_per_pixel(surface.format());
+std::size_t pixel_bytes(const RowSource& picture) {
+  return std::size_t(picture.width()) * bytes_per_pixel(picture.format());
 }
 
 void add_candidates(std::span<const std::uint64_t> hashes, std::size_t probe,
@@ -74,17 +75,36 @@ void parallel_for(std::size_t count, unsigned threads,
   if (error) std::rethrow_exception(error);
 }
 
-std::vector<std::uint64_t> row_hashes(const Surface& surface, unsigned threads) {
-  const std::size_t height = std::size_t(surface.height());
+std::vector<std::uint64_t> row_hashes(const RowSource& picture, unsigned threads) {
+  const std::size_t height = std::size_t(picture.height());
   std::vector<std::uint64_t> hashes(height);
-  const std::size_t bytes = pixel_bytes(surface);
+  const std::size_t bytes = pixel_bytes(picture);
+  // A row of a class met before takes that row's hash: only the first row of a class is read.
+  // Until then its entry holds the index of that first row.
+  std::vector<bool> read(height, true);
+  {
+    std::unordered_map<std::uint64_t, std::size_t> first_with;
+    for (std::size_t y = 0; y < height; ++y) {
+      const std::optional<std::uint64_t> row_class = picture.rowClass(std::int32_t(y));
+      if (!row_class) continue;
+      const std::size_t first = first_with.emplace(*row_class, y).first->second;
+      if (first != y) {
+        read[y] = false;
+        hashes[y] = first;
+      }
+    }
+  }
   const std::size_t tasks = (height + kHashRowsPerTask - 1) / kHashRowsPerTask;
   parallel_for(tasks, threads, [&](std::size_t task) {
+    const auto scratch = row_scratch(picture);
     const std::size_t end = std::min(height, (task + 1) * kHashRowsPerTask);
     for (std::size_t y = task * kHashRowsPerTask; y < end; ++y) {
-      hashes[y] = XXH3_64bits(surface.rowData(std::int32_t(y)), bytes);
+      if (read[y]) hashes[y] = XXH3_64bits(picture.row(std::int32_t(y), scratch.get()), bytes);
     }
   });
+  for (std::size_t y = 0; y < height; ++y) {
+    if (!read[y]) hashes[y] = hashes[hashes[y]];
+  }
   return hashes;
 }
 
@@ -123,11 +143,11 @@ std::int32_t find_period(std::span<const std::uint64_t> hashes) {
   return std::int32_t(best);
 }
 
-SegmentPlan plan_segments(const Surface& surface, std::span<const std::uint64_t> hashes,
+SegmentPlan plan_segments(const RowSource& picture, std::span<const std::uint64_t> hashes,
                           const PngTuning& tuning, unsigned threads) {
   SegmentPlan plan;
-  const std::int64_t height = surface.height();
-  const std::uint64_t row_bytes = png_row_bytes(surface.width());
+  const std::int64_t height = picture.height();
+  const std::uint64_t row_bytes = png_row_bytes(picture.width());
   plan.dictionary_rows = std::int32_t(
       std::min<std::uint64_t>(std::uint64_t(height), (kDeflateWindow + row_bytes - 1) / row_bytes));
   plan.period = find_period(hashes);
@@ -181,18 +201,27 @@ SegmentPlan plan_segments(const Surface& surface, std::span<const std::uint64_t>
 
   // Equal hashes are confirmed pixel by pixel; a segment that differs after all keeps its own
   // bytes.
-  const std::size_t bytes = pixel_bytes(surface);
+  const std::size_t bytes = pixel_bytes(picture);
+  // Rows of one class are equal without reading them.
+  const auto same_row = [&](std::int32_t a, std::int32_t b, std::uint8_t* scratch_a,
+                            std::uint8_t* scratch_b) {
+    const std::optional<std::uint64_t> class_a = picture.rowClass(a);
+    if (class_a && class_a == picture.rowClass(b)) return true;
+    return std::memcmp(picture.row(a, scratch_a), picture.row(b, scratch_b), bytes) == 0;
+  };
   parallel_for(count, threads, [&](std::size_t i) {
     const std::size_t s = plan.source[i];
     if (s == i) return;
+    const auto scratch_a = row_scratch(picture);
+    const auto scratch_b = row_scratch(picture);
     const std::int64_t begin = key_begin(i), source_begin = key_begin(s);
     const std::int64_t rows = plan.starts[i + 1] - begin;
     const bool same_shape = plan.starts[i] - begin == plan.starts[s] - source_begin &&
                             plan.starts[s + 1] - source_begin == rows;
     bool same = same_shape;
     for (std::int64_t r = 0; same && r < rows; ++r) {
-      same = std::memcmp(surface.rowData(std::int32_t(begin + r)),
-                         surface.rowData(std::int32_t(source_begin + r)), bytes) == 0;
+      same = same_row(std::int32_t(begin + r), std::int32_t(source_begin + r), scratch_a.get(),
+                      scratch_b.get());
     }
     if (!same) plan.source[i] = std::uint32_t(i);
   });

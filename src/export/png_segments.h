@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "export/png_writer.h"
-#include "surface/surface.h"
+#include "surface/row_source.h"
 
 namespace lumigrid::export_detail {
 
@@ -17,7 +17,7 @@ namespace lumigrid::export_detail {
 std::uint64_t png_row_bytes(std::int32_t width);
 
 // A 64-bit hash of every row's pixels, computed on `threads` threads.
-std::vector<std::uint64_t> row_hashes(const Surface& surface, unsigned threads);
+std::vector<std::uint64_t> row_hashes(const RowSource& picture, unsigned threads);
 
 // The smallest vertical period with which at least three quarters of the rows equal the row
 // that many rows above, judged by their hashes; 0 when there is none up to half the height.
@@ -42,7 +42,7 @@ struct SegmentPlan {
 // Segments aligned to the period (several periods, or parts of one, of about the aimed size), or
 // of the plain size when there is no period. Equal segments are found by hash and confirmed by
 // comparing their pixels, on `threads` threads.
-SegmentPlan plan_segments(const Surface& surface, std::span<const std::uint64_t> hashes,
+SegmentPlan plan_segments(const RowSource& picture, std::span<const std::uint64_t> hashes,
                           const PngTuning& tuning, unsigned threads);
 
 // Runs body(i) for i in [0, count) on up to `threads` threads, each taking the next index. The

@@ -128,12 +128,14 @@ class PngContainer {
 
 // Row y as stored in the stream: the filter type, then each byte minus the same channel of the
 // pixel to its left. A one-pixel row has nothing to its left and is stored unfiltered.
-void filter_row(const Surface& surface, std::int32_t y, std::uint8_t* out) {
-  const std::int32_t width = surface.width();
+void filter_row(const RowSource& picture, std::int32_t y, std::uint8_t* scratch,
+                std::uint8_t* out) {
+  const std::int32_t width = picture.width();
   out[0] = width == 1 ? 0 : 1;
   std::uint8_t* rgb = out + 1;
-  if (surface.format() == PixelFormat::Gray8) {
-    const std::uint8_t* grey = surface.rowData(y);
+  const std::uint8_t* pixels = picture.row(y, scratch);
+  if (picture.format() == PixelFormat::Gray8) {
+    const std::uint8_t* grey = pixels;
     rgb[0] = rgb[1] = rgb[2] = grey[0];
     for (std::int32_t x = 1; x < width; ++x) {
       const std::uint8_t d = std::uint8_t(grey[x] - grey[x - 1]);
@@ -142,7 +144,7 @@ void filter_row(const Surface& surface, std::int32_t y, std::uint8_t* out) {
     }
     return;
   }
-  row_to_rgb(surface, y, rgb);
+  row_to_rgb(pixels, picture.format(), width, rgb);
   for (std::size_t i = std::size_t(width) * 3; i-- > 3;) rgb[i] = std::uint8_t(rgb[i] - rgb[i - 3]);
 }
 
@@ -181,14 +183,15 @@ void deflate_into(z_stream& z, const std::uint8_t* bytes, std::size_t size, int 
 }
 
 // Small pictures: one ordinary zlib stream, row after row.
-void write_single_stream(const Surface& surface, PngContainer& png, AtomicFile& file,
+void write_single_stream(const RowSource& picture, PngContainer& png, AtomicFile& file,
                          ProgressPacer& progress) {
   Deflater deflater(kWindowBits);
-  const std::uint64_t row_bytes = png_row_bytes(surface.width());
+  const std::uint64_t row_bytes = png_row_bytes(picture.width());
   std::vector<std::uint8_t> row(row_bytes);
   std::vector<std::uint8_t> out(65536);
-  for (std::int32_t y = 0; y < surface.height(); ++y) {
-    filter_row(surface, y, row.data());
+  const auto scratch = row_scratch(picture);
+  for (std::int32_t y = 0; y < picture.height(); ++y) {
+    filter_row(picture, y, scratch.get(), row.data());
     // Rows longer than zlib counts at once go in parts.
     for (std::uint64_t done = 0; done < row_bytes;) {
       const std::size_t part = std::size_t(std::min<std::uint64_t>(row_bytes - done, 1u << 30));
@@ -210,11 +213,12 @@ struct SegmentWorker {
   Deflater deflater{-kWindowBits};  // raw deflate: the stream's header and check are written once
   std::vector<std::uint8_t> row;
   std::vector<std::uint8_t> dictionary;
+  std::unique_ptr<std::uint8_t[]> scratch;  // a row the picture may fill
 };
 
-CompressedSegment compress_segment(const Surface& surface, const SegmentPlan& plan,
+CompressedSegment compress_segment(const RowSource& picture, const SegmentPlan& plan,
                                    std::size_t index, SegmentWorker& worker) {
-  const std::uint64_t row_bytes = png_row_bytes(surface.width());
+  const std::uint64_t row_bytes = png_row_bytes(picture.width());
   z_stream& z = worker.deflater.z;
   if (deflateReset(&z) != Z_OK) throw DeflateError("deflate reset failed");
   const std::int32_t begin = plan.beginRow(index), end = plan.endRow(index);
@@ -223,7 +227,7 @@ CompressedSegment compress_segment(const Surface& surface, const SegmentPlan& pl
   if (primed > 0) {
     worker.dictionary.resize(std::size_t(row_bytes) * std::size_t(primed));
     for (std::int32_t r = 0; r < primed; ++r) {
-      filter_row(surface, begin - primed + r,
+      filter_row(picture, begin - primed + r, worker.scratch.get(),
                  worker.dictionary.data() + std::size_t(row_bytes) * std::size_t(r));
     }
     const std::size_t take = std::min(worker.dictionary.size(), kDeflateWindow);
@@ -238,7 +242,7 @@ CompressedSegment compress_segment(const Surface& surface, const SegmentPlan& pl
   std::size_t used = 0;
   uLong adler = adler32(0, nullptr, 0);
   for (std::int32_t y = begin; y < end; ++y) {
-    filter_row(surface, y, worker.row.data());
+    filter_row(picture, y, worker.scratch.get(), worker.row.data());
     adler = adler32_z(adler, worker.row.data(), worker.row.size());
     deflate_into(z, worker.row.data(), worker.row.size(), Z_NO_FLUSH, out, used);
   }
@@ -250,14 +254,14 @@ CompressedSegment compress_segment(const Surface& surface, const SegmentPlan& pl
           length};
 }
 
-void write_segments(const Surface& surface, const PngTuning& tuning, unsigned threads,
+void write_segments(const RowSource& picture, const PngTuning& tuning, unsigned threads,
                     PngContainer& png, AtomicFile& file, ProgressPacer& progress) {
-  const std::vector<std::uint64_t> hashes = row_hashes(surface, threads);
-  const SegmentPlan plan = plan_segments(surface, hashes, tuning, threads);
+  const std::vector<std::uint64_t> hashes = row_hashes(picture, threads);
+  const SegmentPlan plan = plan_segments(picture, hashes, tuning, threads);
 
   png.data(kZlibHeader.data(), kZlibHeader.size());
   std::vector<std::unique_ptr<SegmentWorker>> workers(threads);
-  const std::uint64_t row_bytes = png_row_bytes(surface.width());
+  const std::uint64_t row_bytes = png_row_bytes(picture.width());
   std::int64_t tallest = 1;
   for (std::size_t i = 0; i < plan.size(); ++i) {
     tallest = std::max<std::int64_t>(tallest, plan.endRow(i) - plan.beginRow(i));
@@ -270,8 +274,11 @@ void write_segments(const Surface& surface, const PngTuning& tuning, unsigned th
       plan.source, {threads, tuning.reuse_budget_bytes, window},
       [&](unsigned w, std::size_t i) {
         if (tuning.before_segment) tuning.before_segment(i);
-        if (!workers[w]) workers[w] = std::make_unique<SegmentWorker>();
-        return compress_segment(surface, plan, i, *workers[w]);
+        if (!workers[w]) {
+          workers[w] = std::make_unique<SegmentWorker>();
+          workers[w]->scratch = row_scratch(picture);
+        }
+        return compress_segment(picture, plan, i, *workers[w]);
       },
       [&](std::size_t i, const CompressedSegment& segment) {
         png.data(segment.bytes->data(), segment.bytes->size());
@@ -287,20 +294,20 @@ void write_segments(const Surface& surface, const PngTuning& tuning, unsigned th
 
 }  // namespace
 
-void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress,
+void write_png(const RowSource& picture, AtomicFile& file, ProgressPacer& progress,
                const PngTuning& tuning) {
   unsigned threads = tuning.threads != 0 ? tuning.threads : std::thread::hardware_concurrency();
   if (threads == 0) threads = 1;
   PngContainer png(file);
-  png.begin(surface.width(), surface.height());
-  const std::uint64_t row_bytes = png_row_bytes(surface.width());
-  const std::uint64_t total = row_bytes * std::uint64_t(surface.height());
+  png.begin(picture.width(), picture.height());
+  const std::uint64_t row_bytes = png_row_bytes(picture.width());
+  const std::uint64_t total = row_bytes * std::uint64_t(picture.height());
   try {
     if (total < tuning.single_stream_below || row_bytes > kLargestSegmentRow ||
-        surface.height() > kMostSegmentedRows) {
-      write_single_stream(surface, png, file, progress);
+        picture.height() > kMostSegmentedRows) {
+      write_single_stream(picture, png, file, progress);
     } else {
-      write_segments(surface, tuning, threads, png, file, progress);
+      write_segments(picture, tuning, threads, png, file, progress);
     }
   } catch (const DeflateError& e) {
     throw_write_error(file.target(), std::string("PNG encoder: ") + e.what());
@@ -313,8 +320,8 @@ void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress
   file.check();
 }
 
-void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress) {
-  write_png(surface, file, progress, PngTuning{});
+void write_png(const RowSource& picture, AtomicFile& file, ProgressPacer& progress) {
+  write_png(picture, file, progress, PngTuning{});
 }
 
 }  // namespace lumigrid::export_detail

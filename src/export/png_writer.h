@@ -28,7 +28,7 @@ struct PngTuning {
   std::function<void(std::size_t index)> before_segment;
 };
 
-void write_png(const Surface& surface, AtomicFile& file, ProgressPacer& progress,
+void write_png(const RowSource& picture, AtomicFile& file, ProgressPacer& progress,
                const PngTuning& tuning);
 
 }  // namespace lumigrid::export_detail

@@ -128,11 +128,11 @@ struct OptionsFreer {
 
 }  // namespace
 
-void write_tiff(const Surface& surface, double pixels_per_inch, AtomicFile& file,
+void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& file,
                 ProgressPacer& progress) {
-  const std::int32_t width = surface.width(), height = surface.height();
-  const bool grey = surface.format() == PixelFormat::Gray8;
-  const bool bilevel = grey && black_and_white(surface);
+  const std::int32_t width = picture.width(), height = picture.height();
+  const bool grey = picture.format() == PixelFormat::Gray8;
+  const bool bilevel = grey && black_and_white(picture);
   const std::uint16_t samples = grey ? 1 : 3;
   const std::uint64_t row_bytes =
       bilevel ? (std::uint64_t(width) + 7) / 8 : std::uint64_t(width) * samples;
@@ -173,14 +173,15 @@ void write_tiff(const Surface& surface, double pixels_per_inch, AtomicFile& file
   if (!ok) fail();
 
   std::vector<std::uint8_t> row(row_bytes == 0 ? 1 : row_bytes);
+  const auto scratch = row_scratch(picture);
   for (std::int32_t y = 0; y < height; ++y) {
-    const std::uint8_t* source = surface.rowData(y);
+    const std::uint8_t* source = picture.row(y, scratch.get());
     if (bilevel) {
       pack_row_bits(source, width, row.data());
     } else if (grey) {
       std::memcpy(row.data(), source, std::size_t(width));
     } else {
-      row_to_rgb(surface, y, row.data());
+      row_to_rgb(source, picture.format(), width, row.data());
     }
     // libtiff may encode in place, so the row passed is always a scratch copy.
     if (TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0) < 0) fail();

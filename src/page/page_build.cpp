@@ -98,4 +98,17 @@ PageBuild build_page(std::u16string_view text, const PageRequest& request,
   return build_page(text, request, available_page_memory(), progress);
 }
 
+ChartPageBuild build_chart_page(std::u16string_view text, const PageRequest& request,
+                                std::uint64_t available_bytes, const ProgressCallback& progress) {
+  const AreaSize size = drawing_area_size(text, kPageDpi);
+  return {ChartPage::make(size.width, size.height, request.chart, request.pixels_per_inch,
+                          available_bytes, progress),
+          std::u16string(text)};
+}
+
+ChartPageBuild build_chart_page(std::u16string_view text, const PageRequest& request,
+                                const ProgressCallback& progress) {
+  return build_chart_page(text, request, available_page_memory(), progress);
+}
+
 }  // namespace lumigrid

@@ -2,9 +2,11 @@
 // Building a printable page for a drawing-area text: size, bitmap, name and drawing, done
 // headlessly so that the window only takes the finished page.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "page/chart_page.h"
 #include "page/printable_chart.h"
 #include "surface/surface.h"
 
@@ -42,5 +44,18 @@ PageBuild build_page(std::u16string_view text, const PageRequest& request,
                      const ProgressCallback& progress = {});
 PageBuild build_page(std::u16string_view text, const PageRequest& request,
                      std::uint64_t available_bytes, const ProgressCallback& progress = {});
+
+// The same page as a description (chart_page.h): what the program shows, saves and prints, in
+// memory for its small page and caption rather than for the whole page. `available_bytes`
+// bounds the description; the same messages as build_page.
+struct ChartPageBuild {
+  std::shared_ptr<const ChartPage> page;
+  std::u16string name;
+};
+ChartPageBuild build_chart_page(std::u16string_view text, const PageRequest& request,
+                                std::uint64_t available_bytes,
+                                const ProgressCallback& progress = {});
+ChartPageBuild build_chart_page(std::u16string_view text, const PageRequest& request,
+                                const ProgressCallback& progress = {});
 
 }  // namespace lumigrid

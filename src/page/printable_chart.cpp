@@ -8,20 +8,6 @@
 
 namespace lumigrid {
 
-namespace {
-
-// The black bar and the one-line caption in the top-left corner.
-void draw_caption(Canvas& page, std::int32_t page_width, std::int32_t page_height,
-                  const ChartParameters& parameters) {
-  page.setBrushColour(kBlack);
-  page.FillRect(0, 0, 150, 10);
-  page.setFontColour(kWhite);
-  page.setFontSize(caption_font_size(page_height));
-  page.TextOut(0, 0, printable_chart_caption(page_width, page_height, parameters));
-}
-
-}  // namespace
-
 std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_height,
                                     const ChartParameters& parameters) {
   char text[128];
@@ -34,21 +20,36 @@ std::int32_t caption_font_size(std::int32_t page_height) {
   return page_height / 100;
 }
 
-void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
-                          const ProgressCallback& progress) {
-  const std::int32_t width = page.width();
-  const std::int32_t height = page.height();
-  const std::int64_t columns = tile_columns(width, space);
-  const std::int64_t rows = tile_rows(height, space);
+void draw_chart_caption(Canvas& canvas, std::int32_t page_width, std::int32_t page_height,
+                        const ChartParameters& parameters, std::int32_t first_row) {
+  canvas.setBrushColour(kBlack);
+  canvas.FillRect(0, -first_row, 150, 10 - first_row);
+  canvas.setFontColour(kWhite);
+  canvas.setFontSize(caption_font_size(page_height));
+  canvas.TextOut(0, -first_row, printable_chart_caption(page_width, page_height, parameters));
+}
+
+void draw_chart_tiles(Canvas& page, const ChartParameters& parameters,
+                      const ProgressCallback& progress) {
+  const std::int32_t space = parameters.space;
+  const std::int64_t columns = tile_columns(page.width(), space);
+  const std::int64_t rows = tile_rows(page.height(), space);
   for (std::int64_t row = 0; row < rows; ++row) {
     const std::int64_t cy = space / 2 + row * space;
     for (std::int64_t col = 0; col < columns; ++col) {
       const std::int64_t cx = space / 2 + col * space;
-      paint_moire_rings(page, std::int32_t(cx), std::int32_t(cy), space, pitch, pitch2);
+      paint_moire_rings(page, std::int32_t(cx), std::int32_t(cy), space, parameters.pitch,
+                        parameters.pitch2);
     }
     if (progress) progress(double(row + 1) / double(rows));
   }
-  draw_caption(page, width, height, {space, pitch, pitch2});
+}
+
+void draw_printable_chart(Canvas& page, std::int32_t space, std::int32_t pitch, std::int32_t pitch2,
+                          const ProgressCallback& progress) {
+  const ChartParameters parameters{space, pitch, pitch2};
+  draw_chart_tiles(page, parameters, progress);
+  draw_chart_caption(page, page.width(), page.height(), parameters);
 }
 
 void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t pitch,
@@ -65,7 +66,7 @@ void draw_printable_chart_fast(Surface& page, std::int32_t space, std::int32_t p
   page.setBrushColour(kWhite);
   page.setPenColour(kBlack);
   page.setPenWidth(stamp->final_pen_width);
-  draw_caption(page, page.width(), page.height(), parameters);
+  draw_chart_caption(page, page.width(), page.height(), parameters);
 }
 
 }  // namespace lumigrid

@@ -16,6 +16,14 @@ std::string printable_chart_caption(std::int32_t page_width, std::int32_t page_h
 // One point per hundred pixels of page height; 0 leaves the face's default height.
 std::int32_t caption_font_size(std::int32_t page_height);
 
+// The black bar and the caption of a page_width x page_height page, drawn with the page's row
+// `first_row` at the canvas's row 0, so that a strip of the page's top rows can be drawn alone.
+void draw_chart_caption(Canvas& canvas, std::int32_t page_width, std::int32_t page_height,
+                        const ChartParameters& parameters, std::int32_t first_row = 0);
+// The tiles alone, as draw_printable_chart paints them.
+void draw_chart_tiles(Canvas& page, const ChartParameters& parameters,
+                      const ProgressCallback& progress = {});
+
 // Draws the chart over the canvas as the drawing operations of each tile, in walk order (rows
 // from the top, tiles from the left), then the caption. Leaves a black brush and a white font.
 // Throws lumigrid::Error when Space is below 1: the walk would never end.

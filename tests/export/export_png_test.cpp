@@ -79,7 +79,7 @@ void save_png(const Surface& surface, const std::filesystem::path& path, const P
               const ProgressCallback& progress = {}) {
   export_detail::AtomicFile file(path);
   export_detail::ProgressPacer pacer(progress, std::uint64_t(surface.height()));
-  export_detail::write_png(surface, file, pacer, tuning);
+  export_detail::write_png(SurfaceRows(surface), file, pacer, tuning);
   file.commit();
   pacer.finish();
 }
@@ -275,10 +275,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SegmentPlan, SegmentsAlignToThePeriodAndRepeatsPointBack) {
   // Wide rows, so that the 32 KiB a segment is primed with spans only a few of them.
   const Surface surface = tiled_surface(PixelFormat::Gray8, 3000, 7 * 23 + 4, 7);
-  const auto hashes = export_detail::row_hashes(surface, 2);
+  const auto hashes = export_detail::row_hashes(SurfaceRows(surface), 2);
   PngTuning tuning = segmented(2);
   tuning.periodic_segment_bytes = 100000;  // about eleven rows: one whole period a segment
-  const auto plan = export_detail::plan_segments(surface, hashes, tuning, 2);
+  const auto plan = export_detail::plan_segments(SurfaceRows(surface), hashes, tuning, 2);
   ASSERT_EQ(plan.period, 7);
   ASSERT_GE(plan.size(), 3u);
   EXPECT_EQ(plan.starts.front(), 0);
@@ -299,7 +299,7 @@ TEST(SegmentPlan, SegmentsAlignToThePeriodAndRepeatsPointBack) {
 TEST(SegmentPlan, EqualHashesOfDifferentRowsAreNotTakenForRepeats) {
   const Surface surface = testing_support::noise_surface(50, 200, 11);
   const std::vector<std::uint64_t> colliding(200, 42);
-  const auto plan = export_detail::plan_segments(surface, colliding, segmented(2), 2);
+  const auto plan = export_detail::plan_segments(SurfaceRows(surface), colliding, segmented(2), 2);
   ASSERT_GT(plan.size(), 1u);
   for (std::size_t i = 0; i < plan.size(); ++i) EXPECT_EQ(plan.source[i], i);
 }

@@ -1,0 +1,50 @@
+#pragma once
+// A picture read row by row: what the encoders and the printer take, so that a picture made of
+// repeated parts (the printable page) can be written without ever being held whole.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "surface/surface.h"
+
+namespace lumigrid {
+
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+
+  virtual std::int32_t width() const = 0;
+  virtual std::int32_t height() const = 0;
+  virtual PixelFormat format() const = 0;
+  // The screen resolution a window capture was made at; a Gray8 page is 600 dpi whatever this is.
+  virtual std::int32_t pixelsPerInch() const = 0;
+
+  // Row y's pixels (width() * bytes_per_pixel(format()) bytes), either the source's own memory
+  // or `scratch` filled with them; `scratch` must hold a row. Safe to call from several threads
+  // at once, each with its own scratch.
+  virtual const std::uint8_t* row(std::int32_t y, std::uint8_t* scratch) const = 0;
+
+  // Rows of the same class hold the same pixels, so a reader may read a class once; a row
+  // without a class (nullopt) may equal any other.
+  virtual std::optional<std::uint64_t> rowClass(std::int32_t /*y*/) const { return std::nullopt; }
+
+  std::size_t rowBytes() const { return std::size_t(width()) * bytes_per_pixel(format()); }
+};
+
+// A surface read as rows: its own memory, no copying.
+class SurfaceRows final : public RowSource {
+ public:
+  explicit SurfaceRows(const Surface& surface) : surface_(surface) {}
+  std::int32_t width() const override { return surface_.width(); }
+  std::int32_t height() const override { return surface_.height(); }
+  PixelFormat format() const override { return surface_.format(); }
+  std::int32_t pixelsPerInch() const override { return surface_.pixelsPerInch(); }
+  const std::uint8_t* row(std::int32_t y, std::uint8_t* /*scratch*/) const override {
+    return surface_.rowData(y);
+  }
+
+ private:
+  const Surface& surface_;
+};
+
+}  // namespace lumigrid
