@@ -22,7 +22,7 @@ namespace {
 
 // Prints the page as the viewer does: the queue checked, the page's own paper asked for, the
 // page's PDF sent. What the queue cannot do is said, and the job still goes, as a script wants.
-void print_page(const Surface& page, const PageOptions& options, ProgressBar& bar,
+void print_page(const RowSource& page, const PageOptions& options, ProgressBar& bar,
                 std::ostream& err, std::ostream& out) {
 #ifdef LUMIGRID_HAVE_CUPS
   const PrintServer server = default_print_server();
@@ -60,16 +60,18 @@ int run_page_command(const PageOptions& options, std::ostream& err, std::ostream
     std::uint64_t available = available_page_memory();
     if (options.output) {
       // A picture the file cannot take is refused before its page is built, and the encoder's
-      // row buffers are counted with the page, since both are held while it is saved.
+      // row buffers are counted with the page's description, since both are held while it is
+      // saved.
       const AreaSize size = drawing_area_size(std::u16string_view(text), kPageDpi);
       check_savable_size(size.width, size.height, *options.output);
       const std::uint64_t rows =
           save_row_buffer_bytes(size.width, encoding_for_file_name(options.output->string()));
       available = available > rows ? available - rows : 0;
     }
-    const PageBuild build = build_page(text, request, available, bar.phase("building page"));
-    if (options.output) save_image(build.page, *options.output, bar.phase("saving page"));
-    if (options.print_queue) print_page(build.page, options, bar, err, out);
+    const ChartPageBuild build =
+        build_chart_page(text, request, available, bar.phase("building page"));
+    if (options.output) save_image(*build.page, *options.output, bar.phase("saving page"));
+    if (options.print_queue) print_page(*build.page, options, bar, err, out);
     bar.finish();
     return 0;
   } catch (const std::exception& e) {

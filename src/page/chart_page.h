@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/progress.h"
+#include "page/page_pixels.h"
 #include "page/tile_grid.h"
 #include "surface/row_source.h"
 #include "surface/surface.h"
@@ -65,7 +66,7 @@ struct CaptionRun {
   std::uint8_t value = 0;
 };
 
-class ChartPage final : public RowSource {
+class ChartPage final : public RowSource, public PagePixels {
  public:
   // The page of width x height for the chart parameters, its caption's font sized at
   // `pixels_per_inch` (the screen's). Throws lumigrid::Error "Not enough memory for a page of
@@ -86,14 +87,12 @@ class ChartPage final : public RowSource {
   // their own class.
   std::optional<std::uint64_t> rowClass(std::int32_t y) const override;
 
-  // Pixels [left, right) of row y into out[0, right - left).
-  void fillRow(std::int32_t y, std::int64_t left, std::int64_t right, std::uint8_t* out) const;
+  void fillRow(std::int32_t y, std::int64_t left, std::int64_t right,
+               std::uint8_t* out) const override;
   std::uint8_t pixel(std::int32_t x, std::int32_t y) const;
 
-  // For each column block i, the sum of the pixels of columns [firsts[i], lasts[i]) and rows
-  // [top, bottom) into sums[i].
   void blockSums(std::int64_t top, std::int64_t bottom, std::span<const std::int64_t> firsts,
-                 std::span<const std::int64_t> lasts, std::uint64_t* sums) const;
+                 std::span<const std::int64_t> lasts, std::uint64_t* sums) const override;
 
   const ChartParameters& parameters() const { return parameters_; }
   const PageAxis& columns() const { return columns_; }

@@ -343,7 +343,7 @@ PrintQueue query_print_queue(const PrintServer& server, const std::string& queue
   return queue_from(response.get(), queue);
 }
 
-int send_page_job(const PrintServer& server, const Surface& page, const PrintPlan& plan,
+int send_page_job(const PrintServer& server, const RowSource& page, const PrintPlan& plan,
                   const PrintJobRequest& job, const ProgressCallback& progress,
                   const std::atomic<bool>* cancel) {
   if (plan.layout.width < 1 || plan.layout.height < 1) {

@@ -13,7 +13,7 @@
 #include "base/errors.h"
 #include "base/progress.h"
 #include "print/print_layout.h"
-#include "surface/surface.h"
+#include "surface/row_source.h"
 
 namespace lumigrid {
 
@@ -59,9 +59,14 @@ struct PrintJobRequest {
 // PrintCancelled: before the document is all sent nothing reaches the server; later the job
 // the server made is cancelled and purged. Any failure throws lumigrid::Error "Unable to print the
 // page on QUEUE: REASON", the reason in CUPS's words.
-int send_page_job(const PrintServer& server, const Surface& page, const PrintPlan& plan,
+int send_page_job(const PrintServer& server, const RowSource& page, const PrintPlan& plan,
                   const PrintJobRequest& request, const ProgressCallback& progress = {},
                   const std::atomic<bool>* cancel = nullptr);
+inline int send_page_job(const PrintServer& server, const Surface& page, const PrintPlan& plan,
+                         const PrintJobRequest& request, const ProgressCallback& progress = {},
+                         const std::atomic<bool>* cancel = nullptr) {
+  return send_page_job(server, SurfaceRows(page), plan, request, progress, cancel);
+}
 
 // A page's job as the viewer and lumigrid-render make it, not yet sent.
 struct PreparedPageJob {

@@ -287,7 +287,7 @@ void TForm_full_screen_chart::SaveImage_to_file_4_types(QObject* /*object0*/) {
   if (path) lumigrid::save_image(capture, *path);
 }
 
-void TForm_full_screen_chart::SaveImage_to_file_4_types_Timage(const lumigrid::Surface& page) {
+void TForm_full_screen_chart::SaveImage_to_file_4_types_Timage(const lumigrid::RowSource& page) {
   // The page needs no copy: the dialog is modal, and nothing draws on the page while it is open.
   const auto path = SavePictureDialog1->ask(QString::fromStdString(
       lumigrid::default_page_file_name(state_.drawing_area_name, local_time_now())));

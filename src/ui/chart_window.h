@@ -14,6 +14,7 @@
 #include "patterns/chart_state.h"
 #include "patterns/hidden_log.h"
 #include "settings/settings.h"
+#include "surface/row_source.h"
 #include "surface/surface.h"
 #include "ui/chart_control.h"
 
@@ -63,7 +64,7 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   // Saves what the window shows, through the save dialog.
   void SaveImage_to_file_4_types(QObject* object0);
   // Saves a page bitmap, through the same dialog, named after the last page's drawing area.
-  void SaveImage_to_file_4_types_Timage(const lumigrid::Surface& page);
+  void SaveImage_to_file_4_types_Timage(const lumigrid::RowSource& page);
 
   // Event handlers; `key` is a Windows virtual-key code.
   void FormKeyDown(int key, Qt::KeyboardModifiers shift);

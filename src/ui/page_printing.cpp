@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPrinter>
 #include <cmath>
+#include <cstring>
+#include <new>
 #include <string>
 
 #include "base/errors.h"
@@ -27,16 +29,24 @@ QString printer_name(const QPrinter& printer) {
   throw Error(("Unable to print the page on " + printer_name(printer)).toStdString());
 }
 
-QImage band_image(const Surface& page, const PrintBand& band) {
-  // The band's rows as they are stored: a view, not a copy.
-  return QImage(
-      page.rowData(band.first_row), page.width(), band.rows, qsizetype(page.stride()),
+// The band's rows, read from the page one by one into an image of the band alone.
+QImage band_image(const RowSource& page, const PrintBand& band) {
+  QImage image(
+      page.width(), band.rows,
       page.format() == PixelFormat::Gray8 ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+  if (image.isNull()) throw std::bad_alloc();
+  const std::size_t bytes = page.rowBytes();
+  for (std::int32_t r = 0; r < band.rows; ++r) {
+    std::uint8_t* line = image.scanLine(r);
+    const std::uint8_t* pixels = page.row(band.first_row + r, line);
+    if (pixels != line) std::memcpy(line, pixels, bytes);
+  }
+  return image;
 }
 
 }  // namespace
 
-void set_up_printer_for_page(QPrinter& printer, const Surface& page, const QString& area_text) {
+void set_up_printer_for_page(QPrinter& printer, const RowSource& page, const QString& area_text) {
   const std::u16string text(reinterpret_cast<const char16_t*>(area_text.utf16()),
                             std::size_t(area_text.size()));
   if (const auto paper = drawing_area_paper(text)) {
@@ -50,7 +60,7 @@ void set_up_printer_for_page(QPrinter& printer, const Surface& page, const QStri
                                  : QPageLayout::Portrait);
 }
 
-std::optional<QString> page_overflow_question(const QPrinter& printer, const Surface& page) {
+std::optional<QString> page_overflow_question(const QPrinter& printer, const RowSource& page) {
   // In millimetres: the toolkit rounds inches to two decimals, six page pixels.
   const QRectF printable_mm = printer.pageLayout().paintRect(QPageLayout::Millimeter);
   const double width_inches = printable_mm.width() / 25.4;
@@ -72,7 +82,7 @@ std::optional<WantedPaper> chosen_paper(const QPrinter& printer) {
 }
 #endif
 
-void print_page(const Surface& page, QPrinter& printer, const ProgressCallback& progress) {
+void print_page(const RowSource& page, QPrinter& printer, const ProgressCallback& progress) {
   QPainter painter;
   if (!painter.begin(&printer)) throw_print_error(printer);
   // The painter's origin is the printable area's top-left, in device units.

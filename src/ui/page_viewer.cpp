@@ -63,9 +63,9 @@ TPageImage::TPageImage(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
-void TPageImage::setPage(const lumigrid::Surface* page, lumigrid::PageView view) {
+void TPageImage::setPage(const lumigrid::ChartPage* page) {
   page_ = page;
-  view_ = std::move(view);
+  view_ = page != nullptr ? lumigrid::PageView(*page) : lumigrid::PageView();
   update();
 }
 
@@ -330,7 +330,7 @@ TForm_Info::~TForm_Info() {
   // A job still running is cancelled: nothing half-sent stays on the server.
   print_job_.reset();
   // The image control refers to the page; it lets go first.
-  Image1->setPage(nullptr, {});
+  Image1->setPage(nullptr);
 }
 
 void TForm_Info::setLinks(Links links) {
@@ -351,22 +351,14 @@ void TForm_Info::buildPage(const QString& area_text, const lumigrid::ChartParame
     request.pixels_per_inch = int(std::lround(on->logicalDotsPerInch() * devicePixelRatioF()));
   }
 
-  std::unique_ptr<lumigrid::Surface> page;
+  std::shared_ptr<const lumigrid::ChartPage> page;
   {
     lumigrid::BusyProgress busy(this, "Building the page...");
     // Everything that can fail happens before the page shown so far is touched.
-    lumigrid::PageBuild build = lumigrid::build_page(text, request, busy.callback());
-    page = std::make_unique<lumigrid::Surface>(std::move(build.page));
+    page = lumigrid::build_chart_page(text, request, available_page_memory(), busy.callback()).page;
   }
-  // The page shows as soon as it is built; its reductions are made on a worker, and the image
-  // repaints from them when they are ready. The image owns the view, which stops the worker
-  // before the image goes, and an update posted to a destroyed image is dropped.
-  TPageImage* image = Image1;
-  lumigrid::PageView view = lumigrid::PageView::reducedInBackground(*page, [image] {
-    QMetaObject::invokeMethod(
-        image, [image] { image->update(); }, Qt::QueuedConnection);
-  });
-  Image1->setPage(page.get(), std::move(view));
+  // The page is a description: the image reads each exposed part of it as it paints.
+  Image1->setPage(page.get());
   page_ = std::move(page);
   page_area_text_ = area_text;
   if (links_.page_built) links_.page_built(area_text);

@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 
+#include "page/chart_page.h"
+#include "page/page_build.h"
 #include "page/page_view.h"
 #include "page/printable_chart.h"
 #include "page/viewer_geometry.h"
@@ -34,8 +36,8 @@ class TPageImage : public QWidget {
   explicit TPageImage(QWidget* parent);
 
   // `view` samples `page`, which must stay alive and unchanged while it is shown.
-  void setPage(const lumigrid::Surface* page, lumigrid::PageView view);
-  const lumigrid::Surface* page() const { return page_; }
+  void setPage(const lumigrid::ChartPage* page);
+  const lumigrid::ChartPage* page() const { return page_; }
   // Stretch on: the page is drawn scaled to the control's device pixels; off: one page pixel
   // per device pixel.
   bool stretch() const { return stretch_; }
@@ -55,7 +57,7 @@ class TPageImage : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  const lumigrid::Surface* page_ = nullptr;
+  const lumigrid::ChartPage* page_ = nullptr;
   lumigrid::PageView view_;
   bool stretch_ = false;
   QImage exposed_;  // reused between paints
@@ -108,7 +110,7 @@ class TForm_Info : public QWidget {
     // A page has been built for this drawing-area text and is shown.
     std::function<void(const QString& area_text)> page_built;
     // Saves the page shown, through the shared save dialog.
-    std::function<void(const lumigrid::Surface& page)> save_page;
+    std::function<void(const lumigrid::RowSource& page)> save_page;
   };
 
   explicit TForm_Info(QWidget* owner = nullptr);
@@ -121,7 +123,7 @@ class TForm_Info : public QWidget {
   // built leaves the one shown before, whole, and raises the error.
   void buildPage(const QString& area_text, const lumigrid::ChartParameters& parameters);
   // The page shown, if any.
-  const lumigrid::Surface* page() const { return page_.get(); }
+  const lumigrid::ChartPage* page() const { return page_.get(); }
 
   void FormActivate();
   void FitIn1Click();
@@ -156,6 +158,9 @@ class TForm_Info : public QWidget {
   // Tells a print job's outcome that is not a failure ("Sent to PDF as job 12", a cancelled
   // job); failures are errors. The default shows a message box; tests install their own.
   std::function<void(const QString& message)> tell_print_outcome;
+  // Memory a new page's description may take; the default is what the system has free, tests
+  // install less.
+  std::function<std::uint64_t()> available_page_memory = lumigrid::available_page_memory;
 
  protected:
   bool event(QEvent* event) override;
@@ -181,7 +186,7 @@ class TForm_Info : public QWidget {
 
   Links links_;
   // Shared with a print job still being made, which keeps the page it prints.
-  std::shared_ptr<lumigrid::Surface> page_;
+  std::shared_ptr<const lumigrid::ChartPage> page_;
   std::unique_ptr<lumigrid::PrintJobRunner> print_job_;
   QString page_area_text_;  // the drawing-area text the page was built for
   // A drag that is over the image has an origin; one that has left it has none.

@@ -14,7 +14,7 @@ constexpr int kProgressSteps = 1000;
 constexpr int kShowAfterMs = 400;
 }  // namespace
 
-PrintJobRunner::PrintJobRunner(QWidget* owner, std::shared_ptr<const Surface> page,
+PrintJobRunner::PrintJobRunner(QWidget* owner, std::shared_ptr<const RowSource> page,
                                PrintServer server, PrintPlan plan, PrintJobRequest request)
     : page_(std::move(page)),
       server_(std::move(server)),

@@ -9,7 +9,7 @@
 
 #include "print/cups_printing.h"
 #include "print/print_layout.h"
-#include "surface/surface.h"
+#include "surface/row_source.h"
 
 class QProgressDialog;
 class QThread;
@@ -24,7 +24,7 @@ class PrintJobRunner : public QObject {
   enum class Outcome { Sent, Cancelled, Failed };
 
   // Keeps `page` alive until the job has ended, whatever happens to the window's page.
-  PrintJobRunner(QWidget* owner, std::shared_ptr<const Surface> page, PrintServer server,
+  PrintJobRunner(QWidget* owner, std::shared_ptr<const RowSource> page, PrintServer server,
                  PrintPlan plan, PrintJobRequest request);
   // Cancels a job still running and waits for the worker.
   ~PrintJobRunner() override;
@@ -46,7 +46,7 @@ class PrintJobRunner : public QObject {
   void showProgress(double fraction);
   void end();
 
-  std::shared_ptr<const Surface> page_;
+  std::shared_ptr<const RowSource> page_;
   const PrintServer server_;
   const PrintPlan plan_;
   const PrintJobRequest request_;

@@ -75,7 +75,7 @@ void WindowSet::wire() {
   viewer_links.page_built = [chart](const QString& area_text) {
     chart->state().drawing_area_name = area_text.toStdString();
   };
-  viewer_links.save_page = [chart](const Surface& page) {
+  viewer_links.save_page = [chart](const RowSource& page) {
     chart->SaveImage_to_file_4_types_Timage(page);
   };
   viewer_->setLinks(std::move(viewer_links));

@@ -10,6 +10,7 @@
 #include "base/errors.h"
 #include "base/utf.h"
 #include "page/page_build.h"
+#include "page/page_view.h"
 
 namespace lumigrid {
 namespace {
@@ -133,6 +134,35 @@ TEST(ChartPage, PartsAndBlockSumsEqualTheBitmap) {
       }
       ASSERT_EQ(sums[b], expected) << "rows [" << top << ", " << bottom << ") columns ["
                                    << firsts[b] << ", " << lasts[b] << ")";
+    }
+  }
+}
+
+// The viewer's picture read from the description is the picture read from the page bitmap, at
+// fit, at 1:1 and at several zooms, for exposed parts anywhere on it.
+TEST(ChartPage, ViewerShowsWhatTheBitmapShows) {
+  for (const char16_t* text : {u"A4", u"2037x1011"}) {
+    const PageRequest request{{100, 8, 50}, 96};
+    const PageBuild bitmap = build_page(text, request, kPlenty);
+    const auto page = build_chart_page(text, request, kPlenty).page;
+    const SurfacePixels reference_pixels(bitmap.page);
+    const PageView described(*page), reference(reference_pixels);
+    const std::int32_t w = page->width(), h = page->height();
+    struct Shown {
+      std::int32_t width, height;
+    };
+    for (const Shown shown :
+         {Shown{963, 541}, Shown{w / 7, h / 7}, Shown{w / 2, h / 2}, Shown{w, h},
+          Shown{w * 3 / 2, h * 3 / 2}, Shown{w * 4, h * 4}, Shown{37, 29}, Shown{w, h / 3}}) {
+      for (const ViewRect area : {ViewRect{0, 0, 700, 500}, ViewRect{123, 45, 300, 200},
+                                  ViewRect{shown.width - 200, shown.height - 100, 400, 300}}) {
+        std::vector<std::uint8_t> a(std::size_t(area.width) * std::size_t(area.height), 77);
+        std::vector<std::uint8_t> b = a;
+        described.render(shown.width, shown.height, area, a.data(), std::size_t(area.width));
+        reference.render(shown.width, shown.height, area, b.data(), std::size_t(area.width));
+        ASSERT_EQ(a, b) << "page " << w << "x" << h << " shown " << shown.width << "x"
+                        << shown.height << " at " << area.left << "," << area.top;
+      }
     }
   }
 }

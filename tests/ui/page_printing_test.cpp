@@ -217,7 +217,7 @@ void PagePrintingTest::prints_at_true_size() {
   QFETCH(std::optional<double>, own_paper_margin);
   if (!have_poppler()) QSKIP("NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo (poppler-utils)");
   buildPage(area);
-  const lumigrid::Surface& page = *viewer_->page();
+  const lumigrid::ChartPage& page = *viewer_->page();
   const QString pdf = dir_->filePath("page.pdf");
   std::optional<QPageSize> paper;
   QSizeF sheet_points(page.width() * 72 / 600.0, page.height() * 72 / 600.0);
@@ -275,7 +275,7 @@ void PagePrintingTest::prints_at_true_size() {
       const int page_x = x - margin_pixels, page_y = y - margin_pixels;
       const bool on_page =
           page_x >= 0 && page_y >= 0 && page_x < page.width() && page_y < page.height();
-      const uchar expected = on_page ? page.rowData(page_y)[page_x] : 255;
+      const uchar expected = on_page ? page.pixel(page_x, page_y) : 255;
       if (line[x] == expected) continue;
       if (++mismatches <= 3) qWarning("pixel %d,%d differs", x, y);
     }

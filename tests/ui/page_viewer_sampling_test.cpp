@@ -1,10 +1,7 @@
 // Showing a page at a scale: which page pixels a shown pixel takes, and that a reduced page
 // shows the mean grey of what it covers.
 #include <QtTest>
-#include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <future>
 #include <vector>
 
 #include "page/page_view.h"
@@ -59,9 +56,6 @@ class PageSamplingTest : public QObject {
   void fine_stripes_reduce_to_even_grey_data();
   void fine_stripes_reduce_to_even_grey();
   void page_without_pixels_shows_nothing();
-  void reductions_made_in_background_show_the_same_data();
-  void reductions_made_in_background_show_the_same();
-  void view_replaced_while_reducing();
 };
 
 void PageSamplingTest::one_black_pixel_data() {
@@ -81,7 +75,8 @@ void PageSamplingTest::one_black_pixel() {
   QFETCH(QStringList, black);
   lumigrid::Surface page = white_page(64, 64);
   paint_black(page, 37, 30);
-  const lumigrid::PageView view(page);
+  const lumigrid::SurfacePixels pixels(page);
+  const lumigrid::PageView view(pixels);
   const lumigrid::ViewRect all{0, 0, shown_width, shown_height};
   const std::vector<std::uint8_t> out = render(view, shown_width, shown_height, all);
   QCOMPARE(black_pixels(out, all), black);
@@ -91,7 +86,8 @@ void PageSamplingTest::one_black_pixel() {
 void PageSamplingTest::only_the_area_is_written() {
   lumigrid::Surface page = white_page(20, 10);
   paint_black(page, 15, 8);
-  const lumigrid::PageView view(page);
+  const lumigrid::SurfacePixels pixels(page);
+  const lumigrid::PageView view(pixels);
   // An area that reaches past the shown image's right and bottom edges.
   const lumigrid::ViewRect area{30, 15, 20, 10};
   const std::vector<std::uint8_t> out = render(view, 40, 20, area);
@@ -129,7 +125,8 @@ void PageSamplingTest::reduction_shows_mean_grey() {
   QFETCH(int, grey);
   lumigrid::Surface page = white_page(64, 64);
   paint_black(page, 37, 30);
-  const lumigrid::PageView view(page);
+  const lumigrid::SurfacePixels pixels(page);
+  const lumigrid::PageView view(pixels);
   const lumigrid::ViewRect all{0, 0, shown_width, shown_height};
   const std::vector<std::uint8_t> out = render(view, shown_width, shown_height, all);
   for (int y = 0; y < shown_height; ++y) {
@@ -144,7 +141,6 @@ void PageSamplingTest::fine_stripes_reduce_to_even_grey_data() {
   QTest::addColumn<int>("shown_width");
   QTest::addColumn<int>("shown_height");
   // A 4000 x 3000 page of one-pixel black columns every other pixel, reduced to many sizes
-  // (through the 4 x 4 reductions from a sixteenth on).
   QTest::newRow("halved") << 2000 << 1500;
   QTest::newRow("a fifth") << 800 << 600;
   QTest::newRow("fit to a window") << 963 << 722;
@@ -159,8 +155,8 @@ void PageSamplingTest::fine_stripes_reduce_to_even_grey() {
   for (int y = 0; y < 3000; ++y) {
     for (int x = 0; x < 4000; x += 2) paint_black(page, x, y);
   }
-  const lumigrid::PageView view(page);
-  QVERIFY(view.reductionCount() > 0);
+  const lumigrid::SurfacePixels pixels(page);
+  const lumigrid::PageView view(pixels);
   const lumigrid::ViewRect all{0, 0, shown_width, shown_height};
   const std::vector<std::uint8_t> out = render(view, shown_width, shown_height, all);
   // Nearest sampling would alias these stripes into solid black or white bands; the mean keeps
@@ -175,59 +171,11 @@ void PageSamplingTest::fine_stripes_reduce_to_even_grey() {
 
 void PageSamplingTest::page_without_pixels_shows_nothing() {
   const lumigrid::Surface page = white_page(0, 600);
-  const lumigrid::PageView view(page);
+  const lumigrid::SurfacePixels pixels(page);
+  const lumigrid::PageView view(pixels);
   const lumigrid::ViewRect area{0, 0, 10, 10};
   const std::vector<std::uint8_t> out = render(view, 10, 10, area);
   for (std::uint8_t level : out) QCOMPARE(level, kUntouched);
-}
-
-void PageSamplingTest::reductions_made_in_background_show_the_same_data() {
-  QTest::addColumn<int>("shown_width");
-  QTest::addColumn<int>("shown_height");
-  QTest::newRow("a fifth") << 800 << 600;
-  QTest::newRow("fit to a window") << 963 << 722;
-  QTest::newRow("a hundredth") << 40 << 30;
-}
-
-// A new page shows at once, before its reductions exist (a few pixels of each block stand for
-// it), and exactly as a view made at once shows it when they are ready.
-void PageSamplingTest::reductions_made_in_background_show_the_same() {
-  QFETCH(int, shown_width);
-  QFETCH(int, shown_height);
-  lumigrid::Surface page = white_page(4000, 3000);
-  for (int y = 0; y < 3000; ++y) {
-    for (int x = 0; x < 4000; x += 2) paint_black(page, x, y);
-  }
-  for (int y = 1000; y < 1400; ++y) {
-    for (int x = 0; x < 4000; ++x) paint_black(page, x, y);
-  }
-  std::promise<void> ready;
-  auto view = lumigrid::PageView::reducedInBackground(page, [&ready] { ready.set_value(); });
-  const lumigrid::ViewRect all{0, 0, shown_width, shown_height};
-  for (std::uint8_t level : render(view, shown_width, shown_height, all)) {
-    QVERIFY2(level <= 195, qPrintable(QString("level %1").arg(level)));
-  }
-  QVERIFY(ready.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready);
-  QVERIFY(view.reductionsReady());
-  const lumigrid::PageView at_once(page);
-  QCOMPARE(view.reductionCount(), at_once.reductionCount());
-  QVERIFY(render(view, shown_width, shown_height, all) ==
-          render(at_once, shown_width, shown_height, all));
-}
-
-// Replacing or dropping a view stops its worker at once; the page outlives neither.
-void PageSamplingTest::view_replaced_while_reducing() {
-  const lumigrid::Surface first = white_page(6000, 4000);
-  const lumigrid::Surface second = white_page(300, 200);
-  std::atomic<int> calls{0};
-  auto count = [&calls] { ++calls; };
-  auto view = lumigrid::PageView::reducedInBackground(first, count);
-  view = lumigrid::PageView::reducedInBackground(second, count);
-  { auto dropped = lumigrid::PageView::reducedInBackground(first, count); }
-  const lumigrid::ViewRect all{0, 0, 30, 20};
-  for (std::uint8_t level : render(view, 30, 20, all)) QCOMPARE(level, kWhiteLevel);
-  view = lumigrid::PageView();
-  QVERIFY(calls.load() <= 3);
 }
 
 QTEST_GUILESS_MAIN(PageSamplingTest)
