@@ -159,13 +159,13 @@ TEST_F(RenderCli, PitchUpToHalfTheSpaceBuildsThePage) {
   EXPECT_EQ(run("--space 21 --pitch 10 --size 50x50 --settings s.INI --keys 3 -o k.bmp"), 0) << err;
 }
 
-// A save the system cannot give the memory for (here: the compressing threads of a B0 page under
-// a limit on the address space) names the file and leaves nothing behind.
+// A save the system cannot give the memory for (here: the row buffers of a page 300 million
+// pixels wide under a limit on the address space) names the file and leaves nothing behind.
 TEST_F(RenderCli, NotEnoughMemoryNamesTheFileAndLeavesNoFile) {
 #ifdef LUMIGRID_ADDRESS_SANITIZER
   GTEST_SKIP() << "the address sanitizer cannot run under a limit on the address space";
 #endif
-  EXPECT_EQ(run("--page B0 -o x.png", "ulimit -v 800000 && "), 1);
+  EXPECT_EQ(run("--page 300000000x1 -o x.png", "ulimit -v 800000 && "), 1);
   EXPECT_NE(err.find("error: Not enough memory to write x.png\n"), std::string::npos) << err;
   std::vector<std::string> entries = entries_of_folder();
   EXPECT_EQ(entries, (std::vector<std::string>{"err.txt", "out.txt"}));

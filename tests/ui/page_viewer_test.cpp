@@ -252,7 +252,8 @@ void PageViewerTest::failed_build_keeps_the_previous_page() {
   QCOMPARE(viewer_->windowTitle(), QString("FHD 1920x1080"));
   QCOMPARE(chart_->state().drawing_area_name, std::string("FHD 1920x1080"));
   QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
-  // The next text builds as usual.
+  // The next text builds as usual once the memory is there.
+  viewer_->available_page_memory = lumigrid::available_page_memory;
   adjust_->ComboBox1->setEditText("800x600");
   QCOMPARE(viewer_->page()->width(), 800);
   QCOMPARE(viewer_->windowTitle(), QString("800x600"));
