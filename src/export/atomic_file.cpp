@@ -7,8 +7,8 @@
 #include <new>
 #include <system_error>
 
-#include "base/errors.h"
 #include "base/atomic_replace.h"
+#include "base/errors.h"
 #include "export/export_internal.h"
 
 namespace lumigrid::export_detail {

@@ -54,8 +54,8 @@ class AtomicFile {
   void discard() noexcept;
   void copySpoolToTarget();
 
-  std::filesystem::path target_;                  // as the operator named it, for messages
-  std::optional<FileReplacement> replacement_;    // the temporary renamed over the target
+  std::filesystem::path target_;                // as the operator named it, for messages
+  std::optional<FileReplacement> replacement_;  // the temporary renamed over the target
   int fd_ = -1;
   bool direct_ = false;  // writing into the target itself (or into the spool for it)
   int target_fd_ = -1;   // the non-regular target, while fd_ is the spool it is copied from

@@ -10,9 +10,9 @@
 #include <cmath>
 #include <system_error>
 
+#include "base/atomic_replace.h"
 #include "base/errors.h"
 #include "base/int_parse.h"
-#include "base/atomic_replace.h"
 #include "base/utf.h"
 
 namespace lumigrid {
