@@ -2,9 +2,9 @@
 
 #include <QThreadPool>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
-#include <exception>
 #include <thread>
 #include <vector>
 
