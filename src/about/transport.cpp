@@ -1,18 +1,16 @@
 #include "about/transport.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <system_error>
 
-#include "base/temporary_files.h"
+#include "base/atomic_replace.h"
 
 namespace lumigrid::about {
 namespace {
@@ -155,23 +153,6 @@ bool is_running_executable(const std::filesystem::path& path) {
   return std::filesystem::equivalent(path, "/proc/self/exe", error) && !error;
 }
 
-// The hidden name of a download's temporaries: "." + the file's name + ".part".
-std::string temporary_prefix(const std::filesystem::path& target) {
-  return lumigrid::temporary_prefix(".", target.filename().string(), ".part");
-}
-
-// Creates a fresh file beside `target`, with the permissions of a newly created file.
-int create_temporary_beside(const std::filesystem::path& target, std::filesystem::path& temp) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = target;
-    temp.replace_filename(temporary_name(temporary_prefix(target), counter.fetch_add(1)));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
 }  // namespace
 
 std::string wire_url(const std::string& url) {
@@ -224,16 +205,13 @@ bool download_file(const std::string& url, const std::string& path,
                    const TransferOptions& options) {
   const std::filesystem::path target(path);
   if (target.filename().empty() || is_running_executable(target)) return false;
-  // Leftovers of a download a killed process left beside the target.
-  remove_stale_temporaries(target.parent_path(), temporary_prefix(target));
-  std::filesystem::path temp;
-  const int fd = create_temporary_beside(target, temp);
-  if (fd < 0) return false;
-  LiveTemporary live(temp);
+  // Hidden ".part" temporaries beside the target; a read-only file is refused.
+  FileReplacement replacement(target, ".", ".part");
+  if (!replacement.ready()) return false;
   Sink sink;
   sink.options = &options;
   sink.limit = options.body_limit;
-  sink.fd = fd;
+  sink.fd = replacement.fd();
   bool complete = false;
   try {
     transfer(url, sink);
@@ -241,12 +219,9 @@ bool download_file(const std::string& url, const std::string& path,
   } catch (const std::exception&) {
     complete = false;
   }
-  if (::close(fd) != 0) complete = false;
-  if (complete) {
-    // The target may have become the running executable in between (a link, a rename).
-    complete = !is_running_executable(target) && std::rename(temp.c_str(), target.c_str()) == 0;
-  }
-  if (!complete) std::remove(temp.c_str());
+  // The target may have become the running executable in between (a link, a rename).
+  if (complete) complete = !is_running_executable(target) && replacement.commit(false) == 0;
+  if (!complete) replacement.discard();
   return complete;
 }
 

@@ -54,8 +54,9 @@ std::string http_get(const std::string& url, const TransferOptions& options);
 // Downloads `url` into the file `path`, creating or replacing it, and returns true only when the
 // whole body arrived. The body goes to a temporary file beside `path` that is renamed onto it at
 // the end, so a failed, cut or cancelled transfer leaves `path` as it was; SIGINT and SIGTERM
-// remove the temporary, and the next download beside it removes those of killed processes. The
-// running executable is never replaced: such a target fails at once.
+// remove the temporary, and the next download beside it removes those of killed processes. A
+// replaced file keeps its owner, group and mode; a read-only one, a folder and the running
+// executable are never replaced: such a target fails at once.
 bool download_file(const std::string& url, const std::string& path,
                    std::int64_t body_limit = kIndexBodyLimit);
 bool download_file(const std::string& url, const std::string& path, const TransferOptions& options);

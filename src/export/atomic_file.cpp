@@ -5,11 +5,10 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
-#include <random>
 #include <system_error>
 
+#include "base/atomic_replace.h"
 #include "base/errors.h"
-#include "base/temporary_files.h"
 #include "export/export_internal.h"
 
 namespace lumigrid::export_detail {
@@ -75,40 +74,15 @@ AtomicFile::AtomicFile(std::filesystem::path target, bool needs_seeking)
 
   const std::filesystem::path real_target = follow_links(target_);
   if (real_target.filename().empty()) throw_write_error(target_, system_reason(EISDIR));
-  // A file the operator may not write stays as it is, even though its folder would let us
-  // replace it; a file nobody may write (mode 0444) stays too, also for the superuser whom
-  // permissions do not bind, with the settings writer's own message.
-  if (::stat(real_target.c_str(), &existing) == 0) {
-    if (S_ISDIR(existing.st_mode)) throw_write_error(target_, system_reason(EISDIR));
-    if ((existing.st_mode & 0222) == 0) throw WriteError("Unable to write to " + target_.string());
-    if (::access(real_target.c_str(), W_OK) != 0) throw_write_error(target_, system_reason(errno));
-  }
-
-  const std::filesystem::path folder = real_target.parent_path();
-  // Hidden, beside the target, so the rename stays within one file system.
-  const std::string prefix = temporary_prefix(".", real_target.filename().string(), ".tmp");
-  remove_stale_temporaries(folder, prefix);
-  std::random_device seed;
-  std::mt19937_64 random(seed());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::filesystem::path candidate = folder / temporary_name(prefix, random() % 1000000000u);
-    // 0666 lets the umask decide, as for any new file.
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      fd_ = fd;
-      temporary_ = std::move(candidate);
-      live_.emplace(temporary_);
-      break;
-    }
-    if (errno != EEXIST) throw_write_error(target_, system_reason(errno));
-  }
-  if (fd_ < 0) throw_write_error(target_, system_reason(EEXIST));
-  // An existing file keeps its permission bits.
-  if (::stat(real_target.c_str(), &existing) == 0) {
-    replaces_existing_ = true;
-    ::fchmod(fd_, existing.st_mode & 07777);
-  }
-  target_real_ = real_target;
+  // A file nobody may write (mode 0444) stays as it is, also for the superuser whom
+  // permissions do not bind, with the settings writer's own message. Hidden temporaries.
+  replacement_.emplace(real_target, ".", ".tmp");
+  if (replacement_->refusal() == FileReplacement::kReadOnlyFile)
+    throw WriteError("Unable to write to " + target_.string());
+  if (replacement_->refusal() != 0)
+    throw_write_error(target_, system_reason(replacement_->refusal()));
+  if (!replacement_->ready()) throw_write_error(target_, system_reason(replacement_->error()));
+  fd_ = replacement_->fd();
   buffer_.resize(kBufferSize);
 }
 
@@ -117,6 +91,11 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::discard() noexcept {
+  // The replacement's temporary is closed and removed by the replacement.
+  if (replacement_) {
+    fd_ = -1;
+    replacement_.reset();
+  }
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;
@@ -125,11 +104,6 @@ void AtomicFile::discard() noexcept {
     ::close(target_fd_);
     target_fd_ = -1;
   }
-  if (!temporary_.empty()) {
-    ::unlink(temporary_.c_str());
-    temporary_.clear();
-  }
-  live_.reset();
 }
 
 bool AtomicFile::flushBuffer() noexcept {
@@ -192,15 +166,9 @@ void AtomicFile::commit() {
   // Replacing a file: its old contents must not be lost to a crash between the rename and the
   // write-back, so the new data reaches the disk first. A new file risks nothing of the
   // operator's, and syncing gigabytes of page would cost many seconds.
-  if (replaces_existing_ && ::fsync(fd_) != 0) throw_write_error(target_, system_reason(errno));
-  const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) throw_write_error(target_, system_reason(errno));
-  if (::rename(temporary_.c_str(), target_real_.c_str()) != 0) {
-    throw_write_error(target_, system_reason(errno));
-  }
-  temporary_.clear();
-  live_.reset();
+  const int error = replacement_->commit(replacement_->replacesExisting());
+  if (error != 0) throw_write_error(target_, system_reason(error));
 }
 
 void AtomicFile::copySpoolToTarget() {

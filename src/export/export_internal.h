@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/temporary_files.h"
+#include "base/atomic_replace.h"
 #include "export/image_export.h"
 #include "surface/row_source.h"
 
@@ -55,14 +55,11 @@ class AtomicFile {
   void discard() noexcept;
   void copySpoolToTarget();
 
-  std::filesystem::path target_;       // as the operator named it, for messages
-  std::filesystem::path target_real_;  // the file actually replaced
-  std::filesystem::path temporary_;
-  std::optional<LiveTemporary> live_;  // SIGINT and SIGTERM remove temporary_
+  std::filesystem::path target_;                // as the operator named it, for messages
+  std::optional<FileReplacement> replacement_;  // the temporary renamed over the target
   int fd_ = -1;
   bool direct_ = false;  // writing into the target itself (or into the spool for it)
   int target_fd_ = -1;   // the non-regular target, while fd_ is the spool it is copied from
-  bool replaces_existing_ = false;
   int error_ = 0;
   std::vector<std::uint8_t> buffer_;
   std::size_t buffered_ = 0;

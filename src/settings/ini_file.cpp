@@ -10,9 +10,9 @@
 #include <cmath>
 #include <system_error>
 
+#include "base/atomic_replace.h"
 #include "base/errors.h"
 #include "base/int_parse.h"
-#include "base/temporary_files.h"
 #include "base/utf.h"
 
 namespace lumigrid {
@@ -104,27 +104,6 @@ struct FileImage {
                        [&](std::string_view piece) { return write_all(fd, piece); });
   }
 };
-
-// The name of the settings file's temporaries: the file's own name, ".tmp", the process id.
-std::string temporary_prefix(const std::filesystem::path& target) {
-  return lumigrid::temporary_prefix("", target.filename().string(), ".tmp");
-}
-
-// A fresh file beside `target`, created with the target's permissions. Returns -1 when the
-// folder refuses it.
-int create_temporary_beside(const std::filesystem::path& target, mode_t mode,
-                            std::filesystem::path& temp) {
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    temp = target.parent_path() / temporary_name(temporary_prefix(target), attempt);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      if (mode != 0) ::fchmod(fd, mode & 07777);
-      return fd;
-    }
-    if (errno != EEXIST) return -1;
-  }
-  return -1;
-}
 
 // The whole file; false when it is missing, is not a regular file, is larger than
 // kMaxSettingsFileBytes (by its size before reading, or by what a growing file gives) or cannot
@@ -518,29 +497,18 @@ void IniFile::save(const Text& text) const {
     if (!ec) target = resolved;
   }
 
-  // What stands at the path now decides: a read-only file stays as it is (even for a user whom
-  // permissions do not bind), and anything but a regular file is never replaced.
+  // Anything but a regular file (a FIFO, a device, a link to nowhere) is never replaced.
   struct stat existing {};
   const bool exists = ::lstat(target.c_str(), &existing) == 0;
-  if (exists) {
-    if (!S_ISREG(existing.st_mode) || (existing.st_mode & 0222) == 0 ||
-        ::access(target.c_str(), W_OK) != 0)
-      fail_write(path_);
-  }
-
-  // Temporaries a killed process left behind.
-  remove_stale_temporaries(target.parent_path(), temporary_prefix(target));
+  if (exists && !S_ISREG(existing.st_mode)) fail_write(path_);
 
   // The whole file goes to a temporary beside it that then replaces it, so a failed write
-  // never leaves a truncated settings file behind.
-  std::filesystem::path temp;
-  const int fd = create_temporary_beside(target, exists ? existing.st_mode : 0, temp);
-  if (fd >= 0) {
-    LiveTemporary live(temp);
-    const bool written = bytes.writeTo(fd) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return;
-    ::unlink(temp.c_str());
+  // never leaves a truncated settings file behind. A read-only file stays as it is (even for a
+  // user whom permissions do not bind).
+  FileReplacement replacement(target, "", ".tmp");
+  if (replacement.refusal() != 0) fail_write(path_);
+  if (replacement.ready()) {
+    if (bytes.writeTo(replacement.fd()) && replacement.commit(true) == 0) return;
     fail_write(path_);
   }
 

@@ -229,24 +229,7 @@ void TForm_menu::FormCreate() {
 }
 
 void TForm_menu::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/) {
-  lumigrid::ChartControl* chart = chart_;
-  if (chart == nullptr) return;
-  const lumigrid::PatternKey action = lumigrid::pattern_key(key);
-  switch (action.command) {
-    case lumigrid::KeyCommand::LeaveFullScreen:
-      chart->state().is_full_screen = false;
-      chart->fullScreen(chart->state().is_full_screen);
-      break;
-    case lumigrid::KeyCommand::DrawPattern:
-      chart->image_Pattern(action.pattern);
-      break;
-    case lumigrid::KeyCommand::ToggleFullScreen:
-      chart->state().is_full_screen = !chart->state().is_full_screen;
-      chart->fullScreen(chart->state().is_full_screen);
-      break;
-    case lumigrid::KeyCommand::None:
-      break;
-  }
+  if (chart_ != nullptr) lumigrid::run_key_command(*chart_, key);
 }
 
 void TForm_menu::ScrollBar_HChange() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "patterns/chart_state.h"
+#include "patterns/pattern_keys.h"
 
 namespace lumigrid {
 
@@ -18,5 +19,10 @@ class ChartControl {
  protected:
   ~ChartControl() = default;
 };
+
+// What releasing `key` (a virtual-key code) in the chart or the adjust window does to the chart:
+// the one switch both windows share, so that both answer a key the same way (Escape leaves full
+// screen, a digit draws its pattern, F11 toggles full screen). Returns the command it carried out.
+KeyCommand run_key_command(ChartControl& chart, int key);
 
 }  // namespace lumigrid

@@ -234,22 +234,8 @@ void TForm_full_screen_chart::FormKeyDown(int key, Qt::KeyboardModifiers shift) 
 
 void TForm_full_screen_chart::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/) {
   setWindowTitle(QString::asprintf("Duzov Urorezo Key press:%2d  ", key));
-  const lumigrid::PatternKey action = lumigrid::pattern_key(key);
-  switch (action.command) {
-    case lumigrid::KeyCommand::LeaveFullScreen:
-      state_.is_full_screen = false;
-      fullScreen(false);
-      setWindowTitle(kChartCaption);
-      break;
-    case lumigrid::KeyCommand::DrawPattern:
-      image_Pattern(action.pattern);
-      break;
-    case lumigrid::KeyCommand::ToggleFullScreen:
-      state_.is_full_screen = !state_.is_full_screen;
-      fullScreen(state_.is_full_screen);
-      break;
-    case lumigrid::KeyCommand::None:
-      break;
+  if (lumigrid::run_key_command(*this, key) == lumigrid::KeyCommand::LeaveFullScreen) {
+    setWindowTitle(kChartCaption);
   }
 }
 

@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <new>
 #include <optional>
 #include <string>
 
 #include "about/version_record.h"
 #include "ui/application.h"
+#include "ui/paint_threads.h"
 
 namespace lumigrid {
 namespace {
@@ -120,10 +122,30 @@ void no_display_handler(QtMsgType type, const QMessageLogContext&, const QString
   std::_Exit(1);
 }
 
+// Toolkit threads end the program when an allocation fails in them; lumigrid then says why, in
+// one line, and ends with status 1 instead of an abort and a core.
+std::terminate_handler previous_terminate = nullptr;
+
+void memory_terminate_handler() {
+  if (const std::exception_ptr pending = std::current_exception()) {
+    try {
+      std::rethrow_exception(pending);
+    } catch (const std::bad_alloc&) {
+      std::fputs("lumigrid: not enough memory to go on\n", stderr);
+      std::fflush(stderr);
+      std::_Exit(1);
+    } catch (...) {  // anything else keeps the standard report
+    }
+  }
+  if (previous_terminate != nullptr) previous_terminate();
+  std::abort();
+}
+
 }  // namespace
 
 int lumigrid_main(int argc, char** argv) {
   if (const std::optional<int> status = handle_command_line(argc, argv)) return *status;
+  previous_terminate = std::set_terminate(memory_terminate_handler);
   try {
     display_for_message = display_wanted(argc, argv);
     const QtMessageHandler previous = qInstallMessageHandler(no_display_handler);
@@ -131,7 +153,26 @@ int lumigrid_main(int argc, char** argv) {
     created.emplace(argc, argv);
     qInstallMessageHandler(previous);
     LumigridApplication& app = *created;
-    return run_lumigrid(app);
+    const PaintThreads threads = start_paint_threads();
+    if (threads.started == 0) {
+      // Any window's paint would wait for ever; a thread that never ran would hold Qt's
+      // clean-up too, so the program ends here without it.
+      std::fputs(
+          "lumigrid: cannot start the threads that draw the windows: not enough memory, or "
+          "too many threads\n",
+          stderr);
+      std::fflush(stderr);
+      std::_Exit(1);
+    }
+    const int status = run_lumigrid(app);
+    if (threads.started < threads.asked) {
+      // The windows are closed and the settings written; Qt's clean-up would wait for ever
+      // for the thread that never ran.
+      std::fflush(stdout);
+      std::fflush(stderr);
+      std::_Exit(status);
+    }
+    return status;
   } catch (const std::exception& error) {
     // Start-up failed outside any window's creation step.
     std::fprintf(stderr, "lumigrid: %s\n", error.what());
