@@ -97,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TargetCase{"executable_file", Before::File, 0751, 0},
                       // Wider than the umask lets a new file be: the old mode still passes on.
                       TargetCase{"writable_by_everyone", Before::File, 0666, 0},
-                      TargetCase{"read_only_file", Before::File, 0444, FileReplacement::kReadOnlyFile},
+                      TargetCase{"read_only_file", Before::File, 0444,
+                                 FileReplacement::kReadOnlyFile},
                       TargetCase{"folder", Before::Folder, 0755, EISDIR}),
     [](const auto& row) { return std::string(row.param.name); });
 
