@@ -1,14 +1,18 @@
 #include "page/chart_page.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "base/errors.h"
 #include "base/utf.h"
+#include "export/image_export.h"
 #include "page/page_build.h"
 #include "page/page_view.h"
 
@@ -165,6 +169,34 @@ TEST(ChartPage, ViewerShowsWhatTheBitmapShows) {
       }
     }
   }
+}
+
+std::string file_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes(std::filesystem::file_size(path), '\0');
+  in.read(bytes.data(), std::streamsize(bytes.size()));
+  return bytes;
+}
+
+// Every file type written from the description holds the bytes written from the bitmap; the PNG
+// of a page large enough to be compressed in segments reads each class of rows once.
+TEST(ChartPage, SavedFilesEqualTheBitmapPages) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("chart-page-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  for (const char16_t* text : {u"3217x2011", u"A3"}) {
+    const PageRequest request{{37, 3, 11}, 96};
+    const PageBuild bitmap = build_page(text, request, kPlenty);
+    const auto page = build_chart_page(text, request, kPlenty).page;
+    for (const char* extension : {".png", ".tif", ".pdf", ".bmp", ".jpg", ".gif"}) {
+      save_image(bitmap.page, folder / (std::string("bitmap") + extension));
+      save_image(*page, folder / (std::string("described") + extension));
+      EXPECT_EQ(file_bytes(folder / (std::string("bitmap") + extension)),
+                file_bytes(folder / (std::string("described") + extension)))
+          << extension;
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // A page far larger than memory is described in little: the small page keeps a few periods.
