@@ -63,19 +63,26 @@ def one_limit(session, executable, kib):
                                    preexec_fn=limited(kib))
     session.processes.append(process)
     try:
-        if not wait_or_end("the chart window", lambda: find_window(session, "^" + CAPTION),
+        # The window found is kept: the program may end, and the window go, at any moment.
+        found = {}
+
+        def window(name, pattern):
+            found[name] = find_window(session, pattern)
+            return found[name]
+
+        if not wait_or_end("the chart window", lambda: window("chart", "^" + CAPTION),
                            process, kib, output_path):
             return "ended"
-        chart = find_window(session, "^" + CAPTION)
+        chart = found["chart"]
         run(session.env, "xdotool", "windowactivate", "--sync", chart, check=False)
         time.sleep(2)  # the first paint
         run(session.env, "xdotool", "key", "--delay", "100", "Menu", check=False)
         time.sleep(0.5)
         run(session.env, "xdotool", "key", "--delay", "100", "Down", "Return", check=False)
-        if not wait_or_end("the adjust window", lambda: find_window(session, "^Form_menu$"),
+        if not wait_or_end("the adjust window", lambda: window("adjust", "^Form_menu$"),
                            process, kib, output_path):
             return "ended"
-        adjust = find_window(session, "^Form_menu$")
+        adjust = found["adjust"]
         shot = os.path.join(session.workdir, f"adjust-{kib}.png")
 
         def painted():
