@@ -126,6 +126,11 @@ void write_pdf(const RowSource& picture, double pixels_per_inch, AtomicFile& fil
 void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const PdfSheet& sheet,
                      AtomicFile& file, ProgressPacer& progress);
 
+// Whether a TIFF of width x height pixels of `samples` bytes each (0: one bit a pixel) might
+// pass the 4 GiB that classic TIFF offsets reach: its raw rows, which compression does not
+// always shrink, exceed 3.75 GiB. Only then is BigTIFF written, which fewer readers take.
+bool tiff_needs_bigtiff(std::int64_t width, std::int64_t height, int samples);
+
 // Why a width x height image cannot be written in `encoding` (its header fields or the
 // library's limits cannot hold it), or empty when it can.
 std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding encoding);
