@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "base/atomic_replace.h"
-#include "export/image_export.h"
+#include "base/progress.h"
+#include "export/image_encoding.h"
 #include "surface/row_source.h"
 
 namespace lumigrid::export_detail {
