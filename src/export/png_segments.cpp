@@ -195,10 +195,15 @@ std::vector<std::uint32_t> first_equal_ranges(const RowSource& picture,
 }
 
 SegmentPlan plan_segments(const RowSource& picture, std::span<const std::uint64_t> hashes,
-                          const PngTuning& tuning, unsigned threads) {
+                          const DeflateTuning& tuning, unsigned threads) {
+  return plan_segments(picture, png_row_bytes(picture.width()), hashes, tuning, threads);
+}
+
+SegmentPlan plan_segments(const RowSource& picture, std::uint64_t row_bytes,
+                          std::span<const std::uint64_t> hashes, const DeflateTuning& tuning,
+                          unsigned threads) {
   SegmentPlan plan;
   const std::int64_t height = picture.height();
-  const std::uint64_t row_bytes = png_row_bytes(picture.width());
   plan.dictionary_rows = std::int32_t(
       std::min<std::uint64_t>(std::uint64_t(height), (kDeflateWindow + row_bytes - 1) / row_bytes));
   plan.period = find_period(hashes);

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "export/png_tuning.h"
+#include "export/deflate_tuning.h"
 #include "surface/row_source.h"
 
 namespace lumigrid::export_detail {
@@ -56,8 +56,13 @@ struct SegmentPlan {
 // Segments aligned to the period (several periods, or parts of one, of about the aimed size), or
 // of the plain size when there is no period. Equal segments are found by hash and confirmed by
 // comparing their pixels, on `threads` threads.
+// Sizes count `row_bytes` a row.
+SegmentPlan plan_segments(const RowSource& picture, std::uint64_t row_bytes,
+                          std::span<const std::uint64_t> hashes, const DeflateTuning& tuning,
+                          unsigned threads);
+// The same for PNG's filtered rows.
 SegmentPlan plan_segments(const RowSource& picture, std::span<const std::uint64_t> hashes,
-                          const PngTuning& tuning, unsigned threads);
+                          const DeflateTuning& tuning, unsigned threads);
 
 // Runs body(i) for i in [0, count) on up to `threads` threads, each taking the next index. The
 // first exception thrown is raised on the calling thread after all have stopped.
