@@ -401,6 +401,29 @@ INSTANTIATE_TEST_SUITE_P(
         SheetCase{"inner_part_at_the_corner", sheet_of(64, 30, 0, 0, 101, 13, 64, 30)}),
     [](const auto& row) { return row.param.row; });
 
+// A part large enough to be compressed in segments, most of them equal: every row still comes
+// back as drawn, its columns cut at the part's edges.
+TEST(PdfSheetReadBackLarge, RepeatingGreyPartComesBackPixelForPixel) {
+  if (!have_poppler()) GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo";
+  ScratchFolder folder;
+  const auto path = folder.path() / "sheet.pdf";
+  const Surface page = repeating_surface(PixelFormat::Gray8, 3000, 3000, 6, false);
+  const PdfSheet sheet = sheet_of(3000, 3000, 10, 10, 10, 10, 2980, 2980);
+  save_pdf_sheet(page, path, sheet);
+  std::int32_t width = 0, height = 0;
+  const auto rgb = rendered(path, 600, true, width, height);
+  ASSERT_EQ(width, 3000);
+  ASSERT_EQ(height, 3000);
+  Surface expected(width, height, PixelFormat::Gray8, kWhite);
+  for (std::int32_t y = 0; y < sheet.source_height; ++y) {
+    for (std::int32_t x = 0; x < sheet.source_width; ++x) {
+      expected.rowData(sheet.top + y)[sheet.left + x] =
+          page.rowData(sheet.source_y + y)[sheet.source_x + x];
+    }
+  }
+  EXPECT_EQ(count_mismatches(expected, rgb), 0);
+}
+
 // A page wider than the 14400 units readers take on a side (here 14640 points: a capture of 6100
 // pixels at 30 dpi) is described in units of two points: the same size on paper, the same pixels.
 TEST(PdfPaperSize, PageWiderThanReadersTakeUsesLargerUnits) {
