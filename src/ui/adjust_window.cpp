@@ -104,6 +104,7 @@ TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
   }
 
   Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
   Timer1->setInterval(kDebounceMs);
 
   auto wire = [this](auto* sender, auto signal, void (TForm_menu::*handler)()) {
