@@ -2,6 +2,8 @@
 // one image pixel per device pixel of that size, Deflate-compressed and never interpolated.
 // qpdf takes the image's rows from a provider while it writes, so no copy of the picture is
 // made; only the compressed image waits in memory until its length is known.
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <memory>
 #include <new>
@@ -23,6 +25,8 @@ namespace lumigrid::export_detail {
 namespace {
 
 constexpr double kPointsPerInch = 72;
+// The largest page side common readers take, in default units (PDF's own implementation limit).
+constexpr double kMostUnitsASide = 14400;
 
 double to_points(std::int64_t pixels, double pixels_per_inch) {
   return double(pixels) * kPointsPerInch / pixels_per_inch;
@@ -109,14 +113,20 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
                      AtomicFile& file, ProgressPacer& progress) {
   const bool grey = picture.format() == PixelFormat::Gray8;
   const bool bilevel = grey && black_and_white(picture);
+  // A sheet wider or taller than readers take is described in larger units (UserUnit, so many
+  // points a unit): the same size on paper in numbers they accept.
+  const double most_points = std::max(sheet.width_points, sheet.height_points);
+  const double unit = most_points > kMostUnitsASide ? std::ceil(most_points / kMostUnitsASide) : 1;
   // Sizes in points; qpdf writes at most four decimals, which holds a 600 dpi page exactly (a
   // pixel is 0.12 point).
-  const double width = to_points(sheet.source_width, pixels_per_inch);
-  const double height = to_points(sheet.source_height, pixels_per_inch);
-  const double left = to_points(sheet.left, pixels_per_inch);
+  const double width = to_points(sheet.source_width, pixels_per_inch) / unit;
+  const double height = to_points(sheet.source_height, pixels_per_inch) / unit;
+  const double left = to_points(sheet.left, pixels_per_inch) / unit;
   // PDF counts up from the sheet's bottom edge.
-  const double bottom = sheet.height_points -
-                        to_points(std::int64_t(sheet.top) + sheet.source_height, pixels_per_inch);
+  const double bottom =
+      (sheet.height_points -
+       to_points(std::int64_t(sheet.top) + sheet.source_height, pixels_per_inch)) /
+      unit;
   constexpr int kDecimals = 4;
 
   const auto rows = std::make_shared<RowProvider>(picture, sheet, bilevel, progress);
@@ -152,14 +162,15 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
     auto media_box = QPDFObjectHandle::newArray();
     media_box.appendItem(QPDFObjectHandle::newInteger(0));
     media_box.appendItem(QPDFObjectHandle::newInteger(0));
-    media_box.appendItem(QPDFObjectHandle::newReal(sheet.width_points, kDecimals));
-    media_box.appendItem(QPDFObjectHandle::newReal(sheet.height_points, kDecimals));
+    media_box.appendItem(QPDFObjectHandle::newReal(sheet.width_points / unit, kDecimals));
+    media_box.appendItem(QPDFObjectHandle::newReal(sheet.height_points / unit, kDecimals));
 
     auto page = QPDFObjectHandle::newDictionary();
     page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
     page.replaceKey("/MediaBox", media_box);
     page.replaceKey("/Contents", contents);
     page.replaceKey("/Resources", resources);
+    if (unit > 1) page.replaceKey("/UserUnit", QPDFObjectHandle::newInteger(std::int64_t(unit)));
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
 
     FileSink sink(file);
@@ -168,6 +179,8 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
     writer.setCompressStreams(true);
     // The same picture always gives the same file.
     writer.setDeterministicID(true);
+    // UserUnit came with PDF 1.6.
+    if (unit > 1) writer.setMinimumPDFVersion("1.6");
     writer.write();
   } catch (const std::exception& e) {
     if (rows->failure()) std::rethrow_exception(rows->failure());

@@ -12,6 +12,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "export/export_internal.h"
+
 namespace lumigrid::export_detail {
 
 namespace {

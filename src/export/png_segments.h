@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "export/png_writer.h"
+#include "export/png_tuning.h"
 #include "surface/row_source.h"
 
 namespace lumigrid::export_detail {

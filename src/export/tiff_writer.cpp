@@ -24,9 +24,6 @@ constexpr std::uint16_t kCompression = COMPRESSION_ADOBE_DEFLATE;
 // Uncompressed bytes a strip holds: big enough for Deflate to find long runs, small enough
 // that a reader decodes a strip at a time without strain.
 constexpr std::uint64_t kStripBytes = std::uint64_t(256) * 1024;
-// Above this many bytes of raw pixels the file might pass the 4 GiB that classic TIFF offsets
-// reach (compression does not always shrink data), so BigTIFF is written instead.
-constexpr std::uint64_t kClassicTiffLimit = 0xF0000000ull;
 
 // The libtiff handle's view of the output: a write position over the atomic file, which
 // takes appends at its end and overwrites of what is already written (libtiff patches the
@@ -136,7 +133,7 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
   const std::uint16_t samples = grey ? 1 : 3;
   const std::uint64_t row_bytes =
       bilevel ? (std::uint64_t(width) + 7) / 8 : std::uint64_t(width) * samples;
-  const bool big = std::uint64_t(width) * samples * std::uint64_t(height) > kClassicTiffLimit;
+  const bool big = tiff_needs_bigtiff(width, height, bilevel ? 0 : samples);
 
   Output out{&file, 0, {}};
   std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());

@@ -7,12 +7,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/errors.h"
+#include "export/export_internal.h"
 #include "export/image_export.h"
 #include "export_test_support.h"
 
@@ -358,6 +360,63 @@ INSTANTIATE_TEST_SUITE_P(
         SheetCase{"top_left_part", sheet_of(120, 50, 9, 7, 0, 0, 100, 40)},
         SheetCase{"inner_part_at_the_corner", sheet_of(64, 30, 0, 0, 101, 13, 64, 30)}),
     [](const auto& row) { return row.param.row; });
+
+// A page wider than the 14400 units readers take on a side (here 14640 points: a capture of 6100
+// pixels at 30 dpi) is described in units of two points: the same size on paper, the same pixels.
+TEST(PdfPaperSize, PageWiderThanReadersTakeUsesLargerUnits) {
+  if (!have_poppler()) GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo";
+  ScratchFolder folder;
+  const auto path = folder.path() / "wide.pdf";
+  const Surface page = with_ppi(gradient_surface(PixelFormat::Rgb32, 6100, 40), 30);
+  save_image(page, path);
+  const auto [width_units, height_units] = page_points(path);
+  EXPECT_NEAR(width_units, 6100 * 72 / 30.0 / 2, 0.01);
+  EXPECT_NEAR(height_units, 40 * 72 / 30.0 / 2, 0.01);
+  const std::string info = run_output("pdfinfo " + quoted(path));
+  double version = 0;
+  const std::size_t version_at = info.find("PDF version:");
+  ASSERT_NE(version_at, std::string::npos) << info;
+  std::sscanf(info.c_str() + version_at, "PDF version: %lf", &version);
+  EXPECT_GE(version, 1.6) << info;
+  // The page's dictionary is written uncompressed.
+  std::ifstream file(path, std::ios::binary);
+  std::string bytes(std::filesystem::file_size(path), '\0');
+  file.read(bytes.data(), std::streamsize(bytes.size()));
+  EXPECT_NE(bytes.find("/UserUnit 2"), std::string::npos);
+  // Pixels come back one for one at twice the resolution of the units.
+  std::int32_t width = 0, height = 0;
+  const auto rgb = rendered(path, 60, false, width, height);
+  EXPECT_EQ(width, 6100);
+  EXPECT_EQ(height, 40);
+  EXPECT_EQ(count_mismatches(page, rgb), 0);
+}
+
+// BigTIFF only where a classic TIFF's offsets might not reach: a black-and-white page of more
+// than 4 G pixels packs into far less than 4 GiB.
+struct BigTiffCase {
+  const char* row;
+  std::int64_t width, height;
+  int samples;
+  bool big;
+};
+
+class BigTiffChoice : public ::testing::TestWithParam<BigTiffCase> {};
+
+TEST_P(BigTiffChoice, OnlyWhereTheRawRowsPassTheClassicLimit) {
+  const BigTiffCase& c = GetParam();
+  EXPECT_EQ(export_detail::tiff_needs_bigtiff(c.width, c.height, c.samples), c.big);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, BigTiffChoice,
+    ::testing::Values(BigTiffCase{"BilevelB0", 33402, 23622, 0, false},
+                      BigTiffCase{"BilevelOver4GPixels", 70000, 70000, 0, false},
+                      BigTiffCase{"BilevelOver30GPixels", 200000, 200000, 0, true},
+                      BigTiffCase{"GreyOver4GPixels", 70000, 70000, 1, true},
+                      BigTiffCase{"GreyJustBelow", 0xF0000000ll / 65536, 65536, 1, false},
+                      BigTiffCase{"GreyJustAbove", 0xF0000000ll / 65536 + 1, 65536, 1, true},
+                      BigTiffCase{"ColourCapture", 1920, 1080, 3, false}),
+    [](const auto& row) { return std::string(row.param.row); });
 
 // A part that is not on the page, or a sheet of no size, is refused before anything is written.
 TEST(PdfSheetRefused, PartOutsideThePageWritesNothing) {
