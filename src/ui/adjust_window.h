@@ -100,7 +100,7 @@ class TForm_menu : public QWidget {
   ScrollBarControl* ScrollBar_Pitch2 = nullptr;
   QComboBox* ComboBox1 = nullptr;
   QTimer* Timer1 = nullptr;  // the one-shot debounce timer
-  std::array<QLabel*, lumigrid::kAdjustLabels.size()> labels{};
+  std::array<QLabel*, lumigrid::kAdjustLabels.size()> labels_{};
 
   struct Placed {
     QWidget* widget;
