@@ -290,6 +290,24 @@ class AboutBoxTest : public QObject {
     server_->serve(kIndexPath, {404, "none"});
   }
 
+  // The start-up's check makes no window, yet its outcome reaches the state the About windows
+  // share, as the About window's own first check would leave it.
+  void start_up_check_has_no_window() {
+    server_->serve(kIndexPath, {200, index_json("2.0.0.0").toStdString()});
+    const auto settings = std::filesystem::current_path() / "start_up.INI";
+    lumigrid::WindowSet windows(settings);
+    QVERIFY(windows.updateCheck() != nullptr);
+    QTRY_COMPARE(windows.updateCheck()->downloadCaption(),
+                 std::string("Different Version:  2.0.0.0\r\navailable online"));
+    QCOMPARE(windows.updateCheck()->downloadTooltip(), std::string("2.0.0.0"));
+    QCOMPARE(about_module_state().program_name, std::string("about_box_test"));
+    QCOMPARE(about_module_state().online_version, std::string("2.0.0.0"));
+    QCOMPARE(about_module_state().release_file_name, std::string("about_box_test.zip"));
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      QVERIFY2(qobject_cast<TAboutBox*>(window) == nullptr, qPrintable(window->windowTitle()));
+    }
+  }
+
   // The About window opens and answers while the server holds its checks, and closes at once.
   void about_window_answers_while_checking() {
     lumigrid::testing::CannedResponse held;
