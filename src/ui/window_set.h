@@ -45,11 +45,11 @@ class WindowSet {
  private:
   void wire();
 
+  std::unique_ptr<StartUpUpdateCheck> update_check_;
   std::unique_ptr<TForm_full_screen_chart> chart_;
   // Owned by the chart window.
   QPointer<TForm_menu> adjust_;
   QPointer<TForm_Info> viewer_;
-  std::unique_ptr<StartUpUpdateCheck> update_check_;
 };
 
 }  // namespace lumigrid
