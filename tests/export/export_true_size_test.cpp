@@ -82,6 +82,24 @@ struct TrueSizeCase {
   bool colour;
 };
 
+// Rows repeating every `period` rows, as a page's tiles do, but for one row in the middle: the
+// writers that compress equal runs of rows once must still give every row its own pixels.
+Surface repeating_surface(PixelFormat format, std::int32_t width, std::int32_t height,
+                          std::int32_t period, bool bilevel) {
+  Surface s(width, height, format);
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::int32_t phase = y == height / 2 ? period / 2 + 1 : y % period;
+    for (std::int32_t x = 0; x < width; ++x) {
+      const auto level = std::uint32_t((x * 5 + phase * 40) % 256);
+      const std::uint32_t value = bilevel ? ((x / 3 + phase) % 2 == 0 ? 0u : 255u) : level;
+      testing_support::put_pixel(
+          s, x, y,
+          format == PixelFormat::Gray8 ? value : (value << 16) | ((255 - value) << 8) | 77u);
+    }
+  }
+  return s;
+}
+
 void PrintTo(const TrueSizeCase& c, std::ostream* os) {
   *os << c.row;
 }
@@ -95,7 +113,18 @@ const auto kPictures = ::testing::Values(
     // A window capture keeps its colours and the screen's resolution.
     TrueSizeCase{"capture",
                  [] { return with_ppi(gradient_surface(PixelFormat::Rgb32, 160, 90), 120); }, 8,
-                 120, true});
+                 120, true},
+    // Tall enough for several strips and segments, most of them equal, the last one short.
+    TrueSizeCase{"repeating_bilevel_page",
+                 [] { return repeating_surface(PixelFormat::Gray8, 9000, 1200, 4, true); }, 1, 600,
+                 false},
+    TrueSizeCase{"repeating_grey_page",
+                 [] { return repeating_surface(PixelFormat::Gray8, 9000, 300, 6, false); }, 8, 600,
+                 false},
+    TrueSizeCase{
+        "repeating_capture",
+        [] { return with_ppi(repeating_surface(PixelFormat::Rgb32, 3000, 301, 6, false), 120); }, 8,
+        120, true});
 
 // --- TIFF ------------------------------------------------------------------------------------
 
@@ -186,6 +215,17 @@ TEST_P(TiffReadBack, PillowGivesThePixelsAndTheResolution) {
 
 INSTANTIATE_TEST_SUITE_P(Pictures, TiffReadBack, kPictures,
                          [](const auto& row) { return row.param.row; });
+// Rows longer than a strip's bytes are written one by one.
+INSTANTIATE_TEST_SUITE_P(
+    WideRows, TiffReadBack,
+    ::testing::Values(
+        TrueSizeCase{"capture_wider_than_a_strip",
+                     [] { return with_ppi(gradient_surface(PixelFormat::Rgb32, 90000, 3), 120); },
+                     8, 120, true},
+        TrueSizeCase{"bilevel_page_wider_than_a_strip",
+                     [] { return repeating_surface(PixelFormat::Gray8, 2100000, 2, 2, true); }, 1,
+                     600, false}),
+    [](const auto& row) { return row.param.row; });
 
 // --- PDF -------------------------------------------------------------------------------------
 

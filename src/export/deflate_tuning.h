@@ -1,14 +1,15 @@
 #pragma once
-// The PNG encoder's compression settings, read by the writer and by the segment planner.
+// How the PNG and PDF encoders compress rows in segments; read by the writers and the segment
+// planner.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 
 namespace lumigrid::export_detail {
 
-// How a PNG is compressed. Nothing here changes the pixels a reader sees; `threads`,
+// How a stream of rows is compressed. Nothing here changes the pixels a reader sees; `threads`,
 // `reuse_budget_bytes` and `before_segment` leave the file's bytes unchanged as well.
-struct PngTuning {
+struct DeflateTuning {
   // Threads compressing segments; 0 takes one per processor.
   unsigned threads = 0;
   // Filtered bytes a segment aims at when the picture repeats with a period, and when it does
