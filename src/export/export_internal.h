@@ -97,6 +97,14 @@ class ProgressPacer {
   std::uint64_t next_report_ = 0;
 };
 
+// Stores `value` at `at` most significant byte first, as PNG and zlib count.
+inline void put_be32(std::uint8_t* at, std::uint32_t value) {
+  at[0] = std::uint8_t(value >> 24);
+  at[1] = std::uint8_t(value >> 16);
+  at[2] = std::uint8_t(value >> 8);
+  at[3] = std::uint8_t(value);
+}
+
 // Fills `rgb` (3 bytes per pixel, R,G,B) from a row of `width` pixels of either format.
 void row_to_rgb(const std::uint8_t* pixels, PixelFormat format, std::int32_t width,
                 std::uint8_t* rgb);

@@ -30,13 +30,6 @@ constexpr int kLevel = 7;
 // Filtered rows compress best with the strategy made for them.
 constexpr int kStrategy = Z_FILTERED;
 
-void put_be32(std::uint8_t* at, std::uint32_t value) {
-  at[0] = std::uint8_t(value >> 24);
-  at[1] = std::uint8_t(value >> 16);
-  at[2] = std::uint8_t(value >> 8);
-  at[3] = std::uint8_t(value);
-}
-
 // The chunks around the image data, and the data cut into IDAT chunks as it comes.
 class PngContainer {
  public:

@@ -41,13 +41,6 @@ std::array<std::uint8_t, 2> zlib_header(int window_bits, int level, int strategy
   return {std::uint8_t(cmf), std::uint8_t(flg)};
 }
 
-void put_be32(std::uint8_t* at, std::uint32_t value) {
-  at[0] = std::uint8_t(value >> 24);
-  at[1] = std::uint8_t(value >> 16);
-  at[2] = std::uint8_t(value >> 8);
-  at[3] = std::uint8_t(value);
-}
-
 struct Deflater {
   z_stream z{};
   bool open = false;

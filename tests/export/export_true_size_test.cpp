@@ -289,6 +289,30 @@ std::vector<std::uint8_t> rendered(const std::filesystem::path& pdf, double ppi,
   return rgb;
 }
 
+// The PDF rendered at `ppi` is `expected`, pixel for pixel and size for size.
+void expect_rendered_as(const std::filesystem::path& pdf, double ppi, bool grey,
+                        const Surface& expected) {
+  std::int32_t width = 0, height = 0;
+  const auto rgb = rendered(pdf, ppi, grey, width, height);
+  EXPECT_EQ(width, expected.width());
+  EXPECT_EQ(height, expected.height());
+  EXPECT_EQ(count_mismatches(expected, rgb), 0);
+}
+
+// A sheet as it should print: white, with the part of `page` at its place.
+Surface sheet_picture(const Surface& page, const PdfSheet& sheet) {
+  Surface expected(std::int32_t(std::lround(sheet.width_points / 72 * 600)),
+                   std::int32_t(std::lround(sheet.height_points / 72 * 600)), PixelFormat::Gray8,
+                   kWhite);
+  for (std::int32_t y = 0; y < sheet.source_height; ++y) {
+    for (std::int32_t x = 0; x < sheet.source_width; ++x) {
+      expected.rowData(sheet.top + y)[sheet.left + x] =
+          page.rowData(sheet.source_y + y)[sheet.source_x + x];
+    }
+  }
+  return expected;
+}
+
 class PdfReadBack : public ::testing::TestWithParam<TrueSizeCase> {};
 
 TEST_P(PdfReadBack, OnePageOfThePaperSizeHoldingOneImageRenderedBackExactly) {
@@ -314,11 +338,7 @@ TEST_P(PdfReadBack, OnePageOfThePaperSizeHoldingOneImageRenderedBackExactly) {
   EXPECT_EQ(images[0][7], std::to_string(c.bits));
   EXPECT_EQ(images[0][9], "no");  // not interpolated
 
-  std::int32_t width = 0, height = 0;
-  const auto rgb = rendered(path, c.ppi, !c.colour, width, height);
-  EXPECT_EQ(width, surface.width());
-  EXPECT_EQ(height, surface.height());
-  EXPECT_EQ(count_mismatches(surface, rgb), 0);
+  expect_rendered_as(path, c.ppi, !c.colour, surface);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, PdfReadBack, kPictures,
@@ -335,11 +355,7 @@ TEST(PdfPaperSize, A4PageIsA4Paper) {
   const auto [width_pt, height_pt] = page_points(path);
   EXPECT_NEAR(width_pt / 72 * 25.4, 297, 0.1);
   EXPECT_NEAR(height_pt / 72 * 25.4, 210, 0.1);
-  std::int32_t width = 0, height = 0;
-  const auto rgb = rendered(path, 600, true, width, height);
-  EXPECT_EQ(width, 7016);
-  EXPECT_EQ(height, 4961);
-  EXPECT_EQ(count_mismatches(page, rgb), 0);
+  expect_rendered_as(path, 600, true, page);
 }
 
 // A sheet carrying part of a page: the sheet's size, the part's pixels at their place at 600
@@ -373,18 +389,7 @@ TEST_P(PdfSheetReadBack, ThePartLiesOnTheSheetPixelForPixel) {
   EXPECT_EQ(images[0][4], std::to_string(sheet.source_height));
   EXPECT_EQ(images[0][7], "1");
 
-  std::int32_t width = 0, height = 0;
-  const auto rgb = rendered(path, 600, true, width, height);
-  ASSERT_EQ(width, std::int32_t(std::lround(sheet.width_points / 72 * 600)));
-  ASSERT_EQ(height, std::int32_t(std::lround(sheet.height_points / 72 * 600)));
-  Surface expected(width, height, PixelFormat::Gray8, kWhite);
-  for (std::int32_t y = 0; y < sheet.source_height; ++y) {
-    for (std::int32_t x = 0; x < sheet.source_width; ++x) {
-      expected.rowData(sheet.top + y)[sheet.left + x] =
-          page.rowData(sheet.source_y + y)[sheet.source_x + x];
-    }
-  }
-  EXPECT_EQ(count_mismatches(expected, rgb), 0);
+  expect_rendered_as(path, 600, true, sheet_picture(page, sheet));
 }
 
 PdfSheet sheet_of(double width_pixels, double height_pixels, std::int32_t left, std::int32_t top,
@@ -410,18 +415,7 @@ TEST(PdfSheetReadBackLarge, RepeatingGreyPartComesBackPixelForPixel) {
   const Surface page = repeating_surface(PixelFormat::Gray8, 3000, 3000, 6, false);
   const PdfSheet sheet = sheet_of(3000, 3000, 10, 10, 10, 10, 2980, 2980);
   save_pdf_sheet(page, path, sheet);
-  std::int32_t width = 0, height = 0;
-  const auto rgb = rendered(path, 600, true, width, height);
-  ASSERT_EQ(width, 3000);
-  ASSERT_EQ(height, 3000);
-  Surface expected(width, height, PixelFormat::Gray8, kWhite);
-  for (std::int32_t y = 0; y < sheet.source_height; ++y) {
-    for (std::int32_t x = 0; x < sheet.source_width; ++x) {
-      expected.rowData(sheet.top + y)[sheet.left + x] =
-          page.rowData(sheet.source_y + y)[sheet.source_x + x];
-    }
-  }
-  EXPECT_EQ(count_mismatches(expected, rgb), 0);
+  expect_rendered_as(path, 600, true, sheet_picture(page, sheet));
 }
 
 // A page wider than the 14400 units readers take on a side (here 14640 points: a capture of 6100
@@ -447,11 +441,7 @@ TEST(PdfPaperSize, PageWiderThanReadersTakeUsesLargerUnits) {
   file.read(bytes.data(), std::streamsize(bytes.size()));
   EXPECT_NE(bytes.find("/UserUnit 2"), std::string::npos);
   // Pixels come back one for one at twice the resolution of the units.
-  std::int32_t width = 0, height = 0;
-  const auto rgb = rendered(path, 60, false, width, height);
-  EXPECT_EQ(width, 6100);
-  EXPECT_EQ(height, 40);
-  EXPECT_EQ(count_mismatches(page, rgb), 0);
+  expect_rendered_as(path, 60, false, page);
 }
 
 // BigTIFF only where a classic TIFF's offsets might not reach: a black-and-white page of more
