@@ -17,6 +17,15 @@ class OwnedWindow : public QObject {
   OwnedWindow(QWidget* window, QWidget* owner) : QObject(window), owner_(owner) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Close) {
+      // Closing only hides the window. A close the toolkit accepts drops the native window
+      // while the controls still count as created: it then takes them for controls of the
+      // owner's native window, and the owner's cursor goes to whichever of them was last under
+      // the mouse.
+      event->ignore();
+      static_cast<QWidget*>(watched)->hide();
+      return true;
+    }
     if (event->type() != QEvent::Show || owner_ == nullptr) return false;
     auto* window = static_cast<QWidget*>(watched);
     owner_->winId();  // the owner's native window, created hidden if need be
