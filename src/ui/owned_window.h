@@ -7,7 +7,7 @@ class QWidget;
 namespace lumigrid {
 
 // Makes `window` owned by `owner` from its next show on; both must outlive nothing of each other
-// (the owner is the window's parent). Closing the window only hides it.
+// (the owner is the window's parent).
 void make_owned(QWidget* window, QWidget* owner);
 
 // Shows `window` (or keeps it shown), puts it in front and makes it the active window with the
