@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "base/atomic_replace.h"
-#include "export/image_export.h"
+#include "base/progress.h"
+#include "export/image_encoding.h"
 #include "surface/row_source.h"
 
 namespace lumigrid::export_detail {
@@ -125,6 +126,11 @@ void write_pdf(const RowSource& picture, double pixels_per_inch, AtomicFile& fil
 // The part of the picture `sheet` names, placed on a page of the sheet's size.
 void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const PdfSheet& sheet,
                      AtomicFile& file, ProgressPacer& progress);
+
+// Whether a TIFF of width x height pixels of `samples` bytes each (0: one bit a pixel) might
+// pass the 4 GiB that classic TIFF offsets reach: its raw rows, which compression does not
+// always shrink, exceed 3.75 GiB. Only then is BigTIFF written, which fewer readers take.
+bool tiff_needs_bigtiff(std::int64_t width, std::int64_t height, int samples);
 
 // Why a width x height image cannot be written in `encoding` (its header fields or the
 // library's limits cannot hold it), or empty when it can.

@@ -97,6 +97,14 @@ std::uint64_t row_buffer_bytes(std::int64_t width, ImageEncoding encoding) {
   return pixels * per_pixel + extra;
 }
 
+bool tiff_needs_bigtiff(std::int64_t width, std::int64_t height, int samples) {
+  constexpr std::uint64_t kClassicTiffLimit = 0xF0000000ull;
+  if (width <= 0 || height <= 0) return false;
+  const std::uint64_t row_bytes =
+      samples == 0 ? (std::uint64_t(width) + 7) / 8 : std::uint64_t(width) * std::uint64_t(samples);
+  return row_bytes > kClassicTiffLimit / std::uint64_t(height);
+}
+
 std::string size_problem(std::int64_t width, std::int64_t height, ImageEncoding encoding) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
   if (width < 0 || height < 0) return "an image of " + size + " has no valid size";

@@ -7,12 +7,11 @@
 #include <string_view>
 
 #include "base/progress.h"
+#include "export/image_encoding.h"
 #include "surface/row_source.h"
 #include "surface/surface.h"
 
 namespace lumigrid {
-
-enum class ImageEncoding { Bmp, Png, Jpeg, Gif, Tiff, Pdf };
 
 // The printable page's resolution. TIFF and PDF record a picture's size on paper: a grey
 // surface is a printable page at this resolution, a colour one a window capture at its own
@@ -49,21 +48,6 @@ void save_image(const RowSource& picture, const std::filesystem::path& path,
                 const ProgressCallback& progress = {});
 void save_image(const Surface& surface, const std::filesystem::path& path,
                 const ProgressCallback& progress = {});
-
-// A sheet of paper carrying a part of a picture at its true size (paper_pixels_per_inch): the
-// PDF page is the sheet; the picture's columns source_x to source_x + source_width and rows
-// source_y to source_y + source_height lie on it with their top-left corner `left` and `top`
-// picture pixels from the sheet's top-left corner.
-struct PdfSheet {
-  double width_points = 0;
-  double height_points = 0;
-  std::int32_t left = 0;
-  std::int32_t top = 0;
-  std::int32_t source_x = 0;
-  std::int32_t source_y = 0;
-  std::int32_t source_width = 0;
-  std::int32_t source_height = 0;
-};
 
 // Writes that sheet as a PDF file, as save_image_as writes a PDF (same image encoding, file
 // appearing only when complete). A part outside the picture, an empty one or a sheet of no

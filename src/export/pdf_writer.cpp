@@ -2,6 +2,11 @@
 // one image pixel per device pixel of that size, Deflate-compressed and never interpolated.
 // qpdf takes the image's rows from a provider while it writes, so no copy of the picture is
 // made; only the compressed image waits in memory until its length is known.
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <new>
@@ -17,12 +22,17 @@
 
 #include "base/errors.h"
 #include "export/export_internal.h"
+#include "export/row_deflate.h"
 
 namespace lumigrid::export_detail {
 
 namespace {
 
 constexpr double kPointsPerInch = 72;
+// zlib's usual level, the one qpdf compresses its own streams at.
+constexpr int kDeflateLevel = 6;
+// The largest page side common readers take, in default units (PDF's own implementation limit).
+constexpr double kMostUnitsASide = 14400;
 
 double to_points(std::int64_t pixels, double pixels_per_inch) {
   return double(pixels) * kPointsPerInch / pixels_per_inch;
@@ -42,11 +52,13 @@ class FileSink : public Pipeline {
   AtomicFile& file_;
 };
 
-// The image's rows in the form its dictionary names: the columns and rows of `part`.
+// The image's rows in the form its dictionary names, the columns and rows of `part`, as one
+// zlib stream compressed on every processor (equal runs of rows once).
 class RowProvider : public QPDFObjectHandle::StreamDataProvider {
  public:
-  RowProvider(const RowSource& picture, const PdfSheet& part, bool bilevel, ProgressPacer& progress)
-      : picture_(picture), part_(part), bilevel_(bilevel), progress_(progress) {}
+  RowProvider(const RowSource& picture, const PdfSheet& part, bool bilevel, AtomicFile& file,
+              ProgressPacer& progress)
+      : picture_(picture), part_(part), bilevel_(bilevel), file_(file), progress_(progress) {}
 
   // qpdf turns a provider's exception into its own warning and error; the first one thrown
   // here is kept so that the caller gets it unchanged (a cancelled save stays cancelled).
@@ -63,31 +75,34 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
  private:
   void provide(Pipeline* pipeline) {
     const std::int32_t width = part_.source_width;
+    const std::size_t left = std::size_t(part_.source_x);
     const bool grey = picture_.format() == PixelFormat::Gray8;
-    std::vector<std::uint8_t> row(bilevel_ ? (std::size_t(width) + 7) / 8
-                                  : grey   ? std::size_t(width)
-                                           : std::size_t(picture_.width()) * 3);
-    const std::int32_t end = part_.source_y + part_.source_height;
-    const auto scratch = row_scratch(picture_);
-    for (std::int32_t y = part_.source_y; y < end; ++y) {
-      const std::uint8_t* pixels = picture_.row(y, scratch.get());
+    const RowRange part_rows(picture_, part_.source_y, part_.source_height);
+    const std::uint64_t row_bytes = bilevel_ ? (std::uint64_t(width) + 7) / 8
+                                    : grey   ? std::uint64_t(width)
+                                             : std::uint64_t(width) * 3;
+    const auto encode = [&](std::int32_t y, std::uint8_t* scratch, std::uint8_t* out) {
+      const std::uint8_t* pixels = part_rows.row(y, scratch);
       if (bilevel_) {
-        pack_row_bits(pixels + part_.source_x, width, row.data());
-        pipeline->write(row.data(), row.size());
+        pack_row_bits(pixels + left, width, out);
       } else if (grey) {
-        pipeline->write(pixels + part_.source_x, std::size_t(width));
+        std::memcpy(out, pixels + left, std::size_t(width));
       } else {
-        row_to_rgb(pixels, picture_.format(), picture_.width(), row.data());
-        pipeline->write(row.data() + std::size_t(part_.source_x) * 3, std::size_t(width) * 3);
+        row_to_rgb(pixels + left * bytes_per_pixel(picture_.format()), picture_.format(), width,
+                   out);
       }
-      progress_.advance();
-    }
+    };
+    deflate_rows(
+        {part_rows, row_bytes, encode}, {kDeflateLevel, Z_DEFAULT_STRATEGY}, DeflateTuning{},
+        [pipeline](const std::uint8_t* bytes, std::size_t size) { pipeline->write(bytes, size); },
+        file_, progress_);
     pipeline->finish();
   }
 
   const RowSource& picture_;
   const PdfSheet part_;
   const bool bilevel_;
+  AtomicFile& file_;
   ProgressPacer& progress_;
   std::exception_ptr failure_;
 };
@@ -109,17 +124,23 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
                      AtomicFile& file, ProgressPacer& progress) {
   const bool grey = picture.format() == PixelFormat::Gray8;
   const bool bilevel = grey && black_and_white(picture);
+  // A sheet wider or taller than readers take is described in larger units (UserUnit, so many
+  // points a unit): the same size on paper in numbers they accept.
+  const double most_points = std::max(sheet.width_points, sheet.height_points);
+  const double unit = most_points > kMostUnitsASide ? std::ceil(most_points / kMostUnitsASide) : 1;
   // Sizes in points; qpdf writes at most four decimals, which holds a 600 dpi page exactly (a
   // pixel is 0.12 point).
-  const double width = to_points(sheet.source_width, pixels_per_inch);
-  const double height = to_points(sheet.source_height, pixels_per_inch);
-  const double left = to_points(sheet.left, pixels_per_inch);
+  const double width = to_points(sheet.source_width, pixels_per_inch) / unit;
+  const double height = to_points(sheet.source_height, pixels_per_inch) / unit;
+  const double left = to_points(sheet.left, pixels_per_inch) / unit;
   // PDF counts up from the sheet's bottom edge.
-  const double bottom = sheet.height_points -
-                        to_points(std::int64_t(sheet.top) + sheet.source_height, pixels_per_inch);
+  const double bottom =
+      (sheet.height_points -
+       to_points(std::int64_t(sheet.top) + sheet.source_height, pixels_per_inch)) /
+      unit;
   constexpr int kDecimals = 4;
 
-  const auto rows = std::make_shared<RowProvider>(picture, sheet, bilevel, progress);
+  const auto rows = std::make_shared<RowProvider>(picture, sheet, bilevel, file, progress);
   try {
     QPDF pdf;
     pdf.setSuppressWarnings(true);
@@ -136,8 +157,9 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
     dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(bilevel ? 1 : 8));
     // A test chart's rings must reach the paper as drawn: no smoothing between pixels.
     dictionary.replaceKey("/Interpolate", QPDFObjectHandle::newBool(false));
-    // Left unfiltered here; the writer compresses it with Deflate as it goes.
-    image.replaceStreamData(rows, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+    // Handed over compressed; the writer passes it on as it is.
+    image.replaceStreamData(rows, QPDFObjectHandle::newName("/FlateDecode"),
+                            QPDFObjectHandle::newNull());
 
     // The image space's unit square stretched over the picture's place on the sheet.
     const std::string placement =
@@ -152,14 +174,15 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
     auto media_box = QPDFObjectHandle::newArray();
     media_box.appendItem(QPDFObjectHandle::newInteger(0));
     media_box.appendItem(QPDFObjectHandle::newInteger(0));
-    media_box.appendItem(QPDFObjectHandle::newReal(sheet.width_points, kDecimals));
-    media_box.appendItem(QPDFObjectHandle::newReal(sheet.height_points, kDecimals));
+    media_box.appendItem(QPDFObjectHandle::newReal(sheet.width_points / unit, kDecimals));
+    media_box.appendItem(QPDFObjectHandle::newReal(sheet.height_points / unit, kDecimals));
 
     auto page = QPDFObjectHandle::newDictionary();
     page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
     page.replaceKey("/MediaBox", media_box);
     page.replaceKey("/Contents", contents);
     page.replaceKey("/Resources", resources);
+    if (unit > 1) page.replaceKey("/UserUnit", QPDFObjectHandle::newInteger(std::int64_t(unit)));
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
 
     FileSink sink(file);
@@ -168,6 +191,8 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
     writer.setCompressStreams(true);
     // The same picture always gives the same file.
     writer.setDeterministicID(true);
+    // UserUnit came with PDF 1.6.
+    if (unit > 1) writer.setMinimumPDFVersion("1.6");
     writer.write();
   } catch (const std::exception& e) {
     if (rows->failure()) std::rethrow_exception(rows->failure());

@@ -12,6 +12,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "export/export_internal.h"
+
 namespace lumigrid::export_detail {
 
 namespace {
@@ -143,11 +145,65 @@ std::int32_t find_period(std::span<const std::uint64_t> hashes) {
   return std::int32_t(best);
 }
 
+std::vector<std::uint32_t> first_equal_ranges(const RowSource& picture,
+                                              std::span<const std::uint64_t> hashes,
+                                              std::span<const KeyedRows> ranges, unsigned threads) {
+  const std::size_t count = ranges.size();
+  std::vector<std::uint32_t> source(count);
+  std::unordered_map<std::uint64_t, std::uint32_t> first_with_key;
+  first_with_key.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const KeyedRows& r = ranges[i];
+    XXH3_state_t state;
+    XXH3_64bits_reset(&state);
+    const std::int64_t shape[2] = {r.start - r.begin, r.end - r.begin};
+    XXH3_64bits_update(&state, shape, sizeof shape);
+    XXH3_64bits_update(&state, hashes.data() + r.begin,
+                       std::size_t(r.end - r.begin) * sizeof(std::uint64_t));
+    const auto [it, inserted] =
+        first_with_key.emplace(XXH3_64bits_digest(&state), std::uint32_t(i));
+    source[i] = it->second;
+  }
+
+  // Equal hashes are confirmed pixel by pixel; a range that differs after all keeps its own
+  // bytes.
+  const std::size_t bytes = pixel_bytes(picture);
+  // Rows of one class are equal without reading them.
+  const auto same_row = [&](std::int32_t a, std::int32_t b, std::uint8_t* scratch_a,
+                            std::uint8_t* scratch_b) {
+    const std::optional<std::uint64_t> class_a = picture.rowClass(a);
+    if (class_a && class_a == picture.rowClass(b)) return true;
+    return std::memcmp(picture.row(a, scratch_a), picture.row(b, scratch_b), bytes) == 0;
+  };
+  parallel_for(count, threads, [&](std::size_t i) {
+    const std::size_t s = source[i];
+    if (s == i) return;
+    const auto scratch_a = row_scratch(picture);
+    const auto scratch_b = row_scratch(picture);
+    const KeyedRows& mine = ranges[i];
+    const KeyedRows& theirs = ranges[s];
+    const std::int64_t rows = mine.end - mine.begin;
+    bool same =
+        mine.start - mine.begin == theirs.start - theirs.begin && theirs.end - theirs.begin == rows;
+    for (std::int64_t r = 0; same && r < rows; ++r) {
+      same = same_row(std::int32_t(mine.begin + r), std::int32_t(theirs.begin + r), scratch_a.get(),
+                      scratch_b.get());
+    }
+    if (!same) source[i] = std::uint32_t(i);
+  });
+  return source;
+}
+
 SegmentPlan plan_segments(const RowSource& picture, std::span<const std::uint64_t> hashes,
-                          const PngTuning& tuning, unsigned threads) {
+                          const DeflateTuning& tuning, unsigned threads) {
+  return plan_segments(picture, png_row_bytes(picture.width()), hashes, tuning, threads);
+}
+
+SegmentPlan plan_segments(const RowSource& picture, std::uint64_t row_bytes,
+                          std::span<const std::uint64_t> hashes, const DeflateTuning& tuning,
+                          unsigned threads) {
   SegmentPlan plan;
   const std::int64_t height = picture.height();
-  const std::uint64_t row_bytes = png_row_bytes(picture.width());
   plan.dictionary_rows = std::int32_t(
       std::min<std::uint64_t>(std::uint64_t(height), (kDeflateWindow + row_bytes - 1) / row_bytes));
   plan.period = find_period(hashes);
@@ -179,52 +235,12 @@ SegmentPlan plan_segments(const RowSource& picture, std::span<const std::uint64_
 
   // A segment's compressed bytes depend on its rows and on the dictionary rows before it.
   const std::size_t count = plan.starts.size() - 1;
-  plan.source.resize(count);
-  auto key_begin = [&](std::size_t i) {
-    return std::max<std::int64_t>(0, std::int64_t(plan.starts[i]) - plan.dictionary_rows);
-  };
-  std::unordered_map<std::uint64_t, std::uint32_t> first_with_key;
-  first_with_key.reserve(count);
+  std::vector<KeyedRows> ranges(count);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::int64_t begin = key_begin(i);
-    const std::int64_t end = plan.starts[i + 1];
-    XXH3_state_t state;
-    XXH3_64bits_reset(&state);
-    const std::int64_t shape[2] = {plan.starts[i] - begin, end - begin};
-    XXH3_64bits_update(&state, shape, sizeof shape);
-    XXH3_64bits_update(&state, hashes.data() + begin,
-                       std::size_t(end - begin) * sizeof(std::uint64_t));
-    const auto [it, inserted] =
-        first_with_key.emplace(XXH3_64bits_digest(&state), std::uint32_t(i));
-    plan.source[i] = it->second;
+    ranges[i] = {std::max<std::int32_t>(0, plan.starts[i] - plan.dictionary_rows), plan.starts[i],
+                 plan.starts[i + 1]};
   }
-
-  // Equal hashes are confirmed pixel by pixel; a segment that differs after all keeps its own
-  // bytes.
-  const std::size_t bytes = pixel_bytes(picture);
-  // Rows of one class are equal without reading them.
-  const auto same_row = [&](std::int32_t a, std::int32_t b, std::uint8_t* scratch_a,
-                            std::uint8_t* scratch_b) {
-    const std::optional<std::uint64_t> class_a = picture.rowClass(a);
-    if (class_a && class_a == picture.rowClass(b)) return true;
-    return std::memcmp(picture.row(a, scratch_a), picture.row(b, scratch_b), bytes) == 0;
-  };
-  parallel_for(count, threads, [&](std::size_t i) {
-    const std::size_t s = plan.source[i];
-    if (s == i) return;
-    const auto scratch_a = row_scratch(picture);
-    const auto scratch_b = row_scratch(picture);
-    const std::int64_t begin = key_begin(i), source_begin = key_begin(s);
-    const std::int64_t rows = plan.starts[i + 1] - begin;
-    const bool same_shape = plan.starts[i] - begin == plan.starts[s] - source_begin &&
-                            plan.starts[s + 1] - source_begin == rows;
-    bool same = same_shape;
-    for (std::int64_t r = 0; same && r < rows; ++r) {
-      same = same_row(std::int32_t(begin + r), std::int32_t(source_begin + r), scratch_a.get(),
-                      scratch_b.get());
-    }
-    if (!same) plan.source[i] = std::uint32_t(i);
-  });
+  plan.source = first_equal_ranges(picture, hashes, ranges, threads);
   return plan;
 }
 

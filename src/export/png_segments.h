@@ -1,14 +1,15 @@
 #pragma once
 // Cutting a PNG's filtered rows into segments that can be compressed apart and in parallel, and
-// finding the segments a picture repeats. A printable page repeats its rows every tile, so most
-// of its segments equal an earlier one and their compressed bytes can be reused.
+// finding the segments (or TIFF strips) a picture repeats. A printable page repeats its rows
+// every tile, so most of its segments equal an earlier one and their compressed bytes can be
+// reused.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
 
-#include "export/png_writer.h"
+#include "export/deflate_tuning.h"
 #include "surface/row_source.h"
 
 namespace lumigrid::export_detail {
@@ -22,6 +23,19 @@ std::vector<std::uint64_t> row_hashes(const RowSource& picture, unsigned threads
 // The smallest vertical period with which at least three quarters of the rows equal the row
 // that many rows above, judged by their hashes; 0 when there is none up to half the height.
 std::int32_t find_period(std::span<const std::uint64_t> hashes);
+
+// Rows [start, end) whose encoded bytes also depend on the rows [begin, start) before them.
+struct KeyedRows {
+  std::int32_t begin = 0;
+  std::int32_t start = 0;
+  std::int32_t end = 0;
+};
+
+// For each range, the first range (itself when none) whose rows, the rows before included, hold
+// the same pixels: found by the rows' hashes, confirmed by comparing pixels, on `threads` threads.
+std::vector<std::uint32_t> first_equal_ranges(const RowSource& picture,
+                                              std::span<const std::uint64_t> hashes,
+                                              std::span<const KeyedRows> ranges, unsigned threads);
 
 struct SegmentPlan {
   std::int32_t period = 0;
@@ -42,8 +56,13 @@ struct SegmentPlan {
 // Segments aligned to the period (several periods, or parts of one, of about the aimed size), or
 // of the plain size when there is no period. Equal segments are found by hash and confirmed by
 // comparing their pixels, on `threads` threads.
+// Sizes count `row_bytes` a row.
+SegmentPlan plan_segments(const RowSource& picture, std::uint64_t row_bytes,
+                          std::span<const std::uint64_t> hashes, const DeflateTuning& tuning,
+                          unsigned threads);
+// The same for PNG's filtered rows.
 SegmentPlan plan_segments(const RowSource& picture, std::span<const std::uint64_t> hashes,
-                          const PngTuning& tuning, unsigned threads);
+                          const DeflateTuning& tuning, unsigned threads);
 
 // Runs body(i) for i in [0, count) on up to `threads` threads, each taking the next index. The
 // first exception thrown is raised on the calling thread after all have stopped.

@@ -3,6 +3,7 @@
 // at eight; a window capture is RGB. The resolution tags carry the picture's size on paper, so
 // a viewer or print dialog shows a page at its true size.
 #include <tiffio.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -10,9 +11,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "export/export_internal.h"
+#include "export/parallel_deflate.h"
+#include "export/png_segments.h"
 
 namespace lumigrid::export_detail {
 
@@ -24,9 +28,10 @@ constexpr std::uint16_t kCompression = COMPRESSION_ADOBE_DEFLATE;
 // Uncompressed bytes a strip holds: big enough for Deflate to find long runs, small enough
 // that a reader decodes a strip at a time without strain.
 constexpr std::uint64_t kStripBytes = std::uint64_t(256) * 1024;
-// Above this many bytes of raw pixels the file might pass the 4 GiB that classic TIFF offsets
-// reach (compression does not always shrink data), so BigTIFF is written instead.
-constexpr std::uint64_t kClassicTiffLimit = 0xF0000000ull;
+// libtiff's own Deflate level, which the strips compressed here keep.
+constexpr int kDeflateLevel = 6;
+// Compressed strips kept for the equal strips that follow.
+constexpr std::size_t kReuseBudgetBytes = std::size_t(32) << 20;
 
 // The libtiff handle's view of the output: a write position over the atomic file, which
 // takes appends at its end and overwrites of what is already written (libtiff patches the
@@ -119,6 +124,35 @@ int warning_handler(TIFF*, void*, const char*, const char*, va_list) {
   return 1;  // warnings change nothing in the file
 }
 
+// The rows a strip holds: the usual strip bytes, in whole periods of a picture that repeats
+// (its strips then start at one place of the pattern, so most are equal and compressed once).
+std::uint32_t strip_rows(std::uint64_t row_bytes, std::int32_t height, std::int32_t period) {
+  const std::uint64_t rows = std::max<std::uint64_t>(
+      1, std::min<std::uint64_t>(kStripBytes / std::max<std::uint64_t>(row_bytes, 1),
+                                 std::uint64_t(height)));
+  if (period > 0 && std::uint64_t(period) <= rows) {
+    return std::uint32_t(rows / std::uint64_t(period) * std::uint64_t(period));
+  }
+  return std::uint32_t(rows);
+}
+
+// Each compressing thread's zlib state and buffers, reused from strip to strip.
+struct StripWorker {
+  z_stream z{};
+  bool open = false;
+  std::vector<std::uint8_t> strip;
+  std::unique_ptr<std::uint8_t[]> scratch;  // a row the picture may fill
+  StripWorker(const StripWorker&) = delete;
+  StripWorker& operator=(const StripWorker&) = delete;
+  explicit StripWorker(const RowSource& picture) : scratch(row_scratch(picture)) {
+    if (deflateInit(&z, kDeflateLevel) != Z_OK) throw std::bad_alloc();
+    open = true;
+  }
+  ~StripWorker() {
+    if (open) deflateEnd(&z);
+  }
+};
+
 struct TiffCloser {
   void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
@@ -136,7 +170,7 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
   const std::uint16_t samples = grey ? 1 : 3;
   const std::uint64_t row_bytes =
       bilevel ? (std::uint64_t(width) + 7) / 8 : std::uint64_t(width) * samples;
-  const bool big = std::uint64_t(width) * samples * std::uint64_t(height) > kClassicTiffLimit;
+  const bool big = tiff_needs_bigtiff(width, height, bilevel ? 0 : samples);
 
   Output out{&file, 0, {}};
   std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
@@ -153,8 +187,14 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
   };
   if (!tiff) fail();
 
-  const auto rows_per_strip = std::uint32_t(std::max<std::uint64_t>(
-      1, std::min<std::uint64_t>(kStripBytes / row_bytes, std::uint64_t(height))));
+  // Rows wider than a strip are written one at a time, holding one row; narrower ones in strips
+  // compressed on every core.
+  const bool in_strips = row_bytes <= kStripBytes;
+  unsigned threads = std::thread::hardware_concurrency();
+  if (threads == 0) threads = 1;
+  const std::vector<std::uint64_t> hashes =
+      in_strips ? row_hashes(picture, threads) : std::vector<std::uint64_t>();
+  const std::uint32_t rows_per_strip = strip_rows(row_bytes, height, find_period(hashes));
   TIFF* t = tiff.get();
   bool ok = TIFFSetField(t, TIFFTAG_IMAGEWIDTH, std::uint32_t(width)) &&
             TIFFSetField(t, TIFFTAG_IMAGELENGTH, std::uint32_t(height)) &&
@@ -172,21 +212,85 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
   if (ok && !bilevel) ok = TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
   if (!ok) fail();
 
-  std::vector<std::uint8_t> row(row_bytes == 0 ? 1 : row_bytes);
-  const auto scratch = row_scratch(picture);
-  for (std::int32_t y = 0; y < height; ++y) {
-    const std::uint8_t* source = picture.row(y, scratch.get());
-    if (bilevel) {
-      pack_row_bits(source, width, row.data());
-    } else if (grey) {
-      std::memcpy(row.data(), source, std::size_t(width));
-    } else {
-      row_to_rgb(source, picture.format(), width, row.data());
+  if (!in_strips) {
+    std::vector<std::uint8_t> row(row_bytes);
+    const auto scratch = row_scratch(picture);
+    for (std::int32_t y = 0; y < height; ++y) {
+      const std::uint8_t* source = picture.row(y, scratch.get());
+      if (bilevel) {
+        pack_row_bits(source, width, row.data());
+      } else if (grey) {
+        std::memcpy(row.data(), source, std::size_t(width));
+      } else {
+        row_to_rgb(source, picture.format(), width, row.data());
+      }
+      // libtiff may encode in place, so the row passed is always a scratch copy.
+      if (TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0) < 0) fail();
+      progress.advance();
     }
-    // libtiff may encode in place, so the row passed is always a scratch copy.
-    if (TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0) < 0) fail();
-    progress.advance();
+    if (!TIFFWriteDirectory(t)) fail();
+    tiff.reset();
+    file.check();
+    return;
   }
+
+  // Strips are compressed apart, on every core, and equal strips once: each strip's bytes
+  // depend on its own rows alone, so the file is the same whatever the number of threads.
+  const std::size_t strips = (std::size_t(height) + rows_per_strip - 1) / rows_per_strip;
+  std::vector<KeyedRows> ranges(strips);
+  for (std::size_t i = 0; i < strips; ++i) {
+    const auto start = std::int32_t(i * rows_per_strip);
+    ranges[i] = {start, start,
+                 std::int32_t(std::min<std::uint64_t>(std::uint64_t(start) + rows_per_strip,
+                                                      std::uint64_t(height)))};
+  }
+  const std::vector<std::uint32_t> source = first_equal_ranges(picture, hashes, ranges, threads);
+  std::vector<std::unique_ptr<StripWorker>> workers(threads);
+  const auto compress = [&](unsigned w, std::size_t i) {
+    if (!workers[w]) workers[w] = std::make_unique<StripWorker>(picture);
+    StripWorker& worker = *workers[w];
+    const KeyedRows& range = ranges[i];
+    worker.strip.resize(std::size_t(row_bytes) * std::size_t(range.end - range.start));
+    std::uint8_t* row = worker.strip.data();
+    for (std::int32_t y = range.start; y < range.end; ++y, row += row_bytes) {
+      const std::uint8_t* pixels = picture.row(y, worker.scratch.get());
+      if (bilevel) {
+        pack_row_bits(pixels, width, row);
+      } else {
+        if (grey) {
+          std::memcpy(row, pixels, std::size_t(width));
+        } else {
+          row_to_rgb(pixels, picture.format(), width, row);
+        }
+        // The horizontal predictor the file declares: each sample less the one a pixel before.
+        for (std::size_t x = std::size_t(row_bytes); x-- > samples;) {
+          row[x] = std::uint8_t(row[x] - row[x - samples]);
+        }
+      }
+    }
+    if (deflateReset(&worker.z) != Z_OK) throw std::bad_alloc();
+    std::vector<std::uint8_t> packed(deflateBound(&worker.z, worker.strip.size()));
+    worker.z.next_in = worker.strip.data();
+    worker.z.avail_in = uInt(worker.strip.size());
+    worker.z.next_out = packed.data();
+    worker.z.avail_out = uInt(packed.size());
+    if (deflate(&worker.z, Z_FINISH) != Z_STREAM_END) throw std::bad_alloc();
+    packed.resize(packed.size() - worker.z.avail_out);
+    return CompressedSegment{std::make_shared<const std::vector<std::uint8_t>>(std::move(packed)),
+                             1, worker.strip.size()};
+  };
+  deflate_in_order(
+      source, {threads, kReuseBudgetBytes, 0}, compress,
+      [&](std::size_t i, const CompressedSegment& strip) {
+        if (TIFFWriteRawStrip(t, std::uint32_t(i), const_cast<std::uint8_t*>(strip.bytes->data()),
+                              tmsize_t(strip.bytes->size())) < 0) {
+          fail();
+        }
+        // Row by row, as a reader of the progress sees the rows arrive.
+        for (std::int32_t y = ranges[i].start; y < ranges[i].end; ++y) {
+          progress.advance();
+        }
+      });
   if (!TIFFWriteDirectory(t)) fail();
   tiff.reset();
   file.check();

@@ -22,11 +22,6 @@ constexpr std::uint64_t kCaptionStripBytes = std::uint64_t(8) << 20;
 // Caption rows are told from the small page's rows by this bit of their class.
 constexpr std::uint64_t kCaptionRowClass = std::uint64_t(1) << 63;
 
-std::string not_enough_memory(std::int64_t width, std::int64_t height) {
-  return "Not enough memory for a page of " + std::to_string(width) + " x " +
-         std::to_string(height) + " pixels";
-}
-
 // The farthest a stamped tile paints from its centre, along either side.
 std::int64_t stamp_reach(const TileStamp& stamp) {
   if (stamp.width <= 0 || stamp.height <= 0) return 0;
@@ -100,6 +95,11 @@ CaptionRows caption_rows(std::int32_t width, std::int32_t height, const ChartPar
 }
 
 }  // namespace
+
+std::string not_enough_memory_for_page(std::int64_t width, std::int64_t height) {
+  return "Not enough memory for a page of " + std::to_string(width) + " x " +
+         std::to_string(height) + " pixels";
+}
 
 PageAxis page_axis(std::int64_t length, std::int32_t space, std::int64_t reach) {
   PageAxis axis;
@@ -175,7 +175,7 @@ std::shared_ptr<const ChartPage> ChartPage::make(std::int32_t width, std::int32_
     // The corner sums the viewer makes later count too.
     const std::uint64_t sum_bytes = (small_width + 1) * (small_height + 1) * 8;
     if (small_bytes > available_bytes || sum_bytes > available_bytes - small_bytes) {
-      throw Error(not_enough_memory(width, height));
+      throw Error(not_enough_memory_for_page(width, height));
     }
 
     Surface small(std::int32_t(small_width), std::int32_t(small_height), PixelFormat::Gray8,
@@ -205,11 +205,11 @@ std::shared_ptr<const ChartPage> ChartPage::make(std::int32_t width, std::int32_
     if (progress) progress(1.0);
     return page;
   } catch (const std::bad_alloc&) {
-    throw Error(not_enough_memory(width, height));
+    throw Error(not_enough_memory_for_page(width, height));
   } catch (const std::system_error& e) {
     // A drawing thread the system could not start.
     if (e.code() != std::errc::resource_unavailable_try_again) throw;
-    throw Error(not_enough_memory(width, height));
+    throw Error(not_enough_memory_for_page(width, height));
   }
 }
 

@@ -59,6 +59,10 @@ struct AxisPieces {
 };
 AxisPieces axis_pieces(const PageAxis& axis, std::int64_t from, std::int64_t to);
 
+// "Not enough memory for a page of W x H pixels": what a page too big for the memory at hand
+// reports, whether it is described or drawn whole.
+std::string not_enough_memory_for_page(std::int64_t width, std::int64_t height);
+
 // One run of caption pixels in a row: columns [left, right) painted `value`.
 struct CaptionRun {
   std::int32_t left = 0;

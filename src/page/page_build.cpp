@@ -19,11 +19,6 @@ namespace {
 constexpr std::uint64_t kWorkingRoom = 64ull << 20;
 constexpr std::uint64_t kFallbackLimit = 2ull << 30;
 
-std::string not_enough_memory(std::int64_t width, std::int64_t height) {
-  return "Not enough memory for a page of " + std::to_string(width) + " x " +
-         std::to_string(height) + " pixels";
-}
-
 // MemAvailable in bytes, or 0 when /proc/meminfo does not give it.
 std::uint64_t meminfo_available() {
   std::ifstream meminfo("/proc/meminfo");
@@ -62,12 +57,12 @@ Surface make_page(std::int32_t width, std::int32_t height, std::uint64_t availab
     throw Error("Invalid page size " + std::to_string(width) + " x " + std::to_string(height));
   }
   if (page_byte_count(width, height) > available_bytes) {
-    throw Error(not_enough_memory(width, height));
+    throw Error(not_enough_memory_for_page(width, height));
   }
   try {
     return Surface(width, height, PixelFormat::Gray8, kWhite);
   } catch (const std::bad_alloc&) {
-    throw Error(not_enough_memory(width, height));
+    throw Error(not_enough_memory_for_page(width, height));
   }
 }
 
@@ -84,11 +79,11 @@ PageBuild build_page(std::u16string_view text, const PageRequest& request,
     draw_printable_chart_fast(build.page, request.chart.space, request.chart.pitch,
                               request.chart.pitch2, progress);
   } catch (const std::bad_alloc&) {
-    throw Error(not_enough_memory(size.width, size.height));
+    throw Error(not_enough_memory_for_page(size.width, size.height));
   } catch (const std::system_error& e) {
     // A drawing thread the system could not start.
     if (e.code() != std::errc::resource_unavailable_try_again) throw;
-    throw Error(not_enough_memory(size.width, size.height));
+    throw Error(not_enough_memory_for_page(size.width, size.height));
   }
   return build;
 }

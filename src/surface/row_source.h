@@ -47,4 +47,26 @@ class SurfaceRows final : public RowSource {
   const Surface& surface_;
 };
 
+// Rows [first, first + count) of another row source, as rows 0 to count - 1.
+class RowRange final : public RowSource {
+ public:
+  RowRange(const RowSource& rows, std::int32_t first, std::int32_t count)
+      : rows_(rows), first_(first), count_(count) {}
+  std::int32_t width() const override { return rows_.width(); }
+  std::int32_t height() const override { return count_; }
+  PixelFormat format() const override { return rows_.format(); }
+  std::int32_t pixelsPerInch() const override { return rows_.pixelsPerInch(); }
+  const std::uint8_t* row(std::int32_t y, std::uint8_t* scratch) const override {
+    return rows_.row(first_ + y, scratch);
+  }
+  std::optional<std::uint64_t> rowClass(std::int32_t y) const override {
+    return rows_.rowClass(first_ + y);
+  }
+
+ private:
+  const RowSource& rows_;
+  std::int32_t first_;
+  std::int32_t count_;
+};
+
 }  // namespace lumigrid

@@ -29,6 +29,7 @@
 #include "about/update_texts.h"
 #include "about/version_record.h"
 #include "settings/settings.h"
+#include "ui/update_checks.h"
 
 namespace {
 
@@ -69,24 +70,9 @@ lumigrid::about::UpdateState& about_module_state() {
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
-#if LUMIGRID_UPDATE_CHECK
   // Outcomes come back to this window's thread; a window gone by then takes none.
-  checks_ =
-      std::make_unique<lumigrid::about::CheckQueue>([this](lumigrid::about::CheckOutcome outcome) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, outcome = std::move(outcome)] {
-              try {
-                outcome(about_module_state(), *this);
-              } catch (const std::exception& error) {
-                QMessageBox::critical(QApplication::activeWindow(),
-                                      QCoreApplication::applicationName(),
-                                      QString::fromUtf8(error.what()));
-              }
-            },
-            Qt::QueuedConnection);
-      });
-#endif
+  lumigrid::about::UpdateView& view = *this;
+  checks_ = std::make_unique<lumigrid::UpdateCheckRunner>(this, view);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                  Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
   setWindowTitle(QStringLiteral("About xxx"));
@@ -99,16 +85,20 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setFont(about_font(11));
 
   Image1 = new QLabel(this);
+  Image1->setObjectName("Image1");
   Image1->setGeometry(8, 8, 64, 64);
   // A screen reader reads the texts of the labels and buttons as their names, and the buttons'
   // tooltips, which tell the check's outcome, as their descriptions; the icon has no text.
   Image1->setAccessibleName(QStringLiteral("Program icon"));
   Label1 = centred_label(this, QRect(178, 8, 405, 32), about_font(27, true));
   UpdateDate = centred_label(this, QRect(142, 57, 473, 23), about_font(16));
+  Label1->setObjectName("Label1");
+  UpdateDate->setObjectName("UpdateDate");
   Label1->setAccessibleDescription(QStringLiteral("program name"));
   UpdateDate->setAccessibleDescription(QStringLiteral("file version and release date"));
 
   SpeedButton_web = new QToolButton(this);
+  SpeedButton_web->setObjectName("SpeedButton_web");
   SpeedButton_web->setGeometry(225, 98, 321, 22);
   SpeedButton_web->setFocusPolicy(Qt::NoFocus);
   SpeedButton_web->setAutoRaise(true);
@@ -117,9 +107,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
   Action_check_for_update =
       new QAction(QString::fromLatin1(lumigrid::about::kCheckForUpdateCaption), this);
+  Action_check_for_update->setObjectName("Action_check_for_update");
   connect(Action_check_for_update, &QAction::triggered, this,
           &TAboutBox::Action_check_for_updateExecute);
   SpeedButton_download = new QToolButton(this);
+  SpeedButton_download->setObjectName("SpeedButton_download");
   SpeedButton_download->setGeometry(8, 136, 211, 27);
   SpeedButton_download->setFocusPolicy(Qt::NoFocus);
   SpeedButton_download->setAutoRaise(true);
@@ -129,6 +121,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   SpeedButton_download->setVisible(LUMIGRID_UPDATE_CHECK != 0);
 
   Copyright = centred_label(this, QRect(225, 144, 276, 13), font());
+  Copyright->setObjectName("Copyright");
   Copyright->setText(QStringLiteral("Copyright (C) The lumigrid developers"));
 
   FormCreate();
@@ -140,9 +133,7 @@ void TAboutBox::FormCreate() {
   try {
     const QString executable_path = QCoreApplication::applicationFilePath();
     const QFileInfo executable(executable_path);
-    state.release_file_name = executable.fileName().toStdString();
-    state.program_name = program_name_from_file_name(state.release_file_name);
-    state.update_base_url = update_base_url(update_settings().host, state.program_name);
+    lumigrid::name_the_program(state);
     setWindowTitle(QString::fromStdString(about_caption(state.program_name)));
 
     static const bool kIconResourcesReady = [] {
@@ -171,16 +162,13 @@ void TAboutBox::FormCreate() {
     startFirstCheck();
   } catch (const std::exception& error) {
     // The window is still created; what ran before the failure stays in effect.
-    QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(),
-                          QString::fromUtf8(error.what()));
+    lumigrid::show_about_error(error);
   }
 }
 
 TAboutBox::~TAboutBox() {
-#if LUMIGRID_UPDATE_CHECK
   // Stops a check still on the network before the window's parts go.
   checks_.reset();
-#endif
 }
 
 void TAboutBox::FormActivate() {
@@ -207,20 +195,6 @@ bool TAboutBox::get_onlin_info2() {
   return lumigrid::about::run_second_check(about_module_state(), *this);
 }
 
-void TAboutBox::startFirstCheck() {
-  const std::string base_url = about_module_state().update_base_url;
-  checks_->submit([base_url](const std::atomic<bool>& cancel) {
-    return lumigrid::about::fetch_first_check(base_url, lumigrid::about::kIndexFileName, &cancel);
-  });
-}
-
-void TAboutBox::startSecondCheck() {
-  const std::string base_url = about_module_state().update_base_url;
-  checks_->submit([base_url](const std::atomic<bool>& cancel) {
-    return lumigrid::about::fetch_second_check(base_url, &cancel);
-  });
-}
-
 void TAboutBox::Action_check_for_updateExecute() {
   const std::filesystem::path executable(
       QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
@@ -233,12 +207,16 @@ bool TAboutBox::get_onlin_info2() {
   return false;
 }
 
-void TAboutBox::startFirstCheck() {}
-
-void TAboutBox::startSecondCheck() {}
-
 void TAboutBox::Action_check_for_updateExecute() {}
 #endif
+
+void TAboutBox::startFirstCheck() {
+  checks_->startFirstCheck();
+}
+
+void TAboutBox::startSecondCheck() {
+  checks_->startSecondCheck();
+}
 
 // The download runs on a thread of its own while this thread shows its progress, with a
 // Cancel button once it has taken a moment.

@@ -11,19 +11,15 @@
 
 #include "about/update_check.h"
 
+namespace lumigrid {
+class UpdateCheckRunner;
+}
+
 class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   Q_OBJECT
  public:
   explicit TAboutBox(QWidget* parent = nullptr);
   ~TAboutBox() override;
-
-  QLabel* Image1 = nullptr;
-  QLabel* Label1 = nullptr;
-  QLabel* UpdateDate = nullptr;
-  QToolButton* SpeedButton_web = nullptr;
-  QToolButton* SpeedButton_download = nullptr;
-  QLabel* Copyright = nullptr;
-  QAction* Action_check_for_update = nullptr;
 
   // The second check, run in place; true when it succeeded. A build without the update check
   // (LUMIGRID_UPDATE_CHECK=0) runs no check: it reports failure, and the two below start nothing.
@@ -43,6 +39,15 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // The window's parts, each named after its member so that a test finds it with findChild.
+  QLabel* Image1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* UpdateDate = nullptr;
+  QToolButton* SpeedButton_web = nullptr;
+  QToolButton* SpeedButton_download = nullptr;
+  QLabel* Copyright = nullptr;
+  QAction* Action_check_for_update = nullptr;
+
   void FormCreate();
   void FormActivate();
 
@@ -58,9 +63,7 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
           download) override;
   bool downloadCancelled() const override { return download_cancelled_; }
 
-#if LUMIGRID_UPDATE_CHECK
-  std::unique_ptr<lumigrid::about::CheckQueue> checks_;
-#endif
+  std::unique_ptr<lumigrid::UpdateCheckRunner> checks_;
   bool download_cancelled_ = false;
 };
 

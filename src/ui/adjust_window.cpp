@@ -70,15 +70,15 @@ TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
   ScrollBar_VP = bars[kVP], ScrollBar_Space = bars[kSpace], ScrollBar_Pitch = bars[kPitch];
   ScrollBar_Pitch2 = bars[kPitch2];
 
-  for (std::size_t i = 0; i < labels.size(); ++i) {
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
     const lumigrid::AdjustLabel& label = lumigrid::kAdjustLabels[i];
-    labels[i] = new QLabel(text_of(label.text), this);
-    labels[i]->setObjectName(text_of(label.name));
-    labels[i]->setBuddy(edits[label.field]);
-    place(labels[i], label.box, label.anchors);
+    labels_[i] = new QLabel(text_of(label.text), this);
+    labels_[i]->setObjectName(text_of(label.name));
+    labels_[i]->setBuddy(edits[label.field]);
+    place(labels_[i], label.box, label.anchors);
     // A label is painted on the window itself, beneath every control: where the design lays the
     // "%" of HP on its scroll bar, the bar hides it.
-    labels[i]->lower();
+    labels_[i]->lower();
   }
 
   ComboBox1 = new QComboBox(this);
@@ -104,6 +104,7 @@ TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
   }
 
   Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
   Timer1->setInterval(kDebounceMs);
 
   auto wire = [this](auto* sender, auto signal, void (TForm_menu::*handler)()) {

@@ -70,6 +70,13 @@ class TForm_menu : public QWidget {
   // Copies H, HP, V and VP into the chart state and redraws the chart.
   void updatePattern();
 
+ protected:
+  // Key preview: every key released in this window reaches FormKeyUp before its control.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  // The window's parts, each named after its member so that a test finds it with findChild.
   QLineEdit* Edit_H = nullptr;
   QLineEdit* Edit_V = nullptr;
   QLineEdit* Edit_HP = nullptr;
@@ -93,14 +100,8 @@ class TForm_menu : public QWidget {
   ScrollBarControl* ScrollBar_Pitch2 = nullptr;
   QComboBox* ComboBox1 = nullptr;
   QTimer* Timer1 = nullptr;  // the one-shot debounce timer
-  std::array<QLabel*, lumigrid::kAdjustLabels.size()> labels{};
+  std::array<QLabel*, lumigrid::kAdjustLabels.size()> labels_{};
 
- protected:
-  // Key preview: every key released in this window reaches FormKeyUp before its control.
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-
- private:
   struct Placed {
     QWidget* widget;
     lumigrid::Box box;

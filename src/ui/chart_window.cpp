@@ -102,6 +102,7 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
                                                       locale_decimal_separator());
 
   Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
   Timer1->setInterval(kRepaintDelayMs);
   connect(Timer1, &QTimer::timeout, this,
           [this] { lumigrid::run_handler([this] { Timer1Timer(); }); });
@@ -110,6 +111,7 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
   // brings it back.
   setMouseTracking(true);
   CursorTimer = new QTimer(this);
+  CursorTimer->setObjectName("CursorTimer");
   CursorTimer->setSingleShot(true);
   CursorTimer->setInterval(kCursorRestMs);
   connect(CursorTimer, &QTimer::timeout, this, [this] {
@@ -117,6 +119,7 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
   });
 
   SavePictureDialog1 = new lumigrid::PictureSaveDialog(this);
+  SavePictureDialog1->setObjectName("SavePictureDialog1");
 
   Action_show_adjust_form = new QAction("Show_Adjust_Form", this);
   Action_show_adjust_form->setCheckable(true);
@@ -125,6 +128,9 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
   Action_Show_Printable_page->setCheckable(true);
   Action_Show_Printable_page->setChecked(true);
   Action_About = new QAction("About", this);
+  Action_show_adjust_form->setObjectName("Action_show_adjust_form");
+  Action_Show_Printable_page->setObjectName("Action_Show_Printable_page");
+  Action_About->setObjectName("Action_About");
   // A checkable action has flipped its check before `triggered` arrives.
   connect(Action_show_adjust_form, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { Action_show_adjust_formExecute(); }); });
@@ -134,6 +140,7 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
           [this] { lumigrid::run_handler([this] { Action_AboutExecute(); }); });
 
   PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
   PopupMenu1->addAction(Action_show_adjust_form);
   PopupMenu1->addAction(Action_Show_Printable_page);
   PopupMenu1->addAction(Action_About);

@@ -89,14 +89,8 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   };
   const SavedBounds& savedBounds() const { return saved_; }
 
-  QTimer* Timer1 = nullptr;       // the one-shot repaint timer
-  QTimer* CursorTimer = nullptr;  // hides the resting cursor in full screen
-  lumigrid::HiddenLog ListBox1;
-  lumigrid::PictureSaveDialog* SavePictureDialog1 = nullptr;  // shared with the viewer
-  QMenu* PopupMenu1 = nullptr;
-  QAction* Action_show_adjust_form = nullptr;
-  QAction* Action_Show_Printable_page = nullptr;
-  QAction* Action_About = nullptr;
+  // The trace the colour charts write as they draw.
+  const lumigrid::HiddenLog& hiddenLog() const { return ListBox1; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -124,6 +118,16 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   void rememberNormalGeometry();
   // Shows a window the menu names, active with the keyboard on its first control, or hides it.
   void showOrHide(QWidget* window, bool show);
+
+  // The window's parts, each named after its member so that a test finds it with findChild.
+  QTimer* Timer1 = nullptr;       // the one-shot repaint timer
+  QTimer* CursorTimer = nullptr;  // hides the resting cursor in full screen
+  lumigrid::HiddenLog ListBox1;
+  lumigrid::PictureSaveDialog* SavePictureDialog1 = nullptr;  // shared with the viewer
+  QMenu* PopupMenu1 = nullptr;
+  QAction* Action_show_adjust_form = nullptr;
+  QAction* Action_Show_Printable_page = nullptr;
+  QAction* Action_About = nullptr;
 
   lumigrid::SettingsLocation settings_;
   Links links_;

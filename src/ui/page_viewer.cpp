@@ -368,6 +368,11 @@ void TForm_Info::buildPage(const QString& area_text, const lumigrid::ChartParame
   nameThePage(area_text);
 }
 
+void TForm_Info::showPage(const QString& area_text, const lumigrid::ChartParameters& parameters) {
+  ScrollBox1->setVisible(true);
+  buildPage(area_text, parameters);
+}
+
 void TForm_Info::nameThePage(const QString& area_text) {
   ScrollBox1->setAccessibleName(page_speech(area_text));
   Image1->setAccessibleName(page_speech(area_text));

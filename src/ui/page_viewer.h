@@ -122,6 +122,8 @@ class TForm_Info : public QWidget {
   // Pitch2: sizes it, draws it, names it, fits it and captions the window. A page that cannot be
   // built leaves the one shown before, whole, and raises the error.
   void buildPage(const QString& area_text, const lumigrid::ChartParameters& parameters);
+  // Shows the scroll box, hidden until then, and builds the page in it as buildPage does.
+  void showPage(const QString& area_text, const lumigrid::ChartParameters& parameters);
   // The page shown, if any.
   const lumigrid::ChartPage* page() const { return page_.get(); }
 
@@ -140,14 +142,6 @@ class TForm_Info : public QWidget {
   void Image1DragOver(QPoint position, bool entered);
   // `global_position`: the mouse on the screen.
   void ScrollBox1MouseWheel(int delta, QPoint global_position);
-
-  TPageScrollBox* ScrollBox1 = nullptr;
-  TPageImage* Image1 = nullptr;
-  QMenu* PopupMenu1 = nullptr;
-  QAction* SaveImagePattern1 = nullptr;
-  QAction* FitIn1 = nullptr;
-  QAction* FitIn2 = nullptr;
-  QAction* Print1 = nullptr;
 
   // Lets the operator choose and set up the printer, set up for the page beforehand; false
   // cancels. The default is the system print dialog; tests install their own.
@@ -169,6 +163,15 @@ class TForm_Info : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // The window's parts, each named after its member so that a test finds it with findChild.
+  TPageScrollBox* ScrollBox1 = nullptr;
+  TPageImage* Image1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* SaveImagePattern1 = nullptr;
+  QAction* FitIn1 = nullptr;
+  QAction* FitIn2 = nullptr;
+  QAction* Print1 = nullptr;
+
   void fit_image();
   // Names the page and its scroll box after the drawing-area text, for screen readers.
   void nameThePage(const QString& area_text);

@@ -6,6 +6,7 @@
 #include "ui/error_reporting.h"
 #include "ui/owned_window.h"
 #include "ui/page_viewer.h"
+#include "ui/update_checks.h"
 
 namespace lumigrid {
 
@@ -22,12 +23,13 @@ WindowSet::WindowSet(const SettingsLocation& settings, Start start)
   wire();
 
   if (start == Start::Program) {
-    run_handler([this] { about_ = new TAboutBox(chart_.get()); });
-    if (about_ != nullptr) about_->setAttribute(Qt::WA_QuitOnClose, false);
+    run_handler([this] { update_check_ = std::make_unique<StartUpUpdateCheck>(); });
   }
 }
 
 WindowSet::~WindowSet() {
+  // A check still on the network stops first.
+  update_check_.reset();
   // The adjust window goes with the chart, after it: it must not reach the chart meanwhile.
   if (adjust_ != nullptr) adjust_->setChart(nullptr);
   chart_.reset();
@@ -39,10 +41,6 @@ TForm_menu* WindowSet::adjust() const {
 
 TForm_Info* WindowSet::viewer() const {
   return viewer_;
-}
-
-TAboutBox* WindowSet::about() const {
-  return about_;
 }
 
 void WindowSet::wire() {
@@ -66,8 +64,7 @@ void WindowSet::wire() {
       [viewer](const QString& area_text, const lumigrid::ChartParameters& parameters) {
         TForm_Info* page_viewer = viewer.data();  // read once: the viewer may be gone
         if (page_viewer == nullptr) return;
-        page_viewer->ScrollBox1->setVisible(true);
-        page_viewer->buildPage(area_text, parameters);
+        page_viewer->showPage(area_text, parameters);
       });
 
   TForm_Info::Links viewer_links;

@@ -1,26 +1,27 @@
 #pragma once
-// The window set: creates the program's four windows in their order and wires them together, so
-// that no window needs to know another one's class.
+// The window set: creates the program's three windows in their order, wires them together, so
+// that no window needs to know another one's class, and starts the update check.
 #include <QPointer>
 #include <filesystem>
 #include <memory>
 
 #include "settings/settings.h"
 
-class TAboutBox;
 class TForm_Info;
 class TForm_full_screen_chart;
 class TForm_menu;
 
 namespace lumigrid {
 
+class StartUpUpdateCheck;
+
 class WindowSet {
  public:
   enum class Start {
     // As the program starts: the adjust window's creation step reads the settings file, and the
-    // About window is created (its creation step may download).
+    // update check starts (it may download).
     Program,
-    // The three windows wired, no creation step run, no About window: for tests that drive the
+    // The three windows wired, no creation step run, no update check: for tests that drive the
     // steps themselves.
     WindowsOnly,
   };
@@ -38,17 +39,17 @@ class WindowSet {
   TForm_full_screen_chart* chart() const { return chart_.get(); }
   TForm_menu* adjust() const;
   TForm_Info* viewer() const;
-  // Null when its creation step failed or was not run.
-  TAboutBox* about() const;
+  // The update check started with the program; null when it could not start or was not run.
+  const StartUpUpdateCheck* updateCheck() const { return update_check_.get(); }
 
  private:
   void wire();
 
+  std::unique_ptr<StartUpUpdateCheck> update_check_;
   std::unique_ptr<TForm_full_screen_chart> chart_;
   // Owned by the chart window.
   QPointer<TForm_menu> adjust_;
   QPointer<TForm_Info> viewer_;
-  QPointer<TAboutBox> about_;
 };
 
 }  // namespace lumigrid

@@ -7,12 +7,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/errors.h"
+#include "export/export_internal.h"
 #include "export/image_export.h"
 #include "export_test_support.h"
 
@@ -80,6 +82,24 @@ struct TrueSizeCase {
   bool colour;
 };
 
+// Rows repeating every `period` rows, as a page's tiles do, but for one row in the middle: the
+// writers that compress equal runs of rows once must still give every row its own pixels.
+Surface repeating_surface(PixelFormat format, std::int32_t width, std::int32_t height,
+                          std::int32_t period, bool bilevel) {
+  Surface s(width, height, format);
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::int32_t phase = y == height / 2 ? period / 2 + 1 : y % period;
+    for (std::int32_t x = 0; x < width; ++x) {
+      const auto level = std::uint32_t((x * 5 + phase * 40) % 256);
+      const std::uint32_t value = bilevel ? ((x / 3 + phase) % 2 == 0 ? 0u : 255u) : level;
+      testing_support::put_pixel(
+          s, x, y,
+          format == PixelFormat::Gray8 ? value : (value << 16) | ((255 - value) << 8) | 77u);
+    }
+  }
+  return s;
+}
+
 void PrintTo(const TrueSizeCase& c, std::ostream* os) {
   *os << c.row;
 }
@@ -93,7 +113,18 @@ const auto kPictures = ::testing::Values(
     // A window capture keeps its colours and the screen's resolution.
     TrueSizeCase{"capture",
                  [] { return with_ppi(gradient_surface(PixelFormat::Rgb32, 160, 90), 120); }, 8,
-                 120, true});
+                 120, true},
+    // Tall enough for several strips and segments, most of them equal, the last one short.
+    TrueSizeCase{"repeating_bilevel_page",
+                 [] { return repeating_surface(PixelFormat::Gray8, 9000, 1200, 4, true); }, 1, 600,
+                 false},
+    TrueSizeCase{"repeating_grey_page",
+                 [] { return repeating_surface(PixelFormat::Gray8, 9000, 300, 6, false); }, 8, 600,
+                 false},
+    TrueSizeCase{
+        "repeating_capture",
+        [] { return with_ppi(repeating_surface(PixelFormat::Rgb32, 3000, 301, 6, false), 120); }, 8,
+        120, true});
 
 // --- TIFF ------------------------------------------------------------------------------------
 
@@ -184,6 +215,17 @@ TEST_P(TiffReadBack, PillowGivesThePixelsAndTheResolution) {
 
 INSTANTIATE_TEST_SUITE_P(Pictures, TiffReadBack, kPictures,
                          [](const auto& row) { return row.param.row; });
+// Rows longer than a strip's bytes are written one by one.
+INSTANTIATE_TEST_SUITE_P(
+    WideRows, TiffReadBack,
+    ::testing::Values(
+        TrueSizeCase{"capture_wider_than_a_strip",
+                     [] { return with_ppi(gradient_surface(PixelFormat::Rgb32, 90000, 3), 120); },
+                     8, 120, true},
+        TrueSizeCase{"bilevel_page_wider_than_a_strip",
+                     [] { return repeating_surface(PixelFormat::Gray8, 2100000, 2, 2, true); }, 1,
+                     600, false}),
+    [](const auto& row) { return row.param.row; });
 
 // --- PDF -------------------------------------------------------------------------------------
 
@@ -358,6 +400,86 @@ INSTANTIATE_TEST_SUITE_P(
         SheetCase{"top_left_part", sheet_of(120, 50, 9, 7, 0, 0, 100, 40)},
         SheetCase{"inner_part_at_the_corner", sheet_of(64, 30, 0, 0, 101, 13, 64, 30)}),
     [](const auto& row) { return row.param.row; });
+
+// A part large enough to be compressed in segments, most of them equal: every row still comes
+// back as drawn, its columns cut at the part's edges.
+TEST(PdfSheetReadBackLarge, RepeatingGreyPartComesBackPixelForPixel) {
+  if (!have_poppler()) GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo";
+  ScratchFolder folder;
+  const auto path = folder.path() / "sheet.pdf";
+  const Surface page = repeating_surface(PixelFormat::Gray8, 3000, 3000, 6, false);
+  const PdfSheet sheet = sheet_of(3000, 3000, 10, 10, 10, 10, 2980, 2980);
+  save_pdf_sheet(page, path, sheet);
+  std::int32_t width = 0, height = 0;
+  const auto rgb = rendered(path, 600, true, width, height);
+  ASSERT_EQ(width, 3000);
+  ASSERT_EQ(height, 3000);
+  Surface expected(width, height, PixelFormat::Gray8, kWhite);
+  for (std::int32_t y = 0; y < sheet.source_height; ++y) {
+    for (std::int32_t x = 0; x < sheet.source_width; ++x) {
+      expected.rowData(sheet.top + y)[sheet.left + x] =
+          page.rowData(sheet.source_y + y)[sheet.source_x + x];
+    }
+  }
+  EXPECT_EQ(count_mismatches(expected, rgb), 0);
+}
+
+// A page wider than the 14400 units readers take on a side (here 14640 points: a capture of 6100
+// pixels at 30 dpi) is described in units of two points: the same size on paper, the same pixels.
+TEST(PdfPaperSize, PageWiderThanReadersTakeUsesLargerUnits) {
+  if (!have_poppler()) GTEST_SKIP() << "NEEDED TOOL MISSING: pdfinfo, pdfimages, pdftocairo";
+  ScratchFolder folder;
+  const auto path = folder.path() / "wide.pdf";
+  const Surface page = with_ppi(gradient_surface(PixelFormat::Rgb32, 6100, 40), 30);
+  save_image(page, path);
+  const auto [width_units, height_units] = page_points(path);
+  EXPECT_NEAR(width_units, 6100 * 72 / 30.0 / 2, 0.01);
+  EXPECT_NEAR(height_units, 40 * 72 / 30.0 / 2, 0.01);
+  const std::string info = run_output("pdfinfo " + quoted(path));
+  double version = 0;
+  const std::size_t version_at = info.find("PDF version:");
+  ASSERT_NE(version_at, std::string::npos) << info;
+  std::sscanf(info.c_str() + version_at, "PDF version: %lf", &version);
+  EXPECT_GE(version, 1.6) << info;
+  // The page's dictionary is written uncompressed.
+  std::ifstream file(path, std::ios::binary);
+  std::string bytes(std::filesystem::file_size(path), '\0');
+  file.read(bytes.data(), std::streamsize(bytes.size()));
+  EXPECT_NE(bytes.find("/UserUnit 2"), std::string::npos);
+  // Pixels come back one for one at twice the resolution of the units.
+  std::int32_t width = 0, height = 0;
+  const auto rgb = rendered(path, 60, false, width, height);
+  EXPECT_EQ(width, 6100);
+  EXPECT_EQ(height, 40);
+  EXPECT_EQ(count_mismatches(page, rgb), 0);
+}
+
+// BigTIFF only where a classic TIFF's offsets might not reach: a black-and-white page of more
+// than 4 G pixels packs into far less than 4 GiB.
+struct BigTiffCase {
+  const char* row;
+  std::int64_t width, height;
+  int samples;
+  bool big;
+};
+
+class BigTiffChoice : public ::testing::TestWithParam<BigTiffCase> {};
+
+TEST_P(BigTiffChoice, OnlyWhereTheRawRowsPassTheClassicLimit) {
+  const BigTiffCase& c = GetParam();
+  EXPECT_EQ(export_detail::tiff_needs_bigtiff(c.width, c.height, c.samples), c.big);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, BigTiffChoice,
+    ::testing::Values(BigTiffCase{"BilevelB0", 33402, 23622, 0, false},
+                      BigTiffCase{"BilevelOver4GPixels", 70000, 70000, 0, false},
+                      BigTiffCase{"BilevelOver30GPixels", 200000, 200000, 0, true},
+                      BigTiffCase{"GreyOver4GPixels", 70000, 70000, 1, true},
+                      BigTiffCase{"GreyJustBelow", 0xF0000000ll / 65536, 65536, 1, false},
+                      BigTiffCase{"GreyJustAbove", 0xF0000000ll / 65536 + 1, 65536, 1, true},
+                      BigTiffCase{"ColourCapture", 1920, 1080, 3, false}),
+    [](const auto& row) { return std::string(row.param.row); });
 
 // A part that is not on the page, or a sheet of no size, is refused before anything is written.
 TEST(PdfSheetRefused, PartOutsideThePageWritesNothing) {

@@ -21,7 +21,9 @@
 #include "support/about_test_support.h"
 #include "support/local_http_server.h"
 #include "ui/chart_window.h"
+#include "ui/update_checks.h"
 #include "ui/window_set.h"
+#include "window_parts.h"
 
 using lumigrid::testing::LocalHttpServer;
 using lumigrid::testing::read_file;
@@ -112,16 +114,18 @@ class AboutBoxTest : public QObject {
     TAboutBox box;
     const QString path = QCoreApplication::applicationFilePath();
     QCOMPARE(box.windowTitle(), QString("About about_box_test"));
-    QCOMPARE(box.Label1->text(), QString("about_box_test"));
-    QCOMPARE(box.Label1->toolTip(), path);
+    QCOMPARE(part_of<QLabel>(&box, "Label1")->text(), QString("about_box_test"));
+    QCOMPARE(part_of<QLabel>(&box, "Label1")->toolTip(), path);
     const QDate released = QFileInfo(path).lastModified().date();
-    QCOMPARE(box.UpdateDate->text(),
+    QCOMPARE(part_of<QLabel>(&box, "UpdateDate")->text(),
              "Ver: " + this_version() + ", Released on " +
                  released.toString("yyyy" + separator + "MM" + separator + "dd"));
-    QCOMPARE(box.Image1->size(), QSize(128, 128));
-    QCOMPARE(box.Image1->pixmap().size(), QSize(128, 128));
-    QCOMPARE(box.SpeedButton_web->text(), QString("More Online information "));
-    QTRY_COMPARE(box.SpeedButton_download->text(), QString("Web site upgrade not available."));
+    QCOMPARE(part_of<QLabel>(&box, "Image1")->size(), QSize(128, 128));
+    QCOMPARE(part_of<QLabel>(&box, "Image1")->pixmap().size(), QSize(128, 128));
+    QCOMPARE(part_of<QToolButton>(&box, "SpeedButton_web")->text(),
+             QString("More Online information "));
+    QTRY_COMPARE(part_of<QToolButton>(&box, "SpeedButton_download")->text(),
+                 QString("Web site upgrade not available."));
     QCOMPARE(box.size(), QSize(666, 165));
   }
 
@@ -139,15 +143,16 @@ class AboutBoxTest : public QObject {
     int polls_left = 1000;  // a bound, so a missing activation fails instead of hanging
     close_when_checked = [&] {
       auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
-      const bool checked =
-          box != nullptr && box->SpeedButton_download->toolTip().endsWith("Click to Download");
+      const bool checked = box != nullptr && part_of<QToolButton>(box, "SpeedButton_download")
+                                                 ->toolTip()
+                                                 .endsWith("Click to Download");
       if (box == nullptr || (!checked && --polls_left > 0)) {
         QTimer::singleShot(10, close_when_checked);
         return;
       }
-      caption = box->SpeedButton_download->text();
-      tooltip = box->SpeedButton_download->toolTip();
-      web_tooltip = box->SpeedButton_web->toolTip();
+      caption = part_of<QToolButton>(box, "SpeedButton_download")->text();
+      tooltip = part_of<QToolButton>(box, "SpeedButton_download")->toolTip();
+      web_tooltip = part_of<QToolButton>(box, "SpeedButton_web")->toolTip();
       box->close();
     };
     QTimer::singleShot(0, close_when_checked);
@@ -161,10 +166,10 @@ class AboutBoxTest : public QObject {
 
   void web_button_opens_documentation_then_website() {
     TAboutBox box;
-    box.SpeedButton_web->click();
+    part_of<QToolButton>(&box, "SpeedButton_web")->click();
     server_->serve(kIndexPath, {200, index_json("2.0.0.0").toStdString()});
     QVERIFY(box.get_onlin_info2());
-    box.SpeedButton_web->click();
+    part_of<QToolButton>(&box, "SpeedButton_web")->click();
     QCOMPARE(catcher_.urls, (QList<QUrl>{QUrl("http://docs.invalid:8090/display/LG/"),
                                          QUrl("http://example.invalid/r")}));
   }
@@ -179,11 +184,11 @@ class AboutBoxTest : public QObject {
     QFETCH(int, answer);
     server_->serve(kIndexPath, {200, index_json("2.0.0.0").toStdString()});
     TAboutBox box;
-    QTRY_VERIFY(box.SpeedButton_download->text().startsWith("Different"));
+    QTRY_VERIFY(part_of<QToolButton>(&box, "SpeedButton_download")->text().startsWith("Different"));
     QString question;
     press_in_next_box(static_cast<QMessageBox::StandardButton>(answer),
                       [&](QMessageBox* shown) { question = shown->text(); });
-    box.Action_check_for_update->trigger();
+    part_of<QAction>(&box, "Action_check_for_update")->trigger();
     QCOMPARE(question, QString("File: about_box_test.zip\nVersion: 2.0.0.0\ndownload online?"));
     for (const std::string& path : server_->requests()) QCOMPARE(path, kIndexPath);
   }
@@ -201,12 +206,12 @@ class AboutBoxTest : public QObject {
     QFETCH(QString, file_name);
     server_->serve(kIndexPath, {200, index_json("2.0.0.0", file_name).toStdString()});
     TAboutBox box;
-    QTRY_VERIFY(box.SpeedButton_download->text().startsWith("Different"));
+    QTRY_VERIFY(part_of<QToolButton>(&box, "SpeedButton_download")->text().startsWith("Different"));
     QString message;
     press_in_next_box(QMessageBox::Yes, [&](QMessageBox*) {
       press_in_next_box(QMessageBox::Ok, [&](QMessageBox* shown) { message = shown->text(); });
     });
-    box.Action_check_for_update->trigger();
+    part_of<QAction>(&box, "Action_check_for_update")->trigger();
     QCOMPARE(message, "Error while downloading " + file_name);
     for (const std::string& path : server_->requests()) QCOMPARE(path, kIndexPath);
   }
@@ -220,7 +225,9 @@ class AboutBoxTest : public QObject {
     server_->serve("/NAS_file_Share/about_box_test/about_box_test.zip", slow);
     TAboutBox box;
     box.show();
-    QTRY_VERIFY(box.SpeedButton_download->toolTip().endsWith("Click to Download"));
+    QTRY_VERIFY(part_of<QToolButton>(&box, "SpeedButton_download")
+                    ->toolTip()
+                    .endsWith("Click to Download"));
     bool progress_seen = false;
     bool message_shown = false;
     std::function<void()> cancel_when_shown;
@@ -241,7 +248,7 @@ class AboutBoxTest : public QObject {
     };
     press_in_next_box(QMessageBox::Yes,
                       [&](QMessageBox*) { QTimer::singleShot(10, cancel_when_shown); });
-    box.Action_check_for_update->trigger();
+    part_of<QAction>(&box, "Action_check_for_update")->trigger();
     QVERIFY(progress_seen);
     QVERIFY(!message_shown);
     const QDir program_folder(QCoreApplication::applicationDirPath());
@@ -276,11 +283,29 @@ class AboutBoxTest : public QObject {
       windows.chart()->show();
       QVERIFY(QTest::qWaitForWindowExposed(windows.chart(), int(shown_by.remainingTime())));
       QVERIFY(!shown_by.hasExpired());
-      QVERIFY(windows.about() != nullptr);
-      // Still running: no outcome has reached the window yet.
-      QCOMPARE(windows.about()->SpeedButton_download->text(), QString("Check for Update"));
+      QVERIFY(windows.updateCheck() != nullptr);
+      // Still running: no outcome has arrived yet.
+      QCOMPARE(windows.updateCheck()->downloadCaption(), std::string("Check for Update"));
     }
     server_->serve(kIndexPath, {404, "none"});
+  }
+
+  // The start-up's check makes no window, yet its outcome reaches the state the About windows
+  // share, as the About window's own first check would leave it.
+  void start_up_check_has_no_window() {
+    server_->serve(kIndexPath, {200, index_json("2.0.0.0").toStdString()});
+    const auto settings = std::filesystem::current_path() / "start_up.INI";
+    lumigrid::WindowSet windows(settings);
+    QVERIFY(windows.updateCheck() != nullptr);
+    QTRY_COMPARE(windows.updateCheck()->downloadCaption(),
+                 std::string("Different Version:  2.0.0.0\r\navailable online"));
+    QCOMPARE(windows.updateCheck()->downloadTooltip(), std::string("2.0.0.0"));
+    QCOMPARE(about_module_state().program_name, std::string("about_box_test"));
+    QCOMPARE(about_module_state().online_version, std::string("2.0.0.0"));
+    QCOMPARE(about_module_state().release_file_name, std::string("about_box_test.zip"));
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      QVERIFY2(qobject_cast<TAboutBox*>(window) == nullptr, qPrintable(window->windowTitle()));
+    }
   }
 
   // The About window opens and answers while the server holds its checks, and closes at once.
@@ -297,7 +322,7 @@ class AboutBoxTest : public QObject {
         QTimer::singleShot(10, close_after_ticks);
         return;
       }
-      caption = box->SpeedButton_download->text();
+      caption = part_of<QToolButton>(box, "SpeedButton_download")->text();
       box->close();
     };
     QTimer::singleShot(0, close_after_ticks);
@@ -327,13 +352,15 @@ class AboutBoxTest : public QObject {
     TAboutBox box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    QTRY_COMPARE(box.SpeedButton_download->text(), QString("Web site upgrade not available."));
-    const std::map<QString, QWidget*> parts{{"Image1", box.Image1},
-                                            {"Label1", box.Label1},
-                                            {"UpdateDate", box.UpdateDate},
-                                            {"SpeedButton_web", box.SpeedButton_web},
-                                            {"SpeedButton_download", box.SpeedButton_download},
-                                            {"Copyright", box.Copyright}};
+    QTRY_COMPARE(part_of<QToolButton>(&box, "SpeedButton_download")->text(),
+                 QString("Web site upgrade not available."));
+    const std::map<QString, QWidget*> parts{
+        {"Image1", part_of<QLabel>(&box, "Image1")},
+        {"Label1", part_of<QLabel>(&box, "Label1")},
+        {"UpdateDate", part_of<QLabel>(&box, "UpdateDate")},
+        {"SpeedButton_web", part_of<QToolButton>(&box, "SpeedButton_web")},
+        {"SpeedButton_download", part_of<QToolButton>(&box, "SpeedButton_download")},
+        {"Copyright", part_of<QLabel>(&box, "Copyright")}};
     QWidget* widget = parts.at(part);
     QString shown;
     if (auto* label = qobject_cast<QLabel*>(widget)) shown = label->text();

@@ -17,6 +17,7 @@
 #include "ui/chart_window.h"
 #include "ui/page_viewer.h"
 #include "ui/window_set.h"
+#include "window_parts.h"
 #include "window_set_fixture.h"
 
 class AdjustWindowTest : public QObject, protected WindowSetFixture {
@@ -243,19 +244,20 @@ void AdjustWindowTest::thumb_drag() {
 }
 
 void AdjustWindowTest::debounce_is_not_restarted_by_later_changes() {
-  QVERIFY(!adjust_->Timer1->isActive());  // loading design values changed nothing
+  QVERIFY(
+      !part_of<QTimer>(adjust_, "Timer1")->isActive());  // loading design values changed nothing
   chart_->image_Pattern(9);
   apply("type Edit_H 60");
-  QVERIFY(adjust_->Timer1->isActive());
-  const int armed = adjust_->Timer1->timerId();
+  QVERIFY(part_of<QTimer>(adjust_, "Timer1")->isActive());
+  const int armed = part_of<QTimer>(adjust_, "Timer1")->timerId();
   apply("type Edit_HP 30");
   apply("step UpDown_V +1");
   apply("step UpDown_VP -2");
-  QCOMPARE(adjust_->Timer1->timerId(), armed);
+  QCOMPARE(part_of<QTimer>(adjust_, "Timer1")->timerId(), armed);
 
   chart_->state().current_pattern = 9;
-  adjust_->Timer1->setInterval(0);  // fire as soon as the loop runs
-  QTRY_VERIFY(!adjust_->Timer1->isActive());
+  part_of<QTimer>(adjust_, "Timer1")->setInterval(0);  // fire as soon as the loop runs
+  QTRY_VERIFY(!part_of<QTimer>(adjust_, "Timer1")->isActive());
   const lumigrid::ChartState& state = chart_->state();
   QCOMPARE(state.line_H, 60);
   QCOMPARE(double(state.ratio_HP), 0.30000001192092896);
@@ -272,10 +274,10 @@ void AdjustWindowTest::failing_redraw_is_reported_once() {
   }
   chart_->state().current_pattern = 1;
   apply("step UpDown_H +1");
-  adjust_->Timer1->setInterval(0);
+  part_of<QTimer>(adjust_, "Timer1")->setInterval(0);
   QTRY_COMPARE(errors_.size(), 1);
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  QVERIFY(!adjust_->Timer1->isActive());
+  QVERIFY(!part_of<QTimer>(adjust_, "Timer1")->isActive());
   QCOMPARE(errors_, QStringList{"Floating point division by zero"});
   errors_.clear();
 }
@@ -284,21 +286,22 @@ void AdjustWindowTest::keys_typed_in_an_edit_box_reach_the_chart() {
   chart_->show();
   QVERIFY(QTest::qWaitForWindowExposed(chart_));
   const QString caption = chart_->windowTitle();
-  adjust_->Edit_H->setText("1");
-  QTest::keyClick(adjust_->Edit_H, Qt::Key_2);
+  part_of<QLineEdit>(adjust_, "Edit_H")->setText("1");
+  QTest::keyClick(part_of<QLineEdit>(adjust_, "Edit_H"), Qt::Key_2);
   QCOMPARE(chart_->state().current_pattern, 2);
-  QTest::keyClick(adjust_->Edit_H, Qt::Key_5, Qt::KeypadModifier);
+  QTest::keyClick(part_of<QLineEdit>(adjust_, "Edit_H"), Qt::Key_5, Qt::KeypadModifier);
   QCOMPARE(chart_->state().current_pattern, 5);
-  QCOMPARE(adjust_->Edit_H->text(), QString("125"));  // the edit box got the digits too
-  QCOMPARE(adjust_->UpDown_H->position(), 125);
+  QCOMPARE(part_of<QLineEdit>(adjust_, "Edit_H")->text(),
+           QString("125"));  // the edit box got the digits too
+  QCOMPARE(part_of<UpDownControl>(adjust_, "UpDown_H")->position(), 125);
   QCOMPARE(chart_->windowTitle(), caption);
-  QVERIFY(adjust_->Timer1->isActive());
+  QVERIFY(part_of<QTimer>(adjust_, "Timer1")->isActive());
 
-  QTest::keyClick(adjust_->ScrollBar_HP, Qt::Key_F11);
+  QTest::keyClick(part_of<ScrollBarControl>(adjust_, "ScrollBar_HP"), Qt::Key_F11);
   QCoreApplication::processEvents();
   QVERIFY(chart_->state().is_full_screen);
   QVERIFY(chart_->isFullScreen());
-  QTest::keyClick(adjust_->ComboBox1, Qt::Key_Escape);
+  QTest::keyClick(part_of<QComboBox>(adjust_, "ComboBox1"), Qt::Key_Escape);
   QCoreApplication::processEvents();
   QVERIFY(!chart_->state().is_full_screen);
   QVERIFY(!chart_->isFullScreen());
@@ -366,15 +369,19 @@ void AdjustWindowTest::settings_round_trip() {
 void AdjustWindowTest::controls_follow_their_anchors() {
   adjust_->resize(lumigrid::kAdjustClientWidth + 100, lumigrid::kAdjustClientHeight + 50);
   QCoreApplication::processEvents();
-  QCOMPARE(adjust_->ScrollBar_H->geometry(), QRect(133, 8, 892, 21));  // stretches
-  QCOMPARE(adjust_->ScrollBar_V->geometry(), QRect(8, 8, 21, 297));    // grows
-  QCOMPARE(adjust_->Edit_V->geometry(), QRect(8, 311, 46, 21));        // follows the bottom
+  QCOMPARE(part_of<ScrollBarControl>(adjust_, "ScrollBar_H")->geometry(),
+           QRect(133, 8, 892, 21));  // stretches
+  QCOMPARE(part_of<ScrollBarControl>(adjust_, "ScrollBar_V")->geometry(),
+           QRect(8, 8, 21, 297));  // grows
+  QCOMPARE(part_of<QLineEdit>(adjust_, "Edit_V")->geometry(),
+           QRect(8, 311, 46, 21));  // follows the bottom
   // A label moves with its anchor and is never narrower than its design box or its text.
   const QLabel* label4 = adjust_->findChild<QLabel*>("Label4");
   QCOMPARE(label4->geometry().topLeft(), QPoint(931, 123));
   QCOMPARE(label4->height(), 13);
   QVERIFY(label4->width() >= std::max(94, label4->sizeHint().width()));
-  QCOMPARE(adjust_->ScrollBar_Pitch2->geometry(), QRect(216, 179, 339, 17));  // stays
+  QCOMPARE(part_of<ScrollBarControl>(adjust_, "ScrollBar_Pitch2")->geometry(),
+           QRect(216, 179, 339, 17));  // stays
 }
 
 void AdjustWindowTest::thousands_separator_is_shown_and_read() {
@@ -382,11 +389,11 @@ void AdjustWindowTest::thousands_separator_is_shown_and_read() {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   apply("type Edit_space 999");
   apply("step UpDown_space +1");
-  const QString shown = adjust_->Edit_space->text();
+  const QString shown = part_of<QLineEdit>(adjust_, "Edit_space")->text();
   apply("type Edit_pitch2 1,5");  // not a whole number with a separator in the right place
-  const int pitch2 = adjust_->UpDown_Pitch2->position();
+  const int pitch2 = part_of<UpDownControl>(adjust_, "UpDown_Pitch2")->position();
   apply("type Edit_space 2,500");
-  const int typed = adjust_->UpDown_space->position();
+  const int typed = part_of<UpDownControl>(adjust_, "UpDown_space")->position();
   QLocale::setDefault(before);
   QCOMPARE(shown, QString("1,000"));
   QCOMPARE(typed, 2500);
@@ -394,11 +401,13 @@ void AdjustWindowTest::thousands_separator_is_shown_and_read() {
 }
 
 void AdjustWindowTest::drawing_area_list_starts_with_its_prompt() {
-  QCOMPARE(adjust_->ComboBox1->currentText(), QString("Create a Drawing Area"));
-  QCOMPARE(adjust_->ComboBox1->currentIndex(), -1);
-  QCOMPARE(adjust_->ComboBox1->itemText(4), QString("4K UHD 3840") + QChar(0x00D7) + "2160");
-  QCOMPARE(adjust_->ComboBox1->itemText(14), QString("B4 "));
-  QVERIFY(!adjust_->Timer1->isActive());
+  QCOMPARE(part_of<QComboBox>(adjust_, "ComboBox1")->currentText(),
+           QString("Create a Drawing Area"));
+  QCOMPARE(part_of<QComboBox>(adjust_, "ComboBox1")->currentIndex(), -1);
+  QCOMPARE(part_of<QComboBox>(adjust_, "ComboBox1")->itemText(4),
+           QString("4K UHD 3840") + QChar(0x00D7) + "2160");
+  QCOMPARE(part_of<QComboBox>(adjust_, "ComboBox1")->itemText(14), QString("B4 "));
+  QVERIFY(!part_of<QTimer>(adjust_, "Timer1")->isActive());
 }
 
 void AdjustWindowTest::typing_in_the_drawing_area_list_builds_what_is_typed() {
@@ -410,14 +419,14 @@ void AdjustWindowTest::typing_in_the_drawing_area_list_builds_what_is_typed() {
   const Typed typed[] = {{'8', {1920, 1080}}, {'0', {1920, 1080}}, {'0', {1920, 1080}},
                          {'x', {1920, 1080}}, {'6', {800, 6}},     {'0', {800, 60}},
                          {'0', {800, 600}}};
-  QLineEdit* edit = adjust_->ComboBox1->lineEdit();
+  QLineEdit* edit = part_of<QComboBox>(adjust_, "ComboBox1")->lineEdit();
   edit->clear();
   edit->setFocus();
   QString text;
   for (const Typed& step : typed) {
     QTest::keyClicks(edit, QString(QChar(step.key)));
     text += QChar(step.key);
-    QCOMPARE(adjust_->ComboBox1->currentText(), text);
+    QCOMPARE(part_of<QComboBox>(adjust_, "ComboBox1")->currentText(), text);
     QVERIFY(viewer_->page() != nullptr);
     QCOMPARE(QSize(viewer_->page()->width(), viewer_->page()->height()), step.page);
     QCOMPARE(viewer_->windowTitle(), text);
@@ -428,8 +437,10 @@ void AdjustWindowTest::percent_labels_lie_under_the_scroll_bars() {
   // Labels are painted on the window itself, below its controls: where the design puts the "%"
   // of HP on the HP scroll bar, the bar hides it.
   const QLabel* label1 = adjust_->findChild<QLabel*>("Label1");
-  QVERIFY(label1->geometry().intersects(adjust_->ScrollBar_HP->geometry()));
-  QCOMPARE(adjust_->childAt(label1->geometry().center()), adjust_->ScrollBar_HP);
+  QVERIFY(label1->geometry().intersects(
+      part_of<ScrollBarControl>(adjust_, "ScrollBar_HP")->geometry()));
+  QCOMPARE(adjust_->childAt(label1->geometry().center()),
+           part_of<ScrollBarControl>(adjust_, "ScrollBar_HP"));
 }
 
 void AdjustWindowTest::screen_reader_names_every_control_data() {
@@ -445,8 +456,8 @@ void AdjustWindowTest::screen_reader_names_every_control() {
   QFETCH(QString, window);
   QFETCH(QString, page);
   if (!page.isNull()) {
-    adjust_->ComboBox1->lineEdit()->clear();
-    QTest::keyClicks(adjust_->ComboBox1->lineEdit(), page);
+    part_of<QComboBox>(adjust_, "ComboBox1")->lineEdit()->clear();
+    QTest::keyClicks(part_of<QComboBox>(adjust_, "ComboBox1")->lineEdit(), page);
   }
   QWidget* shown = window == "adjust" ? static_cast<QWidget*>(adjust_) : viewer_;
   shown->show();
@@ -454,9 +465,10 @@ void AdjustWindowTest::screen_reader_names_every_control() {
   QStringList unnamed = screen_reader_view::unnamed_controls(shown);
   if (shown == adjust_) {
     // The rows of the drawing-area list, the empty one too.
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(adjust_->ComboBox1->view());
+    QAccessibleInterface* list =
+        QAccessible::queryAccessibleInterface(part_of<QComboBox>(adjust_, "ComboBox1")->view());
     QVERIFY(list != nullptr);
-    QCOMPARE(list->childCount(), adjust_->ComboBox1->count());
+    QCOMPARE(list->childCount(), part_of<QComboBox>(adjust_, "ComboBox1")->count());
     for (int row = 0; row < list->childCount(); ++row) {
       if (list->child(row)->text(QAccessible::Name).trimmed().isEmpty()) {
         unnamed << QString("ComboBox1 row %1").arg(row);

@@ -28,6 +28,7 @@
 #include "ui/page_viewer.h"
 #include "ui/picture_save_dialog.h"
 #include "ui/window_set.h"
+#include "window_parts.h"
 #include "window_set_fixture.h"
 
 namespace {
@@ -137,7 +138,7 @@ void ChartWindowTest::showChart() {
 
 void ChartWindowTest::whenDialogOpens(std::function<void(QFileDialog*)> driver) {
   QTimer::singleShot(0, chart_, [this, driver] {
-    QFileDialog* dialog = chart_->SavePictureDialog1;
+    QFileDialog* dialog = part_of<lumigrid::PictureSaveDialog>(chart_, "SavePictureDialog1");
     QVERIFY(dialog->isVisible());
     driver(dialog);
   });
@@ -314,15 +315,15 @@ void ChartWindowTest::key_release() {
 
 void ChartWindowTest::presenting_a_drawing_does_not_rearm_the_timer() {
   showChart();
-  QVERIFY(chart_->Timer1->isActive());  // the first paint armed it
-  QCOMPARE(chart_->ListBox1.lines().size(), std::size_t(1));
-  QCOMPARE(chart_->ListBox1.lines().front(), std::string("FormPaint!"));
+  QVERIFY(part_of<QTimer>(chart_, "Timer1")->isActive());  // the first paint armed it
+  QCOMPARE(chart_->hiddenLog().lines().size(), std::size_t(1));
+  QCOMPARE(chart_->hiddenLog().lines().front(), std::string("FormPaint!"));
 
   chart_->image_Pattern(9);
   chart_->Timer1Timer();  // the tick: draws pattern 9 again and stops
   QCoreApplication::processEvents();
-  QVERIFY(!chart_->Timer1->isActive());
-  QCOMPARE(chart_->ListBox1.lines().size(), std::size_t(1));
+  QVERIFY(!part_of<QTimer>(chart_, "Timer1")->isActive());
+  QCOMPARE(chart_->hiddenLog().lines().size(), std::size_t(1));
   QCOMPARE(chart_->surface().pixel(0, 0), kBlackPixel);
 }
 
@@ -331,14 +332,14 @@ void ChartWindowTest::invalidated_area_is_white_until_the_tick() {
   chart_->image_Pattern(9);
   chart_->Timer1Timer();
   QCoreApplication::processEvents();
-  QVERIFY(!chart_->Timer1->isActive());
+  QVERIFY(!part_of<QTimer>(chart_, "Timer1")->isActive());
 
   chart_->update(QRect(10, 10, 20, 20));  // as the window system invalidates an area
   QCoreApplication::processEvents();
   QCOMPARE(chart_->surface().pixel(15, 15), kWhitePixel);
   QCOMPARE(chart_->surface().pixel(50, 50), kBlackPixel);
-  QVERIFY(chart_->Timer1->isActive());
-  QCOMPARE(chart_->ListBox1.lines().size(), std::size_t(2));
+  QVERIFY(part_of<QTimer>(chart_, "Timer1")->isActive());
+  QCOMPARE(chart_->hiddenLog().lines().size(), std::size_t(2));
 
   chart_->Timer1Timer();
   QCOMPARE(chart_->surface().pixel(15, 15), kBlackPixel);
@@ -361,14 +362,14 @@ void ChartWindowTest::focus_changes_keep_the_picture() {
   chart_->image_Pattern(pattern);
   chart_->Timer1Timer();
   QCoreApplication::processEvents();
-  QVERIFY(!chart_->Timer1->isActive());
+  QVERIFY(!part_of<QTimer>(chart_, "Timer1")->isActive());
   const auto picture = [this] {
     const lumigrid::Surface& surface = chart_->surface();
     return QByteArray(reinterpret_cast<const char*>(surface.data()),
                       qsizetype(surface.stride()) * surface.height());
   };
   const QByteArray before = picture();
-  const std::size_t log_lines = chart_->ListBox1.lines().size();
+  const std::size_t log_lines = chart_->hiddenLog().lines().size();
 
   if (change == "activate another window") {
     adjust_->show();
@@ -381,14 +382,14 @@ void ChartWindowTest::focus_changes_keep_the_picture() {
     chart_->clearFocus();
     chart_->setFocus(Qt::ActiveWindowFocusReason);
   } else {
-    chart_->PopupMenu1->popup(chart_->mapToGlobal(QPoint(50, 50)));
-    QTRY_VERIFY(chart_->PopupMenu1->isVisible());
-    chart_->PopupMenu1->close();
+    part_of<QMenu>(chart_, "PopupMenu1")->popup(chart_->mapToGlobal(QPoint(50, 50)));
+    QTRY_VERIFY(part_of<QMenu>(chart_, "PopupMenu1")->isVisible());
+    part_of<QMenu>(chart_, "PopupMenu1")->close();
   }
   for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
 
-  QVERIFY(!chart_->Timer1->isActive());
-  QCOMPARE(chart_->ListBox1.lines().size(), log_lines);
+  QVERIFY(!part_of<QTimer>(chart_, "Timer1")->isActive());
+  QCOMPARE(chart_->hiddenLog().lines().size(), log_lines);
   QVERIFY(picture() == before);
 }
 
@@ -453,16 +454,16 @@ void ChartWindowTest::maximized_window_goes_full_screen_at_its_paint() {
   QTRY_VERIFY(chart_->isFullScreen());
   QVERIFY(!chart_->state().is_full_screen);
   QCOMPARE(chart_->savedBounds().window_state, Qt::WindowMaximized);
-  const auto& lines = chart_->ListBox1.lines();
+  const auto& lines = chart_->hiddenLog().lines();
   QVERIFY(std::find(lines.begin(), lines.end(), "FormPaint full") != lines.end());
 }
 
 void ChartWindowTest::resting_cursor_hides_in_full_screen() {
   // The cursor rests: its timer runs out at once.
   const auto rest = [this] {
-    chart_->CursorTimer->setInterval(0);
-    chart_->CursorTimer->start();
-    QTRY_VERIFY(!chart_->CursorTimer->isActive());
+    part_of<QTimer>(chart_, "CursorTimer")->setInterval(0);
+    part_of<QTimer>(chart_, "CursorTimer")->start();
+    QTRY_VERIFY(!part_of<QTimer>(chart_, "CursorTimer")->isActive());
   };
   showChart();
   rest();  // outside full screen nothing hides
@@ -470,20 +471,20 @@ void ChartWindowTest::resting_cursor_hides_in_full_screen() {
 
   QTest::keyRelease(chart_, Qt::Key_F11);
   QTRY_VERIFY(chart_->isFullScreen());
-  QVERIFY(chart_->CursorTimer->isActive());
+  QVERIFY(part_of<QTimer>(chart_, "CursorTimer")->isActive());
   rest();
   QCOMPARE(chart_->cursor().shape(), Qt::BlankCursor);
 
   QTest::mouseMove(chart_, QPoint(40, 30));
   QCOMPARE(chart_->cursor().shape(), Qt::ArrowCursor);
-  QVERIFY(chart_->CursorTimer->isActive());  // and it hides again once it rests
+  QVERIFY(part_of<QTimer>(chart_, "CursorTimer")->isActive());  // and it hides again once it rests
   rest();
   QCOMPARE(chart_->cursor().shape(), Qt::BlankCursor);
 
   QTest::keyRelease(chart_, Qt::Key_Escape);
   QTRY_VERIFY(!chart_->isFullScreen());
   QCOMPARE(chart_->cursor().shape(), Qt::ArrowCursor);  // back for good outside full screen
-  QVERIFY(!chart_->CursorTimer->isActive());
+  QVERIFY(!part_of<QTimer>(chart_, "CursorTimer")->isActive());
 }
 
 void ChartWindowTest::resting_cursor_hides_after_an_owned_window_went_data() {
@@ -539,13 +540,13 @@ void ChartWindowTest::context_menu_flips_window_visibility() {
   showChart();
   for (bool expected : {true, false, true}) {
     chart_->PopupMenu1Popup();
-    chart_->Action_show_adjust_form->trigger();
+    part_of<QAction>(chart_, "Action_show_adjust_form")->trigger();
     QCOMPARE(adjust_->isVisible(), expected);
   }
   // Checked at creation, but synchronised with the hidden viewer when the menu opens.
   chart_->PopupMenu1Popup();
-  QVERIFY(!chart_->Action_Show_Printable_page->isChecked());
-  chart_->Action_Show_Printable_page->trigger();
+  QVERIFY(!part_of<QAction>(chart_, "Action_Show_Printable_page")->isChecked());
+  part_of<QAction>(chart_, "Action_Show_Printable_page")->trigger();
   QVERIFY(viewer_->isVisible());
 }
 
@@ -563,13 +564,14 @@ void ChartWindowTest::menu_key_release_reaches_the_caption() {
   // The key opens the menu as it goes down; the menu holds the keyboard when it comes up.
   bool opened = false;
   QTimer::singleShot(0, chart_, [this, shift_f10, &opened] {
-    opened = chart_->PopupMenu1->isVisible();
+    opened = part_of<QMenu>(chart_, "PopupMenu1")->isVisible();
     if (shift_f10) {
-      send_key(chart_->PopupMenu1, QEvent::KeyRelease, Qt::Key_F10, Qt::ShiftModifier);
+      send_key(part_of<QMenu>(chart_, "PopupMenu1"), QEvent::KeyRelease, Qt::Key_F10,
+               Qt::ShiftModifier);
     } else {
-      send_key(chart_->PopupMenu1, QEvent::KeyRelease, Qt::Key_Menu);
+      send_key(part_of<QMenu>(chart_, "PopupMenu1"), QEvent::KeyRelease, Qt::Key_Menu);
     }
-    chart_->PopupMenu1->close();
+    part_of<QMenu>(chart_, "PopupMenu1")->close();
   });
   if (shift_f10) {
     send_key(chart_, QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
@@ -602,22 +604,23 @@ void ChartWindowTest::menu_shows_a_window_active_on_its_first_control() {
   QFETCH(bool, with_page);
   QFETCH(bool, reopened);
   QFETCH(QString, first_control);
-  if (with_page) adjust_->ComboBox1->setEditText("640x480");
+  if (with_page) part_of<QComboBox>(adjust_, "ComboBox1")->setEditText("640x480");
   showChart();
   QWidget* window = downs == 1 ? static_cast<QWidget*>(adjust_) : viewer_;
   if (reopened) {
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window));
-    adjust_->ComboBox1->setFocus();
+    part_of<QComboBox>(adjust_, "ComboBox1")->setFocus();
     window->close();
   }
   chart_->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(chart_));
   // The entry is chosen by key in the menu the Menu key opened.
   QTimer::singleShot(0, chart_, [this, downs] {
-    QVERIFY(chart_->PopupMenu1->isVisible());
-    for (int i = 0; i < downs; ++i) QTest::keyClick(chart_->PopupMenu1, Qt::Key_Down);
-    QTest::keyClick(chart_->PopupMenu1, Qt::Key_Return);
+    QVERIFY(part_of<QMenu>(chart_, "PopupMenu1")->isVisible());
+    for (int i = 0; i < downs; ++i)
+      QTest::keyClick(part_of<QMenu>(chart_, "PopupMenu1"), Qt::Key_Down);
+    QTest::keyClick(part_of<QMenu>(chart_, "PopupMenu1"), Qt::Key_Return);
   });
   QContextMenuEvent opened_by_key(QContextMenuEvent::Keyboard, QPoint(50, 50),
                                   chart_->mapToGlobal(QPoint(50, 50)));
@@ -746,8 +749,10 @@ void ChartWindowTest::double_click_on_an_inactive_chart_saves_its_picture() {
 
 void ChartWindowTest::save_dialog_keeps_confirmed_filter() {
   showChart();
-  const QStringList filters = chart_->SavePictureDialog1->nameFilters();
-  const auto* types = chart_->SavePictureDialog1->findChild<QComboBox*>("fileTypeCombo");
+  const QStringList filters =
+      part_of<lumigrid::PictureSaveDialog>(chart_, "SavePictureDialog1")->nameFilters();
+  const auto* types = part_of<lumigrid::PictureSaveDialog>(chart_, "SavePictureDialog1")
+                          ->findChild<QComboBox*>("fileTypeCombo");
   QVERIFY(types != nullptr);
   QCOMPARE(types->currentIndex(), 0);
 
@@ -780,7 +785,8 @@ void ChartWindowTest::save_dialog_lists_descriptions_data() {
 }
 
 void ChartWindowTest::save_dialog_offers_twelve_types_in_order() {
-  auto* types = chart_->SavePictureDialog1->findChild<QComboBox*>("fileTypeCombo");
+  auto* types = part_of<lumigrid::PictureSaveDialog>(chart_, "SavePictureDialog1")
+                    ->findChild<QComboBox*>("fileTypeCombo");
   QVERIFY(types != nullptr);
   QStringList shown;
   for (int entry = 0; entry < types->count(); ++entry) shown << types->itemText(entry);
@@ -804,18 +810,22 @@ void ChartWindowTest::save_dialog_offers_twelve_types_in_order() {
 void ChartWindowTest::save_dialog_lists_descriptions() {
   QFETCH(int, entry);
   QFETCH(QString, shown);
-  auto* types = chart_->SavePictureDialog1->findChild<QComboBox*>("fileTypeCombo");
+  auto* types = part_of<lumigrid::PictureSaveDialog>(chart_, "SavePictureDialog1")
+                    ->findChild<QComboBox*>("fileTypeCombo");
   QVERIFY(types != nullptr);
   QCOMPARE(types->itemText(entry), shown);
   // Choosing the entry by its filter still finds it.
-  chart_->SavePictureDialog1->selectNameFilter(chart_->SavePictureDialog1->nameFilters().at(entry));
+  part_of<lumigrid::PictureSaveDialog>(chart_, "SavePictureDialog1")
+      ->selectNameFilter(part_of<lumigrid::PictureSaveDialog>(chart_, "SavePictureDialog1")
+                             ->nameFilters()
+                             .at(entry));
   QCOMPARE(types->currentIndex(), entry);
 }
 
 void ChartWindowTest::close_writes_settings_file() {
   showChart();
   chart_->image_Pattern(7);
-  adjust_->ScrollBar_Space->setPosition(123);
+  part_of<ScrollBarControl>(adjust_, "ScrollBar_Space")->setPosition(123);
   QVERIFY(chart_->close());
   const lumigrid::StartupSettings stored =
       lumigrid::read_startup_settings(settings_path_, lumigrid::SliderPositions{});
@@ -880,11 +890,11 @@ void ChartWindowTest::failing_timer_drawing_is_reported_once() {
   }
   showChart();
   chart_->state().current_pattern = 1;
-  chart_->Timer1->setInterval(0);  // tick as soon as the loop runs
+  part_of<QTimer>(chart_, "Timer1")->setInterval(0);  // tick as soon as the loop runs
   QTRY_COMPARE(errors_.size(), 1);
   QCOMPARE(errors_.front(), QString("Floating point division by zero"));
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  QVERIFY(!chart_->Timer1->isActive());
+  QVERIFY(!part_of<QTimer>(chart_, "Timer1")->isActive());
   QCOMPARE(errors_.size(), 1);
 }
 
@@ -895,7 +905,7 @@ void ChartWindowTest::dismissing_an_error_box_brings_no_other() {
   }
   showChart();
   chart_->state().current_pattern = 1;
-  chart_->Timer1->setInterval(0);
+  part_of<QTimer>(chart_, "Timer1")->setInterval(0);
   QTRY_COMPARE(errors_.size(), 1);
   // The box goes and the window system invalidates what it covered.
   const auto box_dismissed = [this] {
@@ -903,18 +913,18 @@ void ChartWindowTest::dismissing_an_error_box_brings_no_other() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   };
   box_dismissed();
-  QVERIFY(!chart_->Timer1->isActive());
+  QVERIFY(!part_of<QTimer>(chart_, "Timer1")->isActive());
   QCOMPARE(errors_.size(), 1);
 
   // Each drawing the operator asks for fails once more, once.
   QTest::keyRelease(chart_, Qt::Key_1);
   QCOMPARE(errors_.size(), 2);
   box_dismissed();
-  QVERIFY(!chart_->Timer1->isActive());
+  QVERIFY(!part_of<QTimer>(chart_, "Timer1")->isActive());
   chart_->resize(chart_->width() - 10, chart_->height());
   QTRY_COMPARE(errors_.size(), 3);
   box_dismissed();
-  QVERIFY(!chart_->Timer1->isActive());
+  QVERIFY(!part_of<QTimer>(chart_, "Timer1")->isActive());
   QCOMPARE(errors_.size(), 3);
 }
 

@@ -21,6 +21,7 @@
 #include "ui/application.h"
 #include "ui/error_reporting.h"
 #include "ui/page_viewer.h"
+#include "window_parts.h"
 
 namespace {
 
@@ -149,7 +150,7 @@ void PagePrintingCupsTest::no_print_server_is_said_before_the_dialog() {
   cupsSetServer(dead.toUtf8().constData());
   QString question;
   QTimer::singleShot(0, [&] { answer_next_box(QMessageBox::No, &question); });
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QCOMPARE(question, "No printer can be reached: no print server answers at " + dead +
                          " (No such file or directory).\n\nThe print dialog can only save the "
                          "page to a PDF file. Open it anyway?");
@@ -181,14 +182,14 @@ void PagePrintingCupsTest::prints_on_the_chosen_queue() {
   QFETCH(QString, paper);
   buildPage(area);
   choose(queue);
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   // The job is made on a worker: the viewer goes on, its Print waits for the job's end.
   QVERIFY(viewer_->printing());
-  QVERIFY(!viewer_->Print1->isEnabled());
+  QVERIFY(!part_of<QAction>(viewer_.get(), "Print1")->isEnabled());
   viewer_->FitIn2Click();
   QTRY_COMPARE_WITH_TIMEOUT(outcomes_.size(), 1, 30000);
   QVERIFY(!viewer_->printing());
-  QVERIFY(viewer_->Print1->isEnabled());
+  QVERIFY(part_of<QAction>(viewer_.get(), "Print1")->isEnabled());
   QCOMPARE(errors_, QStringList());
   const int job = jobNumber(outcomes_.first());
   QVERIFY2(job > 0, qPrintable(outcomes_.first()));
@@ -227,7 +228,7 @@ void PagePrintingCupsTest::what_the_queue_cannot_do_is_asked_first() {
   const QList<int> before = known_jobs();
   QString asked;
   QTimer::singleShot(0, [&] { answer_next_box(QMessageBox::StandardButton(answer), &asked); });
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QCOMPARE(asked, question);
   if (answer == QMessageBox::Yes) {
     QTRY_COMPARE_WITH_TIMEOUT(outcomes_.size(), 1, 30000);
@@ -244,7 +245,7 @@ void PagePrintingCupsTest::rejecting_queue_is_an_error() {
   buildPage("A4");
   choose("Rejecting");
   const QList<int> before = known_jobs();
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QCOMPARE(errors_, QStringList{"Unable to print the page on Rejecting: the printer is not "
                                 "accepting jobs (Closed for the night)"});
   QVERIFY(!viewer_->printing());
@@ -256,7 +257,7 @@ void PagePrintingCupsTest::cancelled_job_leaves_nothing() {
   buildPage("A3");
   choose("PDF");
   const QList<int> before = known_jobs();
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   auto* progress = viewer_->findChild<QProgressDialog*>();
   QVERIFY(progress != nullptr);
   auto* cancel = progress->findChild<QPushButton*>();

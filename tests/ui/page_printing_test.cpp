@@ -21,6 +21,7 @@
 #include "ui/application.h"
 #include "ui/error_reporting.h"
 #include "ui/page_viewer.h"
+#include "window_parts.h"
 
 Q_DECLARE_METATYPE(std::optional<double>)
 
@@ -129,9 +130,9 @@ void PagePrintingTest::buildPage(const QString& area_text) {
 
 void PagePrintingTest::print_is_the_last_menu_entry_and_ctrl_p() {
   buildPage("qHD 960x540");
-  const QList<QAction*> entries = viewer_->PopupMenu1->actions();
+  const QList<QAction*> entries = part_of<QMenu>(viewer_.get(), "PopupMenu1")->actions();
   QCOMPARE(entries.size(), 4);
-  QCOMPARE(entries.last(), viewer_->Print1);
+  QCOMPARE(entries.last(), part_of<QAction>(viewer_.get(), "Print1"));
   QCOMPARE(entries.last()->text(), QString::fromUtf8("Print\u2026"));
 
   int asked = 0;
@@ -145,7 +146,7 @@ void PagePrintingTest::print_is_the_last_menu_entry_and_ctrl_p() {
   QTRY_VERIFY(viewer_->isActiveWindow());
   QTest::keyClick(viewer_.get(), Qt::Key_P, Qt::ControlModifier);
   QCOMPARE(asked, 1);
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QCOMPARE(asked, 2);
   QCOMPARE(errors_, QStringList());
 }
@@ -163,7 +164,7 @@ void PagePrintingTest::print_opens_the_print_dialog_on_the_chosen_paper() {
     dialog->reject();
   };
   QTimer::singleShot(0, cancel_when_shown);
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QVERIFY(offered.has_value());
   QCOMPARE(offered->id(), QPageSize::A5);
   QCOMPARE(errors_, QStringList());
@@ -193,7 +194,7 @@ void PagePrintingTest::printer_is_set_up_for_the_page() {
     offered = printer.pageLayout();
     return false;  // cancelled: nothing is printed
   };
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QVERIFY(offered.has_value());
   const int own = int(QPrinter(QPrinter::HighResolution).pageLayout().pageSize().id());
   QCOMPARE(int(offered->pageSize().id()), paper < 0 ? own : paper);
@@ -233,7 +234,7 @@ void PagePrintingTest::prints_at_true_size() {
     margin_pixels = int(margin * 600);
   }
   viewer_->choose_printer = pdf_printer(pdf, paper, margin_mm);
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QCOMPARE(errors_, QStringList());
   QCOMPARE(QApplication::overrideCursor(), nullptr);
 
@@ -305,7 +306,7 @@ void PagePrintingTest::page_larger_than_the_printable_area_asks_first() {
   QString question;
   QTimer::singleShot(0,
                      [&] { press_when_box_shows(QMessageBox::StandardButton(answer), &question); });
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   // 10 mm margins round A5, as the toolkit keeps them (in whole points).
   QVERIFY(std::abs(printable_mm.width() - 190) < 0.5 &&
           std::abs(printable_mm.height() - 128) < 0.5);
@@ -322,7 +323,7 @@ void PagePrintingTest::failed_print_is_reported_and_the_viewer_goes_on() {
   buildPage("qHD 960x540");
   const QString pdf = dir_->filePath("missing/page.pdf");
   viewer_->choose_printer = pdf_printer(pdf, std::nullopt, 0);
-  viewer_->Print1->trigger();
+  part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QCOMPARE(errors_, QStringList{"Unable to print the page on " + pdf});
   QCOMPARE(QApplication::overrideCursor(), nullptr);
   QCOMPARE(viewer_->page()->width(), 960);

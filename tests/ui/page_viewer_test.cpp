@@ -28,12 +28,13 @@
 #include "ui/chart_window.h"
 #include "ui/picture_save_dialog.h"
 #include "ui/window_set.h"
+#include "window_parts.h"
 
 namespace {
 
 // A wheel notification over the viewer at a point of its client area.
 void turn_wheel(TForm_Info* viewer, QPoint client, int delta) {
-  QWidget* target = viewer->ScrollBox1->viewport();
+  QWidget* target = part_of<TPageScrollBox>(viewer, "ScrollBox1")->viewport();
   const QPoint global = viewer->mapToGlobal(client);
   QWheelEvent event(QPointF(target->mapFromGlobal(global)), QPointF(global), QPoint(),
                     QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -48,7 +49,7 @@ void send_mouse(QWidget* target, QEvent::Type type, QPoint local, Qt::MouseButto
 }
 
 QPoint scroll_of(const TForm_Info* viewer) {
-  return viewer->ScrollBox1->scrollPosition();
+  return part_of<TPageScrollBox>(viewer, "ScrollBox1")->scrollPosition();
 }
 
 }  // namespace
@@ -131,8 +132,8 @@ void PageViewerTest::activateViewer() {
   QVERIFY(QTest::qWaitForWindowActive(viewer_));
   // The scroll box is the first control; before the first page it is hidden, and the window
   // itself takes the keys.
-  if (viewer_->ScrollBox1->isVisible()) {
-    viewer_->ScrollBox1->setFocus(Qt::OtherFocusReason);
+  if (part_of<TPageScrollBox>(viewer_, "ScrollBox1")->isVisible()) {
+    part_of<TPageScrollBox>(viewer_, "ScrollBox1")->setFocus(Qt::OtherFocusReason);
   } else {
     viewer_->setFocus(Qt::OtherFocusReason);
   }
@@ -140,14 +141,14 @@ void PageViewerTest::activateViewer() {
 }
 
 void PageViewerTest::pickRow(const QString& text) {
-  const int row = adjust_->ComboBox1->findText(text);
+  const int row = part_of<QComboBox>(adjust_, "ComboBox1")->findText(text);
   QVERIFY2(row >= 0, qPrintable(text));
-  adjust_->ComboBox1->setCurrentIndex(row);
+  part_of<QComboBox>(adjust_, "ComboBox1")->setCurrentIndex(row);
 }
 
 void PageViewerTest::whenDialogOpens(std::function<void(QFileDialog*)> driver) {
   QTimer::singleShot(0, chart_, [this, driver] {
-    QFileDialog* dialog = chart_->SavePictureDialog1;
+    QFileDialog* dialog = part_of<lumigrid::PictureSaveDialog>(chart_, "SavePictureDialog1");
     QVERIFY(dialog->isVisible());
     driver(dialog);
   });
@@ -168,16 +169,16 @@ void PageViewerTest::picking_a_row_builds_the_page() {
   QFETCH(QString, row);
   QFETCH(QSize, page);
   QFETCH(QSize, fitted);
-  QVERIFY(!viewer_->ScrollBox1->isVisibleTo(viewer_));
+  QVERIFY(!part_of<TPageScrollBox>(viewer_, "ScrollBox1")->isVisibleTo(viewer_));
   pickRow(row);
   QCOMPARE(errors_, QStringList());
   QVERIFY(viewer_->page() != nullptr);
   QCOMPARE(QSize(viewer_->page()->width(), viewer_->page()->height()), page);
   QCOMPARE(viewer_->windowTitle(), row);
   QCOMPARE(QString::fromStdString(chart_->state().drawing_area_name), row);
-  QVERIFY(viewer_->ScrollBox1->isVisibleTo(viewer_));
-  QCOMPARE(viewer_->Image1->size(), fitted);
-  QVERIFY(viewer_->Image1->stretch());
+  QVERIFY(part_of<TPageScrollBox>(viewer_, "ScrollBox1")->isVisibleTo(viewer_));
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), fitted);
+  QVERIFY(part_of<TPageImage>(viewer_, "Image1")->stretch());
   QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
   // Building a page does not show the viewer.
   QVERIFY(!viewer_->isVisible());
@@ -186,7 +187,7 @@ void PageViewerTest::picking_a_row_builds_the_page() {
 void PageViewerTest::typing_a_size_builds_a_page_per_character() {
   chart_->show();
   QVERIFY(QTest::qWaitForWindowExposed(chart_));
-  QLineEdit* edit = adjust_->ComboBox1->lineEdit();
+  QLineEdit* edit = part_of<QComboBox>(adjust_, "ComboBox1")->lineEdit();
   edit->selectAll();
   struct Step {
     char key;
@@ -202,7 +203,7 @@ void PageViewerTest::typing_a_size_builds_a_page_per_character() {
   for (const Step& step : steps) {
     typed += QChar(step.key);
     QTest::keyClick(edit, step.key);
-    QCOMPARE(adjust_->ComboBox1->currentText(), typed);
+    QCOMPARE(part_of<QComboBox>(adjust_, "ComboBox1")->currentText(), typed);
     QVERIFY(viewer_->page() != nullptr);
     QCOMPARE(QSize(viewer_->page()->width(), viewer_->page()->height()), step.page);
     QCOMPARE(viewer_->windowTitle(), typed);
@@ -215,12 +216,13 @@ void PageViewerTest::typing_a_size_builds_a_page_per_character() {
 
 void PageViewerTest::page_is_built_while_the_viewer_is_hidden() {
   // Space, Pitch and Pitch2 are read when the page is built, not later.
-  adjust_->UpDown_space->setPosition(200);
+  part_of<UpDownControl>(adjust_, "UpDown_space")->setPosition(200);
   pickRow("FHD 1920x1080");
   const lumigrid::ChartPage* page = viewer_->page();
   QVERIFY(page != nullptr);
   lumigrid::PageRequest request;
-  request.chart = {200, adjust_->UpDown_Pitch->position(), adjust_->UpDown_Pitch2->position()};
+  request.chart = {200, part_of<UpDownControl>(adjust_, "UpDown_Pitch")->position(),
+                   part_of<UpDownControl>(adjust_, "UpDown_Pitch2")->position()};
   request.pixels_per_inch = page->pixelsPerInch();
   const lumigrid::PageBuild expected = lumigrid::build_page(u"FHD 1920x1080", request);
   QCOMPARE(page->height(), expected.page.height());
@@ -230,10 +232,10 @@ void PageViewerTest::page_is_built_while_the_viewer_is_hidden() {
                          std::size_t(page->width())) == 0,
              qPrintable(QString("row %1").arg(y)));
   }
-  adjust_->UpDown_space->setPosition(300);
+  part_of<UpDownControl>(adjust_, "UpDown_space")->setPosition(300);
   QCOMPARE(viewer_->page(), page);
   showViewer();
-  QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), QSize(963, 541));
 }
 
 void PageViewerTest::failed_build_keeps_the_previous_page() {
@@ -243,7 +245,7 @@ void PageViewerTest::failed_build_keeps_the_previous_page() {
   const std::uint8_t corner = before->pixel(0, 0);
   // Any typed size builds in little memory; here the memory is not there at all.
   viewer_->available_page_memory = [] { return std::uint64_t(1000); };
-  adjust_->ComboBox1->setEditText("999999x999999");
+  part_of<QComboBox>(adjust_, "ComboBox1")->setEditText("999999x999999");
   QCOMPARE(errors_, QStringList{"Not enough memory for a page of 999999 x 999999 pixels"});
   QCOMPARE(QApplication::overrideCursor(), nullptr);
   QCOMPARE(viewer_->page(), before);
@@ -251,10 +253,10 @@ void PageViewerTest::failed_build_keeps_the_previous_page() {
   QCOMPARE(viewer_->page()->pixel(0, 0), corner);
   QCOMPARE(viewer_->windowTitle(), QString("FHD 1920x1080"));
   QCOMPARE(chart_->state().drawing_area_name, std::string("FHD 1920x1080"));
-  QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), QSize(963, 541));
   // The next text builds as usual once the memory is there.
   viewer_->available_page_memory = lumigrid::available_page_memory;
-  adjust_->ComboBox1->setEditText("800x600");
+  part_of<QComboBox>(adjust_, "ComboBox1")->setEditText("800x600");
   QCOMPARE(viewer_->page()->width(), 800);
   QCOMPARE(viewer_->windowTitle(), QString("800x600"));
 }
@@ -278,14 +280,15 @@ void PageViewerTest::wheel_step() {
   viewer_->FormActivate();
   QCursor::setPos(viewer_->mapToGlobal(QPoint(5, 5)));
   turn_wheel(viewer_, QPoint(491, 306), delta);
-  QCOMPARE(viewer_->Image1->size(), image);
-  const QScrollBar* across = viewer_->ScrollBox1->horizontalScrollBar();
-  const QScrollBar* down = viewer_->ScrollBox1->verticalScrollBar();
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), image);
+  const QScrollBar* across = part_of<TPageScrollBox>(viewer_, "ScrollBox1")->horizontalScrollBar();
+  const QScrollBar* down = part_of<TPageScrollBox>(viewer_, "ScrollBox1")->verticalScrollBar();
   QCOMPARE(scroll_of(viewer_), QPoint(std::min(requested.x(), across->maximum()),
                                       std::min(requested.y(), down->maximum())));
   // The range follows the image: the far edge can be scrolled into view and no further.
   QCOMPARE(across->maximum(),
-           std::max(0, image.width() - viewer_->ScrollBox1->viewport()->width()));
+           std::max(0, image.width() -
+                           part_of<TPageScrollBox>(viewer_, "ScrollBox1")->viewport()->width()));
   QCOMPARE(QCursor::pos(), viewer_->mapToGlobal(QPoint(491, 306)));
   QCOMPARE(errors_, QStringList());
 }
@@ -313,11 +316,11 @@ void PageViewerTest::wheel_stops_at_the_limits() {
   pickRow(row);
   showViewer();
   for (int i = 0; i < steps; ++i) turn_wheel(viewer_, QPoint(491, 306), delta);
-  QCOMPARE(viewer_->Image1->width(), width);
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->width(), width);
   turn_wheel(viewer_, QPoint(491, 306), delta);
-  QCOMPARE(viewer_->Image1->width(), width_after_one_more);
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->width(), width_after_one_more);
   turn_wheel(viewer_, QPoint(491, 306), -delta);
-  QCOMPARE(viewer_->Image1->width(), width_after_turning_back);
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->width(), width_after_turning_back);
   QCOMPARE(QCursor::pos(), viewer_->mapToGlobal(QPoint(491, 306)));
 }
 
@@ -328,32 +331,34 @@ void PageViewerTest::fit_and_one_to_one() {
   turn_wheel(viewer_, QPoint(700, 500), -120);
   QVERIFY(scroll_of(viewer_) != QPoint(0, 0));
 
-  viewer_->FitIn2->trigger();
-  QCOMPARE(viewer_->Image1->size(), QSize(1920, 1080));
-  viewer_->FitIn1->trigger();
-  QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
+  part_of<QAction>(viewer_, "FitIn2")->trigger();
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), QSize(1920, 1080));
+  part_of<QAction>(viewer_, "FitIn1")->trigger();
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), QSize(963, 541));
   QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
-  QCOMPARE(viewer_->PopupMenu1->actions().size(), 4);
-  QCOMPARE(viewer_->PopupMenu1->actions().at(0)->text(), QString("Save Image Pattern"));
-  QCOMPARE(viewer_->PopupMenu1->actions().at(1)->text(), QString("FitIn"));
-  QCOMPARE(viewer_->PopupMenu1->actions().at(2)->text(), QString("1:1"));
-  QCOMPARE(viewer_->PopupMenu1->actions().at(3)->text(), QString::fromUtf8("Print\u2026"));
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().size(), 4);
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(0)->text(),
+           QString("Save Image Pattern"));
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(1)->text(), QString("FitIn"));
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(2)->text(), QString("1:1"));
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(3)->text(),
+           QString::fromUtf8("Print\u2026"));
 }
 
 void PageViewerTest::middle_button_shows_one_to_one() {
   pickRow("A4 600 dpi 7016x4961");
   showViewer();
-  send_mouse(viewer_->Image1, QEvent::MouseButtonPress, QPoint(10, 10), Qt::MiddleButton,
-             Qt::MiddleButton);
-  QCOMPARE(viewer_->Image1->size(), QSize(7016, 4961));
+  send_mouse(part_of<TPageImage>(viewer_, "Image1"), QEvent::MouseButtonPress, QPoint(10, 10),
+             Qt::MiddleButton, Qt::MiddleButton);
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), QSize(7016, 4961));
   QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
 }
 
 void PageViewerTest::left_drag_pans_with_the_mouse() {
   pickRow("FHD 1920x1080");
   showViewer();
-  viewer_->FitIn2->trigger();
-  TPageImage* image = viewer_->Image1;
+  part_of<QAction>(viewer_, "FitIn2")->trigger();
+  TPageImage* image = part_of<TPageImage>(viewer_, "Image1");
   const auto move_to = [image](QPoint at) {
     send_mouse(image, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton);
   };
@@ -376,10 +381,10 @@ void PageViewerTest::left_drag_pans_with_the_mouse() {
   QCOMPARE(scroll_of(viewer_), QPoint(50, 30));
 
   // A pull beyond the range is clamped to it.
-  viewer_->ScrollBox1->setScrollPosition(QPoint(0, 0));
+  part_of<TPageScrollBox>(viewer_, "ScrollBox1")->setScrollPosition(QPoint(0, 0));
   send_mouse(image, QEvent::MouseButtonPress, QPoint(900, 580), Qt::LeftButton, Qt::LeftButton);
   move_to(QPoint(0, 0));
-  const QScrollBar* down = viewer_->ScrollBox1->verticalScrollBar();
+  const QScrollBar* down = part_of<TPageScrollBox>(viewer_, "ScrollBox1")->verticalScrollBar();
   QVERIFY(down->maximum() < 580);
   QCOMPARE(scroll_of(viewer_), QPoint(900, down->maximum()));
   send_mouse(image, QEvent::MouseButtonRelease, QPoint(0, 0), Qt::LeftButton, Qt::NoButton);
@@ -388,11 +393,11 @@ void PageViewerTest::left_drag_pans_with_the_mouse() {
 void PageViewerTest::activation_brings_the_image_to_the_visible_corner() {
   pickRow("FHD 1920x1080");
   showViewer();
-  viewer_->FitIn2->trigger();
-  viewer_->ScrollBox1->setScrollPosition(QPoint(300, 200));
+  part_of<QAction>(viewer_, "FitIn2")->trigger();
+  part_of<TPageScrollBox>(viewer_, "ScrollBox1")->setScrollPosition(QPoint(300, 200));
   QCOMPARE(scroll_of(viewer_), QPoint(300, 200));
   viewer_->FormActivate();
-  QCOMPARE(viewer_->Image1->pos(), QPoint(0, 0));
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->pos(), QPoint(0, 0));
   QCOMPARE(scroll_of(viewer_), QPoint(300, 200));
 }
 
@@ -407,7 +412,7 @@ void PageViewerTest::save_writes_the_whole_page() {
     dialog->selectFile(path);
     static_cast<QDialog*>(dialog)->accept();
   });
-  viewer_->SaveImagePattern1->trigger();
+  part_of<QAction>(viewer_, "SaveImagePattern1")->trigger();
   QCOMPARE(errors_, QStringList());
   QVERIFY2(QRegularExpression(R"(^Image_FHD 1920x1080_\d\d_\d\d_\d\d_\d\d_\d\d\.png$)")
                .match(QFileInfo(offered).fileName())
@@ -426,7 +431,7 @@ void PageViewerTest::cancelled_save_writes_nothing() {
   pickRow("qHD 960x540");
   showViewer();
   whenDialogOpens([](QFileDialog* dialog) { dialog->reject(); });
-  viewer_->SaveImagePattern1->trigger();
+  part_of<QAction>(viewer_, "SaveImagePattern1")->trigger();
   QCOMPARE(QDir(dir_->path()).entryList({"*.png", "*.bmp"}), QStringList());
   QCOMPARE(errors_, QStringList());
 }
@@ -439,15 +444,15 @@ void PageViewerTest::failed_save_is_reported_and_the_viewer_goes_on() {
     dialog->selectFile(path);
     static_cast<QDialog*>(dialog)->accept();
   });
-  viewer_->SaveImagePattern1->trigger();
+  part_of<QAction>(viewer_, "SaveImagePattern1")->trigger();
   QCOMPARE(errors_.size(), 1);
   QVERIFY2(errors_.front().startsWith("Unable to write to "), qPrintable(errors_.front()));
   QVERIFY(!QFile::exists(path));
   // The busy cursor is gone with the failed save, and the page is still there.
   QCOMPARE(QApplication::overrideCursor(), nullptr);
   QCOMPARE(viewer_->page()->width(), 960);
-  viewer_->FitIn2->trigger();
-  QCOMPARE(viewer_->Image1->size(), QSize(960, 540));
+  part_of<QAction>(viewer_, "FitIn2")->trigger();
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), QSize(960, 540));
 }
 
 void PageViewerTest::keys_drive_the_view_data() {
@@ -516,24 +521,24 @@ void PageViewerTest::keys_drive_the_view() {
   pickRow("FHD 1920x1080");
   activateViewer();
   if (one_to_one) {
-    viewer_->FitIn2->trigger();
-    viewer_->ScrollBox1->setScrollPosition(QPoint(300, 200));
+    part_of<QAction>(viewer_, "FitIn2")->trigger();
+    part_of<TPageScrollBox>(viewer_, "ScrollBox1")->setScrollPosition(QPoint(300, 200));
     QCOMPARE(scroll_of(viewer_), QPoint(300, 200));
   }
   const QPoint cursor = QCursor::pos();
   QWidget* focus = QApplication::focusWidget();
-  QCOMPARE(focus, viewer_->ScrollBox1);
+  QCOMPARE(focus, part_of<TPageScrollBox>(viewer_, "ScrollBox1"));
   QTest::keyClick(focus, Qt::Key(key), modifiers);
-  QCOMPARE(viewer_->Image1->size(), image);
-  const QSize visible = viewer_->ScrollBox1->visibleExtent();
-  const QScrollBar* across = viewer_->ScrollBox1->horizontalScrollBar();
-  const QScrollBar* down = viewer_->ScrollBox1->verticalScrollBar();
+  QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), image);
+  const QSize visible = part_of<TPageScrollBox>(viewer_, "ScrollBox1")->visibleExtent();
+  const QScrollBar* across = part_of<TPageScrollBox>(viewer_, "ScrollBox1")->horizontalScrollBar();
+  const QScrollBar* down = part_of<TPageScrollBox>(viewer_, "ScrollBox1")->verticalScrollBar();
   const QPoint wanted =
       requested + QPoint(views.x() * visible.width(), views.y() * visible.height());
   QCOMPARE(scroll_of(viewer_), QPoint(std::clamp(wanted.x(), 0, across->maximum()),
                                       std::clamp(wanted.y(), 0, down->maximum())));
   QCOMPARE(QCursor::pos(), cursor);  // the mouse is not the keys' business
-  QVERIFY(!viewer_->PopupMenu1->isVisible());
+  QVERIFY(!part_of<QMenu>(viewer_, "PopupMenu1")->isVisible());
   QCOMPARE(errors_, QStringList());
 }
 
@@ -557,13 +562,13 @@ void PageViewerTest::menu_entries_carry_their_shortcuts() {
   QFETCH(int, key);
   pickRow("qHD 960x540");
   activateViewer();
-  QAction* action = viewer_->PopupMenu1->actions().value(entry);
+  QAction* action = part_of<QMenu>(viewer_, "PopupMenu1")->actions().value(entry);
   QVERIFY(action != nullptr);
   QCOMPARE(action->text(), text);  // the shortcut has a column of its own
   QCOMPARE(action->shortcut(), shortcut);
   // With the menu closed, the key runs the entry.
   bool dialog_opened = false;
-  if (action == viewer_->SaveImagePattern1) {
+  if (action == part_of<QAction>(viewer_, "SaveImagePattern1")) {
     whenDialogOpens([&](QFileDialog* dialog) {
       dialog_opened = true;
       dialog->reject();
@@ -578,7 +583,8 @@ void PageViewerTest::menu_entries_carry_their_shortcuts() {
   QSignalSpy triggered(action, &QAction::triggered);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::ControlModifier);
   QCOMPARE(triggered.count(), 1);
-  QCOMPARE(dialog_opened, action == viewer_->SaveImagePattern1 || action == viewer_->Print1);
+  QCOMPARE(dialog_opened, action == part_of<QAction>(viewer_, "SaveImagePattern1") ||
+                              action == part_of<QAction>(viewer_, "Print1"));
   // The keyboard is back in the viewer.
   QTRY_VERIFY(viewer_->isActiveWindow());
   QCOMPARE(QDir(dir_->path()).entryList({"*.png", "*.bmp"}), QStringList());
@@ -600,10 +606,11 @@ void PageViewerTest::menu_opens_from_the_keyboard() {
   QFETCH(bool, with_page);
   if (with_page) pickRow("qHD 960x540");
   activateViewer();
-  if (with_page) viewer_->FitIn2->trigger();
+  if (with_page) part_of<QAction>(viewer_, "FitIn2")->trigger();
   QWidget* focus = QApplication::focusWidget();
   QVERIFY(focus != nullptr);
-  QCOMPARE(focus, with_page ? static_cast<QWidget*>(viewer_->ScrollBox1) : viewer_);
+  QCOMPARE(focus, with_page ? static_cast<QWidget*>(part_of<TPageScrollBox>(viewer_, "ScrollBox1"))
+                            : viewer_);
   if (shift_f10) {
     QTest::keyClick(focus, Qt::Key_F10, Qt::ShiftModifier);
   } else {
@@ -612,17 +619,19 @@ void PageViewerTest::menu_opens_from_the_keyboard() {
     QContextMenuEvent by_key(QContextMenuEvent::Keyboard, middle, focus->mapToGlobal(middle));
     QCoreApplication::sendEvent(focus, &by_key);
   }
-  QCOMPARE(viewer_->PopupMenu1->isVisible(), with_page);
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->isVisible(), with_page);
   if (with_page) {
     // Over the middle of the view, where the keys work.
-    const QWidget* view = viewer_->ScrollBox1->viewport();
-    QVERIFY(viewer_->PopupMenu1->geometry().contains(view->mapToGlobal(view->rect().center())));
+    const QWidget* view = part_of<TPageScrollBox>(viewer_, "ScrollBox1")->viewport();
+    QVERIFY(part_of<QMenu>(viewer_, "PopupMenu1")
+                ->geometry()
+                .contains(view->mapToGlobal(view->rect().center())));
     // And the keys work in it: Down to "FitIn", Return runs it.
-    QTest::keyClick(viewer_->PopupMenu1, Qt::Key_Down);
-    QTest::keyClick(viewer_->PopupMenu1, Qt::Key_Down);
-    QTest::keyClick(viewer_->PopupMenu1, Qt::Key_Return);
-    QVERIFY(!viewer_->PopupMenu1->isVisible());
-    QCOMPARE(viewer_->Image1->size(), QSize(963, 541));
+    QTest::keyClick(part_of<QMenu>(viewer_, "PopupMenu1"), Qt::Key_Down);
+    QTest::keyClick(part_of<QMenu>(viewer_, "PopupMenu1"), Qt::Key_Down);
+    QTest::keyClick(part_of<QMenu>(viewer_, "PopupMenu1"), Qt::Key_Return);
+    QVERIFY(!part_of<QMenu>(viewer_, "PopupMenu1")->isVisible());
+    QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), QSize(963, 541));
   }
   QCOMPARE(errors_, QStringList());
 }
@@ -645,9 +654,14 @@ void PageViewerTest::page_is_named_after_its_drawing_area() {
   pickRow(row);
   activateViewer();
   QCOMPARE(viewer_->windowTitle(), row);
-  QCOMPARE(screen_reader_view::accessible_text(viewer_->Image1, QAccessible::Name), name);
-  QCOMPARE(screen_reader_view::accessible_text(viewer_->ScrollBox1, QAccessible::Name), name);
-  QVERIFY(!screen_reader_view::accessible_text(viewer_->ScrollBox1, QAccessible::Description)
+  QCOMPARE(screen_reader_view::accessible_text(part_of<TPageImage>(viewer_, "Image1"),
+                                               QAccessible::Name),
+           name);
+  QCOMPARE(screen_reader_view::accessible_text(part_of<TPageScrollBox>(viewer_, "ScrollBox1"),
+                                               QAccessible::Name),
+           name);
+  QVERIFY(!screen_reader_view::accessible_text(part_of<TPageScrollBox>(viewer_, "ScrollBox1"),
+                                               QAccessible::Description)
                .isEmpty());
   const QStringList unnamed = screen_reader_view::unnamed_controls(viewer_);
   QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
