@@ -499,14 +499,15 @@ void ChartWindowTest::resting_cursor_hides_after_an_owned_window_went_data() {
 void ChartWindowTest::resting_cursor_hides_after_an_owned_window_went() {
   QFETCH(bool, viewer);
   QFETCH(bool, closed);
-  if (viewer) adjust_->ComboBox1->setEditText("640x480");  // the viewer's page and its controls
+  auto* list = part_of<QComboBox>(adjust_, "ComboBox1");
+  if (viewer) list->setEditText("640x480");  // the viewer's page and its controls
   showChart();
   QWidget* window = viewer ? static_cast<QWidget*>(viewer_) : adjust_;
   window->show();
   QVERIFY(QTest::qWaitForWindowExposed(window));
   // The mouse crosses one of its controls: the toolkit remembers that control as the one under
   // the mouse.
-  QWidget* control = viewer ? static_cast<QWidget*>(viewer_->Image1) : adjust_->ComboBox1;
+  QWidget* control = viewer ? part_of<QWidget>(viewer_, "Image1") : list;
   QTest::mouseMove(window->windowHandle(), control->mapTo(window, control->rect().center()));
   if (closed) {
     window->close();  // as the window manager's close button does
@@ -521,15 +522,16 @@ void ChartWindowTest::resting_cursor_hides_after_an_owned_window_went() {
   chart_->activateWindow();
   QTest::keyRelease(chart_, Qt::Key_F11);
   QTRY_VERIFY(chart_->isFullScreen());
-  chart_->CursorTimer->setInterval(0);
-  chart_->CursorTimer->start();
-  QTRY_VERIFY(!chart_->CursorTimer->isActive());
+  auto* cursor_timer = part_of<QTimer>(chart_, "CursorTimer");
+  cursor_timer->setInterval(0);
+  cursor_timer->start();
+  QTRY_VERIFY(!cursor_timer->isActive());
   // The chart's own native window gets the blank cursor, not a control of the window gone.
   QCOMPARE(chart_->cursor().shape(), Qt::BlankCursor);
   QCOMPARE(chart_->windowHandle()->cursor().shape(), Qt::BlankCursor);
 
   // A movement brings it back, there too (the toolkit passes on no move to where the cursor is).
-  chart_->CursorTimer->setInterval(60'000);
+  cursor_timer->setInterval(60'000);
   QTest::mouseMove(chart_, QPoint(40, 30));
   QTest::mouseMove(chart_, QPoint(50, 40));
   QCOMPARE(chart_->windowHandle()->cursor().shape(), Qt::ArrowCursor);
