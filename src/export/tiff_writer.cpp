@@ -124,14 +124,19 @@ int warning_handler(TIFF*, void*, const char*, const char*, va_list) {
   return 1;  // warnings change nothing in the file
 }
 
-// The rows a strip holds: the usual strip bytes, in whole periods of a picture that repeats
-// (its strips then start at one place of the pattern, so most are equal and compressed once).
+// The rows a strip holds: the usual strip bytes, in whole periods of a picture that repeats, or
+// equal parts of one (its strips then start at a few places of the pattern, so most are equal
+// and compressed once).
 std::uint32_t strip_rows(std::uint64_t row_bytes, std::int32_t height, std::int32_t period) {
   const std::uint64_t rows = std::max<std::uint64_t>(
       1, std::min<std::uint64_t>(kStripBytes / std::max<std::uint64_t>(row_bytes, 1),
                                  std::uint64_t(height)));
   if (period > 0 && std::uint64_t(period) <= rows) {
     return std::uint32_t(rows / std::uint64_t(period) * std::uint64_t(period));
+  }
+  // A longer period is cut into equal strips, when a part at least half the usual size divides it.
+  for (std::uint64_t part = rows; period > 0 && part * 2 >= rows && part > 1; --part) {
+    if (std::uint64_t(period) % part == 0) return std::uint32_t(part);
   }
   return std::uint32_t(rows);
 }
