@@ -12,7 +12,7 @@ packages=(
   poppler-utils python3-pil
   libcurl4-openssl-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 xvfb openbox xdotool x11-utils imagemagick
+  python3 xvfb openbox xdotool x11-utils imagemagick libx11-6 libxfixes3
   desktop-file-utils appstream man-db lintian dpkg-dev fakeroot file
   weston qt6-wayland x11-xkb-utils xkb-data
   dbus-daemon at-spi2-core python3-pyatspi

@@ -11,6 +11,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -51,6 +52,19 @@ void erase_to_white(lumigrid::Surface& surface, const QRect& device_rect) {
   for (int y = area.top(); y <= area.bottom(); ++y) {
     std::memset(surface.rowData(y) + offset, 0xFF, bytes);  // 0xFFFFFFFF is white
   }
+}
+
+// Hides (or shows) the cursor over `window`, on its own native window too. The toolkit hands a
+// window's cursor to the control it last saw under the mouse when that control seems to share
+// the native window; a control of an owned window whose native window is gone seems to share
+// the owner's, and the chart would keep that control's cursor instead of the blank one.
+void set_cursor_hidden(QWidget& window, bool hidden) {
+  if (hidden) {
+    window.setCursor(Qt::BlankCursor);
+  } else {
+    window.unsetCursor();
+  }
+  if (QWindow* native = window.windowHandle()) native->setCursor(window.cursor());
 }
 
 }  // namespace
@@ -101,7 +115,7 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
   CursorTimer->setSingleShot(true);
   CursorTimer->setInterval(kCursorRestMs);
   connect(CursorTimer, &QTimer::timeout, this, [this] {
-    if (isFullScreen()) setCursor(Qt::BlankCursor);
+    if (isFullScreen()) set_cursor_hidden(*this, true);
   });
 
   SavePictureDialog1 = new lumigrid::PictureSaveDialog(this);
@@ -390,7 +404,7 @@ void TForm_full_screen_chart::changeEvent(QEvent* event) {
     CursorTimer->start();
   } else {
     CursorTimer->stop();
-    unsetCursor();
+    set_cursor_hidden(*this, false);
   }
 }
 
@@ -401,7 +415,7 @@ void TForm_full_screen_chart::mouseMoveEvent(QMouseEvent* event) {
   if (at == last_mouse_position_) return;
   last_mouse_position_ = at;
   if (!isFullScreen()) return;
-  unsetCursor();
+  set_cursor_hidden(*this, false);
   CursorTimer->start();
 }
 

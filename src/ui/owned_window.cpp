@@ -17,6 +17,17 @@ class OwnedWindow : public QObject {
   OwnedWindow(QWidget* window, QWidget* owner) : QObject(window), owner_(owner) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Close) {
+      // A close drops the native window while the controls still count as created: the
+      // toolkit then takes them for controls of the owner's native window, and the owner's
+      // cursor goes to whichever of them was last under the mouse. Once the close is over,
+      // the window gets a native window again, unmapped until its next show.
+      auto* window = static_cast<QWidget*>(watched);
+      QTimer::singleShot(0, window, [window] {
+        if (window->isHidden()) window->winId();
+      });
+      return false;
+    }
     if (event->type() != QEvent::Show || owner_ == nullptr) return false;
     auto* window = static_cast<QWidget*>(watched);
     owner_->winId();  // the owner's native window, created hidden if need be

@@ -92,6 +92,8 @@ class ChartWindowTest : public QObject, protected WindowSetFixture {
   void escape_before_full_screen_keeps_bounds();
   void maximized_window_goes_full_screen_at_its_paint();
   void resting_cursor_hides_in_full_screen();
+  void resting_cursor_hides_after_an_owned_window_went_data();
+  void resting_cursor_hides_after_an_owned_window_went();
   void context_menu_flips_window_visibility();
   void menu_key_release_reaches_the_caption_data();
   void menu_key_release_reaches_the_caption();
@@ -483,6 +485,57 @@ void ChartWindowTest::resting_cursor_hides_in_full_screen() {
   QTRY_VERIFY(!chart_->isFullScreen());
   QCOMPARE(chart_->cursor().shape(), Qt::ArrowCursor);  // back for good outside full screen
   QVERIFY(!part_of<QTimer>(chart_, "CursorTimer")->isActive());
+}
+
+void ChartWindowTest::resting_cursor_hides_after_an_owned_window_went_data() {
+  QTest::addColumn<bool>("viewer");  // else the adjust window
+  QTest::addColumn<bool>("closed");  // else the toolkit drops its native window
+  QTest::newRow("adjust window closed") << false << true;
+  QTest::newRow("viewer closed") << true << true;
+  QTest::newRow("adjust window's native window dropped") << false << false;
+  QTest::newRow("viewer's native window dropped") << true << false;
+}
+
+void ChartWindowTest::resting_cursor_hides_after_an_owned_window_went() {
+  QFETCH(bool, viewer);
+  QFETCH(bool, closed);
+  auto* list = part_of<QComboBox>(adjust_, "ComboBox1");
+  if (viewer) list->setEditText("640x480");  // the viewer's page and its controls
+  showChart();
+  QWidget* window = viewer ? static_cast<QWidget*>(viewer_) : adjust_;
+  window->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window));
+  // The mouse crosses one of its controls: the toolkit remembers that control as the one under
+  // the mouse.
+  QWidget* control = viewer ? part_of<QWidget>(viewer_, "Image1") : list;
+  QTest::mouseMove(window->windowHandle(), control->mapTo(window, control->rect().center()));
+  if (closed) {
+    window->close();  // as the window manager's close button does
+    // Its controls get a native window of their own again, not the chart's.
+    QTRY_VERIFY(window->internalWinId() != 0);
+    QCOMPARE(control->effectiveWinId(), window->internalWinId());
+  } else {
+    window->windowHandle()->destroy();
+  }
+  QVERIFY(!window->isVisible());
+
+  chart_->activateWindow();
+  QTest::keyRelease(chart_, Qt::Key_F11);
+  QTRY_VERIFY(chart_->isFullScreen());
+  auto* cursor_timer = part_of<QTimer>(chart_, "CursorTimer");
+  cursor_timer->setInterval(0);
+  cursor_timer->start();
+  QTRY_VERIFY(!cursor_timer->isActive());
+  // The chart's own native window gets the blank cursor, not a control of the window gone.
+  QCOMPARE(chart_->cursor().shape(), Qt::BlankCursor);
+  QCOMPARE(chart_->windowHandle()->cursor().shape(), Qt::BlankCursor);
+
+  // A movement brings it back, there too (the toolkit passes on no move to where the cursor is).
+  cursor_timer->setInterval(60'000);
+  QTest::mouseMove(chart_, QPoint(40, 30));
+  QTest::mouseMove(chart_, QPoint(50, 40));
+  QCOMPARE(chart_->windowHandle()->cursor().shape(), Qt::ArrowCursor);
+  QVERIFY(errors_.isEmpty());
 }
 
 void ChartWindowTest::context_menu_flips_window_visibility() {
