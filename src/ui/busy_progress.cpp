@@ -15,7 +15,6 @@ constexpr qint64 kEventsEveryMs = 50;
 }  // namespace
 
 BusyProgress::BusyProgress(QWidget* owner, const QString& label) {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   QWidget* parent = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : owner;
   dialog_ = new QProgressDialog(label, QString(), 0, kProgressSteps, parent);
   dialog_->setWindowTitle(QCoreApplication::applicationName());
@@ -30,6 +29,8 @@ BusyProgress::BusyProgress(QWidget* owner, const QString& label) {
   dialog_->setAutoClose(false);
   dialog_->setAutoReset(false);
   dialog_->setValue(0);
+  // Last, so that a box that could not be made leaves no wait cursor behind.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 BusyProgress::~BusyProgress() {
