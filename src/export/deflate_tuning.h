@@ -7,6 +7,10 @@
 
 namespace lumigrid::export_detail {
 
+// Taller pictures are compressed without looking for equal rows: the row hashes (8 bytes a row)
+// stay within 32 MiB however narrow the rows.
+inline constexpr std::int64_t kMostSegmentedRows = std::int64_t(1) << 22;
+
 // How a stream of rows is compressed. Nothing here changes the pixels a reader sees; `threads`,
 // `reuse_budget_bytes` and `before_segment` leave the file's bytes unchanged as well.
 struct DeflateTuning {

@@ -278,11 +278,17 @@ void save_pdf_sheet(const RowSource& picture, const std::filesystem::path& path,
       sheet.top < 0 || !(sheet.width_points > 0) || !(sheet.height_points > 0)) {
     export_detail::throw_write_error(path, "the part to place is not on the picture or the sheet");
   }
-  export_detail::AtomicFile file(path);
-  export_detail::ProgressPacer pacer(progress, std::uint64_t(sheet.source_height));
-  export_detail::write_pdf_sheet(picture, paper_pixels_per_inch(picture), sheet, file, pacer);
-  file.commit();
-  pacer.finish();
+  // As for a whole picture: a memory failure is named once the temporary is gone.
+  try {
+    export_detail::AtomicFile file(path);
+    export_detail::ProgressPacer pacer(progress, std::uint64_t(sheet.source_height));
+    export_detail::write_pdf_sheet(picture, paper_pixels_per_inch(picture), sheet, file, pacer);
+    file.commit();
+    pacer.finish();
+  } catch (const std::exception& e) {
+    if (export_detail::is_memory_failure(e)) export_detail::throw_memory_error(path);
+    throw;
+  }
 }
 
 std::string default_window_capture_name(const std::tm& local_time) {

@@ -92,10 +92,14 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
                    out);
       }
     };
-    deflate_rows(
-        {part_rows, row_bytes, encode}, {kDeflateLevel, Z_DEFAULT_STRATEGY}, DeflateTuning{},
-        [pipeline](const std::uint8_t* bytes, std::size_t size) { pipeline->write(bytes, size); },
-        file_, progress_);
+    try {
+      deflate_rows(
+          {part_rows, row_bytes, encode}, {kDeflateLevel, Z_DEFAULT_STRATEGY}, DeflateTuning{},
+          [pipeline](const std::uint8_t* bytes, std::size_t size) { pipeline->write(bytes, size); },
+          file_, progress_);
+    } catch (const DeflateError& e) {
+      throw_write_error(file_.target(), std::string("PDF encoder: ") + e.what());
+    }
     pipeline->finish();
   }
 
@@ -128,8 +132,8 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
   // points a unit): the same size on paper in numbers they accept.
   const double most_points = std::max(sheet.width_points, sheet.height_points);
   const double unit = most_points > kMostUnitsASide ? std::ceil(most_points / kMostUnitsASide) : 1;
-  // Sizes in points; qpdf writes at most four decimals, which holds a 600 dpi page exactly (a
-  // pixel is 0.12 point).
+  // Sizes in units; qpdf writes at most four decimals, which holds a 600 dpi page exactly in
+  // points (a pixel is 0.12 point) and within 0.00005 unit in larger units.
   const double width = to_points(sheet.source_width, pixels_per_inch) / unit;
   const double height = to_points(sheet.source_height, pixels_per_inch) / unit;
   const double left = to_points(sheet.left, pixels_per_inch) / unit;

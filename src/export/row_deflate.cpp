@@ -21,9 +21,6 @@ constexpr int kMemLevel = 8;
 constexpr std::size_t kDeflateWindow = 32768;
 // Wider rows go into one plain stream: a segment's length must stay countable by zlib everywhere.
 constexpr std::uint64_t kLargestSegmentRow = std::uint64_t(1) << 30;
-// Taller pictures go into one plain stream too: the row hashes (8 bytes a row) stay within
-// 32 MiB however narrow the rows.
-constexpr std::int64_t kMostSegmentedRows = std::int64_t(1) << 22;
 // Segments compressed but not yet written hold at most about this much; on many processors
 // with large, incompressible segments fewer of them run at once.
 constexpr std::uint64_t kInFlightBytes = std::uint64_t(24) << 20;

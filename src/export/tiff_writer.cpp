@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -197,8 +198,9 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
   const bool in_strips = row_bytes <= kStripBytes;
   unsigned threads = std::thread::hardware_concurrency();
   if (threads == 0) threads = 1;
+  const bool find_equal_strips = in_strips && height <= kMostSegmentedRows;
   const std::vector<std::uint64_t> hashes =
-      in_strips ? row_hashes(picture, threads) : std::vector<std::uint64_t>();
+      find_equal_strips ? row_hashes(picture, threads) : std::vector<std::uint64_t>();
   const std::uint32_t rows_per_strip = strip_rows(row_bytes, height, find_period(hashes));
   TIFF* t = tiff.get();
   bool ok = TIFFSetField(t, TIFFTAG_IMAGEWIDTH, std::uint32_t(width)) &&
@@ -249,7 +251,12 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
                  std::int32_t(std::min<std::uint64_t>(std::uint64_t(start) + rows_per_strip,
                                                       std::uint64_t(height)))};
   }
-  const std::vector<std::uint32_t> source = first_equal_ranges(picture, hashes, ranges, threads);
+  std::vector<std::uint32_t> source(strips);
+  if (find_equal_strips) {
+    source = first_equal_ranges(picture, hashes, ranges, threads);
+  } else {
+    std::iota(source.begin(), source.end(), 0U);
+  }
   std::vector<std::unique_ptr<StripWorker>> workers(threads);
   const auto compress = [&](unsigned w, std::size_t i) {
     if (!workers[w]) workers[w] = std::make_unique<StripWorker>(picture);
@@ -281,6 +288,8 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
     worker.z.avail_out = uInt(packed.size());
     if (deflate(&worker.z, Z_FINISH) != Z_STREAM_END) throw std::bad_alloc();
     packed.resize(packed.size() - worker.z.avail_out);
+    // Kept strips are counted by their compressed size, so they hold no more.
+    packed.shrink_to_fit();
     return CompressedSegment{std::make_shared<const std::vector<std::uint8_t>>(std::move(packed)),
                              1, worker.strip.size()};
   };

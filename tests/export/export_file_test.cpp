@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -144,21 +145,24 @@ const MemoryFailureCase kMemoryFailures[] = {
      [] { throw std::system_error(std::make_error_code(std::errc::io_error)); }, ""},
 };
 
-TEST_P(SaveToFile, MemoryFailureNamesTheFileAndLeavesNoPartialFile) {
+// Runs `save` with a progress callback that raises each failure half-way: a memory failure is
+// named with the file, any other system error passes unchanged, and no partial file is left.
+void expect_memory_failures_named(
+    const std::string& file_name,
+    const std::function<void(const std::filesystem::path&, const ProgressCallback&)>& save) {
   for (const MemoryFailureCase& failure : kMemoryFailures) {
     for (const bool existing : {true, false}) {
       SCOPED_TRACE(std::string(failure.name) + (existing ? ", replacing a file" : ", new file"));
       ScratchFolder folder;
-      const auto path = folder.path() / GetParam().file_name;
+      const auto path = folder.path() / file_name;
       if (existing) write_file(path, "old contents");
-      const Surface surface = gradient_surface(PixelFormat::Rgb32, 40, 300);
       const auto raise = failure.raise;
       auto fail_half_way = [raise](double done) {
         if (done >= 0.5) raise();
       };
       std::string message;
       try {
-        save_image_as(surface, path, GetParam().encoding, fail_half_way);
+        save(path, fail_half_way);
       } catch (const WriteError& e) {
         message = e.what();
       } catch (const std::system_error& e) {
@@ -172,12 +176,34 @@ TEST_P(SaveToFile, MemoryFailureNamesTheFileAndLeavesNoPartialFile) {
       if (existing) {
         const auto bytes = read_bytes(path);
         EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old contents");
-        EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{file_name});
       } else {
         EXPECT_TRUE(folder.entries().empty());
       }
     }
   }
+}
+
+TEST_P(SaveToFile, MemoryFailureNamesTheFileAndLeavesNoPartialFile) {
+  const Surface surface = gradient_surface(PixelFormat::Rgb32, 40, 300);
+  expect_memory_failures_named(GetParam().file_name, [&](const std::filesystem::path& path,
+                                                         const ProgressCallback& progress) {
+    save_image_as(surface, path, GetParam().encoding, progress);
+  });
+}
+
+// The sheets sent to the printer name a memory failure the same way.
+TEST(SaveSheet, MemoryFailureNamesTheFileAndLeavesNoPartialFile) {
+  const Surface page = page_like_surface(PixelFormat::Gray8, 40, 300);
+  PdfSheet sheet;
+  sheet.width_points = 40 * 0.12;
+  sheet.height_points = 300 * 0.12;
+  sheet.source_width = 40;
+  sheet.source_height = 300;
+  expect_memory_failures_named(
+      "sheet.pdf", [&](const std::filesystem::path& path, const ProgressCallback& progress) {
+        save_pdf_sheet(page, path, sheet, progress);
+      });
 }
 
 // A write the system refuses mid-file (here: the file size limit) is reported, not hidden.
