@@ -16,7 +16,6 @@ namespace lumigrid::export_detail {
 
 namespace {
 
-constexpr int kWindowBits = 15;
 constexpr int kMemLevel = 8;
 constexpr std::size_t kDeflateWindow = 32768;
 // Wider rows go into one plain stream: a segment's length must stay countable by zlib everywhere.
@@ -37,22 +36,6 @@ std::array<std::uint8_t, 2> zlib_header(int window_bits, int level, int strategy
   flg += 31U - (cmf * 256U + flg) % 31U;
   return {std::uint8_t(cmf), std::uint8_t(flg)};
 }
-
-struct Deflater {
-  z_stream z{};
-  bool open = false;
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
-  Deflater(const ZlibChoice& zlib, int window_bits) {
-    if (deflateInit2(&z, zlib.level, Z_DEFLATED, window_bits, kMemLevel, zlib.strategy) != Z_OK) {
-      throw std::bad_alloc();
-    }
-    open = true;
-  }
-  ~Deflater() {
-    if (open) deflateEnd(&z);
-  }
-};
 
 // Feeds `size` bytes (or none, to flush) and appends what comes out to `out` from `used` on.
 void deflate_into(z_stream& z, const std::uint8_t* bytes, std::size_t size, int flush,
@@ -77,7 +60,7 @@ using Sink = std::function<void(const std::uint8_t*, std::size_t)>;
 // Small pictures: one ordinary zlib stream, row after row.
 void write_single_stream(const EncodedRows& rows, const ZlibChoice& zlib, const Sink& sink,
                          AtomicFile& file, ProgressPacer& progress) {
-  Deflater deflater(zlib, kWindowBits);
+  Deflater deflater(zlib, kZlibWindowBits);
   const std::uint64_t row_bytes = rows.row_bytes;
   std::vector<std::uint8_t> row(row_bytes);
   std::vector<std::uint8_t> out(65536);
@@ -106,7 +89,7 @@ struct SegmentWorker {
   std::vector<std::uint8_t> row;
   std::vector<std::uint8_t> dictionary;
   std::unique_ptr<std::uint8_t[]> scratch;  // a row the picture may fill
-  explicit SegmentWorker(const ZlibChoice& zlib) : deflater(zlib, -kWindowBits) {}
+  explicit SegmentWorker(const ZlibChoice& zlib) : deflater(zlib, -kZlibWindowBits) {}
 };
 
 CompressedSegment compress_segment(const EncodedRows& rows, const SegmentPlan& plan,
@@ -153,7 +136,8 @@ void write_segments(const EncodedRows& rows, const ZlibChoice& zlib, const Defla
   const std::vector<std::uint64_t> hashes = row_hashes(picture, threads);
   const SegmentPlan plan = plan_segments(picture, rows.row_bytes, hashes, tuning, threads);
 
-  const std::array<std::uint8_t, 2> header = zlib_header(kWindowBits, zlib.level, zlib.strategy);
+  const std::array<std::uint8_t, 2> header =
+      zlib_header(kZlibWindowBits, zlib.level, zlib.strategy);
   sink(header.data(), header.size());
   std::vector<std::unique_ptr<SegmentWorker>> workers(threads);
   std::int64_t tallest = 1;
@@ -187,6 +171,16 @@ void write_segments(const EncodedRows& rows, const ZlibChoice& zlib, const Defla
 }
 
 }  // namespace
+
+Deflater::Deflater(const ZlibChoice& zlib, int window_bits) {
+  if (deflateInit2(&z, zlib.level, Z_DEFLATED, window_bits, kMemLevel, zlib.strategy) != Z_OK) {
+    throw std::bad_alloc();
+  }
+}
+
+Deflater::~Deflater() {
+  deflateEnd(&z);
+}
 
 void deflate_rows(const EncodedRows& rows, const ZlibChoice& zlib, const DeflateTuning& tuning,
                   const Sink& out, AtomicFile& file, ProgressPacer& progress) {

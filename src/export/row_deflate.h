@@ -5,6 +5,8 @@
 // segments compress on every processor and a segment equal to an earlier one reuses its bytes:
 // a printable page repeats its rows every tile. The bytes depend on the picture alone, never on
 // the number of threads.
+#include <zlib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,6 +37,18 @@ struct EncodedRows {
 struct ZlibChoice {
   int level = 6;
   int strategy = 0;  // Z_DEFAULT_STRATEGY
+};
+
+// The full 32 KiB window; negative for raw deflate without the zlib header and check.
+inline constexpr int kZlibWindowBits = 15;
+
+// A zlib compressor, ended when it goes; std::bad_alloc when zlib finds no memory for it.
+struct Deflater {
+  z_stream z{};
+  Deflater(const ZlibChoice& zlib, int window_bits);
+  ~Deflater();
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
 };
 
 // Writes the whole zlib stream (header, compressed rows, Adler-32) to `out` in order, advancing

@@ -18,6 +18,7 @@
 #include "export/export_internal.h"
 #include "export/parallel_deflate.h"
 #include "export/png_segments.h"
+#include "export/row_deflate.h"
 
 namespace lumigrid::export_detail {
 
@@ -144,19 +145,9 @@ std::uint32_t strip_rows(std::uint64_t row_bytes, std::int32_t height, std::int3
 
 // Each compressing thread's zlib state and buffers, reused from strip to strip.
 struct StripWorker {
-  z_stream z{};
-  bool open = false;
+  Deflater deflater{{kDeflateLevel, Z_DEFAULT_STRATEGY}, kZlibWindowBits};
   std::vector<std::uint8_t> strip;
   std::unique_ptr<std::uint8_t[]> scratch;  // a row the picture may fill
-  StripWorker(const StripWorker&) = delete;
-  StripWorker& operator=(const StripWorker&) = delete;
-  explicit StripWorker(const RowSource& picture) : scratch(row_scratch(picture)) {
-    if (deflateInit(&z, kDeflateLevel) != Z_OK) throw std::bad_alloc();
-    open = true;
-  }
-  ~StripWorker() {
-    if (open) deflateEnd(&z);
-  }
 };
 
 struct TiffCloser {
@@ -219,92 +210,89 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
   if (ok && !bilevel) ok = TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
   if (!ok) fail();
 
+  // Row y as the file stores it, before the predictor: packed bits, grey levels or RGB.
+  const auto tiff_row = [&](std::int32_t y, std::uint8_t* scratch, std::uint8_t* bytes) {
+    const std::uint8_t* pixels = picture.row(y, scratch);
+    if (bilevel) {
+      pack_row_bits(pixels, width, bytes);
+    } else if (grey) {
+      std::memcpy(bytes, pixels, std::size_t(width));
+    } else {
+      row_to_rgb(pixels, picture.format(), width, bytes);
+    }
+  };
+
   if (!in_strips) {
+    // libtiff applies the predictor, and may encode in place: the row is a scratch copy.
     std::vector<std::uint8_t> row(row_bytes);
     const auto scratch = row_scratch(picture);
     for (std::int32_t y = 0; y < height; ++y) {
-      const std::uint8_t* source = picture.row(y, scratch.get());
-      if (bilevel) {
-        pack_row_bits(source, width, row.data());
-      } else if (grey) {
-        std::memcpy(row.data(), source, std::size_t(width));
-      } else {
-        row_to_rgb(source, picture.format(), width, row.data());
-      }
-      // libtiff may encode in place, so the row passed is always a scratch copy.
+      tiff_row(y, scratch.get(), row.data());
       if (TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0) < 0) fail();
       progress.advance();
     }
-    if (!TIFFWriteDirectory(t)) fail();
-    tiff.reset();
-    file.check();
-    return;
-  }
-
-  // Strips are compressed apart, on every core, and equal strips once: each strip's bytes
-  // depend on its own rows alone, so the file is the same whatever the number of threads.
-  const std::size_t strips = (std::size_t(height) + rows_per_strip - 1) / rows_per_strip;
-  std::vector<KeyedRows> ranges(strips);
-  for (std::size_t i = 0; i < strips; ++i) {
-    const auto start = std::int32_t(i * rows_per_strip);
-    ranges[i] = {start, start,
-                 std::int32_t(std::min<std::uint64_t>(std::uint64_t(start) + rows_per_strip,
-                                                      std::uint64_t(height)))};
-  }
-  std::vector<std::uint32_t> source(strips);
-  if (find_equal_strips) {
-    source = first_equal_ranges(picture, hashes, ranges, threads);
   } else {
-    std::iota(source.begin(), source.end(), 0U);
-  }
-  std::vector<std::unique_ptr<StripWorker>> workers(threads);
-  const auto compress = [&](unsigned w, std::size_t i) {
-    if (!workers[w]) workers[w] = std::make_unique<StripWorker>(picture);
-    StripWorker& worker = *workers[w];
-    const KeyedRows& range = ranges[i];
-    worker.strip.resize(std::size_t(row_bytes) * std::size_t(range.end - range.start));
-    std::uint8_t* row = worker.strip.data();
-    for (std::int32_t y = range.start; y < range.end; ++y, row += row_bytes) {
-      const std::uint8_t* pixels = picture.row(y, worker.scratch.get());
-      if (bilevel) {
-        pack_row_bits(pixels, width, row);
-      } else {
-        if (grey) {
-          std::memcpy(row, pixels, std::size_t(width));
-        } else {
-          row_to_rgb(pixels, picture.format(), width, row);
-        }
+    // Strips are compressed apart, on every core, and equal strips once: each strip's bytes
+    // depend on its own rows alone, so the file is the same whatever the number of threads.
+    const std::size_t strips = (std::size_t(height) + rows_per_strip - 1) / rows_per_strip;
+    std::vector<KeyedRows> ranges(strips);
+    for (std::size_t i = 0; i < strips; ++i) {
+      const auto start = std::int32_t(i * rows_per_strip);
+      ranges[i] = {start, start,
+                   std::int32_t(std::min<std::uint64_t>(std::uint64_t(start) + rows_per_strip,
+                                                        std::uint64_t(height)))};
+    }
+    std::vector<std::uint32_t> source(strips);
+    if (find_equal_strips) {
+      source = first_equal_ranges(picture, hashes, ranges, threads);
+    } else {
+      std::iota(source.begin(), source.end(), 0U);
+    }
+    std::vector<std::unique_ptr<StripWorker>> workers(threads);
+    const auto compress = [&](unsigned w, std::size_t i) {
+      if (!workers[w]) {
+        workers[w] = std::make_unique<StripWorker>();
+        workers[w]->scratch = row_scratch(picture);
+      }
+      StripWorker& worker = *workers[w];
+      const KeyedRows& range = ranges[i];
+      worker.strip.resize(std::size_t(row_bytes) * std::size_t(range.end - range.start));
+      std::uint8_t* row = worker.strip.data();
+      for (std::int32_t y = range.start; y < range.end; ++y, row += row_bytes) {
+        tiff_row(y, worker.scratch.get(), row);
+        if (bilevel) continue;
         // The horizontal predictor the file declares: each sample less the one a pixel before.
         for (std::size_t x = std::size_t(row_bytes); x-- > samples;) {
           row[x] = std::uint8_t(row[x] - row[x - samples]);
         }
       }
-    }
-    if (deflateReset(&worker.z) != Z_OK) throw std::bad_alloc();
-    std::vector<std::uint8_t> packed(deflateBound(&worker.z, worker.strip.size()));
-    worker.z.next_in = worker.strip.data();
-    worker.z.avail_in = uInt(worker.strip.size());
-    worker.z.next_out = packed.data();
-    worker.z.avail_out = uInt(packed.size());
-    if (deflate(&worker.z, Z_FINISH) != Z_STREAM_END) throw std::bad_alloc();
-    packed.resize(packed.size() - worker.z.avail_out);
-    // Kept strips are counted by their compressed size, so they hold no more.
-    packed.shrink_to_fit();
-    return CompressedSegment{std::make_shared<const std::vector<std::uint8_t>>(std::move(packed)),
-                             1, worker.strip.size()};
-  };
-  deflate_in_order(
-      source, {threads, kReuseBudgetBytes, 0}, compress,
-      [&](std::size_t i, const CompressedSegment& strip) {
-        if (TIFFWriteRawStrip(t, std::uint32_t(i), const_cast<std::uint8_t*>(strip.bytes->data()),
-                              tmsize_t(strip.bytes->size())) < 0) {
-          fail();
-        }
-        // Row by row, as a reader of the progress sees the rows arrive.
-        for (std::int32_t y = ranges[i].start; y < ranges[i].end; ++y) {
-          progress.advance();
-        }
-      });
+      z_stream& z = worker.deflater.z;
+      if (deflateReset(&z) != Z_OK) throw std::bad_alloc();
+      std::vector<std::uint8_t> packed(deflateBound(&z, worker.strip.size()));
+      z.next_in = worker.strip.data();
+      z.avail_in = uInt(worker.strip.size());
+      z.next_out = packed.data();
+      z.avail_out = uInt(packed.size());
+      if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::bad_alloc();
+      packed.resize(packed.size() - z.avail_out);
+      // Kept strips are counted by their compressed size, so they hold no more.
+      packed.shrink_to_fit();
+      return CompressedSegment{std::make_shared<const std::vector<std::uint8_t>>(std::move(packed)),
+                               1, worker.strip.size()};
+    };
+    deflate_in_order(
+        source, {threads, kReuseBudgetBytes, 0}, compress,
+        [&](std::size_t i, const CompressedSegment& strip) {
+          if (TIFFWriteRawStrip(t, std::uint32_t(i), const_cast<std::uint8_t*>(strip.bytes->data()),
+                                tmsize_t(strip.bytes->size())) < 0) {
+            fail();
+          }
+          // Row by row, as a reader of the progress sees the rows arrive.
+          for (std::int32_t y = ranges[i].start; y < ranges[i].end; ++y) {
+            progress.advance();
+          }
+        });
+  }
   if (!TIFFWriteDirectory(t)) fail();
   tiff.reset();
   file.check();
