@@ -1,4 +1,5 @@
 // One bit a pixel for pages that are black and white only: an eighth of the data to compress.
+#include <cstring>
 #include <unordered_set>
 
 #include "export/export_internal.h"
@@ -37,6 +38,17 @@ void pack_row_bits(const std::uint8_t* grey, std::int32_t width, std::uint8_t* o
       byte = std::uint8_t(byte << 1 | (x + bit < width ? grey[x + bit] >> 7 : 0));
     }
     *out = byte;
+  }
+}
+
+void store_samples(const std::uint8_t* pixels, PixelFormat format, bool bilevel, std::int32_t width,
+                   std::uint8_t* out) {
+  if (bilevel) {
+    pack_row_bits(pixels, width, out);
+  } else if (format == PixelFormat::Gray8) {
+    std::memcpy(out, pixels, std::size_t(width));
+  } else {
+    row_to_rgb(pixels, format, width, out);
   }
 }
 

@@ -125,6 +125,15 @@ bool black_and_white(const RowSource& picture);
 // Packs a grey row to one bit a pixel, most significant bit first, 1 for white (255); the last
 // byte is padded with zeros.
 void pack_row_bits(const std::uint8_t* grey, std::int32_t width, std::uint8_t* out);
+// `width` pixels from `pixels` as TIFF and PDF store their samples: packed bits when
+// `bilevel`, otherwise one grey byte or three RGB bytes a pixel.
+void store_samples(const std::uint8_t* pixels, PixelFormat format, bool bilevel, std::int32_t width,
+                   std::uint8_t* out);
+// Bytes store_samples writes.
+inline std::uint64_t stored_sample_bytes(PixelFormat format, bool bilevel, std::int32_t width) {
+  const auto pixels = std::uint64_t(width < 0 ? 0 : width);
+  return bilevel ? (pixels + 7) / 8 : format == PixelFormat::Gray8 ? pixels : pixels * 3;
+}
 
 // TIFF and PDF record the picture's size on paper: `pixels_per_inch` pixels make an inch.
 void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& file,

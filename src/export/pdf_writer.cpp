@@ -76,21 +76,12 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
   void provide(Pipeline* pipeline) {
     const std::int32_t width = part_.source_width;
     const std::size_t left = std::size_t(part_.source_x);
-    const bool grey = picture_.format() == PixelFormat::Gray8;
     const RowRange part_rows(picture_, part_.source_y, part_.source_height);
-    const std::uint64_t row_bytes = bilevel_ ? (std::uint64_t(width) + 7) / 8
-                                    : grey   ? std::uint64_t(width)
-                                             : std::uint64_t(width) * 3;
+    const std::uint64_t row_bytes = stored_sample_bytes(picture_.format(), bilevel_, width);
+    const std::size_t left_bytes = left * bytes_per_pixel(picture_.format());
     const auto encode = [&](std::int32_t y, std::uint8_t* scratch, std::uint8_t* out) {
-      const std::uint8_t* pixels = part_rows.row(y, scratch);
-      if (bilevel_) {
-        pack_row_bits(pixels + left, width, out);
-      } else if (grey) {
-        std::memcpy(out, pixels + left, std::size_t(width));
-      } else {
-        row_to_rgb(pixels + left * bytes_per_pixel(picture_.format()), picture_.format(), width,
-                   out);
-      }
+      store_samples(part_rows.row(y, scratch) + left_bytes, picture_.format(), bilevel_, width,
+                    out);
     };
     try {
       deflate_rows(

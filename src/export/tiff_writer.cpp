@@ -165,8 +165,7 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
   const bool grey = picture.format() == PixelFormat::Gray8;
   const bool bilevel = grey && black_and_white(picture);
   const std::uint16_t samples = grey ? 1 : 3;
-  const std::uint64_t row_bytes =
-      bilevel ? (std::uint64_t(width) + 7) / 8 : std::uint64_t(width) * samples;
+  const std::uint64_t row_bytes = stored_sample_bytes(picture.format(), bilevel, width);
   const bool big = tiff_needs_bigtiff(width, height, bilevel ? 0 : samples);
 
   Output out{&file, 0, {}};
@@ -210,16 +209,9 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
   if (ok && !bilevel) ok = TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
   if (!ok) fail();
 
-  // Row y as the file stores it, before the predictor: packed bits, grey levels or RGB.
+  // Row y as the file stores it, before the predictor.
   const auto tiff_row = [&](std::int32_t y, std::uint8_t* scratch, std::uint8_t* bytes) {
-    const std::uint8_t* pixels = picture.row(y, scratch);
-    if (bilevel) {
-      pack_row_bits(pixels, width, bytes);
-    } else if (grey) {
-      std::memcpy(bytes, pixels, std::size_t(width));
-    } else {
-      row_to_rgb(pixels, picture.format(), width, bytes);
-    }
+    store_samples(picture.row(y, scratch), picture.format(), bilevel, width, bytes);
   };
 
   if (!in_strips) {
