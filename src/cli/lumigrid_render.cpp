@@ -254,6 +254,11 @@ int run_keys(const Arguments& args, const char* argv0) {
                                         ? SettingsLocation(args.texts.at("--settings"))
                                         : locate_settings(own_executable(argv0));
   const bool log = args.log;
+  // A file too large to read leaves the colour charts at their defaults: never without a word.
+  for (const std::string& warning : settings_file_warnings(settings)) {
+    std::cerr << "lumigrid-render: " << warning << '\n';
+    if (log) std::cout << warning << '\n';
+  }
 
   std::optional<Surface> surface;
   try {

@@ -1,14 +1,17 @@
 #include "settings/ini_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <system_error>
+#include <thread>
 
 #include "base/atomic_replace.h"
 #include "base/errors.h"
@@ -108,11 +111,10 @@ struct FileImage {
 // The whole file; false when it is missing, is not a regular file, is larger than
 // kMaxSettingsFileBytes (by its size before reading, or by what a growing file gives) or cannot
 // be read. Opening never waits: a FIFO or a device in the file's place is refused before
-// anything is read.
-bool read_whole_file(const std::filesystem::path& path, std::string& content) {
+// anything is read. `st` receives what the opened file was when it was read.
+bool read_whole_file(const std::filesystem::path& path, std::string& content, struct stat& st) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
             std::uint64_t(st.st_size) <= kMaxSettingsFileBytes;
   // The size read is the size held: no growth by doubling.
@@ -132,6 +134,65 @@ bool read_whole_file(const std::filesystem::path& path, std::string& content) {
   ::close(fd);
   return ok;
 }
+
+FileStamp stamp_of(const struct stat& st) {
+  return {true,
+          std::uint64_t(st.st_dev),
+          std::uint64_t(st.st_ino),
+          std::int64_t(st.st_size),
+          std::int64_t(st.st_mtim.tv_sec),
+          std::int64_t(st.st_mtim.tv_nsec)};
+}
+
+FileStamp stamp_at(const std::filesystem::path& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? stamp_of(st) : FileStamp{};
+}
+
+// The file a write replaces: a settings file reached through a link is rewritten where the
+// link points.
+std::filesystem::path write_target(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_symlink(path, ec)) {
+    const auto resolved = std::filesystem::weakly_canonical(path, ec);
+    if (!ec) return resolved;
+  }
+  return path;
+}
+
+// An exclusive lock on the folder of a settings file for one read-modify-write, so that two
+// programs writing the same file (lumigrid at its exit, lumigrid-render writing a chart's
+// defaults) take turns instead of each replacing the file with its own stale copy. The folder
+// is locked rather than the file because every write replaces the file with a new one. A lock
+// that cannot be had (a folder that cannot be opened, a file system without locks) or that
+// another program keeps for longer than kLockWait is gone without: a write never hangs.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::filesystem::path& file) {
+    const std::filesystem::path folder =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    const auto give_up = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= give_up) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  static constexpr auto kLockWait = std::chrono::seconds(2);
+  int fd_ = -1;
+};
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
@@ -261,8 +322,21 @@ bool has_line_break(std::string_view text) {
 
 IniFile::IniFile(std::filesystem::path path, char decimal_separator)
     : path_(std::move(path)), decimal_separator_(decimal_separator) {
+  load();
+}
+
+void IniFile::load() {
+  encoding_ = Encoding::Utf8;
+  line_end_ = LineEnd::Lf;
+  unreadable_ = false;
+  key_index_.clear();
+
   std::string content;
-  if (!read_whole_file(path_, content)) {
+  struct stat st {};
+  const bool read = read_whole_file(path_, content, st);
+  // A file that could not even be opened is marked as missing: the next write looks again.
+  stamp_ = st.st_ino != 0 ? stamp_of(st) : FileStamp{};
+  if (!read) {
     // Something is there that cannot be read: writing would replace what it holds.
     std::error_code ec;
     unreadable_ = std::filesystem::exists(path_, ec) || ec;
@@ -281,6 +355,7 @@ IniFile::IniFile(std::filesystem::path path, char decimal_separator)
     content = text ? std::move(*text) : std::string();
   }
   text_.bytes = std::move(content);
+  text_.sections.clear();
   // Every line keeps its own end, so a rewrite gives back the bytes of the lines it does not
   // change. New lines take the first line end of the file.
   const auto first_end = text_.bytes.find_first_of("\r\n");
@@ -370,6 +445,9 @@ void IniFile::writeReal(std::string_view section, std::string_view key, double v
 }
 
 void IniFile::writeStrings(const std::vector<IniEntry>& entries) {
+  const FolderLock lock(write_target(path_));
+  // Another program may have rewritten the file since it was read here: its values stay.
+  if (stamp_at(path_) != stamp_) load();
   if (unreadable_) fail_write(path_);
   Text next;
   std::size_t added = 0;
@@ -461,6 +539,8 @@ void IniFile::writeStrings(const std::vector<IniEntry>& entries) {
   save(next);
   text_ = std::move(next);
   key_index_.clear();
+  // What is on disk now is this object's own text.
+  stamp_ = stamp_at(path_);
 }
 
 void IniFile::save(const Text& text) const {
@@ -489,13 +569,7 @@ void IniFile::save(const Text& text) const {
   FileImage bytes;
   if (!image_of(text.bytes, bytes) || bytes.size() > kMaxSettingsFileBytes) fail_write(path_);
 
-  // A settings file reached through a link is rewritten where the link points.
-  std::error_code ec;
-  std::filesystem::path target = path_;
-  if (std::filesystem::is_symlink(path_, ec)) {
-    const auto resolved = std::filesystem::weakly_canonical(path_, ec);
-    if (!ec) target = resolved;
-  }
+  const std::filesystem::path target = write_target(path_);
 
   // Anything but a regular file (a FIFO, a device, a link to nowhere) is never replaced.
   struct stat existing {};

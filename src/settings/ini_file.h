@@ -22,6 +22,17 @@ namespace lumigrid {
 // to it fails with the usual message), as an unreadable one: its size says it is not ours.
 inline constexpr std::uint64_t kMaxSettingsFileBytes = std::uint64_t{64} << 20;
 
+// Which file stands at a path and when it was last changed; a rewrite makes a new file.
+struct FileStamp {
+  bool exists = false;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modified_seconds = 0;
+  std::int64_t modified_nanoseconds = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 // One write of a batch: `value` for `key` in `section`.
 struct IniEntry {
   std::string_view section;
@@ -52,7 +63,9 @@ class IniFile {
   // Decimal text with the locale's separator; missing or malformed gives `fallback`.
   double readReal(std::string_view section, std::string_view key, double fallback) const;
 
-  // Each write rewrites the file at once. Throws lumigrid::WriteError
+  // Each write rewrites the file at once, as a read-modify-write under an exclusive lock on
+  // the file's folder: a file another program changed since it was read here is read again
+  // first, so neither program's values are lost. Throws lumigrid::WriteError
   // "Unable to write to <path>" when the file cannot be written; the file is then unchanged.
   void writeString(std::string_view section, std::string_view key, std::string_view value);
   void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
@@ -79,6 +92,8 @@ class IniFile {
   std::optional<std::size_t> findSection(std::string_view name) const;
   // The offset of the line holding `key` in section number `section`.
   std::optional<std::size_t> findKey(std::size_t section, std::string_view key) const;
+  // Reads the file into this object; a file that cannot be read leaves it empty.
+  void load();
   // Writes `text` in the file's encoding; throws when it cannot.
   void save(const Text& text) const;
 
@@ -90,6 +105,9 @@ class IniFile {
   // The file exists but could not be read (or is too large, or not valid UTF-16): writing it
   // would lose what it holds.
   bool unreadable_ = false;
+  // The file as it was when last read or written here, to tell whether another program has
+  // changed it since.
+  FileStamp stamp_;
   // Per section number: lower-cased key -> offset of the first line holding it; built on the
   // first read of the section, dropped by every write.
   mutable std::unordered_map<std::size_t, std::unordered_map<std::string, std::size_t>> key_index_;

@@ -117,6 +117,20 @@ SettingsLocation choose_settings_location(const SettingsPlace& place) {
   return {config / "lumigrid" / beside.filename(), fallback};
 }
 
+std::vector<std::string> settings_file_warnings(const SettingsLocation& location) {
+  std::vector<std::string> warnings;
+  for (const auto* file : {&location.file, &location.fallback}) {
+    std::error_code ec;
+    if (file->empty() || !std::filesystem::is_regular_file(*file, ec)) continue;
+    const auto size = std::filesystem::file_size(*file, ec);
+    if (!ec && size > kMaxSettingsFileBytes) {
+      warnings.push_back(file->filename().string() + " is larger than " +
+                         std::to_string(kMaxSettingsFileBytes >> 20) + " MiB and is not read");
+    }
+  }
+  return warnings;
+}
+
 SettingsLocation locate_settings(const std::filesystem::path& executable) {
   SettingsPlace place;
   place.executable = executable;

@@ -63,6 +63,11 @@ SettingsLocation choose_settings_location(const SettingsPlace& place);
 // choose_settings_location for the running user and the file system as they are now.
 SettingsLocation locate_settings(const std::filesystem::path& executable);
 
+// What the program says once, at its start, about settings files it cannot read because they
+// are too large ("lumigrid.INI is larger than 64 MiB and is not read"): the file, then its
+// fallback. Empty when there is nothing to say.
+std::vector<std::string> settings_file_warnings(const SettingsLocation& location);
+
 // Positions of the six stored scroll bars of the adjust window.
 struct SliderPositions {
   std::int32_t H = 50;

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -100,6 +101,12 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
   hooks.log = [this](const std::string& line) { ListBox1.append(line); };
   painter_ = std::make_unique<lumigrid::ChartPainter>(surface_, state_, settings_, std::move(hooks),
                                                       locale_decimal_separator());
+  // A settings file too large to read leaves the stored positions and the colour charts at
+  // their defaults: the program says so once, on its error output and in its log.
+  for (const std::string& warning : lumigrid::settings_file_warnings(settings_)) {
+    ListBox1.append(warning);
+    std::fprintf(stderr, "lumigrid: %s\n", warning.c_str());
+  }
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");

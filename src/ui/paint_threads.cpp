@@ -1,6 +1,7 @@
 #include "ui/paint_threads.h"
 
 #include <QThreadPool>
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -54,12 +55,20 @@ int threads_that_can_start(int wanted) {
   return static_cast<int>(threads.size());
 }
 
+// The threads the toolkit starts itself once the windows exist, and waits for: the D-Bus
+// connection of the screen readers' bridge (its first use waits, without limit, for that thread
+// to answer), the file dialog's file-information thread, and one to spare. The pool leaves room
+// for them, or a start near a memory limit would hang before the first window shows.
+constexpr int kToolkitThreads = 3;
+
 }  // namespace
 
 PaintThreads start_paint_threads(std::chrono::milliseconds limit) {
   QThreadPool* pool = QThreadPool::globalInstance();
-  const int room = threads_that_can_start(pool->maxThreadCount());
-  if (room == 0) return {};
+  const int wanted = pool->maxThreadCount();
+  const int room =
+      std::min(wanted, threads_that_can_start(wanted + kToolkitThreads) - kToolkitThreads);
+  if (room <= 0) return {};
   // With every thread kept busy below and never expiring, the pool reuses them for good.
   pool->setMaxThreadCount(room);
   pool->setExpiryTimeout(-1);

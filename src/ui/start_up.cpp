@@ -173,6 +173,10 @@ int lumigrid_main(int argc, char** argv) {
       std::_Exit(status);
     }
     return status;
+  } catch (const std::bad_alloc&) {
+    // As in the toolkit's threads: one line, not the library's name for the failure.
+    std::fputs("lumigrid: not enough memory to go on\n", stderr);
+    return 1;
   } catch (const std::exception& error) {
     // Start-up failed outside any window's creation step.
     std::fprintf(stderr, "lumigrid: %s\n", error.what());

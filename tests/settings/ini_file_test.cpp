@@ -447,6 +447,71 @@ INSTANTIATE_TEST_SUITE_P(
                       LimitCase{"file_past_the_limit", kMaxSettingsFileBytes + 1, "x", 7, false}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Two programs write one settings file (lumigrid at its exit, lumigrid-render a chart's
+// defaults): each write is made on the file as it is then, so neither program's values are lost.
+struct TwoWritersCase {
+  const char* name;
+  const char* before;  // the file both open
+  const char* after;   // after the other program's write and then this one's
+};
+
+class IniTwoWriters : public TempFolder, public ::testing::WithParamInterface<TwoWritersCase> {};
+
+TEST_P(IniTwoWriters, OtherProgramsWriteSinceTheReadIsKept) {
+  const TwoWritersCase& c = GetParam();
+  const auto path = folder / "s.INI";
+  if (c.before != nullptr) write_file(path, c.before);
+  IniFile mine(path);
+  IniFile(path).writeStrings({{"b", "y", "2"}});
+  mine.writeStrings({{"a", "x", "1"}});
+  EXPECT_EQ(read_file(path), c.after);
+  EXPECT_EQ(mine.readInteger("b", "y", 0), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniTwoWriters,
+    ::testing::Values(TwoWritersCase{"no_file_yet", nullptr, "[b]\ny=2\n\n[a]\nx=1\n"},
+                      TwoWritersCase{"existing_file", "[a]\nx=0\n", "[a]\nx=1\n\n[b]\ny=2\n"},
+                      TwoWritersCase{"same_key", "[a]\nx=0\n[b]\ny=0\n", "[a]\nx=1\n[b]\ny=2\n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Programs writing at the same moment take turns: every key each of them wrote is there.
+class IniSimultaneousWriters : public TempFolder {};
+
+TEST_F(IniSimultaneousWriters, NoValueIsLost) {
+  const auto path = folder / "s.INI";
+  write_file(path, "[chart]\nkept=1\n");
+  constexpr int kWriters = 2;
+  constexpr int kWrites = 60;
+  std::vector<pid_t> children;
+  for (int w = 0; w < kWriters; ++w) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 0; i < kWrites; ++i) {
+        // As a program does: read the file, then write one value.
+        IniFile ini(path);
+        ini.writeInteger("w" + std::to_string(w), "k" + std::to_string(i), i);
+      }
+      ::_exit(0);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const IniFile result(path);
+  EXPECT_EQ(result.readInteger("chart", "kept", 0), 1);
+  for (int w = 0; w < kWriters; ++w) {
+    for (int i = 0; i < kWrites; ++i) {
+      EXPECT_EQ(result.readInteger("w" + std::to_string(w), "k" + std::to_string(i), -1), i)
+          << "writer " << w << " write " << i;
+    }
+  }
+}
+
 // UTF-16 files: the mark, then the text in that byte order.
 std::string utf16_file(std::string_view utf8, bool big_endian) {
   std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/errors.h"
@@ -220,6 +221,41 @@ TEST_F(LayeredSettings, ChartDefaultsAreWrittenOnlyWhenNeitherFileExists) {
   EXPECT_EQ(read_file(location().file), "[Dynamic Range]\ncolor X=6\ncolor Y=4\nborder=0.1\n");
   EXPECT_FALSE(std::filesystem::exists(location().fallback));
 }
+
+// A settings file too large to read is named once at the start, the fallback as well.
+struct TooLargeCase {
+  const char* name;
+  std::uint64_t file_size;      // 0: no file
+  std::uint64_t fallback_size;  // 0: no fallback file
+  std::vector<std::string> expected;
+};
+
+class SettingsTooLarge : public LayeredSettings,
+                         public ::testing::WithParamInterface<TooLargeCase> {};
+
+TEST_P(SettingsTooLarge, NamedOnceWithItsFileName) {
+  const TooLargeCase& c = GetParam();
+  std::filesystem::create_directories(location().file.parent_path());
+  for (const auto& [path, size] :
+       {std::pair{location().file, c.file_size}, std::pair{location().fallback, c.fallback_size}}) {
+    if (size == 0) continue;
+    write_file(path, "[a]\nx=1\n");
+    std::filesystem::resize_file(path, size);  // a hole: no disk
+  }
+  EXPECT_EQ(settings_file_warnings(location()), c.expected);
+}
+
+constexpr std::uint64_t kPast = kMaxSettingsFileBytes + 1;
+const std::string kWarning = "lumigrid.INI is larger than 64 MiB and is not read";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsTooLarge,
+    ::testing::Values(TooLargeCase{"neither_file", 0, 0, {}},
+                      TooLargeCase{"both_within_the_limit", kMaxSettingsFileBytes, 9, {}},
+                      TooLargeCase{"file_past_the_limit", kPast, 9, {kWarning}},
+                      TooLargeCase{"fallback_past_the_limit", 0, kPast, {kWarning}},
+                      TooLargeCase{"both_past_the_limit", kPast, kPast, {kWarning, kWarning}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 class StartupAndExit : public TempFolder {
  protected:

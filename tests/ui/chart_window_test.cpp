@@ -16,6 +16,8 @@
 #include <QWindow>
 #include <QtEndian>
 #include <QtTest>
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -109,6 +111,7 @@ class ChartWindowTest : public QObject, protected WindowSetFixture {
   void save_dialog_offers_twelve_types_in_order();
 
   void close_writes_settings_file();
+  void too_large_settings_file_is_named_in_the_log();
   void only_the_chart_window_close_ends_the_program();
   void close_with_unwritable_settings_stays_open();
   void failing_timer_drawing_is_reported_once();
@@ -882,6 +885,22 @@ void ChartWindowTest::close_with_unwritable_settings_stays_open() {
     QCOMPARE(errors_.size(), attempt);
     QCOMPARE(errors_.back(), QString::fromStdString("Unable to write to " + unwritable.string()));
   }
+}
+
+void ChartWindowTest::too_large_settings_file_is_named_in_the_log() {
+  windows_.reset();
+  {
+    std::ofstream settings(settings_path_);
+    settings << "[Latest Setting]\nScrollBar_H=7\n";
+  }
+  std::filesystem::resize_file(settings_path_, lumigrid::kMaxSettingsFileBytes + 1);  // a hole
+  createWindowSet();
+  const auto& lines = chart_->hiddenLog().lines();
+  QCOMPARE(lines.size(), std::size_t(1));
+  QCOMPARE(lines.front(), std::string("lumigrid.INI is larger than 64 MiB and is not read"));
+  showChart();  // said once, not at every drawing
+  chart_->image_Pattern(1);
+  QCOMPARE(std::count(lines.begin(), lines.end(), lines.front()), 1);
 }
 
 void ChartWindowTest::failing_timer_drawing_is_reported_once() {
