@@ -91,7 +91,7 @@ TextMetrics text_metrics(std::int32_t pixels_per_inch) {
   metrics.pixels = raster::text_pixel_height(kDisplayTestLabelPoints, pixels_per_inch);
   const raster::TextExtent extent = raster::GlyphCache::shared().measure("0", metrics.pixels);
   // A line is no taller than the pixel height allows (kMaxTextPixelHeight bounds it).
-  metrics.line_height = std::int32_t(std::min<std::int64_t>(extent.height, 4 * metrics.pixels));
+  metrics.line_height = std::int32_t(std::min(extent.height, std::int64_t(4) * metrics.pixels));
   metrics.gap = std::max(2, metrics.pixels / 2);
   return metrics;
 }
@@ -158,6 +158,7 @@ void lay_gamma(DisplayTestLayout& layout, const TextMetrics& metrics, std::int32
     const auto top = std::int32_t(std::int64_t(height) * std::int64_t(band) / 4);
     const auto bottom = std::int32_t(std::int64_t(height) * std::int64_t(band + 1) / 4);
     std::vector<GridItem> items;
+    items.reserve(kGammaPatches.size());
     for (const GammaPatch& patch : kGammaPatches) {
       items.push_back({in_channel(kGammaBands[band], patch.level), std::string(patch.label)});
     }
@@ -266,32 +267,39 @@ std::optional<Circle> overscan_circle(std::int32_t width, std::int32_t height) {
   return Circle{centre_x - diameter / 2, centre_y - diameter / 2, diameter, centre_x, centre_y};
 }
 
-// The frames' legend, in their colours, in a row inside the innermost frame's top-left corner.
-// A label that would reach the centre cross or the circle is left out.
+// The frames' legend, in their colours, in rows along the top edge inside the innermost frame,
+// from its top-left corner: a label that would reach the centre cross or the circle starts a new
+// row, and one that does not fit a fresh row either is left out with those after it.
 void lay_frame_legend(DisplayTestLayout& layout, const TextMetrics& metrics, std::int32_t width,
                       std::int32_t height) {
   const std::vector<OverscanFrame> frames = overscan_frames(width, height);
   const OverscanFrame& innermost = frames.back();
   const std::optional<Circle> circle = overscan_circle(width, height);
-  std::int32_t x = innermost.inset_x + 1 + metrics.gap;
-  const std::int32_t top = innermost.inset_y + 1 + metrics.gap;
-  const std::int32_t bottom = top + metrics.line_height;
+  const auto fits = [&](std::int32_t right, std::int32_t bottom) {
+    if (right >= width / 2 - metrics.gap || bottom >= height / 2 - metrics.gap) return false;
+    if (!circle) return true;
+    // The label's corner nearest the centre stays clear of the circle's outline.
+    const std::int64_t dx = std::int64_t(circle->centre_x) - right;
+    const std::int64_t dy = std::int64_t(circle->centre_y) - bottom;
+    const std::int64_t clear = circle->diameter / 2 + metrics.gap;
+    return dx * dx + dy * dy > clear * clear;
+  };
+  const std::int32_t row_left = innermost.inset_x + 1 + metrics.gap;
+  std::int32_t x = row_left;
+  std::int32_t top = innermost.inset_y + 1 + metrics.gap;
   for (const OverscanFrame& frame : frames) {
     if (frame.label.empty()) continue;
     const std::int32_t label_width = text_width(frame.label, metrics.pixels);
-    const std::int32_t right = x + label_width;
-    bool fits = right < width / 2 - metrics.gap && bottom < height / 2 - metrics.gap;
-    if (fits && circle) {
-      // The label's corner nearest the centre stays clear of the circle's outline.
-      const std::int64_t dx = std::int64_t(circle->centre_x) - right;
-      const std::int64_t dy = std::int64_t(circle->centre_y) - bottom;
-      const std::int64_t clear = circle->diameter / 2 + metrics.gap;
-      fits = dx * dx + dy * dy > clear * clear;
+    if (!fits(x + label_width, top + metrics.line_height) && x != row_left) {
+      x = row_left;
+      top += metrics.line_height + metrics.gap;
     }
-    if (!fits) break;
-    layout.labels.push_back(
-        {{x, top, right, bottom}, std::string(frame.label), frame.colour, kBlack});
-    x = right + 2 * metrics.gap;
+    if (!fits(x + label_width, top + metrics.line_height)) break;
+    layout.labels.push_back({{x, top, x + label_width, top + metrics.line_height},
+                             std::string(frame.label),
+                             frame.colour,
+                             kBlack});
+    x += label_width + 2 * metrics.gap;
   }
 }
 

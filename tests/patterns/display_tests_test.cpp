@@ -24,9 +24,13 @@ struct ScreenSize {
   const char* name;
   std::int32_t width, height, ppi;
 };
-// The designed window at 96 dots per inch, and a 4K screen at a device pixel ratio of 2.
+// The designed window at scale 1, 1.5 and 2 (text grows with the device pixel ratio), and a 4K
+// screen at 96 dots per inch and at a device pixel ratio of 2.
 constexpr ScreenSize kSizes[] = {{"Window832x533", 832, 533, 96},
-                                 {"Screen3840x2160", 3840, 2160, 192}};
+                                 {"Window1248x800At144", 1248, 800, 144},
+                                 {"Window1664x1066At192", 1664, 1066, 192},
+                                 {"Screen3840x2160", 3840, 2160, 96},
+                                 {"Screen3840x2160At192", 3840, 2160, 192}};
 
 struct ScreenCase {
   std::string name;
@@ -253,7 +257,7 @@ TEST_P(PatchScreens, PatchesLabelsAndBackgroundAsDefined) {
                 (label.cell_colour == kWhite && label.text_colour == grey(160)))
         << label.text;
   }
-  // A label's text height follows the screen's dots per inch: 12 pixels at 96.
+  // A label's text height follows the screen's dots per inch: 9 points, 12 pixels at 96.
   EXPECT_EQ(layout.text_pixels, c.size.ppi / 8);
 
   // The pixels: each patch solid in its value (the sub-pixel groups: lines 2 pixels apart from
@@ -476,8 +480,9 @@ TEST_P(FrameScreens, FramesCircleCrossAndLegend) {
     EXPECT_LT(label.cell.bottom, cy) << label.text;
     const double dx = cx - label.cell.right, dy = cy - label.cell.bottom;
     EXPECT_GT(dx * dx + dy * dy, (radius + 1) * (radius + 1)) << label.text;
-    if (i > 0) {
-      EXPECT_GT(label.cell.left, layout.labels[i - 1].cell.right) << label.text;
+    for (std::size_t j = 0; j < i; ++j) {
+      EXPECT_FALSE(overlap(label.cell, layout.labels[j].cell))
+          << label.text << " and " << layout.labels[j].text;
     }
     std::int32_t glyphs = 0;
     for (std::int32_t y = label.cell.top; y < label.cell.bottom; ++y) {
