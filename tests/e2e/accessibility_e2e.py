@@ -110,12 +110,12 @@ def accessibility_scenario(session, executable, render):
     xdotool(session, "key", "ctrl+a")
     xdotool(session, "type", "--delay", "100", SIZE)
 
-    # The viewer, zoomed in one step so that its scroll bars show, then the About window, from
-    # the chart window's menu.
+    # The viewer, zoomed in two steps so that both its scroll bars show, then the About window,
+    # from the chart window's menu.
     chart_menu(session, program, 2)
     viewer = wait_for("the viewer", lambda: find_window(session, "^" + SIZE + "$"))
     run(session.env, "xdotool", "windowactivate", "--sync", viewer)
-    xdotool(session, "key", "plus")
+    xdotool(session, "key", "--delay", "100", "plus", "plus")
     chart_menu(session, program, 3)
     about = wait_for("the About window", lambda: find_window(session, "^About"))
     about_name = run(session.env, "xdotool", "getwindowname", about).stdout.rstrip("\n")
