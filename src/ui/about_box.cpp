@@ -191,10 +191,13 @@ bool TAboutBox::event(QEvent* event) {
 
 void TAboutBox::keyPressEvent(QKeyEvent* event) {
   // A dialog's Return presses its default push button; these tool buttons have none, so Return
-  // presses the button with the focus, as Space does. Escape closes the window (the dialog's own
-  // rule).
+  // presses the button with the focus, as Space does. Escape closes the window.
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+    lumigrid::close_by_key(this, Qt::Key_Escape);
+    return;
+  }
   if (enter && modifiers == Qt::NoModifier) {
     if (auto* button = qobject_cast<QToolButton*>(focusWidget()); button && button->isEnabled()) {
       button->click();

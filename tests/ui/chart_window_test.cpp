@@ -896,10 +896,17 @@ void ChartWindowTest::ctrl_w_closes_the_window_it_is_pressed_in() {
   QWidget* focus = control.isEmpty() ? target : target->findChild<QWidget*>(control);
   QVERIFY(focus != nullptr);
   focus->setFocus(Qt::OtherFocusReason);
-  QTest::keyClick(focus, Qt::Key_W, Qt::ControlModifier);
+  const QString caption = chart_->windowTitle();
+  QTest::keyPress(focus, Qt::Key_W, Qt::ControlModifier);
   QCoreApplication::processEvents();
   QCOMPARE(target->isVisible(), !closes);
   QVERIFY(chart_->isVisible());
+  if (closes) {
+    // The W comes up in the chart window, now in front (Ctrl already up): it is no key of the
+    // chart's, whose caption would show its code.
+    QTest::keyRelease(chart_, Qt::Key_W);
+    QCOMPARE(chart_->windowTitle(), caption);
+  }
   QCOMPARE(errors_, QStringList());
 }
 
