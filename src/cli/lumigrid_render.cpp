@@ -243,7 +243,7 @@ std::filesystem::path lumigrid_executable(const std::filesystem::path& render) {
 }
 
 // The settings file the colour charts read, for --log: the file, or its fallback when only that
-// exists, or none.
+// exists, or none; a missing file that may be written is made by the first chart.
 std::string settings_read(const SettingsLocation& location) {
   std::error_code ec;
   const bool file = std::filesystem::exists(location.file, ec);
@@ -253,6 +253,7 @@ std::string settings_read(const SettingsLocation& location) {
     return location.file.string() + " (and " + location.fallback.string() + " for what it lacks)";
   if (file) return location.file.string();
   if (fallback) return location.fallback.string();
+  if (!location.read_only) return location.file.string() + " (made with the default chart's keys)";
   return "none (" + location.file.string() + " does not exist): the default chart";
 }
 
