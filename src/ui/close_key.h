@@ -10,7 +10,7 @@ namespace lumigrid {
 void close_with_ctrl_w(QWidget* window);
 
 // Closes `window` as its key `key` goes down. The key then comes up in the window in front next,
-// the chart window, where W and Escape are keys of its own (a test screen, leaving full screen):
+// the chart window, whose keys act as they come up (Escape leaves full screen, a letter may draw):
 // that release is taken, once, wherever it goes.
 void close_by_key(QWidget* window, int key);
 

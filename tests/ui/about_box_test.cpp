@@ -367,7 +367,7 @@ class AboutBoxTest : public QObject {
   }
 
   // Escape and Ctrl+W close the window, as the close box does; the key's release, which comes
-  // to the window behind, is taken (there it would leave full screen or draw a test screen).
+  // to the window behind, is taken (there Escape would leave full screen).
   void keyboard_closes_the_window_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
