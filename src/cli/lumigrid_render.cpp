@@ -235,7 +235,7 @@ std::filesystem::path own_executable(const char* argv0) {
 // else the build tree's (src/app beside src/cli), else a lumigrid that would sit beside it.
 std::filesystem::path lumigrid_executable(const std::filesystem::path& render) {
   const std::filesystem::path folder = render.parent_path();
-  const std::filesystem::path beside = folder / "lumigrid";
+  std::filesystem::path beside = folder / "lumigrid";
   std::error_code ec;
   for (const std::filesystem::path& candidate : {beside, folder.parent_path() / "app" / "lumigrid"})
     if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
