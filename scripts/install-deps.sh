@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages lumigrid needs to build, test and run.
 # Only what is missing is installed; apt-get runs through sudo when we are not root.
+# One dpkg-query answers for every package, so a machine that has them all is done at once.
 set -euo pipefail
 
 packages=(
@@ -19,11 +20,15 @@ packages=(
   libcups2-dev cups cups-daemon cups-client printer-driver-cups-pdf
 )
 
+# dpkg-query ends with status 1 when it knows nothing of some package; those count as missing.
+declare -A installed=()
+while read -r status package; do
+  [ "$status" = "ii" ] && installed["${package%%:*}"]=1
+done < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null || true)
+
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release preset and starts lumigrid.
+# On a tree already built this is quick: one package query, no configure (the build re-runs
+# CMake by itself when a CMake file changed) and a build that finds nothing to do.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake --preset release >/dev/null
+[ -e build/release/build.ninja ] || cmake --preset release >/dev/null
 cmake --build --preset release --target lumigrid lumigrid-render
 # A first start on a fresh clone gets the prepared colour charts as its settings file; an
 # existing settings file is never touched.

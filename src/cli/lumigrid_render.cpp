@@ -62,9 +62,13 @@ constexpr const char* kHelp =
     "  --pitch N        ring and stripe pitch (2 to Space div 2, default 8)\n"
     "  --pitch2 N       second pitch of the moire circles (2-200, default 50)\n"
     "  --ppi N          screen resolution for text sizes (default 96)\n"
-    "  --settings FILE  settings file with the colour-chart sections (default: the one\n"
-    "                   lumigrid-render.INI the program would use, see lumigrid-render(1))\n"
-    "  --log            print the colour charts' trace lines\n"
+    "  --settings FILE  settings file with the colour-chart sections; without it, the colour\n"
+    "                   charts lumigrid finds: the user's lumigrid.INI (beside lumigrid when\n"
+    "                   that folder is writable, else in $XDG_CONFIG_HOME/lumigrid or\n"
+    "                   ~/.config/lumigrid), else the defaults in $XDG_CONFIG_DIRS/lumigrid\n"
+    "                   (/etc/xdg/lumigrid/lumigrid.INI); that file is only read, never written\n"
+    "  --log            print the colour charts' trace lines, and on standard error the\n"
+    "                   settings file they were read from\n"
     "  --page TEXT      build the printable page for a drawing area, such as \"FHD 1920x1080\",\n"
     "                   \"A4 600 dpi 7016x4961\" or 800x600\n"
     "  --print [QUEUE]  print the page at its true size on a CUPS queue (default: the default\n"
@@ -243,6 +247,32 @@ std::filesystem::path own_executable(const char* argv0) {
   return exe;
 }
 
+// The lumigrid whose settings the colour charts borrow: the one installed beside this program,
+// else the build tree's (src/app beside src/cli), else a lumigrid that would sit beside it.
+std::filesystem::path lumigrid_executable(const std::filesystem::path& render) {
+  const std::filesystem::path folder = render.parent_path();
+  std::filesystem::path beside = folder / "lumigrid";
+  std::error_code ec;
+  for (const std::filesystem::path& candidate : {beside, folder.parent_path() / "app" / "lumigrid"})
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+  return beside;
+}
+
+// The settings file the colour charts read, for --log: the file, or its fallback when only that
+// exists, or none; a missing file that may be written is made by the first chart.
+std::string settings_read(const SettingsLocation& location) {
+  std::error_code ec;
+  const bool file = std::filesystem::exists(location.file, ec);
+  const bool fallback =
+      !location.fallback.empty() && std::filesystem::exists(location.fallback, ec);
+  if (file && fallback)
+    return location.file.string() + " (and " + location.fallback.string() + " for what it lacks)";
+  if (file) return location.file.string();
+  if (fallback) return location.fallback.string();
+  if (!location.read_only) return location.file.string() + " (made with the default chart's keys)";
+  return "none (" + location.file.string() + " does not exist): the default chart";
+}
+
 int run_keys(const Arguments& args, const char* argv0) {
   allow_only(args,
              {"--size", "--h", "--v", "--hp", "--vp", "--space", "--pitch", "--pitch2", "--ppi",
@@ -265,11 +295,17 @@ int run_keys(const Arguments& args, const char* argv0) {
   live.space = args.number("--space", live.space);
   live.pitch = args.number("--pitch", live.pitch);
   live.pitch2 = args.number("--pitch2", live.pitch2);
-  // Without --settings, the file the program would use: beside it, or the user's own.
-  const SettingsLocation settings = args.texts.count("--settings")
-                                        ? SettingsLocation(args.texts.at("--settings"))
-                                        : locate_settings(own_executable(argv0));
+  // Without --settings, lumigrid's own settings, only read: a drawing made beside a running
+  // lumigrid must not race the write it makes at its exit.
+  SettingsLocation settings;
+  if (args.texts.count("--settings")) {
+    settings = SettingsLocation(args.texts.at("--settings"));
+  } else {
+    settings = locate_settings(lumigrid_executable(own_executable(argv0)));
+    settings.read_only = true;
+  }
   const bool log = args.log;
+  if (log) std::cerr << "lumigrid-render: colour charts from " << settings_read(settings) << '\n';
   // A file too large to read leaves the colour charts at their defaults: never without a word.
   for (const std::string& warning : settings_file_warnings(settings)) {
     std::cerr << "lumigrid-render: " << warning << '\n';

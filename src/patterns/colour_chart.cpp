@@ -214,13 +214,14 @@ void ChartPainter::draw_color_chart(const std::string& ini_path, const std::stri
   canvas_.setBrushColour(kBlack);
   canvas_.FillRect(0, 0, canvas_.width(), canvas_.height());
 
-  ColourChartSettings ini(
-      ini_path.empty() ? settings_ : SettingsLocation(std::filesystem::path(ini_path)),
-      decimal_separator_);
+  const SettingsLocation location =
+      ini_path.empty() ? settings_ : SettingsLocation(std::filesystem::path(ini_path));
+  ColourChartSettings ini(location, decimal_separator_);
   const std::string section = chooseChartSection(ini.sectionNames(), keyword);
   // A first chart on a system without a settings file leaves one behind with the chart's
-  // default keys, for the operator to edit.
-  if (!ini.fileExists()) ini.writeDefaults(section);
+  // default keys, for the operator to edit. A location that is only read draws the same
+  // defaults without the file: they are the values a missing key reads as.
+  if (!ini.fileExists() && !location.read_only) ini.writeDefaults(section);
   paintColourChart(ini, section, layOutColourChart(ini.layout(section)));
 }
 

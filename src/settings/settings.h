@@ -18,10 +18,13 @@ namespace lumigrid {
 std::filesystem::path settings_path_for(const std::filesystem::path& executable);
 
 // Where the settings are read and written: `file`, and for the values it lacks the read-only
-// `fallback` (empty when there is none). A plain path is a file without fallback.
+// `fallback` (empty when there is none). A plain path is a file without fallback. A location
+// marked `read_only` is only read: a program that borrows another's settings (lumigrid-render
+// reading lumigrid's colour charts) must not race that program's own writes.
 struct SettingsLocation {
   std::filesystem::path file;
   std::filesystem::path fallback;
+  bool read_only = false;
 
   SettingsLocation() = default;
   SettingsLocation(std::filesystem::path file_path, std::filesystem::path fallback_path = {})

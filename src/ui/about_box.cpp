@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPalette>
@@ -29,7 +30,9 @@
 #include "about/update_texts.h"
 #include "about/version_record.h"
 #include "settings/settings.h"
+#include "ui/close_key.h"
 #include "ui/update_checks.h"
+#include "ui/window_accessibility.h"
 
 namespace {
 
@@ -70,6 +73,10 @@ lumigrid::about::UpdateState& about_module_state() {
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+  lumigrid::announce_window(
+      this, QStringLiteral("The program's version and release date, its web page and the update "
+                           "check; Escape or Ctrl+W closes"));
+  lumigrid::close_with_ctrl_w(this);
   // Outcomes come back to this window's thread; a window gone by then takes none.
   lumigrid::about::UpdateView& view = *this;
   checks_ = std::make_unique<lumigrid::UpdateCheckRunner>(this, view);
@@ -100,7 +107,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   SpeedButton_web = new QToolButton(this);
   SpeedButton_web->setObjectName("SpeedButton_web");
   SpeedButton_web->setGeometry(225, 98, 321, 22);
-  SpeedButton_web->setFocusPolicy(Qt::NoFocus);
+  // Both buttons take the focus, by Tab or a click, so that the keyboard alone can open the web
+  // page or check for an update: Space or Return presses the button with the focus.
+  SpeedButton_web->setFocusPolicy(Qt::StrongFocus);
   SpeedButton_web->setAutoRaise(true);
   SpeedButton_web->setText(QString::fromLatin1(lumigrid::about::kWebButtonCaption));
   connect(SpeedButton_web, &QToolButton::clicked, this, &TAboutBox::SpeedButton_webClick);
@@ -113,7 +122,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   SpeedButton_download = new QToolButton(this);
   SpeedButton_download->setObjectName("SpeedButton_download");
   SpeedButton_download->setGeometry(8, 136, 211, 27);
-  SpeedButton_download->setFocusPolicy(Qt::NoFocus);
+  SpeedButton_download->setFocusPolicy(Qt::StrongFocus);
   SpeedButton_download->setAutoRaise(true);
   SpeedButton_download->setDefaultAction(Action_check_for_update);
   SpeedButton_download->setToolTip(QString());  // only a check gives it a tooltip
@@ -178,6 +187,24 @@ void TAboutBox::FormActivate() {
 bool TAboutBox::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) FormActivate();
   return QDialog::event(event);
+}
+
+void TAboutBox::keyPressEvent(QKeyEvent* event) {
+  // A dialog's Return presses its default push button; these tool buttons have none, so Return
+  // presses the button with the focus, as Space does. Escape closes the window.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+    lumigrid::close_by_key(this, Qt::Key_Escape);
+    return;
+  }
+  if (enter && modifiers == Qt::NoModifier) {
+    if (auto* button = qobject_cast<QToolButton*>(focusWidget()); button && button->isEnabled()) {
+      button->click();
+      return;
+    }
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {

@@ -36,6 +36,7 @@ class TAboutBox : public QDialog, private lumigrid::about::UpdateView {
 
  protected:
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:

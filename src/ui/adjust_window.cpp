@@ -11,8 +11,10 @@
 #include <utility>
 
 #include "settings/settings.h"
+#include "ui/close_key.h"
 #include "ui/error_reporting.h"
 #include "ui/key_codes.h"
+#include "ui/window_accessibility.h"
 
 namespace {
 
@@ -30,6 +32,10 @@ QString text_of(std::string_view text) {
 
 TForm_menu::TForm_menu(lumigrid::SettingsLocation settings, QWidget* owner)
     : QWidget(owner, Qt::Window), settings_(std::move(settings)) {
+  lumigrid::announce_window(
+      this, QStringLiteral("The grid and pattern values and the drawing-area list that builds "
+                           "the printable page; Ctrl+W closes"));
+  lumigrid::close_with_ctrl_w(this);
   setWindowTitle("Form_menu");
   setFont(QFont("Tahoma", 8));
   setAttribute(Qt::WA_QuitOnClose, false);  // closing it only hides it

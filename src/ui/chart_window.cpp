@@ -25,6 +25,7 @@
 #include "ui/key_codes.h"
 #include "ui/owned_window.h"
 #include "ui/picture_save_dialog.h"
+#include "ui/window_accessibility.h"
 
 namespace {
 
@@ -76,6 +77,10 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
       settings_(std::move(settings)),
       surface_(lumigrid::kChartClientWidth, lumigrid::kChartClientHeight,
                lumigrid::PixelFormat::Rgb32) {
+  lumigrid::announce_window(
+      this, QStringLiteral("Test pattern. The digit keys 0 to 9 draw the patterns, F11 covers the "
+                           "screen and Escape leaves it, Shift or Ctrl with the arrows resizes "
+                           "or moves the window; the Menu key or Shift+F10 opens the menu"));
   setWindowTitle(kChartCaption);
   resize(lumigrid::kChartClientWidth, lumigrid::kChartClientHeight);
   setFont(QFont("Tahoma", 8));

@@ -21,9 +21,11 @@
 
 #include "page/page_build.h"
 #include "ui/busy_progress.h"
+#include "ui/close_key.h"
 #include "ui/device_pixels.h"
 #include "ui/error_reporting.h"
 #include "ui/page_printing.h"
+#include "ui/window_accessibility.h"
 #include "ui/x11_window.h"
 #ifdef LUMIGRID_HAVE_CUPS
 #include "print/cups_printing.h"
@@ -222,6 +224,8 @@ bool TPageScrollBox::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------------------------
 
 TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
+  lumigrid::announce_window(this, QStringLiteral("The printable page; Ctrl+W closes"));
+  lumigrid::close_with_ctrl_w(this);
   setWindowTitle("Form_Info");
   setFont(QFont("Segoe UI", 9));
   setAttribute(Qt::WA_QuitOnClose, false);  // closing it only hides it
@@ -239,6 +243,8 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
       "the arrows, Page Up, Page Down, Home and End scroll; plus and minus zoom; the Menu key "
       "opens the menu"));
   Image1->setAccessibleDescription(QStringLiteral("the test-chart page"));
+  ScrollBox1->horizontalScrollBar()->setAccessibleName(QStringLiteral("Across the page"));
+  ScrollBox1->verticalScrollBar()->setAccessibleName(QStringLiteral("Down the page"));
 
   // Each entry's shortcut shows in the menu, and works with the menu closed: the window holds
   // the actions too.

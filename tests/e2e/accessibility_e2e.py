@@ -3,9 +3,11 @@
 openbox.
 
 The adjust window, the viewer with a page typed into the drawing-area list, and the About
-window, all opened from the chart window's menu: every control of theirs that can take the
-focus, and every button, has a name; the adjust window's parameters are called H, V, HP, VP,
-Space, Pitch and Pitch2, and the page by its drawing area.
+window, all opened from the chart window's menu: each window is announced as a window (a frame,
+or a dialog for the About window), never as a filler, the chart window with a description;
+every control of theirs that can take the focus, every button and every scroll bar has a name;
+the adjust window's parameters are called H, V, HP, VP, Space, Pitch and Pitch2, and the page by
+its drawing area; Tab takes the focus from one About button to the other and back.
 
 usage: accessibility_e2e.py LUMIGRID LUMIGRID_RENDER
 """
@@ -25,7 +27,9 @@ FIRST_PAINT_S = 2  # the chart's first paint arms a one-second repaint; let it p
 LIST_EDIT = (700, 189)  # the edit part of the adjust window's drawing-area list
 ADJUST = "Form_menu"
 PARAMETERS = ["H", "V", "HP", "VP", "Space", "Pitch", "Pitch2"]
-BUTTON_ROLES = ("push button", "toggle button")
+MOUSE_ROLES = ("push button", "toggle button", "scroll bar")  # announced, focus or not
+WINDOW_ROLES = ("frame", "dialog", "window")
+CHART_CAPTION = "Duzov Urorezo"
 
 
 class AccessibilitySession(Session):
@@ -34,6 +38,11 @@ class AccessibilitySession(Session):
     def start(self):
         super().start()
         start_accessibility(self)
+
+
+def top_windows(tree):
+    """The entries of the top-level windows themselves."""
+    return [entry for entry in tree if entry["depth"] == 1]
 
 
 def windows_of(tree):
@@ -57,7 +66,7 @@ def offenders(window, entries):
     return [f"{window}: {entry['role']} (depth {entry['depth']}, "
             f"description {entry['description']!r})"
             for entry in entries
-            if entry["showing"] and (entry["focusable"] or entry["role"] in BUTTON_ROLES)
+            if entry["showing"] and (entry["focusable"] or entry["role"] in MOUSE_ROLES)
             and not entry["name"].strip()]
 
 
@@ -101,9 +110,12 @@ def accessibility_scenario(session, executable, render):
     xdotool(session, "key", "ctrl+a")
     xdotool(session, "type", "--delay", "100", SIZE)
 
-    # The viewer, then the About window, from the chart window's menu.
+    # The viewer, zoomed in two steps so that both its scroll bars show, then the About window,
+    # from the chart window's menu.
     chart_menu(session, program, 2)
     viewer = wait_for("the viewer", lambda: find_window(session, "^" + SIZE + "$"))
+    run(session.env, "xdotool", "windowactivate", "--sync", viewer)
+    xdotool(session, "key", "--delay", "100", "plus", "plus")
     chart_menu(session, program, 3)
     about = wait_for("the About window", lambda: find_window(session, "^About"))
     about_name = run(session.env, "xdotool", "getwindowname", about).stdout.rstrip("\n")
@@ -122,6 +134,40 @@ def accessibility_scenario(session, executable, render):
     if not any(entry["name"] == page for entry in windows[SIZE]):
         raise Failure(f"the viewer has nothing called {page!r}: "
                       f"{[entry['name'] for entry in windows[SIZE]]}")
+    bars = [entry for entry in windows[SIZE] if entry["role"] == "scroll bar" and entry["showing"]]
+    if len(bars) != 2:
+        raise Failure(f"the zoomed viewer shows {len(bars)} scroll bars, not 2")
+
+    # Every window is a window to the screen reader; the chart window says what it is for.
+    tops = top_windows(accessible_tree(session))
+    fillers = [f"{entry['name']!r} ({entry['role']})" for entry in tops
+               if entry["role"] not in WINDOW_ROLES]
+    if fillers:
+        raise Failure("windows announced without a window role: " + ", ".join(fillers))
+    charts = [entry for entry in tops if entry["name"].startswith(CHART_CAPTION)]
+    if len(charts) != 1 or not charts[0]["description"].strip():
+        raise Failure(f"the chart window has no description: {charts}")
+
+    # Tab takes the focus from one About button to the other and back.
+    run(session.env, "xdotool", "windowactivate", "--sync", about)
+    buttons = [entry["name"] for entry in windows[about_name]
+               if entry["role"] in MOUSE_ROLES and entry["showing"] and entry["focusable"]]
+    if len(buttons) != 2:
+        raise Failure(f"the About window has {len(buttons)} buttons that take the focus: "
+                      f"{buttons}")
+    focused = []
+    for _ in range(3):
+        def focused_button():
+            entries = windows_of(accessible_tree(session)).get(about_name, [])
+            return next((entry["name"] for entry in entries
+                         if entry["focused"] and entry["role"] in MOUSE_ROLES), None)
+        try:
+            focused.append(wait_for("a focused About button", focused_button))
+        except Failure:
+            raise Failure(f"no About button has the focus after {len(focused)} Tabs") from None
+        xdotool(session, "key", "Tab")
+    if focused[0] == focused[1] or focused[0] != focused[2] or set(focused) != set(buttons):
+        raise Failure(f"Tab gave the focus to {focused} in turn, not to each of {buttons}")
 
     # The About window, the viewer and the adjust window close; then the program ends.
     for window, pattern in ((about, "^About"), (viewer, "^" + SIZE + "$"),

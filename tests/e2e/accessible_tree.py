@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Prints what a screen reader sees of one application through at-spi, one JSON object per
-line: depth, role, name, description, whether it can take the focus, and whether it shows.
+line: depth, role, name, description, whether it can take the focus, has it, and shows.
 
 Run with Debian's own python3, which has pyatspi (python3-pyatspi).
 
@@ -18,6 +18,7 @@ def walk(node, depth, out):
         out.append({"depth": depth, "role": node.getRoleName(), "name": node.name or "",
                     "description": node.description or "",
                     "focusable": states.contains(pyatspi.STATE_FOCUSABLE),
+                    "focused": states.contains(pyatspi.STATE_FOCUSED),
                     "showing": states.contains(pyatspi.STATE_SHOWING)})
         children = [node.getChildAtIndex(i) for i in range(node.childCount)]
     except Exception:  # a window closing while it is read: what was read stands

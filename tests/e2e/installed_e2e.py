@@ -10,7 +10,11 @@ gui: installs the same way, copies the installed programs into a folder nobody m
 ends the program, the settings in the user's configuration folder, and the next start showing the
 pattern again.
 
-usage: installed_e2e.py layout|gui BUILD_DIR VERSION
+render: installs the same way and runs the installed lumigrid-render without --settings as an
+unprivileged user: it draws the colour chart lumigrid finds (the user's file, else the installed
+library under $XDG_CONFIG_DIRS, else the default chart) and writes no settings file.
+
+usage: installed_e2e.py layout|gui|render BUILD_DIR VERSION
 """
 import os
 import shutil
@@ -299,15 +303,132 @@ def gui(build, version, root):
             print("files kept in " + workdir)
 
 
+# The user's own colour charts, which win over the installed library.
+USER_CHARTS = """[Dynamic Range mine]
+color X=2
+color Y=1
+border=0
+1_G=255
+2_B=255
+"""
+
+# lumigrid-render --keys 1 without --settings: (row, the user's own file, whether the library is
+# installed under $XDG_CONFIG_DIRS, the file whose chart it must draw: "user", "library" or None
+# for the default chart).
+RENDER_CASES = (
+    ("library_only", None, True, "library"),
+    ("user_file_first", USER_CHARTS, True, "user"),
+    ("no_file_at_all", None, False, None),
+)
+
+
+def file_bytes(folder):
+    """Every file below `folder` with its bytes."""
+    found = {}
+    for parent, _, files in os.walk(folder):
+        for name in files:
+            path = os.path.join(parent, name)
+            with open(path, "rb") as file:
+                found[path] = file.read()
+    return found
+
+
+def render_case(root, parent, prefix, uid, gid, case):
+    name, user_charts, library_installed, drawn_from = case
+    workdir = tempfile.mkdtemp(prefix="lumigrid-render-" + name + "-", dir=parent)
+    os.chmod(workdir, 0o755)
+    bin_dir = os.path.join(workdir, "bin")
+    try:
+        # The programs in a folder nobody may write, like /usr/bin: no settings beside them.
+        shutil.copytree(os.path.join(root, "usr/bin"), bin_dir)
+        os.chmod(bin_dir, 0o555)
+        xdg = os.path.join(workdir, "xdg")
+        if library_installed:
+            shutil.copytree(os.path.join(root, "etc/xdg"), xdg)
+        else:
+            os.mkdir(xdg)
+        for folder, _, files in os.walk(xdg):
+            os.chmod(folder, 0o755)
+            for file_name in files:
+                os.chmod(os.path.join(folder, file_name), 0o644)
+        library = os.path.join(xdg, "lumigrid", "lumigrid.INI")
+        home, out = os.path.join(workdir, "home"), os.path.join(workdir, "out")
+        config = os.path.join(home, "config")
+        user_file = os.path.join(config, "lumigrid", "lumigrid.INI")
+        folders = [home, out] + ([config, os.path.dirname(user_file)] if user_charts else [])
+        for folder in folders:
+            os.mkdir(folder, 0o700)
+            os.chown(folder, uid, gid)
+        if user_charts:
+            with open(user_file, "w") as file:
+                file.write(user_charts)
+            os.chown(user_file, uid, gid)
+        empty = os.path.join(out, "empty.INI")  # the default chart, with nothing written
+        open(empty, "w").close()
+
+        env = no_display_env()
+        env.update(HOME=home, XDG_CONFIG_HOME=config, XDG_CONFIG_DIRS=xdg)
+        render = os.path.join(bin_dir, "lumigrid-render")
+        before = {**file_bytes(home), **file_bytes(xdg)}
+        drawn = os.path.join(out, "drawn.bmp")
+        result = subprocess.run(prefix + [render, "--keys", "1", "--log", "-o", drawn], env=env,
+                                capture_output=True, text=True, timeout=120)
+        if result.returncode != 0:
+            raise Failure(f"{name}: lumigrid-render exited {result.returncode}: "
+                          f"{result.stderr.strip()}")
+        after = {**file_bytes(home), **file_bytes(xdg)}
+        if after != before:
+            changed = sorted(path for path in set(before) | set(after)
+                             if before.get(path) != after.get(path))
+            raise Failure(f"{name}: lumigrid-render without --settings wrote " +
+                          ", ".join(changed))
+
+        source = {"user": user_file, "library": library, None: empty}[drawn_from]
+        pictures = {}
+        for label, settings in (("expected", source), ("default", empty)):
+            pictures[label] = os.path.join(out, label + ".bmp")
+            subprocess.run([render, "--keys", "1", "--settings", settings, "-o",
+                            pictures[label]], env=env, check=True, capture_output=True,
+                           timeout=120)
+        with open(drawn, "rb") as file:
+            drawn_bytes = file.read()
+        with open(pictures["expected"], "rb") as file:
+            if file.read() != drawn_bytes:
+                raise Failure(f"{name}: lumigrid-render --keys 1 did not draw the chart of "
+                              f"{source}")
+        if drawn_from:
+            with open(pictures["default"], "rb") as file:
+                if file.read() == drawn_bytes:
+                    raise Failure(f"{name}: the chart of {source} is the default chart; the "
+                                  "test cannot tell them apart")
+            if source not in result.stderr:
+                raise Failure(f"{name}: --log did not name {source}: {result.stderr.strip()}")
+    finally:
+        os.chmod(bin_dir, stat.S_IRWXU)
+        shutil.rmtree(workdir, ignore_errors=True)
+
+
+def render_mode(build, version, root):
+    if os.getuid() == 0:
+        need_tools(["setpriv"])
+    install(build, root)
+    prefix, uid, gid = unprivileged_prefix()
+    parent = tempfile.gettempdir()
+    if not reachable_by_others(parent):
+        parent = "/tmp"
+    for case in RENDER_CASES:
+        render_case(root, parent, prefix, uid, gid, case)
+
+
 def main():
-    if len(sys.argv) != 4 or sys.argv[1] not in ("layout", "gui"):
+    if len(sys.argv) != 4 or sys.argv[1] not in ("layout", "gui", "render"):
         print(__doc__)
         return 2
     mode, build, version = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
     root = os.path.join(build, "installed-" + mode)
     shutil.rmtree(root, ignore_errors=True)
     try:
-        (layout if mode == "layout" else gui)(build, version, root)
+        {"layout": layout, "gui": gui, "render": render_mode}[mode](build, version, root)
     except Failure as failure:
         print(f"installed {mode}: FAILED: {failure}")
         return 1

@@ -6,8 +6,9 @@ shows the adjust window active with the keyboard in it; a size typed into its dr
 builds the page; the window manager's Alt+Tab goes back to the chart window, whose menu shows the
 viewer, active as well; Ctrl+0 fits, Ctrl+1 shows the page pixel for pixel as lumigrid-render
 draws it, plus and minus zoom, the arrows, Page Down, End and Home scroll, Ctrl+S saves the page
-under a name typed into the dialog, and the file is lumigrid-render's page; Alt+F4 closes the
-windows.
+under a name typed into the dialog, and the file is lumigrid-render's page; Ctrl+W closes the
+viewer and the adjust window; the About window, opened from the chart's menu, closes with Ctrl+W
+and with Escape, while Escape leaves the chart window open; Alt+F4 closes the chart window.
 
 usage: keyboard_e2e.py LUMIGRID LUMIGRID_RENDER [--scale N]
 """
@@ -20,7 +21,8 @@ sys.dont_write_bytecode = True  # no cache folder left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from page_viewer_e2e import (check_owned, expect_one_to_one, find_window,  # noqa: E402
                              viewer_caption, xdotool)
-from run_e2e import Failure, Program, equal_images, run, run_scenario, wait_for  # noqa: E402
+from run_e2e import (CAPTION, Failure, Program, equal_images, run, run_scenario,  # noqa: E402
+                     wait_for)
 
 SIZE = "640x480"
 FIRST_PAINT_S = 2  # the chart's first paint arms a one-second repaint; let it pass
@@ -40,6 +42,13 @@ def expect_active(session, window, what):
 
 def keys(session, *names):
     xdotool(session, "key", "--delay", "100", *names)
+
+
+def close_by_key(session, pattern, what, key):
+    try:
+        wait_for(f"{what} to close", lambda: find_window(session, pattern) is None)
+    except Failure:
+        raise Failure(f"{key} did not close {what}") from None
 
 
 def keyboard_scenario(session, executable, render):
@@ -116,15 +125,33 @@ def keyboard_scenario(session, executable, render):
     if not filecmp.cmp(saved, expected, shallow=False):
         raise Failure("the saved page differs from lumigrid-render --page " + SIZE)
 
-    # Alt+F4 closes the viewer, the adjust window, then the chart window and the program.
+    # Ctrl+W closes the viewer, then the adjust window.
     expect_active(session, viewer, "viewer")
-    keys(session, "alt+F4")
-    wait_for("the viewer to close", lambda: find_window(session, "^" + SIZE + "$") is None)
-    if find_window(session, "^Form_menu$") is not None:
-        run(session.env, "xdotool", "windowactivate", "--sync", adjust)
-        keys(session, "alt+F4")
-        wait_for("the adjust window to close",
-                 lambda: find_window(session, "^Form_menu$") is None)
+    keys(session, "ctrl+w")
+    close_by_key(session, "^" + SIZE + "$", "the viewer", "ctrl+w")
+    run(session.env, "xdotool", "windowactivate", "--sync", adjust)
+    expect_active(session, adjust, "adjust window")
+    keys(session, "ctrl+w")
+    close_by_key(session, "^Form_menu$", "the adjust window", "ctrl+w")
+
+    # The About window from the chart's menu closes with Ctrl+W, and again with Escape; the
+    # chart window stays.
+    for key in ("ctrl+w", "Escape"):
+        run(session.env, "xdotool", "windowactivate", "--sync", program.window)
+        keys(session, "Menu")
+        time.sleep(0.5)
+        keys(session, "Down", "Down", "Down", "Return")
+        about = wait_for("the About window", lambda: find_window(session, "^About"))
+        expect_active(session, about, "About window")
+        keys(session, key)
+        close_by_key(session, "^About", "the About window", key)
+    run(session.env, "xdotool", "windowactivate", "--sync", program.window)
+    keys(session, "Escape")
+    time.sleep(0.5)
+    if program.process.poll() is not None or find_window(session, "^" + CAPTION) is None:
+        raise Failure("Escape closed the chart window")
+
+    # Alt+F4 closes the chart window and ends the program.
     status = program.close()
     if status != 0:
         raise Failure(f"lumigrid exited with {status}")

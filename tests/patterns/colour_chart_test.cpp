@@ -199,6 +199,30 @@ TEST_F(ColourChart, UnwritableFolderRaisesAfterTheBlackClear) {
   EXPECT_FALSE(std::filesystem::exists(ini));
 }
 
+// A location that is only read (lumigrid-render borrowing the program's settings) draws the
+// default chart a missing file gives and leaves no file behind, even where one could be written.
+struct ReadOnlyCase {
+  const char* name;
+  const char* file;  // below the test's folder
+};
+class ReadOnlyLocation : public ColourChart, public ::testing::WithParamInterface<ReadOnlyCase> {};
+
+TEST_P(ReadOnlyLocation, DrawsTheDefaultChartAndWritesNothing) {
+  SettingsLocation location(folder / GetParam().file, folder / "defaults.INI");
+  location.read_only = true;
+  ChartPainter(canvas, state, location, {}, '.').image_Pattern(1);
+  const auto blocks = canvas.polygons();
+  ASSERT_EQ(blocks.size(), 24u);
+  EXPECT_EQ(blocks[0].points, closed({13, 13}, {136, 13}, {136, 130}, {13, 130}));
+  for (const auto& b : blocks) EXPECT_EQ(b.tools.brush_colour, kDefaultPatch);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadOnlyLocation,
+                         ::testing::Values(ReadOnlyCase{"writable_folder", "lumigrid.INI"},
+                                           ReadOnlyCase{"missing_folder", "config/lumigrid.INI"}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 TEST_F(ColourChart, StripesAfterAChartStrokeWithAOnePixelPen) {
   auto p = painter();
   p.image_Pattern(6);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "about/program_version.h"
 #include "screen_reader_view.h"
@@ -68,6 +69,15 @@ class UrlCatcher : public QObject {
   QList<QUrl> urls;
  public slots:
   void open(const QUrl& url) { urls.append(url); }
+};
+
+// A window that notes the keys that come up in it.
+class ReleaseRecorder : public QWidget {
+ public:
+  QList<int> released;
+
+ protected:
+  void keyReleaseEvent(QKeyEvent* event) override { released.append(event->key()); }
 };
 
 const std::string kIndexPath = "/NAS_file_Share/about_box_test/index.json";
@@ -330,6 +340,66 @@ class AboutBoxTest : public QObject {
     QCOMPARE(ticks, 5);
     QCOMPARE(caption, QString("Check for Update"));
     server_->serve(kIndexPath, {404, "none"});
+  }
+
+  // The keyboard alone works the window: Tab goes from the web button to the download button
+  // and back, Space or Return presses the button with the focus.
+  void keyboard_presses_the_buttons_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("space") << int(Qt::Key_Space);
+    QTest::newRow("return") << int(Qt::Key_Return);
+    QTest::newRow("keypad_enter") << int(Qt::Key_Enter);
+  }
+
+  void keyboard_presses_the_buttons() {
+    QFETCH(int, key);
+    TAboutBox box;
+    box.show();
+    box.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    auto* web = part_of<QToolButton>(&box, "SpeedButton_web");
+    auto* download = part_of<QToolButton>(&box, "SpeedButton_download");
+    const std::vector<QWidget*> visits = screen_reader_view::tab_visits(&box, web, 4);
+    QCOMPARE(screen_reader_view::names_of(visits), screen_reader_view::names_of({web, download}));
+    web->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(web, Qt::Key(key));
+    QCOMPARE(catcher_.urls, (QList<QUrl>{QUrl("http://docs.invalid:8090/display/LG/")}));
+  }
+
+  // Escape and Ctrl+W close the window, as the close box does; the key's release, which comes
+  // to the window behind, is taken (there Escape would leave full screen).
+  void keyboard_closes_the_window_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("escape") << int(Qt::Key_Escape) << int(Qt::NoModifier);
+    QTest::newRow("ctrl_w") << int(Qt::Key_W) << int(Qt::ControlModifier);
+  }
+
+  void keyboard_closes_the_window() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    ReleaseRecorder behind;
+    behind.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&behind));
+    TAboutBox box;
+    box.show();
+    box.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCoreApplication::processEvents();
+    QVERIFY(!box.isVisible());
+    QTest::keyRelease(&behind, Qt::Key(key));
+    QTest::keyClick(&behind, Qt::Key_A);  // a key of its own still comes up there
+    QCOMPARE(behind.released, QList<int>{Qt::Key_A});
+  }
+
+  // A screen reader announces the window as a dialog and can tell what it is for.
+  void screen_reader_sees_a_dialog_with_a_description() {
+    TAboutBox box;
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&box);
+    QVERIFY(face != nullptr);
+    QCOMPARE(face->role(), QAccessible::Dialog);
+    QVERIFY(!face->text(QAccessible::Description).trimmed().isEmpty());
   }
 
   // A screen reader announces each part of the window by what it shows; the icon, which shows

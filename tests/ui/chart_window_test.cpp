@@ -22,10 +22,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "base/errors.h"
 #include "patterns/display_tests.h"
+#include "screen_reader_view.h"
 #include "settings/settings.h"
 #include "ui/adjust_window.h"
 #include "ui/application.h"
@@ -122,6 +124,9 @@ class ChartWindowTest : public QObject, protected WindowSetFixture {
   void close_writes_settings_file();
   void too_large_settings_file_is_named_in_the_log();
   void only_the_chart_window_close_ends_the_program();
+  void ctrl_w_closes_the_window_it_is_pressed_in_data();
+  void ctrl_w_closes_the_window_it_is_pressed_in();
+  void screen_reader_sees_windows_with_descriptions();
   void close_with_unwritable_settings_stays_open();
   void failing_timer_drawing_is_reported_once();
   void dismissing_an_error_box_brings_no_other();
@@ -988,6 +993,65 @@ void ChartWindowTest::only_the_chart_window_close_ends_the_program() {
   QCoreApplication::exec();
   QCOMPARE(closed_by_the_others, 0);
   QCOMPARE(last_closed.count(), 1);
+}
+
+void ChartWindowTest::ctrl_w_closes_the_window_it_is_pressed_in_data() {
+  QTest::addColumn<QString>("window");
+  QTest::addColumn<QString>("control");  // with the focus; empty: the window itself
+  QTest::addColumn<bool>("closes");
+  QTest::newRow("adjust_edit_box") << "adjust"
+                                   << "Edit_H" << true;
+  QTest::newRow("adjust_scroll_bar") << "adjust"
+                                     << "ScrollBar_HP" << true;
+  QTest::newRow("adjust_list") << "adjust"
+                               << "ComboBox1" << true;
+  QTest::newRow("viewer") << "viewer" << QString() << true;
+  // The chart window keeps its own keys: Ctrl+W is only a key release for its caption.
+  QTest::newRow("chart") << "chart" << QString() << false;
+}
+
+void ChartWindowTest::ctrl_w_closes_the_window_it_is_pressed_in() {
+  QFETCH(QString, window);
+  QFETCH(QString, control);
+  QFETCH(bool, closes);
+  showChart();
+  const std::map<QString, QWidget*> windows{
+      {"chart", chart_}, {"adjust", adjust_}, {"viewer", viewer_}};
+  QWidget* target = windows.at(window);
+  target->show();
+  QVERIFY(QTest::qWaitForWindowExposed(target));
+  QCoreApplication::processEvents();
+  target->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(target));
+  QTRY_COMPARE(QApplication::activeWindow(), target);
+  QWidget* focus = control.isEmpty() ? target : target->findChild<QWidget*>(control);
+  QVERIFY(focus != nullptr);
+  focus->setFocus(Qt::OtherFocusReason);
+  const QString caption = chart_->windowTitle();
+  QTest::keyPress(focus, Qt::Key_W, Qt::ControlModifier);
+  QCoreApplication::processEvents();
+  QCOMPARE(target->isVisible(), !closes);
+  QVERIFY(chart_->isVisible());
+  if (closes) {
+    // The W comes up in the chart window, now in front (Ctrl already up): it is no key of the
+    // chart's, whose caption would show its code.
+    QTest::keyRelease(chart_, Qt::Key_W);
+    QCOMPARE(chart_->windowTitle(), caption);
+  }
+  QCOMPARE(errors_, QStringList());
+}
+
+// A screen reader announces each window as a window, not as a filler inside one, and can tell
+// what it is for.
+void ChartWindowTest::screen_reader_sees_windows_with_descriptions() {
+  for (QWidget* window : {static_cast<QWidget*>(chart_), static_cast<QWidget*>(adjust_),
+                          static_cast<QWidget*>(viewer_)}) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(window);
+    QVERIFY(face != nullptr);
+    QCOMPARE(face->role(), QAccessible::Window);
+    QVERIFY2(!face->text(QAccessible::Description).trimmed().isEmpty(),
+             window->metaObject()->className());
+  }
 }
 
 void ChartWindowTest::close_with_unwritable_settings_stays_open() {

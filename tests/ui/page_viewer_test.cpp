@@ -665,6 +665,11 @@ void PageViewerTest::page_is_named_after_its_drawing_area() {
                .isEmpty());
   const QStringList unnamed = screen_reader_view::unnamed_controls(viewer_);
   QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
+  // The scroll bars, shown once the page is larger than the view, say which way they go.
+  auto* scroll_box = part_of<TPageScrollBox>(viewer_, "ScrollBox1");
+  for (QScrollBar* bar : {scroll_box->horizontalScrollBar(), scroll_box->verticalScrollBar()}) {
+    QVERIFY(!screen_reader_view::accessible_text(bar, QAccessible::Name).trimmed().isEmpty());
+  }
   QCOMPARE(errors_, QStringList());
 }
 

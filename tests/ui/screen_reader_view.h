@@ -17,15 +17,16 @@ inline QString accessible_text(QWidget* widget, QAccessible::Text which) {
   return face == nullptr ? QString() : face->text(which);
 }
 
-// The controls of `window` the keyboard can reach (or whose arrows the mouse clicks) that a
-// screen reader would announce without a name: "objectName (class)" each.
+// The controls of `window` the keyboard can reach (or that the mouse works: buttons, scroll bars)
+// that a screen reader would announce without a name: "objectName (class)" each.
 inline QStringList unnamed_controls(QWidget* window) {
   QStringList unnamed;
   for (QWidget* widget : window->findChildren<QWidget*>()) {
     if (!widget->isVisibleTo(window) || widget->window() != window) continue;
     const bool focusable = (widget->focusPolicy() & Qt::TabFocus) != 0;
-    const bool button = widget->inherits("QAbstractButton");
-    if (!focusable && !button) continue;
+    const bool mouse_control =
+        widget->inherits("QAbstractButton") || widget->inherits("QAbstractSlider");
+    if (!focusable && !mouse_control) continue;
     if (accessible_text(widget, QAccessible::Name).trimmed().isEmpty()) {
       unnamed << widget->objectName() + " (" + widget->metaObject()->className() + ")";
     }
