@@ -42,14 +42,14 @@ void ColourCensus::noteExact(std::uint32_t rgb) {
   distinct_.push_back(rgb);
 }
 
-void ColourCensus::addBgrxRow(const std::uint8_t* pixels, std::int32_t width) {
+void ColourCensus::addBgrxRow(const std::uint8_t* pixels, std::int32_t width, std::uint64_t times) {
   for (std::int32_t x = 0; x < width; ++x, pixels += 4) {
     const std::uint32_t b = pixels[0], g = pixels[1], r = pixels[2];
     Bin& bin = bins_[bin_of(r, g, b)];
-    ++bin.count;
-    bin.r += r;
-    bin.g += g;
-    bin.b += b;
+    bin.count += times;
+    bin.r += r * times;
+    bin.g += g * times;
+    bin.b += b * times;
     noteExact((r << 16) | (g << 8) | b);
   }
 }
