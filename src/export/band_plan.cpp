@@ -30,6 +30,8 @@ BandPlan plan_bands(const RowSource& picture, std::int64_t unit_rows, std::int64
     if (whole <= std::max(most_rows, unit_rows))
       rows = whole * std::max<std::int64_t>(1, aim_rows / whole);
   }
+  // A picture no taller than a band is one band, whatever its period.
+  if (aim_rows >= height) rows = height;
   BandPlan plan;
   for (std::int64_t y = 0; y < height; y += rows) plan.starts.push_back(std::int32_t(y));
   plan.starts.push_back(std::int32_t(height));

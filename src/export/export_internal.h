@@ -99,7 +99,7 @@ class ProgressPacer {
   void finish();
 
  private:
-  const ProgressCallback& callback_;
+  ProgressCallback callback_;  // a copy: callers may pass a temporary
   std::uint64_t total_;
   std::uint64_t done_ = 0;
   std::uint64_t next_report_ = 0;
