@@ -6,6 +6,8 @@
 // and the file's bytes never depend on the number of threads.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "export/export_internal.h"
@@ -41,6 +43,23 @@ struct BandPlan {
 // each other. Equal bands are found by the rows' hashes and confirmed by their pixels.
 BandPlan plan_bands(const RowSource& picture, std::int64_t unit_rows, std::int64_t aim_rows,
                     std::int64_t most_rows, unsigned threads);
+
+// Byte buffers for encoded bands, taken back when the last holder of a band lets it go, so that
+// later bands reuse memory already touched instead of asking the system for fresh pages. The
+// pool must outlive every buffer it hands out.
+class BandBuffers {
+ public:
+  BandBuffers() = default;
+  BandBuffers(const BandBuffers&) = delete;
+  BandBuffers& operator=(const BandBuffers&) = delete;
+
+  // An empty buffer, holding room for earlier bands' bytes.
+  std::shared_ptr<std::vector<std::uint8_t>> take();
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<std::vector<std::uint8_t>>> free_;
+};
 
 // The thread count `tuning` asks for, at least one.
 unsigned band_threads(const BandTuning& tuning);

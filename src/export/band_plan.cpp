@@ -14,6 +14,28 @@ unsigned band_threads(const BandTuning& tuning) {
   return threads == 0 ? 1 : threads;
 }
 
+std::shared_ptr<std::vector<std::uint8_t>> BandBuffers::take() {
+  std::unique_ptr<std::vector<std::uint8_t>> buffer;
+  {
+    const std::lock_guard lock(mutex_);
+    if (!free_.empty()) {
+      buffer = std::move(free_.back());
+      free_.pop_back();
+    }
+  }
+  if (!buffer) buffer = std::make_unique<std::vector<std::uint8_t>>();
+  buffer->clear();
+  return {buffer.release(), [this](std::vector<std::uint8_t>* given_back) {
+            std::unique_ptr<std::vector<std::uint8_t>> owned(given_back);
+            try {
+              const std::lock_guard lock(mutex_);
+              free_.push_back(std::move(owned));
+            } catch (...) {
+              // No room to keep it: it is freed.
+            }
+          }};
+}
+
 BandPlan plan_bands(const RowSource& picture, std::int64_t unit_rows, std::int64_t aim_rows,
                     std::int64_t most_rows, unsigned threads) {
   const std::int64_t height = picture.height();

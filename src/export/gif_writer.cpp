@@ -99,11 +99,13 @@ class LzwBand {
   }
 
   // Writes the pending code; the band's bytes then hold its codes, the last byte partly.
-  CompressedSegment finish() {
+  CompressedSegment finish(BandBuffers& buffers) {
     if (current_ >= 0) put(std::uint32_t(current_));
     if (pending_bits_ > 0) bytes_.push_back(std::uint8_t(acc_));
     CompressedSegment band;
-    band.bytes = std::make_shared<const std::vector<std::uint8_t>>(bytes_);
+    std::shared_ptr<std::vector<std::uint8_t>> bytes = buffers.take();
+    bytes->assign(bytes_.begin(), bytes_.end());
+    band.bytes = std::move(bytes);
     band.bit_length = total_bits_;
     band.code_width = std::uint32_t(running_bits_);
     return band;
@@ -268,6 +270,7 @@ void write_in_bands(const RowSource& picture, const std::vector<PaletteColour>& 
   const BandPlan plan = plan_bands(picture, 1, rows_for(tuning.band_bytes),
                                    rows_for(tuning.most_period_band_bytes), threads);
 
+  BandBuffers buffers;  // before the bands' results, which it outlives
   std::vector<std::unique_ptr<GifBandWorker>> workers(threads);
   const auto compress = [&](unsigned w, std::size_t i) {
     if (!workers[w]) {
@@ -286,7 +289,7 @@ void write_in_bands(const RowSource& picture, const std::vector<PaletteColour>& 
       }
       worker.lzw.pixels(worker.indices.data(), worker.indices.size());
     }
-    return worker.lzw.finish();
+    return worker.lzw.finish(buffers);
   };
 
   const std::vector<std::uint8_t> head = gif_head(width, height, table, table_bits);

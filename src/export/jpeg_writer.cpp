@@ -20,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -54,10 +55,11 @@ struct JpegErrors {
   char message[JMSG_LENGTH_MAX];
 };
 
-// The compressed bytes of one band, in memory.
+// The compressed bytes of one band, written into a buffer of the band pool (its room comes from
+// earlier bands), grown as needed.
 struct JpegDestination {
   jpeg_destination_mgr manager;  // first, as above
-  std::vector<std::uint8_t>* bytes;
+  std::vector<std::uint8_t>* bytes = nullptr;
 };
 
 extern "C" void jpeg_fail(j_common_ptr cinfo) {
@@ -68,12 +70,9 @@ extern "C" void jpeg_fail(j_common_ptr cinfo) {
 
 extern "C" void jpeg_ignore_message(j_common_ptr, int) {}
 
-constexpr std::size_t kFirstOutput = std::size_t(1) << 16;
-
 extern "C" void jpeg_start_destination(j_compress_ptr cinfo) {
   auto* destination = reinterpret_cast<JpegDestination*>(cinfo->dest);
   std::vector<std::uint8_t>& bytes = *destination->bytes;
-  bytes.resize(std::max(bytes.capacity(), kFirstOutput));
   destination->manager.next_output_byte = bytes.data();
   destination->manager.free_in_buffer = bytes.size();
 }
@@ -82,7 +81,8 @@ extern "C" boolean jpeg_grow_buffer(j_compress_ptr cinfo) {
   auto* destination = reinterpret_cast<JpegDestination*>(cinfo->dest);
   std::vector<std::uint8_t>& bytes = *destination->bytes;
   const std::size_t used = bytes.size();  // the library calls this with the buffer full
-  // The library cannot take an exception: a failed growth is its own memory error.
+  // The library cannot take an exception: a failed growth is its own memory error, raised
+  // once the exception is gone.
   bool grown = true;
   try {
     bytes.resize(used * 2);
@@ -124,14 +124,14 @@ class BandCompressor {
   BandCompressor(const BandCompressor&) = delete;
   BandCompressor& operator=(const BandCompressor&) = delete;
 
-  // The whole JPEG file of rows [begin, end): headers, entropy-coded data, end marker.
-  std::vector<std::uint8_t> encode(std::int32_t begin, std::int32_t end) {
-    std::vector<std::uint8_t> bytes;
-    // About a bit a pixel, so that few bands grow their buffer.
-    bytes.reserve(std::size_t(picture_.width()) * std::size_t(end - begin) / 8 + kFirstOutput);
+  // Writes the whole JPEG file of rows [begin, end) into `bytes`: headers, entropy-coded data,
+  // end marker.
+  void encode(std::int32_t begin, std::int32_t end, std::vector<std::uint8_t>& bytes) {
+    // About four bits a pixel at first, so that few bands grow the buffer.
+    bytes.resize(std::size_t(picture_.width()) * std::size_t(end - begin) / 2 +
+                 (std::size_t(1) << 16));
     destination_.bytes = &bytes;
     if (!run(begin, end)) fail();
-    return bytes;
   }
 
  private:
@@ -252,19 +252,22 @@ void write_jpeg(const RowSource& picture, AtomicFile& file, ProgressPacer& progr
   const std::int64_t intervals_per_band =
       bands > 1 ? (plan.endRow(0) - plan.beginRow(0)) / interval_rows : 1;
 
+  BandBuffers buffers;  // before the compressors' results, which it outlives
   std::vector<std::unique_ptr<BandCompressor>> compressors(threads);
   std::vector<std::uint8_t> header;  // the first band's, written by its compressing thread
   const auto compress = [&](unsigned worker, std::size_t i) {
     if (!compressors[worker]) {
       compressors[worker] = std::make_unique<BandCompressor>(picture, restart_mcus);
     }
-    std::vector<std::uint8_t> whole = compressors[worker]->encode(plan.beginRow(i), plan.endRow(i));
-    const std::size_t head = header_length(whole);
-    if (whole.size() < head + 2) throw JpegFailure("a band without its end marker", false);
-    if (i == 0) header.assign(whole.begin(), whole.begin() + std::ptrdiff_t(head));
-    auto data = std::make_shared<std::vector<std::uint8_t>>(whole.begin() + std::ptrdiff_t(head),
-                                                            whole.end() - 2);
-    return CompressedSegment{std::move(data), 1, 0};
+    std::shared_ptr<std::vector<std::uint8_t>> whole = buffers.take();
+    compressors[worker]->encode(plan.beginRow(i), plan.endRow(i), *whole);
+    const std::size_t head = header_length(*whole);
+    if (whole->size() < head + 2) throw JpegFailure("a band without its end marker", false);
+    if (i == 0) header.assign(whole->begin(), whole->begin() + std::ptrdiff_t(head));
+    whole->resize(whole->size() - 2);  // the end marker
+    CompressedSegment band{std::move(whole), 1, 0};
+    band.offset = head;  // the band's own headers stay where the library wrote them
+    return band;
   };
   std::vector<std::uint8_t> numbered;  // a band whose markers take other numbers
   const auto write = [&](std::size_t i, const CompressedSegment& band) {
@@ -275,11 +278,12 @@ void write_jpeg(const RowSource& picture, AtomicFile& file, ProgressPacer& progr
       header[at + 1] = std::uint8_t(picture.height());
       file.write(header.data(), header.size());
     }
-    const std::vector<std::uint8_t>& bytes = *band.bytes;
+    const std::span<const std::uint8_t> bytes(band.bytes->data() + band.offset,
+                                              band.bytes->size() - band.offset);
     // The band's own markers count from 0; in the scan they continue from the bands before.
     const std::uint64_t first_number = i * std::uint64_t(intervals_per_band);
     if (intervals_per_band > 1 && first_number % 8 != 0) {
-      numbered = bytes;
+      numbered.assign(bytes.begin(), bytes.end());
       std::uint64_t number = first_number;
       for (std::size_t k = 0; k + 1 < numbered.size(); ++k) {
         if (is_restart_marker(&numbered[k])) numbered[++k] = std::uint8_t(0xD0 | (number++ & 7));
@@ -304,8 +308,7 @@ void write_jpeg(const RowSource& picture, AtomicFile& file, ProgressPacer& progr
       std::uint64_t(row_samples) * std::uint64_t(plan.endRow(0) - plan.beginRow(0));
   const std::uint64_t fit =
       (std::uint64_t(64) << 20) / std::max<std::uint64_t>(1, band_samples / 4);
-  const auto window =
-      std::size_t(std::clamp<std::uint64_t>(fit, 2, 2 * std::uint64_t(threads) + 2));
+  const auto window = std::size_t(std::clamp<std::uint64_t>(fit, 2, std::uint64_t(threads) + 2));
   try {
     deflate_in_order(plan.source, {threads, tuning.reuse_budget_bytes, window}, compress, write);
   } catch (const JpegFailure& e) {

@@ -18,6 +18,8 @@ struct CompressedSegment {
   // width the segment ends with.
   std::uint64_t bit_length = 0;
   std::uint32_t code_width = 0;
+  // Bytes at the start of `bytes` that are not the segment's (a JPEG band's own headers).
+  std::size_t offset = 0;
 };
 
 struct OrderedDeflateSettings {
