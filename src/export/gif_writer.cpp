@@ -23,6 +23,7 @@
 #include "export/export_internal.h"
 #include "export/gif_palette.h"
 #include "export/parallel_deflate.h"
+#include "export/png_segments.h"
 
 namespace lumigrid::export_detail {
 
@@ -297,7 +298,15 @@ void write_in_bands(const RowSource& picture, const std::vector<PaletteColour>& 
   GifDataBlocks data(file);
   const std::uint32_t clear = 1u << min_bits;
   data.code(clear, std::uint32_t(min_bits + 1));
-  deflate_in_order(plan.source, {threads, tuning.reuse_budget_bytes, 0}, compress,
+  // Bands in flight: a few per thread, fewer when bands are large (codes of noise may take
+  // half as much again as its pixels).
+  const std::uint64_t band_pixels =
+      std::uint64_t(width) * std::uint64_t(plan.endRow(0) - plan.beginRow(0));
+  const std::uint64_t fit =
+      (std::uint64_t(64) << 20) / std::max<std::uint64_t>(1, band_pixels * 3 / 2);
+  const auto window =
+      std::size_t(std::clamp<std::uint64_t>(fit, 2, 2 * std::uint64_t(threads) + 2));
+  deflate_in_order(plan.source, {threads, tuning.reuse_budget_bytes, window}, compress,
                    [&](std::size_t i, const CompressedSegment& band) {
                      data.bits(*band.bytes, band.bit_length);
                      // The next band starts from an empty table; the last one ends the data.
@@ -351,31 +360,63 @@ void write_in_order(const RowSource& picture, std::vector<PaletteColour> palette
   file.check();
 }
 
+// For each set of equal rows, its first row and how many rows it holds, in the order of the
+// first rows.
+std::vector<std::pair<std::int32_t, std::uint64_t>> distinct_rows_of(const RowSource& picture,
+                                                                     unsigned threads) {
+  const std::int32_t height = picture.height();
+  std::vector<std::pair<std::int32_t, std::uint64_t>> distinct;
+  bool classed = true;
+  for (std::int32_t y = 0; y < height && classed; ++y) classed = picture.rowClass(y).has_value();
+  if (classed) {
+    std::unordered_map<std::uint64_t, std::size_t> class_at;
+    for (std::int32_t y = 0; y < height; ++y) {
+      const auto [it, inserted] = class_at.emplace(*picture.rowClass(y), distinct.size());
+      if (inserted) {
+        distinct.emplace_back(y, 1);
+      } else {
+        ++distinct[it->second].second;
+      }
+    }
+    return distinct;
+  }
+  // Rows of equal hashes are compared with the first row of each set of that hash.
+  const std::vector<std::uint64_t> hashes = row_hashes(picture, threads);
+  std::unordered_multimap<std::uint64_t, std::size_t> sets_with;
+  const auto scratch_a = row_scratch(picture);
+  const auto scratch_b = row_scratch(picture);
+  const std::size_t bytes = picture.rowBytes();
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::uint8_t* row = nullptr;
+    bool found = false;
+    const auto [first, last] = sets_with.equal_range(hashes[std::size_t(y)]);
+    for (auto it = first; it != last && !found; ++it) {
+      if (row == nullptr) row = picture.row(y, scratch_a.get());
+      const std::int32_t other = distinct[it->second].first;
+      if (std::memcmp(row, picture.row(other, scratch_b.get()), bytes) == 0) {
+        ++distinct[it->second].second;
+        found = true;
+      }
+    }
+    if (!found) {
+      sets_with.emplace(hashes[std::size_t(y)], distinct.size());
+      distinct.emplace_back(y, 1);
+    }
+  }
+  return distinct;
+}
+
 }  // namespace
 
 void write_gif(const RowSource& picture, AtomicFile& file, ProgressPacer& progress,
                const BandTuning& tuning) {
-  const std::int32_t width = picture.width(), height = picture.height();
+  const std::int32_t width = picture.width();
   const bool grey = picture.format() == PixelFormat::Gray8;
 
-  // Rows of one class are read once and counted as often as they occur.
-  std::vector<std::pair<std::int32_t, std::uint64_t>> distinct_rows;  // first row, occurrences
-  {
-    std::unordered_map<std::uint64_t, std::size_t> class_at;
-    for (std::int32_t y = 0; y < height; ++y) {
-      const std::optional<std::uint64_t> row_class = picture.rowClass(y);
-      if (!row_class) {
-        distinct_rows.emplace_back(y, 1);
-        continue;
-      }
-      const auto [it, inserted] = class_at.emplace(*row_class, distinct_rows.size());
-      if (inserted) {
-        distinct_rows.emplace_back(y, 1);
-      } else {
-        ++distinct_rows[it->second].second;
-      }
-    }
-  }
+  // Equal rows are read once and counted as often as they occur: rows of one class, and rows
+  // of equal hashes whose pixels are confirmed equal.
+  const std::vector<std::pair<std::int32_t, std::uint64_t>> distinct_rows =
+      distinct_rows_of(picture, band_threads(tuning));
   const auto scratch = row_scratch(picture);
   ColourCensus census;
   for (const auto& [y, times] : distinct_rows) {
