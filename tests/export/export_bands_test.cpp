@@ -8,6 +8,7 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -485,6 +486,68 @@ TEST_P(BmpGathered, PillowReadsThePicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, BmpGathered, ::testing::ValuesIn(kBmpPictures),
+                         [](const auto& row) { return std::string(row.param.row); });
+
+// --- failures ---------------------------------------------------------------------------------
+
+// A picture whose row `failing_row` cannot be made from its `failing_read`-th read on, as a page
+// made on the fly fails when the system refuses memory: the encoders read a row again on a band's
+// thread after the palette pass or the row hashes.
+class FailingRows final : public RowSource {
+ public:
+  FailingRows(const Surface& surface, std::int32_t failing_row, int failing_read)
+      : surface_(surface), failing_row_(failing_row), failing_read_(failing_read) {}
+  std::int32_t width() const override { return surface_.width(); }
+  std::int32_t height() const override { return surface_.height(); }
+  PixelFormat format() const override { return surface_.format(); }
+  std::int32_t pixelsPerInch() const override { return 96; }
+  const std::uint8_t* row(std::int32_t y, std::uint8_t* /*scratch*/) const override {
+    if (y == failing_row_ && ++reads_ >= failing_read_) throw std::bad_alloc();
+    return surface_.rowData(y);
+  }
+
+ private:
+  const Surface& surface_;
+  std::int32_t failing_row_;
+  int failing_read_;
+  mutable std::atomic<int> reads_{0};
+};
+
+struct FailureCase {
+  const char* row;
+  const char* file_name;
+  std::int32_t failing_row;
+  int failing_read;
+};
+
+const FailureCase kFailures[] = {
+    {"jpeg_first_read", "out.jpg", 0, 1},
+    {"jpeg_on_a_band_thread", "out.jpg", 150, 2},  // hashed, then encoded
+    {"gif_palette_pass", "out.gif", 40, 1},
+    {"gif_on_a_band_thread", "out.gif", 150, 3},  // hashed, compared with an equal row, mapped
+    {"bmp", "out.bmp", 100, 1},
+};
+
+class BandFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(BandFailure, MemoryRefusedKeepsTheOldFileAndSaysSo) {
+  ScratchFolder folder;
+  const auto path = folder.path() / GetParam().file_name;
+  testing_support::write_file(path, "old contents");
+  const Surface surface = repeating(PixelFormat::Gray8, 200, 300, 300, -1, 0, 4);
+  std::string message = "no error";
+  try {
+    save_image(FailingRows(surface, GetParam().failing_row, GetParam().failing_read), path);
+  } catch (const std::exception& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(message, "Not enough memory to write " + path.string());
+  const auto bytes = read_bytes(path);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old contents");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{GetParam().file_name});
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, BandFailure, ::testing::ValuesIn(kFailures),
                          [](const auto& row) { return std::string(row.param.row); });
 
 }  // namespace
