@@ -1,5 +1,5 @@
 // JPEG: colour, quality 90 with baseline tables, sequential, everything else the library's
-// defaults, fed 24-bit RGB rows.
+// defaults, fed a page's grey rows as RGB and a window's rows as they are stored.
 //
 // A picture of several bands is one scan whose restart interval is a whole number of MCU rows:
 // each band is encoded by a compressor of its own as a picture of the band's rows, so its
