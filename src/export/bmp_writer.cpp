@@ -10,6 +10,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -150,8 +151,23 @@ void write_bmp(const RowSource& picture, AtomicFile& file, ProgressPacer& progre
   constexpr std::size_t kPiecePixels = GatheredWrites::kArenaBytes / 8;
   const auto scratch = row_scratch(picture);
   const bool grey = picture.format() == PixelFormat::Gray8;
+  // Classes of more than one row are expanded once, the most frequent first while the budget
+  // lasts: a caption's rows, each of its own class, never push out the tiles' rows.
   std::unordered_map<std::uint64_t, std::unique_ptr<std::uint8_t[]>> expanded;
-  std::uint64_t expanded_bytes = 0;
+  if (grey) {
+    std::unordered_map<std::uint64_t, std::uint64_t> rows_of;
+    for (std::int32_t y = 0; y < height; ++y) {
+      if (const std::optional<std::uint64_t> row_class = picture.rowClass(y)) ++rows_of[*row_class];
+    }
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> repeated;  // rows, class
+    for (const auto& [row_class, rows] : rows_of) {
+      if (rows > 1) repeated.emplace_back(rows, row_class);
+    }
+    std::sort(repeated.begin(), repeated.end(), std::greater<>());
+    const std::uint64_t fitting = row_bytes == 0 ? 0 : kExpandedRowBudget / row_bytes;
+    if (repeated.size() > fitting) repeated.resize(std::size_t(fitting));
+    for (const auto& entry : repeated) expanded.emplace(entry.second, nullptr);
+  }
   for (std::int32_t y = height - 1; y >= 0 && !file.failed(); --y) {
     const std::uint8_t* pixels = picture.row(y, scratch.get());
     if (!grey) {
@@ -166,14 +182,12 @@ void write_bmp(const RowSource& picture, AtomicFile& file, ProgressPacer& progre
           out.add(pixels + x * 4, n);
         }
       }
-    } else if (const std::optional<std::uint64_t> row_class = picture.rowClass(y);
-               row_class && (expanded.count(*row_class) != 0 ||
-                             expanded_bytes + row_bytes <= kExpandedRowBudget)) {
-      std::unique_ptr<std::uint8_t[]>& row = expanded[*row_class];
+    } else if (const auto kept = expanded.find(picture.rowClass(y).value_or(0));
+               kept != expanded.end() && picture.rowClass(y)) {
+      std::unique_ptr<std::uint8_t[]>& row = kept->second;
       if (!row) {
         row = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t(row_bytes));
         expand_grey_row(pixels, std::size_t(width), row.get());
-        expanded_bytes += row_bytes;
       }
       out.add(row.get(), std::size_t(row_bytes));
     } else {
