@@ -271,12 +271,16 @@ void write_jpeg(const RowSource& picture, AtomicFile& file, ProgressPacer& progr
   };
   std::vector<std::uint8_t> numbered;  // a band whose markers take other numbers
   const auto write = [&](std::size_t i, const CompressedSegment& band) {
+    // Headers, the band's bytes and the marker after them go to the file in one gathered write,
+    // straight from where they lie.
+    AtomicFile::Piece pieces[3];
+    std::size_t count = 0;
     if (i == 0) {
       // The first band's headers stand for the whole picture: only the height differs.
       const std::size_t at = height_field(header);
       header[at] = std::uint8_t(picture.height() >> 8);
       header[at + 1] = std::uint8_t(picture.height());
-      file.write(header.data(), header.size());
+      pieces[count++] = {header.data(), header.size()};
     }
     const std::span<const std::uint8_t> bytes(band.bytes->data() + band.offset,
                                               band.bytes->size() - band.offset);
@@ -288,18 +292,15 @@ void write_jpeg(const RowSource& picture, AtomicFile& file, ProgressPacer& progr
       for (std::size_t k = 0; k + 1 < numbered.size(); ++k) {
         if (is_restart_marker(&numbered[k])) numbered[++k] = std::uint8_t(0xD0 | (number++ & 7));
       }
-      file.write(numbered.data(), numbered.size());
+      pieces[count++] = {numbered.data(), numbered.size()};
     } else {
-      file.write(bytes.data(), bytes.size());
+      pieces[count++] = {bytes.data(), bytes.size()};
     }
-    if (i + 1 < bands) {
-      const std::uint64_t number = first_number + std::uint64_t(intervals_per_band) - 1;
-      const std::uint8_t marker[2] = {0xFF, std::uint8_t(0xD0 | (number & 7))};
-      file.write(marker, 2);
-    } else {
-      const std::uint8_t end[2] = {0xFF, 0xD9};
-      file.write(end, 2);
-    }
+    const std::uint64_t number = first_number + std::uint64_t(intervals_per_band) - 1;
+    const std::uint8_t marker[2] = {0xFF, i + 1 < bands ? std::uint8_t(0xD0 | (number & 7))
+                                                        : std::uint8_t(0xD9)};  // or the end
+    pieces[count++] = {marker, 2};
+    file.writePieces(pieces, count);
     for (std::int32_t y = plan.beginRow(i); y < plan.endRow(i); ++y) progress.advance();
     file.check();
   };
