@@ -1,7 +1,10 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -121,8 +124,61 @@ bool AtomicFile::flushBuffer() noexcept {
   return true;
 }
 
+bool AtomicFile::writeAll(const Piece* pieces, std::size_t count) noexcept {
+  // At most IOV_MAX pieces a call; a call that wrote part of them resumes where it stopped.
+  std::vector<iovec> batch;
+  try {
+    batch.reserve(std::min<std::size_t>(count, IOV_MAX));
+  } catch (const std::bad_alloc&) {
+    error_ = ENOMEM;
+    return false;
+  }
+  std::size_t next = 0;
+  while (next < count || !batch.empty()) {
+    while (next < count && batch.size() < IOV_MAX) {
+      if (pieces[next].size > 0) {
+        batch.push_back({const_cast<void*>(pieces[next].data), pieces[next].size});
+      }
+      ++next;
+    }
+    if (batch.empty()) break;
+    const ssize_t n = ::writev(fd_, batch.data(), int(batch.size()));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return false;
+    }
+    if (n == 0) {
+      error_ = EIO;  // a file that takes nothing would be asked forever
+      return false;
+    }
+    auto done = std::size_t(n);
+    std::size_t first = 0;
+    while (first < batch.size() && done >= batch[first].iov_len) done -= batch[first++].iov_len;
+    if (first < batch.size()) {
+      batch[first].iov_base = static_cast<std::uint8_t*>(batch[first].iov_base) + done;
+      batch[first].iov_len -= done;
+    }
+    batch.erase(batch.begin(), batch.begin() + std::ptrdiff_t(first));
+  }
+  return true;
+}
+
+void AtomicFile::writePieces(const Piece* pieces, std::size_t count) noexcept {
+  if (error_ != 0 || fd_ < 0) return;
+  if (!flushBuffer()) return;
+  for (std::size_t i = 0; i < count; ++i) bytes_written_ += pieces[i].size;
+  writeAll(pieces, count);
+}
+
 void AtomicFile::write(const void* data, std::size_t size) noexcept {
   if (error_ != 0 || fd_ < 0) return;
+  // Bytes that would fill the buffer go straight to the file, after what it holds.
+  if (size >= buffer_.size()) {
+    const Piece piece{data, size};
+    writePieces(&piece, 1);
+    return;
+  }
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   bytes_written_ += size;
   while (size > 0) {

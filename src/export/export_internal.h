@@ -34,6 +34,13 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   void write(const void* data, std::size_t size) noexcept;
+  // Bytes held elsewhere, written in as few system calls as the system takes (the buffer's
+  // bytes first), without copying them through the buffer.
+  struct Piece {
+    const void* data;
+    std::size_t size;
+  };
+  void writePieces(const Piece* pieces, std::size_t count) noexcept;
   // Room for `size` bytes to be filled in place and then passed to commitReserved(), saving a
   // copy; null when the buffer cannot hold that many or a write has failed.
   std::uint8_t* reserve(std::size_t size) noexcept;
@@ -53,6 +60,7 @@ class AtomicFile {
 
  private:
   bool flushBuffer() noexcept;
+  bool writeAll(const Piece* pieces, std::size_t count) noexcept;
   void discard() noexcept;
   void copySpoolToTarget();
 
@@ -91,7 +99,7 @@ class ProgressPacer {
   void finish();
 
  private:
-  const ProgressCallback& callback_;
+  ProgressCallback callback_;  // a copy: callers may pass a temporary
   std::uint64_t total_;
   std::uint64_t done_ = 0;
   std::uint64_t next_report_ = 0;

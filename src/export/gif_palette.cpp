@@ -42,14 +42,20 @@ void ColourCensus::noteExact(std::uint32_t rgb) {
   distinct_.push_back(rgb);
 }
 
-void ColourCensus::addBgrxRow(const std::uint8_t* pixels, std::int32_t width) {
-  for (std::int32_t x = 0; x < width; ++x, pixels += 4) {
-    const std::uint32_t b = pixels[0], g = pixels[1], r = pixels[2];
+void ColourCensus::addBgrxRow(const std::uint8_t* pixels, std::int32_t width, std::uint64_t times) {
+  // A run of equal pixels counts at once: a window's rows are mostly runs.
+  for (std::int32_t x = 0; x < width;) {
+    const std::uint8_t* first = pixels + std::size_t(x) * 4;
+    std::int32_t end = x + 1;
+    while (end < width && std::memcmp(pixels + std::size_t(end) * 4, first, 3) == 0) ++end;
+    const std::uint64_t count = std::uint64_t(end - x) * times;
+    x = end;
+    const std::uint32_t b = first[0], g = first[1], r = first[2];
     Bin& bin = bins_[bin_of(r, g, b)];
-    ++bin.count;
-    bin.r += r;
-    bin.g += g;
-    bin.b += b;
+    bin.count += count;
+    bin.r += r * count;
+    bin.g += g * count;
+    bin.b += b * count;
     noteExact((r << 16) | (g << 8) | b);
   }
 }

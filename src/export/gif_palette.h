@@ -18,8 +18,8 @@ struct PaletteColour {
 class ColourCensus {
  public:
   ColourCensus();
-  // `pixels` as stored in a 32-bit surface row: B, G, R, X.
-  void addBgrxRow(const std::uint8_t* pixels, std::int32_t width);
+  // `pixels` as stored in a 32-bit surface row: B, G, R, X; counted as `times` equal rows.
+  void addBgrxRow(const std::uint8_t* pixels, std::int32_t width, std::uint64_t times = 1);
   // Grey rows have at most 256 levels and so always an exact palette: only presence is kept.
   void addGreyRow(const std::uint8_t* pixels, std::int32_t width);
 

@@ -75,8 +75,8 @@ std::uint64_t progress_steps(const RowSource& picture, ImageEncoding encoding) {
 std::uint64_t row_buffer_bytes(std::int64_t width, ImageEncoding encoding) {
   if (width <= 0) return 0;
   // Bytes a pixel takes in the widest row each encoder converts to: the RGB rows of JPEG, TIFF,
-  // PDF and PNG (one filter byte ahead), GIF's palette indices. BMP writes rows in pieces
-  // straight into the file's buffer and holds none.
+  // PDF and PNG (one filter byte ahead), GIF's palette indices. BMP hands rows to the system in
+  // pieces of a fixed arena and holds no row buffer.
   std::uint64_t per_pixel = 3, extra = 0;
   switch (encoding) {
     case ImageEncoding::Bmp:

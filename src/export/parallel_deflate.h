@@ -14,6 +14,12 @@ struct CompressedSegment {
   std::shared_ptr<const std::vector<std::uint8_t>> bytes;
   std::uint32_t adler = 1;   // Adler-32 of the segment's uncompressed bytes
   std::uint64_t length = 0;  // uncompressed bytes
+  // For codes that end inside a byte (GIF's): the bits of `bytes` that count, and the code
+  // width the segment ends with.
+  std::uint64_t bit_length = 0;
+  std::uint32_t code_width = 0;
+  // Bytes at the start of `bytes` that are not the segment's (a JPEG band's own headers).
+  std::size_t offset = 0;
 };
 
 struct OrderedDeflateSettings {
