@@ -424,11 +424,11 @@ class Link {
     for (;;) {
       const http_status_t status = httpUpdate(http_.get());
       if (status == HTTP_STATUS_ERROR) {
+        // libcups reports a connection closed before a whole status line as EPIPE.
         const int error = httpError(http_.get());
-        answer_failed(error == EPIPE || error == ECONNRESET
-                          ? "closed the connection without an answer (" +
-                                std::generic_category().message(error) + ")"
-                          : std::string("gave no valid answer"));
+        answer_failed(error == EPIPE        ? "closed the connection without a valid answer"
+                      : error == ECONNRESET ? "reset the connection without a valid answer"
+                                            : "gave no valid answer");
       }
       if (status != HTTP_STATUS_CONTINUE) return status;
       // "100 Continue" lines, or no answer begun: the limit still counts.
