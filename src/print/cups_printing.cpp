@@ -44,6 +44,8 @@ constexpr double kPointsPerHundredth = 72.0 / 2540.0;
 constexpr double kWatchSeconds = 0.05;
 // One attempt to connect: a cancel is seen between attempts.
 constexpr milliseconds kConnectSlice{100};
+// How long a probe for the reason of a failed connection waits for its answer.
+constexpr milliseconds kProbeWait{50};
 // How often a followed job is asked for its state.
 constexpr milliseconds kFollowInterval{500};
 // A Get-Job-Attributes answer's job-state: the states IPP has.
@@ -154,7 +156,7 @@ std::optional<std::string> host_refusal(const std::string& host, int port) {
     if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0) error = errno;
     if (error == EINPROGRESS) {
       pollfd waiting{fd, POLLOUT, 0};
-      if (::poll(&waiting, 1, int(kConnectSlice.count())) <= 0) {
+      if (::poll(&waiting, 1, int(kProbeWait.count())) <= 0) {
         error = 0;  // still trying: it may yet connect
       } else {
         socklen_t size = sizeof error;

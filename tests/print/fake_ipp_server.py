@@ -8,6 +8,8 @@ started it). Python 3's standard library only.
 
 Each request's scenario is the queue its printer-uri or its path names (/printers/<scenario>);
 a request naming no queue (CUPS-Get-Default) gets the --default scenario ("good" unless set).
+--default full-backlog listens without ever taking a connection (its queue of connections kept
+full), for the limit on connecting.
 A job's scenario also follows its id: Get-Job-Attributes for job N answers as the scenario
 that made job N.
 
@@ -429,10 +431,29 @@ class Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
 
 
+def take_no_connection():
+    """A port whose queue of connections is full: a connection to it is never taken."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    fillers = []
+    for _ in range(3):
+        filler = socket.socket()
+        filler.setblocking(False)
+        filler.connect_ex(listener.getsockname())
+        fillers.append(filler)
+    print(listener.getsockname()[1], flush=True)
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
+    sys.stdin.read()
+    os._exit(0)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--default", default="good")
     args = parser.parse_args()
+    if args.default == "full-backlog":
+        take_no_connection()
     Handler.default_scenario = args.default
     server = Server(("127.0.0.1", 0), Handler)
     print(server.server_address[1], flush=True)

@@ -246,6 +246,23 @@ TEST(PrintServerConnection, RefusedIsSaidSo) {
             "no print server answers at 127.0.0.1:1 (Connection refused)");
 }
 
+// A server that never takes the connection: the connect limit passes, or a cancel ends it.
+TEST(PrintServerConnection, NeverTakenEndsAtItsLimitOrACancel) {
+  FakeIppServer full("full-backlog");
+  EXPECT_EQ(print_server_problem(full.server()),
+            "the print server at " + full.host() + " did not take a connection within 2 s");
+  PrintServer patient = full.server();
+  patient.limits.connect = kPrintConnectLimit * 100;
+  std::atomic<bool> cancel{false};
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    cancel = true;
+  });
+  EXPECT_EQ(failure_of([&] { default_print_queue(patient, &cancel); }),
+            "cancelled: Printing cancelled: nothing is printed");
+  canceller.join();
+}
+
 // A server that takes the connection and never answers is a problem, said within the limit.
 TEST_F(FakeServerSuite, ProblemIsAskedAsARealQuestion) {
   FakeIppServer silent("silent");
