@@ -455,6 +455,8 @@ class Link {
            bytes_text(most) + " read from a print server");
     }
     std::vector<std::uint8_t> bytes;
+    // An announced length within the limit is held at once, without the growing's copies.
+    if (announced > 0 && announced != 2147483647) bytes.reserve(std::size_t(announced));
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
       const ssize_t got = httpRead2(http_.get(), chunk.data(), chunk.size());
