@@ -818,9 +818,21 @@ PrintJobOutcome follow_print_job(const PrintServer& server, const std::string& q
       case IPP_JSTATE_HELD:
         return {PrintJobEnd::Held, job + " is held" + told};
       default:
-        if (printer_stopped) {
-          return {PrintJobEnd::Held, job + " waits: the printer is paused" + told};
-        }
+        break;
+    }
+    if (state == IPP_JSTATE_PENDING || state == IPP_JSTATE_STOPPED) {
+      // A job waiting on a paused printer waits until someone resumes it: not every server says
+      // so in the job's reasons, so the queue itself is asked.
+      if (!printer_stopped) {
+        const PrintQueue standing = query_print_queue(server, queue, cancel);
+        printer_stopped = standing.paused;
+        const std::string says = server_says(standing.state_message);
+        if (printer_stopped && details.empty() && !says.empty()) details = says;
+      }
+      if (printer_stopped) {
+        const std::string why = details.empty() ? "" : " (" + details + ")";
+        return {PrintJobEnd::Held, job + " waits: the printer is paused" + why};
+      }
     }
     if (Clock::now() >= until) {
       throw Error(where(queue) + "job " + std::to_string(job_id) + " is still " +
