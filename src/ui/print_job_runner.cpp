@@ -18,8 +18,11 @@ PrintJobRunner::PrintJobRunner(QWidget* owner, const QString& label, Work work, 
     : work_(std::move(work)) {
   dialog_ = new QProgressDialog(label, QString("Cancel"), 0, busy ? 0 : kProgressSteps, owner);
   dialog_->setWindowTitle(QCoreApplication::applicationName());
-  // Not modal: the windows take input while the server is asked.
+  // Not modal, and not taking the keyboard as it shows: the windows take input while the
+  // server is asked, and keys typed into them keep going there. The box is a click (or the
+  // window manager's switching) away, and Escape there cancels.
   dialog_->setWindowModality(Qt::NonModal);
+  dialog_->setAttribute(Qt::WA_ShowWithoutActivating);
   dialog_->setMinimumDuration(kShowAfterMs);
   dialog_->setAutoClose(false);
   dialog_->setAutoReset(false);
