@@ -44,6 +44,8 @@ constexpr double kPointsPerHundredth = 72.0 / 2540.0;
 constexpr double kWatchSeconds = 0.05;
 // One attempt to connect: a cancel is seen between attempts.
 constexpr milliseconds kConnectSlice{100};
+// How long a probe for the reason of a failed connection waits for its answer.
+constexpr milliseconds kProbeWait{50};
 // How often a followed job is asked for its state.
 constexpr milliseconds kFollowInterval{500};
 // A Get-Job-Attributes answer's job-state: the states IPP has.
@@ -154,7 +156,7 @@ std::optional<std::string> host_refusal(const std::string& host, int port) {
     if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0) error = errno;
     if (error == EINPROGRESS) {
       pollfd waiting{fd, POLLOUT, 0};
-      if (::poll(&waiting, 1, int(kConnectSlice.count())) <= 0) {
+      if (::poll(&waiting, 1, int(kProbeWait.count())) <= 0) {
         error = 0;  // still trying: it may yet connect
       } else {
         socklen_t size = sizeof error;
@@ -424,11 +426,11 @@ class Link {
     for (;;) {
       const http_status_t status = httpUpdate(http_.get());
       if (status == HTTP_STATUS_ERROR) {
+        // libcups reports a connection closed before a whole status line as EPIPE.
         const int error = httpError(http_.get());
-        answer_failed(error == EPIPE || error == ECONNRESET
-                          ? "closed the connection without an answer (" +
-                                std::generic_category().message(error) + ")"
-                          : std::string("gave no valid answer"));
+        answer_failed(error == EPIPE        ? "closed the connection without a valid answer"
+                      : error == ECONNRESET ? "reset the connection without a valid answer"
+                                            : "gave no valid answer");
       }
       if (status != HTTP_STATUS_CONTINUE) return status;
       // "100 Continue" lines, or no answer begun: the limit still counts.

@@ -92,9 +92,21 @@ std::int32_t smallest(ipp_t* response, const char* name) {
   return least.value_or(0);
 }
 
+// A keyword as IPP spells one: letters, digits, "-", "_" and ".", at most 255 of them. A media
+// name is shown and sent back as it is, so nothing else is taken.
+bool is_keyword(const char* text) {
+  if (text == nullptr) return false;
+  const std::string_view keyword(text);
+  if (keyword.empty() || keyword.size() > 255) return false;
+  return std::all_of(keyword.begin(), keyword.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.';
+  });
+}
+
 // A standard media name's size, when it names a sane one.
 std::optional<PrintMedia> named_media(const char* keyword) {
-  const pwg_media_t* pwg = keyword != nullptr ? pwgMediaForPWG(keyword) : nullptr;
+  const pwg_media_t* pwg = is_keyword(keyword) ? pwgMediaForPWG(keyword) : nullptr;
   if (pwg == nullptr || !sane_side(pwg->width) || !sane_side(pwg->length)) return std::nullopt;
   PrintMedia media;
   media.keyword = keyword;

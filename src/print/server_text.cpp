@@ -180,7 +180,13 @@ std::string clean_server_text(std::string_view raw, std::size_t max_characters) 
     append_utf8(out, c);
     ++kept;
   }
-  if (cut) out += "\u2026";
+  if (cut) {
+    // The ellipsis takes the last character's place: the text stays within the limit.
+    while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) out.pop_back();
+    if (!out.empty()) out.pop_back();
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    out += "\u2026";
+  }
   return out;
 }
 

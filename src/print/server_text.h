@@ -11,7 +11,7 @@
 
 namespace lumigrid {
 
-// The most characters kept of one server text; a longer one ends with "…".
+// The most characters kept of one server text; a longer one is cut to end with "…" within it.
 inline constexpr std::size_t kServerTextCharacters = 200;
 
 // The text cleaned as above, spaces trimmed at both ends.
