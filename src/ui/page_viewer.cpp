@@ -437,7 +437,8 @@ void TForm_Info::Print1Click() {
   runPrintExchange(std::move(runner),
                    [this, problem](const QString&) { printAfterServerCheck(*problem); });
 #else
-  printAfterServerCheck(print_server_problem ? print_server_problem(nullptr) : std::nullopt);
+  printAfterServerCheck(print_server_problem ? print_server_problem(nullptr)
+                                             : std::optional<lumigrid::PrintServerProblem>());
 #endif
 }
 
@@ -519,8 +520,8 @@ void TForm_Info::printOnQueue(const QPrinter& printer) {
 #endif
 }
 
-void TForm_Info::sendToQueue(lumigrid::PreparedPageJob job, int copies) {
 #ifdef LUMIGRID_HAVE_CUPS
+void TForm_Info::sendToQueue(lumigrid::PreparedPageJob job, int copies) {
   if (!page_) return;
   if (!job.warnings.empty()) {
     QString text;
@@ -541,11 +542,8 @@ void TForm_Info::sendToQueue(lumigrid::PreparedPageJob job, int copies) {
       [this](const QString& message) {
         if (tell_print_outcome) tell_print_outcome(message);
       });
-#else
-  (void)job;
-  (void)copies;
-#endif
 }
+#endif
 
 void TForm_Info::runPrintExchange(std::unique_ptr<lumigrid::PrintJobRunner> runner,
                                   std::function<void(const QString& message)> done) {
