@@ -154,7 +154,7 @@ FileStamp stamp_at(const std::filesystem::path& path) {
 std::filesystem::path write_target(const std::filesystem::path& path) {
   std::error_code ec;
   if (std::filesystem::is_symlink(path, ec)) {
-    const auto resolved = std::filesystem::weakly_canonical(path, ec);
+    auto resolved = std::filesystem::weakly_canonical(path, ec);
     if (!ec) return resolved;
   }
   return path;
