@@ -8,6 +8,7 @@
 #include <string>
 
 #include "patterns/chart_painter.h"
+#include "patterns/display_tests.h"
 #include "surface/surface.h"
 
 namespace {
@@ -99,6 +100,24 @@ void register_all() {
                                    }
                                  })
         ->Unit(benchmark::kMillisecond);
+  }
+  // Every variant of the test screens at 4K, at 96 and at 192 dots per inch (labels twice as
+  // tall on a HiDPI screen); the ten patterns above at the same size are the comparison.
+  for (const DisplayTestInfo& info : kDisplayTests) {
+    for (std::int32_t variant = 1; variant <= info.variants; ++variant) {
+      for (const std::int32_t ppi : {96, 192}) {
+        const std::string name = std::string("display_test/") + info.key + std::to_string(variant) +
+                                 "/3840x2160/" + std::to_string(ppi);
+        benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& s) {
+          Surface surface(3840, 2160, PixelFormat::Rgb32, kWhite);
+          surface.setPixelsPerInch(ppi);
+          for (auto _ : s) {
+            draw_display_test(surface, info.test, variant);
+            benchmark::DoNotOptimize(surface.data());
+          }
+        })->Unit(benchmark::kMillisecond);
+      }
+    }
   }
 }
 

@@ -3,7 +3,7 @@
 
 The windows are photographed under Xvfb and openbox with the end-to-end harness of tests/e2e:
 the chart window showing the concentric circles, the adjust window, and the page viewer with a
-printable page. The pattern gallery is drawn by lumigrid-render.
+printable page. The pattern gallery and the test screens are drawn by lumigrid-render.
 
 usage: scripts/screenshots.py [BUILD_DIR]   (default build/release; build lumigrid and
        lumigrid-render first)
@@ -100,6 +100,23 @@ def prepared_charts(render):
             print("docs/charts/" + file_name)
 
 
+# The test screens: letter, presses (the variant shown) and file name, at the window's designed
+# size so that every label and 1-pixel line is there as the window shows it.
+DISPLAY_TESTS = [("g", 1, "gamma"), ("b", 1, "black-level"), ("w", 1, "white-saturation"),
+                 ("l", 1, "video-range"), ("u", 1, "uniformity"), ("i", 1, "inversion"),
+                 ("s", 1, "sub-pixels"), ("f", 1, "frame-and-overscan")]
+
+
+def display_tests(render):
+    folder = os.path.join(DOCS, "display-tests")
+    os.makedirs(folder, exist_ok=True)
+    for letter, presses, name in DISPLAY_TESTS:
+        file_name = f"{letter}-{name}.png"
+        subprocess.run([render, "--size", "832x533", "--keys", ",".join([letter] * presses),
+                        "-o", os.path.join(folder, file_name)], check=True)
+        print("docs/display-tests/" + file_name)
+
+
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build",
                                                                               "release"))
@@ -118,6 +135,7 @@ def main():
         windows(session, lumigrid, render)
         gallery(render, workdir)
         prepared_charts(render)
+        display_tests(render)
     finally:
         session.stop()
         shutil.rmtree(workdir, ignore_errors=True)

@@ -48,7 +48,11 @@ constexpr const char* kHelp =
     "\n"
     "  --keys K[,K...]  patterns to draw in turn, as the digit keys of the chart window\n"
     "                   (0 white, 1 and 6 colour charts, 2 and 7 stripes, 3 circles,\n"
-    "                   4 square grids, 5 moire circles, 8 dot grid, 9 black)\n"
+    "                   4 square grids, 5 moire circles, 8 dot grid, 9 black), or the\n"
+    "                   letters of the test screens, as the chart window's letter keys\n"
+    "                   (a letter again steps to the screen's next variant): G gamma,\n"
+    "                   B black level, W white saturation, L video range, U uniformity,\n"
+    "                   I inversion, S sub-pixels, F frame and overscan\n"
     "  -o FILE          the picture to write: .png, .jpg, .gif, .tif or .tiff (TIFF),\n"
     "                   .pdf (one sheet the picture's size on paper), anything else BMP\n"
     "  --size WxH       client area of the simulated chart window (default 832x533)\n"
@@ -193,17 +197,29 @@ Size parse_size(const std::string& text) {
   return {*w, *h};
 }
 
-std::vector<std::int32_t> parse_keys(const std::string& text) {
-  std::vector<std::int32_t> keys;
+// One item of --keys: a pattern number, or the letter of a test screen.
+struct KeyItem {
+  std::int32_t pattern = 0;
+  std::optional<DisplayTest> test;
+};
+
+std::vector<KeyItem> parse_keys(const std::string& text) {
+  std::vector<KeyItem> keys;
   std::size_t start = 0;
   for (;;) {
     const auto comma = text.find(',', start);
     const std::string_view item = std::string_view(text).substr(
         start, comma == std::string::npos ? text.npos : comma - start);
+    const std::optional<DisplayTest> test =
+        item.size() == 1 ? display_test_for_letter(item[0]) : std::nullopt;
     const auto key = parse_decimal(item);
-    if (!key)
-      throw UsageError{"--keys takes 32-bit integers separated by commas, not \"" + text + "\""};
-    keys.push_back(*key);
+    if (!key && !test) {
+      throw UsageError{
+          "--keys takes 32-bit integers and the letters G, B, W, L, U, I, S, F separated by "
+          "commas, not \"" +
+          text + "\""};
+    }
+    keys.push_back(test ? KeyItem{0, test} : KeyItem{*key, std::nullopt});
     if (comma == std::string::npos) return keys;
     start = comma + 1;
   }
@@ -233,7 +249,7 @@ int run_keys(const Arguments& args, const char* argv0) {
               "--settings", "--log", "--keys", "-o"},
              "--keys");
   if (!args.texts.count("-o")) throw UsageError{"--keys needs -o FILE"};
-  const std::vector<std::int32_t> keys = parse_keys(args.texts.at("--keys"));
+  const std::vector<KeyItem> keys = parse_keys(args.texts.at("--keys"));
   const Size size = args.texts.count("--size") ? parse_size(args.texts.at("--size"))
                                                : Size{kChartClientWidth, kChartClientHeight};
 
@@ -280,9 +296,13 @@ int run_keys(const Arguments& args, const char* argv0) {
   // As in the window, an error ends one drawing, not the session: the remaining keys are drawn
   // and the picture is written as it stands.
   int status = 0;
-  for (const std::int32_t key : keys) {
+  for (const KeyItem& key : keys) {
     try {
-      painter.image_Pattern(key);
+      if (key.test) {
+        painter.showDisplayTest(*key.test);
+      } else {
+        painter.image_Pattern(key.pattern);
+      }
     } catch (const std::bad_alloc&) {
       std::cerr << "error: out of memory\n";
       status = 1;

@@ -16,6 +16,9 @@ void ChartPainter::image_Pattern(std::int32_t pattern_Num) {
   // Remembered before drawing, also for numbers that draw nothing, so a later redraw of the
   // current pattern repeats exactly this call.
   if (pattern_Num != 0) state_.current_pattern = pattern_Num;
+  // A pattern paints over the test screen: the next press of a letter starts its first variant.
+  state_.display_test_key = 0;
+  state_.display_test_variant = 0;
 
   const auto live = [this] {
     return hooks_.live_values ? hooks_.live_values() : LivePatternValues{};
@@ -74,6 +77,23 @@ void ChartPainter::image_Pattern(std::int32_t pattern_Num) {
     default:
       break;
   }
+}
+
+void ChartPainter::showDisplayTest(DisplayTest test) {
+  const DisplayTestInfo& info = display_test_info(test);
+  const std::int32_t variant = state_.display_test_key == info.key
+                                   ? next_display_test_variant(test, state_.display_test_variant)
+                                   : 1;
+  state_.display_test_key = info.key;
+  state_.display_test_variant = variant;
+  draw_display_test(canvas_, test, variant);
+}
+
+bool ChartPainter::redrawDisplayTest() {
+  const std::optional<DisplayTest> test = display_test_for_letter(state_.display_test_key);
+  if (!test) return false;
+  draw_display_test(canvas_, *test, state_.display_test_variant);
+  return true;
 }
 
 }  // namespace lumigrid

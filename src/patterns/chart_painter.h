@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "patterns/chart_state.h"
+#include "patterns/display_tests.h"
 #include "settings/settings.h"
 #include "surface/canvas.h"
 
@@ -43,6 +44,13 @@ class ChartPainter {
 
   // Draws pattern 0 to 9; a non-zero number is remembered in current_pattern first.
   void image_Pattern(std::int32_t pattern_Num);
+
+  // Shows a test screen: its first variant, or the next one when it is already shown. The
+  // screen is not a pattern: current_pattern keeps the last pattern drawn.
+  void showDisplayTest(DisplayTest test);
+  // Draws the test screen the chart shows again, at the canvas's present size; false when a
+  // pattern is shown instead.
+  bool redrawDisplayTest();
 
   void draw_square_grid(std::int32_t H, float HP);
   void draw_tilted_square_grid(std::int32_t H);

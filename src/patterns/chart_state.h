@@ -20,6 +20,10 @@ struct ChartState {
   std::int32_t latest_cnt = 0;    // colour charts' rotating section index
   std::int32_t toggle_count = 0;  // alternates pattern 4's two grids
   std::string drawing_area_name;  // drawing-area text of the last page build
+  // The test screen the chart shows, by its letter key (0 while a pattern is shown), and its
+  // variant: a second press of the same letter steps on from it. Never saved.
+  char display_test_key = 0;
+  std::int32_t display_test_variant = 0;
 };
 
 // H, HP, V and VP as the adjust window shows them, HP and VP in percent; the defaults are the

@@ -151,6 +151,17 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
   PopupMenu1->addAction(Action_show_adjust_form);
   PopupMenu1->addAction(Action_Show_Printable_page);
   PopupMenu1->addAction(Action_About);
+  // The test screens, each with the letter that picks it: choosing one is pressing its key.
+  DisplayTestsMenu = PopupMenu1->addMenu("Display tests");
+  DisplayTestsMenu->setObjectName("DisplayTestsMenu");
+  for (const lumigrid::DisplayTestInfo& info : lumigrid::kDisplayTests) {
+    const QString text =
+        QString::fromUtf8(info.name.data(), qsizetype(info.name.size())) + '\t' + QChar(info.key);
+    QAction* action = DisplayTestsMenu->addAction(text);
+    connect(action, &QAction::triggered, this, [this, test = info.test] {
+      lumigrid::run_handler([this, test] { showDisplayTest(test); });
+    });
+  }
   connect(PopupMenu1, &QMenu::aboutToShow, this,
           [this] { lumigrid::run_handler([this] { PopupMenu1Popup(); }); });
   // The Menu key opens the menu as it goes down; the menu then takes the keyboard, so its
@@ -174,6 +185,18 @@ void TForm_full_screen_chart::image_Pattern(std::int32_t pattern_Num) {
   } catch (...) {
     drawing_failed_ = true;
     present();  // what the drawer painted before it failed stays on screen
+    throw;
+  }
+  present();
+}
+
+void TForm_full_screen_chart::showDisplayTest(lumigrid::DisplayTest test) {
+  drawing_failed_ = false;
+  try {
+    painter_->showDisplayTest(test);
+  } catch (...) {
+    drawing_failed_ = true;
+    present();
     throw;
   }
   present();
@@ -262,8 +285,11 @@ void TForm_full_screen_chart::FormKeyDown(int key, Qt::KeyboardModifiers shift) 
 
 void TForm_full_screen_chart::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/) {
   setWindowTitle(QString::asprintf("Duzov Urorezo Key press:%2d  ", key));
-  if (lumigrid::run_key_command(*this, key) == lumigrid::KeyCommand::LeaveFullScreen) {
-    setWindowTitle(kChartCaption);
+  const lumigrid::KeyCommand command = lumigrid::run_key_command(*this, key);
+  if (command == lumigrid::KeyCommand::LeaveFullScreen) setWindowTitle(kChartCaption);
+  // Letters are the chart's own: the adjust window's fields take them as text.
+  if (command == lumigrid::KeyCommand::None) {
+    if (const auto test = lumigrid::display_test_for_key(key)) showDisplayTest(*test);
   }
 }
 
@@ -283,6 +309,20 @@ void TForm_full_screen_chart::FormPaint() {
 void TForm_full_screen_chart::Timer1Timer() {
   // Stopped before drawing: a drawing that fails must not come back every second.
   Timer1->stop();
+  // A test screen is drawn again at the window's new size; otherwise the current pattern.
+  drawing_failed_ = false;
+  bool redrawn = false;
+  try {
+    redrawn = painter_->redrawDisplayTest();
+  } catch (...) {
+    drawing_failed_ = true;
+    present();
+    throw;
+  }
+  if (redrawn) {
+    present();
+    return;
+  }
   image_Pattern(state_.current_pattern);
 }
 

@@ -61,6 +61,8 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   void image_Pattern(std::int32_t pattern_Num) override;
   // Enters (true) or leaves (false) full screen.
   void fullScreen(bool full_screen) override;
+  // Shows a test screen, or its next variant when it is already shown, and shows the result.
+  void showDisplayTest(lumigrid::DisplayTest test);
   // Saves what the window shows, through the save dialog.
   void SaveImage_to_file_4_types(QObject* object0);
   // Saves a page bitmap, through the same dialog, named after the last page's drawing area.
@@ -128,6 +130,7 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   QAction* Action_show_adjust_form = nullptr;
   QAction* Action_Show_Printable_page = nullptr;
   QAction* Action_About = nullptr;
+  QMenu* DisplayTestsMenu = nullptr;  // "Display tests": each test screen with its letter key
 
   lumigrid::SettingsLocation settings_;
   Links links_;

@@ -33,8 +33,9 @@ std::optional<int> handle_command_line(int argc, char** argv) {
   parser.setApplicationDescription(QStringLiteral(
       "Test patterns for checking displays and printers: grids, stripes, circles, moire and "
       "colour charts over the window or the whole screen, and printable test-chart pages.\n"
-      "Keys 0-9 pick a pattern, F11 toggles full screen, the right mouse button opens the "
-      "menu. See lumigrid(1)."));
+      "Keys 0-9 pick a pattern, G B W L U I S F the display test screens (again: the next "
+      "variant), F11 toggles full screen, the right mouse button opens the menu. See "
+      "lumigrid(1)."));
   // Qt's own options, such as -platform offscreen, stay allowed; the application object takes
   // them later.
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);

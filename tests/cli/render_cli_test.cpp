@@ -76,6 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"unknown_option", "--keys 0 -o o.bmp --colour red"},
                       UsageCase{"missing_value", "--keys 0 -o"},
                       UsageCase{"missing_output", "--keys 0"},
+                      UsageCase{"letter_of_no_screen", "--keys 0,x -o o.bmp"},
+                      UsageCase{"two_letters_in_one_key", "--keys gg -o o.bmp"},
                       UsageCase{"size_zero", "--size 0x10 --keys 0 -o o.bmp"},
                       UsageCase{"size_too_large", "--size 32768x10 --keys 0 -o o.bmp"},
                       UsageCase{"size_malformed", "--size 100 --keys 0 -o o.bmp"},
@@ -138,6 +140,23 @@ TEST_F(RenderCli, PdfPageIsThePictureAtTheGivenResolution) {
       << lumigrid::testing::read_file(folder / "info.txt");
 }
 
+// The letters of the test screens step as the chart window's keys do: the same letter again is
+// the next variant, another screen or a pattern in between starts over. Each screen covers the
+// whole window, so what was drawn before it does not show.
+TEST_F(RenderCli, TestScreenLettersStepLikeTheWindowsKeys) {
+  const auto picture = [this](const std::string& keys) {
+    EXPECT_EQ(run("--settings s.INI --keys " + keys + " -o k.bmp"), 0) << keys << ": " << err;
+    return lumigrid::testing::read_file(folder / "k.bmp");
+  };
+  const std::string second_gamma = picture("g,g");
+  EXPECT_EQ(picture("3,G,G"), second_gamma);
+  EXPECT_EQ(picture("g,g,g,g,g"), second_gamma) << "three variants: the fourth press is the first";
+  const std::string first_gamma = picture("g");
+  EXPECT_NE(first_gamma, second_gamma);
+  EXPECT_EQ(picture("g,b,g"), first_gamma);
+  EXPECT_EQ(picture("g,9,g"), first_gamma);
+}
+
 TEST_F(RenderCli, UnwritableOutputFails) {
   EXPECT_EQ(run("--settings s.INI --keys 0 -o missing/o.bmp"), 1);
   EXPECT_EQ(err.rfind("error: ", 0), 0u) << err;
@@ -147,6 +166,7 @@ TEST_F(RenderCli, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(run("--help"), 0) << err;
   EXPECT_EQ(out.rfind("usage: lumigrid-render", 0), 0u) << out;
   EXPECT_NE(out.find("--settings FILE"), std::string::npos) << out;
+  EXPECT_NE(out.find("G gamma"), std::string::npos) << out;
   EXPECT_EQ(run("--version"), 0) << err;
   EXPECT_EQ(out, "lumigrid-render " LUMIGRID_VERSION "\n");
   EXPECT_TRUE(err.empty()) << err;

@@ -17,12 +17,15 @@
 #include <QtEndian>
 #include <QtTest>
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 
 #include "base/errors.h"
+#include "patterns/display_tests.h"
 #include "settings/settings.h"
 #include "ui/adjust_window.h"
 #include "ui/application.h"
@@ -85,6 +88,12 @@ class ChartWindowTest : public QObject, protected WindowSetFixture {
   void arrow_keys_resize_and_move();
   void key_release_data();
   void key_release();
+
+  void letter_keys_pick_and_step_test_screens_data();
+  void letter_keys_pick_and_step_test_screens();
+  void adjust_window_leaves_letters_to_its_fields();
+  void menu_lists_the_test_screens_with_their_keys();
+  void repaint_tick_redraws_the_test_screen_at_the_new_size();
 
   void presenting_a_drawing_does_not_rearm_the_timer();
   void invalidated_area_is_white_until_the_tick();
@@ -313,6 +322,125 @@ void ChartWindowTest::key_release() {
   QCOMPARE(chart_->windowTitle(), caption);
   QCOMPARE(chart_->state().current_pattern, pattern);
   QCOMPARE(chart_->surface().pixel(5, 5), pixel);
+  QVERIFY(errors_.isEmpty());
+}
+
+namespace {
+
+// The chart's surface is exactly the test screen's variant drawn on its own at the same size.
+bool shows_test_screen(const TForm_full_screen_chart& chart, lumigrid::DisplayTest test,
+                       int variant) {
+  const lumigrid::Surface& shown = chart.surface();
+  lumigrid::Surface expected(shown.width(), shown.height(), lumigrid::PixelFormat::Rgb32);
+  expected.setPixelsPerInch(shown.pixelsPerInch());
+  lumigrid::draw_display_test(expected, test, variant);
+  for (int y = 0; y < shown.height(); ++y) {
+    if (std::memcmp(shown.rowData(y), expected.rowData(y), std::size_t(shown.width()) * 4) != 0)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void ChartWindowTest::letter_keys_pick_and_step_test_screens_data() {
+  QTest::addColumn<QList<int>>("keys");  // Qt keys released in turn in the chart window
+  QTest::addColumn<int>("letter");       // the screen shown afterwards, 0 for none
+  QTest::addColumn<int>("variant");
+  QTest::newRow("G shows the first gamma variant") << QList<int>{Qt::Key_G} << int('G') << 1;
+  QTest::newRow("G again steps to vertical lines")
+      << QList<int>{Qt::Key_G, Qt::Key_G} << int('G') << 2;
+  QTest::newRow("gamma wraps after three")
+      << QList<int>{Qt::Key_G, Qt::Key_G, Qt::Key_G, Qt::Key_G} << int('G') << 1;
+  QTest::newRow("inversion reaches its ninth") << QList<int>(9, Qt::Key_I) << int('I') << 9;
+  QTest::newRow("uniformity wraps after ten") << QList<int>(11, Qt::Key_U) << int('U') << 1;
+  QTest::newRow("another screen starts at its first")
+      << QList<int>{Qt::Key_W, Qt::Key_W, Qt::Key_B} << int('B') << 1;
+  QTest::newRow("a screen of one variant stays")
+      << QList<int>{Qt::Key_F, Qt::Key_F} << int('F') << 1;
+  QTest::newRow("a pattern in between starts over")
+      << QList<int>{Qt::Key_G, Qt::Key_3, Qt::Key_G} << int('G') << 1;
+  QTest::newRow("a digit after a screen draws its pattern")
+      << QList<int>{Qt::Key_S, Qt::Key_9} << 0 << 0;
+  QTest::newRow("other letters do nothing") << QList<int>{Qt::Key_H, Qt::Key_Q} << 0 << 0;
+}
+
+void ChartWindowTest::letter_keys_pick_and_step_test_screens() {
+  QFETCH(QList<int>, keys);
+  QFETCH(int, letter);
+  QFETCH(int, variant);
+  showChart();
+  chart_->state().current_pattern = 7;
+  for (const int key : keys) send_key(chart_, QEvent::KeyRelease, key);
+  QCOMPARE(int(chart_->state().display_test_key), letter);
+  QCOMPARE(chart_->state().display_test_variant, variant);
+  // The caption shows the letter's code as for any key.
+  QCOMPARE(chart_->windowTitle(), QString("Duzov Urorezo Key press:%1  ").arg(keys.back()));
+  if (letter != 0) {
+    QCOMPARE(chart_->state().current_pattern, keys.contains(Qt::Key_3) ? 3 : 7);
+    QVERIFY(shows_test_screen(*chart_, *lumigrid::display_test_for_letter(char(letter)), variant));
+  } else if (keys.back() == Qt::Key_9) {
+    QCOMPARE(chart_->surface().pixel(5, 5), kBlackPixel);
+  } else {
+    QCOMPARE(chart_->surface().pixel(5, 5), kWhitePixel);
+    QCOMPARE(chart_->state().current_pattern, 7);
+  }
+  QVERIFY(errors_.isEmpty());
+}
+
+void ChartWindowTest::adjust_window_leaves_letters_to_its_fields() {
+  showChart();
+  adjust_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(adjust_));
+  for (const char* field : {"Edit_H", "Edit_space"}) {
+    auto* edit = part_of<QLineEdit>(adjust_, field);
+    QTest::keyClick(edit, Qt::Key_G);
+    QTest::keyClick(edit, Qt::Key_F);
+  }
+  QTest::keyClick(adjust_, Qt::Key_U);
+  QCOMPARE(int(chart_->state().display_test_key), 0);
+  QCOMPARE(chart_->surface().pixel(5, 5), kWhitePixel);
+  // A screen the chart shows does not step from the adjust window's letters either.
+  send_key(chart_, QEvent::KeyRelease, Qt::Key_G);
+  QTest::keyClick(part_of<QLineEdit>(adjust_, "Edit_H"), Qt::Key_G);
+  QCOMPARE(chart_->state().display_test_variant, 1);
+  QVERIFY(errors_.isEmpty());
+}
+
+void ChartWindowTest::menu_lists_the_test_screens_with_their_keys() {
+  showChart();
+  auto* popup = part_of<QMenu>(chart_, "PopupMenu1");
+  auto* tests = part_of<QMenu>(chart_, "DisplayTestsMenu");
+  // The menu's first entries stay as they were; the submenu follows them.
+  QCOMPARE(popup->actions().at(0)->text(), QString("Show_Adjust_Form"));
+  QCOMPARE(popup->actions().at(1)->text(), QString("Show_Printable_page"));
+  QCOMPARE(popup->actions().at(2)->text(), QString("About"));
+  QVERIFY(popup->actions().contains(tests->menuAction()));
+  QCOMPARE(tests->title(), QString("Display tests"));
+  QStringList entries;
+  for (const QAction* action : tests->actions()) entries << action->text();
+  QCOMPARE(entries, (QStringList{"Gamma\tG", "Black level\tB", "White saturation\tW",
+                                 "Video range\tL", "Uniformity\tU", "Inversion\tI", "Sub-pixels\tS",
+                                 "Frame and overscan\tF"}));
+  // Choosing an entry is pressing its key: again steps on.
+  tests->actions().at(0)->trigger();
+  tests->actions().at(0)->trigger();
+  QCOMPARE(int(chart_->state().display_test_key), int('G'));
+  QCOMPARE(chart_->state().display_test_variant, 2);
+  QVERIFY(shows_test_screen(*chart_, lumigrid::DisplayTest::Gamma, 2));
+  QVERIFY(errors_.isEmpty());
+}
+
+void ChartWindowTest::repaint_tick_redraws_the_test_screen_at_the_new_size() {
+  showChart();
+  chart_->state().current_pattern = 9;
+  send_key(chart_, QEvent::KeyRelease, Qt::Key_F);
+  chart_->resize(640, 480);
+  QCoreApplication::processEvents();
+  QCOMPARE(chart_->surface().width(), int(std::lround(640 * chart_->devicePixelRatioF())));
+  chart_->Timer1Timer();
+  QVERIFY(shows_test_screen(*chart_, lumigrid::DisplayTest::Frame, 1));
+  QCOMPARE(chart_->state().current_pattern, 9);  // the pattern stored at exit is unchanged
   QVERIFY(errors_.isEmpty());
 }
 
