@@ -27,8 +27,11 @@ std::vector<RulerTick> ticks_along(std::int32_t extent, double mm_per_pixel) {
   for (std::int64_t mm = 0;; ++mm) {
     const std::int32_t at = millimetre_pixel(double(mm), mm_per_pixel);
     if (at >= extent) break;
-    const double length = mm % 10 == 0 ? kTenTickMm : mm % 5 == 0 ? kFiveTickMm : kTickMm;
-    ticks.push_back({at, std::max(2, millimetre_pixel(length, mm_per_pixel))});
+    // Each kind at least 2 pixels longer than the one below it, however coarse the pixels.
+    const std::int32_t one = std::max(2, millimetre_pixel(kTickMm, mm_per_pixel));
+    const std::int32_t five = std::max(one + 2, millimetre_pixel(kFiveTickMm, mm_per_pixel));
+    const std::int32_t ten = std::max(five + 2, millimetre_pixel(kTenTickMm, mm_per_pixel));
+    ticks.push_back({at, mm % 10 == 0 ? ten : mm % 5 == 0 ? five : one});
   }
   return ticks;
 }
@@ -81,7 +84,7 @@ RulerLayout layout_ruler_screen(std::int32_t width, std::int32_t height, double 
   };
 
   // The numbers sit beside their 10 mm tick, clear of the shorter ticks' reach.
-  const std::int32_t five = millimetre_pixel(kFiveTickMm, mm_per_pixel);
+  const std::int32_t five = layout.top.size() > 5 ? layout.top[5].length : 0;
   for (std::size_t mm = 10; mm < layout.top.size(); mm += 10) {
     add(std::to_string(mm), layout.top[mm].at + 2, five + 1);
   }
@@ -89,26 +92,24 @@ RulerLayout layout_ruler_screen(std::int32_t width, std::int32_t height, double 
     add(std::to_string(mm), five + 1, layout.left[mm].at + 2);
   }
 
-  // Inside the card: its size, then where the pitch comes from and what it is; under it the
-  // keys. Each line is centred and left out when it does not fit.
+  // Inside the card (under it when the card is too small to hold them): its size, where the
+  // pitch comes from and what it is; under it the keys. Each line is centred on the screen and
+  // left out when it does not fit.
   char pitch[96];
   std::snprintf(pitch, sizeof pitch, "%.4f mm per pixel, %.1f dpi", mm_per_pixel,
                 25.4 / mm_per_pixel);
-  const std::string lines[] = {"85.60 x 53.98 mm", std::string(caption), pitch};
+  const std::string lines[] = {"85.60 x 53.98 mm", std::string(caption), pitch, kKeysHelp};
+  const std::int32_t step = line + line / 2;
+  std::int32_t widest = 0;
+  for (std::size_t i = 0; i < 3; ++i) widest = std::max(widest, text_width(lines[i], pixels));
   const std::int32_t block = 3 * line + 2 * (line / 2);
-  std::int32_t top = card_top + (card_height - block) / 2;
-  for (const std::string& text : lines) {
-    const std::int32_t w = text_width(text, pixels);
-    if (w > 0 && w + 4 <= card_width && line + 2 <= card_height) {
-      const std::int32_t left = card_left + (card_width - w) / 2;
-      if (top > card_top && top + line < layout.card.bottom && fits_screen(left, top, w)) {
-        layout.labels.push_back({{left, top, left + w, top + line}, text, kBlack, kWhite});
-      }
-    }
-    top += line + line / 2;
+  const bool inside = widest + 4 <= card_width && block + 4 <= card_height;
+  std::int32_t top = inside ? card_top + (card_height - block) / 2 : layout.card.bottom + line;
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (i == 3 && inside) top = layout.card.bottom + line;
+    add(lines[i], (width - text_width(lines[i], pixels)) / 2, top);
+    top += step;
   }
-  const std::int32_t help_width = text_width(kKeysHelp, pixels);
-  add(kKeysHelp, (width - help_width) / 2, layout.card.bottom + line);
   return layout;
 }
 
