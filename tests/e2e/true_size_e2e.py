@@ -5,7 +5,8 @@ monitors of different physical sizes side by side.
 The ruler screen (key R) draws its 10 mm grid 10 mm apart by each monitor's size, within one
 device pixel; a calibration made with the arrow keys and Return is stored under its monitor,
 comes back after a restart and leaves the other monitor alone; Delete forgets it; a window
-capture saved as PDF is the monitor's size in points.
+capture saved as PDF is the monitor's size in points; the viewer's Ctrl+2 shows an A4 page
+297 mm wide on its monitor.
 
 usage: true_size_e2e.py LUMIGRID LUMIGRID_RENDER [--scale N]
 """
@@ -15,12 +16,16 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page_viewer_e2e import find_window, menu_item, pick_row  # noqa: E402
 from run_e2e import (X_TOOLS, Failure, Program, Session, run, run_scenario,  # noqa: E402
                      wait_for)
 
 GRID_GREY = bytes([192, 192, 192])
-# Each monitor is 1280 x 800 logical pixels; their millimetres give different pitches.
-MONITORS = (("LEFT", 400, 250), ("RIGHT", 300, 188))
+A4 = "A4 600 dpi 7016x4961"  # the adjust window's row 9
+A4_ROW = 9
+# Each monitor is 1280 x 800 logical pixels; their millimetres give different pitches, and an
+# A4 page at its size is narrower (left) or wider (right) than the viewer fits it.
+MONITORS = (("LEFT", 500, 312), ("RIGHT", 300, 188))
 
 
 class TwoMonitors(Session):
@@ -115,6 +120,55 @@ def capture_pdf_points(session, program, name):
     return float(found.group(1)), float(found.group(2))
 
 
+def dark_run(session, picture, x, y, width):
+    """How many pixels of row `y` from column `x` on are dark: the page caption's black box."""
+    row = subprocess.run(["convert", picture, "-crop", f"{width}x1+{x}+{y}", "+repage", "-depth",
+                          "8", "gray:-"], env=session.env, capture_output=True).stdout
+    count = 0
+    while count < len(row) and row[count] < 128:
+        count += 1
+    return count
+
+
+def expect_true_size_page(session, program, render):
+    """Ctrl+2 in the viewer: the A4 page 297 mm wide at the viewer's monitor's pitch. The
+    page's caption box, whose width on the page is known, is measured on the screen."""
+    menu_item(session, program.window, session.device(400, 260), 1)
+    adjust = wait_for("the adjust window", lambda: find_window(session, "^Form_menu$"))
+    run(session.env, "xdotool", "windowactivate", "--sync", adjust)
+    pick_row(session, adjust, A4_ROW)
+    run(session.env, "xdotool", "windowactivate", "--sync", program.window)
+    menu_item(session, program.window, session.device(400, 260), 2)
+    viewer = wait_for("the viewer of " + A4, lambda: find_window(session, "^" + A4 + "$"))
+    run(session.env, "xdotool", "windowactivate", "--sync", viewer)
+    run(session.env, "xdotool", "key", "ctrl+2")
+    page = os.path.join(session.workdir, "a4.png")
+    run(session.env, render, "--page", A4, "--ppi", str(session.device(96)), "-o", page)
+    caption = dark_run(session, page, 0, 0, 4000)
+    x = int(run(session.env, "xdotool", "getwindowgeometry", viewer).stdout
+            .split("Position:")[1].split(",")[0])
+    pitch = session.pitch(0 if x < session.screen[0] else 1)
+    page_width = round(7016 / 600 * 25.4 / pitch)  # 297.01 mm in device pixels
+    expected = caption * page_width / 7016
+    shot = os.path.join(session.workdir, "true-size.png")
+    found = []
+
+    def shown():
+        run(session.env, "import", "-window", viewer, shot)
+        # Inside the scroll box's border, the page's first rows.
+        border = session.device(1)
+        found[:] = [dark_run(session, shot, border, border + y, 2000) for y in range(3)]
+        # A dark pixel more or less where the view samples the box's edge.
+        return abs(max(found) - expected) <= 3
+
+    try:
+        wait_for("the page at its size on paper", shown)
+    except Failure:
+        raise Failure(f"the page's caption box is {found} device pixels wide at true size, not "
+                      f"{expected:.1f} (A4 {page_width} pixels wide at {pitch:.5f} mm a pixel)")
+    run(session.env, "xdotool", "windowactivate", "--sync", program.window)
+
+
 def true_size_scenario(session, executable, render):
     settings = os.path.join(session.workdir, "lumigrid.INI")
     program = Program(session, executable)
@@ -124,6 +178,8 @@ def true_size_scenario(session, executable, render):
     # The ruler on each monitor at the window system's size.
     program.key("r")
     expect_grid(session, program, session.pitch(home), "ruler-home")
+    expect_true_size_page(session, program, render)
+    program.key("r", "r")
     move_to(session, program, other)
     program.key("r", "r")  # leaves the ruler, and shows it again on this monitor
     expect_grid(session, program, session.pitch(other), "ruler-other")
