@@ -107,8 +107,9 @@ inline constexpr Colour grey(std::uint32_t level) {
 DisplayTestLayout layout_display_test(DisplayTest test, std::int32_t variant, std::int32_t width,
                                       std::int32_t height, std::int32_t pixels_per_inch);
 
-// Paints a screen's variant (1 to its variants) over the whole canvas. Sets the canvas's brush,
-// pen and font as it needs them.
+// Paints a screen's variant (1 to its variants) over the whole canvas, and leaves the canvas's
+// pen, brush and font as it found them: a pattern drawn next strokes with what the patterns
+// before it left.
 void draw_display_test(Canvas& canvas, DisplayTest test, std::int32_t variant);
 
 // The frames of the overscan screen, outermost first: each frame's inset from the edges,
