@@ -455,6 +455,8 @@ class Link {
            bytes_text(most) + " read from a print server");
     }
     std::vector<std::uint8_t> bytes;
+    // An announced length within the limit is held at once, without the growing's copies.
+    if (announced > 0 && announced != 2147483647) bytes.reserve(std::size_t(announced));
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
       const ssize_t got = httpRead2(http_.get(), chunk.data(), chunk.size());
@@ -820,9 +822,21 @@ PrintJobOutcome follow_print_job(const PrintServer& server, const std::string& q
       case IPP_JSTATE_HELD:
         return {PrintJobEnd::Held, job + " is held" + told};
       default:
-        if (printer_stopped) {
-          return {PrintJobEnd::Held, job + " waits: the printer is paused" + told};
-        }
+        break;
+    }
+    if (state == IPP_JSTATE_PENDING || state == IPP_JSTATE_STOPPED) {
+      // A job waiting on a paused printer waits until someone resumes it: not every server says
+      // so in the job's reasons, so the queue itself is asked.
+      if (!printer_stopped) {
+        const PrintQueue standing = query_print_queue(server, queue, cancel);
+        printer_stopped = standing.paused;
+        const std::string says = server_says(standing.state_message);
+        if (printer_stopped && details.empty() && !says.empty()) details = says;
+      }
+      if (printer_stopped) {
+        const std::string why = details.empty() ? "" : " (" + details + ")";
+        return {PrintJobEnd::Held, job + " waits: the printer is paused" + why};
+      }
     }
     if (Clock::now() >= until) {
       throw Error(where(queue) + "job " + std::to_string(job_id) + " is still " +

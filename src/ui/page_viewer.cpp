@@ -464,7 +464,8 @@ void TForm_Info::Print1Click() {
   runPrintExchange(std::move(runner),
                    [this, problem](const QString&) { printAfterServerCheck(*problem); });
 #else
-  printAfterServerCheck(print_server_problem ? print_server_problem(nullptr) : std::nullopt);
+  printAfterServerCheck(print_server_problem ? print_server_problem(nullptr)
+                                             : std::optional<lumigrid::PrintServerProblem>());
 #endif
 }
 
@@ -546,8 +547,8 @@ void TForm_Info::printOnQueue(const QPrinter& printer) {
 #endif
 }
 
-void TForm_Info::sendToQueue(lumigrid::PreparedPageJob job, int copies) {
 #ifdef LUMIGRID_HAVE_CUPS
+void TForm_Info::sendToQueue(lumigrid::PreparedPageJob job, int copies) {
   if (!page_) return;
   if (!job.warnings.empty()) {
     QString text;
@@ -561,18 +562,12 @@ void TForm_Info::sendToQueue(lumigrid::PreparedPageJob job, int copies) {
   }
   job.request.copies = copies;
   runPrintExchange(
-      // A paused queue keeps the job until someone resumes it, as the operator was just told:
-      // following it would only wait.
-      lumigrid::PrintJobRunner::pageJob(this, page_, viewer_print_server(), job.plan, job.request,
-                                        !job.queue.paused),
+      lumigrid::PrintJobRunner::pageJob(this, page_, viewer_print_server(), job.plan, job.request),
       [this](const QString& message) {
         if (tell_print_outcome) tell_print_outcome(message);
       });
-#else
-  (void)job;
-  (void)copies;
-#endif
 }
+#endif
 
 void TForm_Info::runPrintExchange(std::unique_ptr<lumigrid::PrintJobRunner> runner,
                                   std::function<void(const QString& message)> done) {

@@ -22,6 +22,8 @@ Scenarios:
   short-header       answers half a status line, then closes
   not-ipp            an HTTP 200 answer whose body is not IPP
   huge               a media-col-database of 100 MB, its length announced
+  large              a valid answer of 12 MB (a media-col-database of 60000 sizes): the
+                     largest a real server might send, read whole
   endless            a chunked answer that never ends
   hostile-texts      a paused queue whose state message clears the terminal, sets its title,
                      prints a fake success and turns the text right to left; the default
@@ -116,12 +118,12 @@ def media_col(width, length, margin):
 
 
 def media_col_database(entries):
-    out = b""
+    out = []
     for i, (width, length, margin) in enumerate(entries):
         head = (value(BEGIN_COLLECTION, "media-col-database", b"") if i == 0
                 else more(BEGIN_COLLECTION, b""))
-        out += head + media_col(width, length, margin) + more(END_COLLECTION, b"")
-    return out
+        out.append(head + media_col(width, length, margin) + more(END_COLLECTION, b""))
+    return b"".join(out)
 
 
 def resolutions(units):
@@ -177,6 +179,23 @@ def printer_attributes(scenario):
     if state_message:
         attrs += text("printer-state-message", state_message)
     return attrs
+
+
+LARGE = {}
+
+
+def large_answer(request_id):
+    """A Get-Printer-Attributes answer of 12 MB: A4 first, then 60000 other sizes."""
+    if "body" not in LARGE:
+        entries = [(21000, 29700, 400)] + [(10000 + i, 20000 + i, 300) for i in range(60000)]
+        attrs = (integer("printer-state", 3, ENUM)
+                 + value(BOOLEAN, "printer-is-accepting-jobs", b"\x01")
+                 + keywords("media-supported", ["iso_a4_210x297mm"])
+                 + keywords("media-default", ["iso_a4_210x297mm"])
+                 + media_col_database(entries) + resolutions([(600, 3)]))
+        LARGE["body"] = message(0, 1, groups=[(TAG_PRINTER, attrs)])
+    body = LARGE["body"]
+    return body[:4] + struct.pack(">i", request_id) + body[8:]
 
 
 class Jobs:
@@ -353,6 +372,9 @@ class Handler(socketserver.StreamRequestHandler):
         if scenario == "huge":
             self.send_huge()
             return False
+        if scenario == "large" and operation == OP_GET_PRINTER_ATTRIBUTES:
+            self.send(large_answer(request_id))
+            return True
         if scenario == "endless":
             self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\n"
                              b"Transfer-Encoding: chunked\r\n\r\n")

@@ -250,7 +250,7 @@ void PagePrintingCupsTest::rejecting_queue_is_an_error() {
   const QList<int> before = known_jobs();
   part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QTRY_COMPARE(errors_, QStringList{"Unable to print the page on Rejecting: the printer is not "
-                                    "accepting jobs (Closed for the night)"});
+                                    "accepting jobs (the server says \"Closed for the night\")"});
   QVERIFY(!viewer_->printing());
   QCOMPARE(outcomes_, QStringList());
   QCOMPARE(known_jobs(), before);
