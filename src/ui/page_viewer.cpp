@@ -253,19 +253,19 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
   FitIn2 = new QAction("1:1", this);
   FitIn2->setObjectName("FitIn2");
   FitIn2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
-  TrueSize = new QAction("True size", this);
-  TrueSize->setObjectName("TrueSize");
-  TrueSize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+  true_size_ = new QAction("True size", this);
+  true_size_->setObjectName("TrueSize");
+  true_size_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
   Print1 = new QAction(QString::fromUtf8("Print\u2026"), this);
   Print1->setObjectName("Print1");
   Print1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-  addActions({SaveImagePattern1, FitIn1, FitIn2, TrueSize, Print1});
+  addActions({SaveImagePattern1, FitIn1, FitIn2, true_size_, Print1});
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   PopupMenu1->addAction(SaveImagePattern1);
   PopupMenu1->addAction(FitIn1);
   PopupMenu1->addAction(FitIn2);
-  PopupMenu1->addAction(TrueSize);
+  PopupMenu1->addAction(true_size_);
   PopupMenu1->addAction(Print1);
   connect(SaveImagePattern1, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { SaveImagePattern1Click(); }); });
@@ -273,8 +273,8 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
           [this] { lumigrid::run_handler([this] { FitIn1Click(); }); });
   connect(FitIn2, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { FitIn2Click(); }); });
-  connect(TrueSize, &QAction::triggered, this,
-          [this] { lumigrid::run_handler([this] { TrueSizeClick(); }); });
+  connect(true_size_, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { showTrueSize(); }); });
   connect(Print1, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { Print1Click(); }); });
   choose_printer = [this](QPrinter& printer) {
@@ -405,7 +405,7 @@ void TForm_Info::FitIn2Click() {
   ScrollBox1->setImageSize(QSize(logical(bitmap.width), logical(bitmap.height)));
 }
 
-void TForm_Info::TrueSizeClick() {
+void TForm_Info::showTrueSize() {
   if (!page_) return;
   const QScreen* on = screen();
   if (on == nullptr) return;

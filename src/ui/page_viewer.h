@@ -155,7 +155,7 @@ class TForm_Info : public QWidget {
   void FitIn1Click();
   void FitIn2Click();
   // Shows the page at its size on paper on the viewer's monitor (a page pixel is 1/600 inch).
-  void TrueSizeClick();
+  void showTrueSize();
   void SaveImagePattern1Click();
   // Prints the page at 100 % after the print dialog, asking first when the paper's printable
   // area is smaller than the page. On a CUPS printer the job is the page's own PDF, made and
@@ -201,7 +201,7 @@ class TForm_Info : public QWidget {
   QAction* SaveImagePattern1 = nullptr;
   QAction* FitIn1 = nullptr;
   QAction* FitIn2 = nullptr;
-  QAction* TrueSize = nullptr;  // Ctrl+2
+  QAction* true_size_ = nullptr;  // "True size", Ctrl+2; its object name is TrueSize
   QAction* Print1 = nullptr;
 
   void fit_image();
