@@ -3,7 +3,7 @@
 monitors of different physical sizes side by side.
 
 The ruler screen (key R) draws its 10 mm grid 10 mm apart by each monitor's size, within one
-device pixel; a calibration made with the arrow keys and Return is stored under its monitor,
+device pixel, in a window and in full screen; a calibration made with the arrow keys and Return is stored under its monitor,
 comes back after a restart and leaves the other monitor alone; Delete forgets it; a window
 capture saved as PDF is the monitor's size in points; the viewer's Ctrl+2 shows an A4 page
 297 mm wide on its monitor.
@@ -178,6 +178,12 @@ def true_size_scenario(session, executable, render):
     # The ruler on each monitor at the window system's size.
     program.key("r")
     expect_grid(session, program, session.pitch(home), "ruler-home")
+    # Full screen covers the monitor; the ruler is drawn again over it at the same pitch.
+    program.key("F11")
+    wait_for("full screen", lambda: program.geometry()[2:] == session.screen)
+    expect_grid(session, program, session.pitch(home), "ruler-full-screen")
+    program.key("Escape")
+    wait_for("the window back", lambda: program.geometry()[2:] != session.screen)
     expect_true_size_page(session, program, render)
     program.key("r", "r")
     move_to(session, program, other)
