@@ -4,9 +4,9 @@ monitors of different physical sizes side by side.
 
 The ruler screen (key R) draws its 10 mm grid 10 mm apart by each monitor's size, within one
 device pixel, in a window and in full screen; a calibration made with the arrow keys and Return
-is stored under its monitor, comes back after a restart and leaves the other monitor alone; Delete forgets it; a window
-capture saved as PDF is the monitor's size in points; the viewer's Ctrl+2 shows an A4 page
-297 mm wide on its monitor.
+is stored under its monitor, comes back after a restart and leaves the other monitor alone;
+Delete forgets it; a window capture saved as PDF is the monitor's size in points; the viewer's
+Ctrl+2 shows an A4 page 297 mm wide on its monitor.
 
 usage: true_size_e2e.py LUMIGRID LUMIGRID_RENDER [--scale N]
 """
