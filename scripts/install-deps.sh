@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build ccache g++ pkg-config clang-format clang-tidy clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxcb-randr0-dev edid-decode x11-xserver-utils
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev libtiff-dev libqpdf-dev
   libxxhash-dev zlib1g-dev

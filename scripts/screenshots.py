@@ -117,6 +117,14 @@ def display_tests(render):
         print("docs/display-tests/" + file_name)
 
 
+def ruler_screen(render):
+    """The ruler screen at the pitch of a 24-inch full-HD monitor (0.2745 mm)."""
+    file_name = os.path.join(DOCS, "ruler-screen.png")
+    subprocess.run([render, "--size", "832x533", "--keys", "r", "--mm-per-pixel", "0.2745",
+                    "-o", file_name], check=True)
+    print("docs/ruler-screen.png")
+
+
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build",
                                                                               "release"))
@@ -136,6 +144,7 @@ def main():
         gallery(render, workdir)
         prepared_charts(render)
         display_tests(render)
+        ruler_screen(render)
     finally:
         session.stop()
         shutil.rmtree(workdir, ignore_errors=True)

@@ -21,6 +21,7 @@
 #include "cli/page_commands.h"
 #include "cli/terminal_progress.h"
 #include "export/image_export.h"
+#include "monitor/screen_size.h"
 #include "patterns/chart_painter.h"
 #include "settings/settings.h"
 #include "surface/surface.h"
@@ -37,7 +38,7 @@ using namespace lumigrid;
 constexpr const char* kUsage =
     "usage: lumigrid-render [--size WxH] [--h N] [--v N] [--hp N] [--vp N]\n"
     "                       [--space N] [--pitch N] [--pitch2 N] [--ppi N]\n"
-    "                       [--settings FILE] [--log] --keys K[,K...] -o FILE\n"
+    "                       [--settings FILE] [--log] [--mm-per-pixel X] --keys K[,K...] -o FILE\n"
     "       lumigrid-render --page TEXT [--space N] [--pitch N] [--pitch2 N] [--ppi N] [-o FILE]\n"
     "                       [--print [QUEUE] [--wait]]\n"
     "       lumigrid-render --area TEXT [--dpi N]\n"
@@ -52,7 +53,8 @@ constexpr const char* kHelp =
     "                   letters of the test screens, as the chart window's letter keys\n"
     "                   (a letter again steps to the screen's next variant): G gamma,\n"
     "                   B black level, W white saturation, L video range, U uniformity,\n"
-    "                   I inversion, S sub-pixels, F frame and overscan\n"
+    "                   I inversion, S sub-pixels, F frame and overscan; R the ruler screen\n"
+    "                   (millimetre rulers, a 10 mm grid and a bank card's outline)\n"
     "  -o FILE          the picture to write: .png, .jpg, .gif, .tif or .tiff (TIFF),\n"
     "                   .pdf (one sheet the picture's size on paper), anything else BMP\n"
     "  --size WxH       client area of the simulated chart window (default 832x533)\n"
@@ -62,6 +64,8 @@ constexpr const char* kHelp =
     "  --pitch N        ring and stripe pitch (2 to Space div 2, default 8)\n"
     "  --pitch2 N       second pitch of the moire circles (2-200, default 50)\n"
     "  --ppi N          screen resolution for text sizes (default 96)\n"
+    "  --mm-per-pixel X the size of a pixel for the ruler screen, 0.05 to 2 (default: 96 dpi,\n"
+    "                   25.4/96 mm)\n"
     "  --settings FILE  settings file with the colour-chart sections; without it, the colour\n"
     "                   charts lumigrid finds: the user's lumigrid.INI (beside lumigrid when\n"
     "                   that folder is writable, else in $XDG_CONFIG_HOME/lumigrid or\n"
@@ -108,8 +112,8 @@ const std::map<std::string_view, NumberOption> kNumberOptions = {
     {"--vp", {0, 100}},     {"--space", {10, 3840}}, {"--pitch", {2, 3840 / 2}},
     {"--pitch2", {2, 200}}, {"--ppi", {1, 10000}},   {"--dpi", {1, 100000}},
 };
-const std::set<std::string_view> kTextOptions = {"--size", "--settings", "--keys",
-                                                 "-o",     "--page",     "--area"};
+const std::set<std::string_view> kTextOptions = {"--size", "--settings", "--keys",        "-o",
+                                                 "--page", "--area",     "--mm-per-pixel"};
 
 struct Arguments {
   std::map<std::string, std::int32_t> numbers;
@@ -213,11 +217,23 @@ Size parse_size(const std::string& text) {
   return {*w, *h};
 }
 
-// One item of --keys: a pattern number, or the letter of a test screen.
+// One item of --keys: a pattern number, the letter of a test screen, or R for the ruler screen.
 struct KeyItem {
   std::int32_t pattern = 0;
   std::optional<DisplayTest> test;
+  bool ruler = false;
 };
+
+// --mm-per-pixel: a pitch no screen lies outside of.
+double parse_mm_per_pixel(const std::string& text) {
+  double value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size() || text.empty() ||
+      !plausible_pitch(value)) {
+    throw UsageError{"--mm-per-pixel takes a number from 0.05 to 2, not \"" + text + "\""};
+  }
+  return value;
+}
 
 std::vector<KeyItem> parse_keys(const std::string& text) {
   std::vector<KeyItem> keys;
@@ -228,14 +244,17 @@ std::vector<KeyItem> parse_keys(const std::string& text) {
         start, comma == std::string::npos ? text.npos : comma - start);
     const std::optional<DisplayTest> test =
         item.size() == 1 ? display_test_for_letter(item[0]) : std::nullopt;
+    const bool ruler = item.size() == 1 && (item[0] == kRulerKey || item[0] == 'r');
     const auto key = parse_decimal(item);
-    if (!key && !test) {
+    if (!key && !test && !ruler) {
       throw UsageError{
-          "--keys takes 32-bit integers and the letters G, B, W, L, U, I, S, F separated by "
+          "--keys takes 32-bit integers and the letters G, B, W, L, U, I, S, F, R separated by "
           "commas, not \"" +
           text + "\""};
     }
-    keys.push_back(test ? KeyItem{0, test} : KeyItem{*key, std::nullopt});
+    keys.push_back(ruler  ? KeyItem{0, std::nullopt, true}
+                   : test ? KeyItem{0, test}
+                          : KeyItem{*key, std::nullopt});
     if (comma == std::string::npos) return keys;
     start = comma + 1;
   }
@@ -288,10 +307,17 @@ std::string settings_read(const SettingsLocation& location) {
 int run_keys(const Arguments& args, const char* argv0) {
   allow_only(args,
              {"--size", "--h", "--v", "--hp", "--vp", "--space", "--pitch", "--pitch2", "--ppi",
-              "--settings", "--log", "--keys", "-o"},
+              "--settings", "--log", "--keys", "-o", "--mm-per-pixel"},
              "--keys");
   if (!args.texts.count("-o")) throw UsageError{"--keys needs -o FILE"};
   const std::vector<KeyItem> keys = parse_keys(args.texts.at("--keys"));
+  // The ruler screen at the pitch given, else at the pitch the program assumes of a monitor
+  // that states no size.
+  const bool pitch_given = args.texts.count("--mm-per-pixel") != 0;
+  const double mm_per_pixel = pitch_given ? parse_mm_per_pixel(args.texts.at("--mm-per-pixel"))
+                                          : ScreenScale{}.mm_per_pixel;
+  const std::string ruler_caption =
+      pitch_given ? "given on the command line" : describe_screen_scale(ScreenScale{});
   const Size size = args.texts.count("--size") ? parse_size(args.texts.at("--size"))
                                                : Size{kChartClientWidth, kChartClientHeight};
 
@@ -346,7 +372,9 @@ int run_keys(const Arguments& args, const char* argv0) {
   int status = 0;
   for (const KeyItem& key : keys) {
     try {
-      if (key.test) {
+      if (key.ruler) {
+        painter.showRulerScreen(mm_per_pixel, ruler_caption);
+      } else if (key.test) {
         painter.showDisplayTest(*key.test);
       } else {
         painter.image_Pattern(key.pattern);

@@ -157,7 +157,7 @@ std::string two_digits(int value) {
 }  // namespace
 
 double paper_pixels_per_inch(const RowSource& picture) {
-  return picture.format() == PixelFormat::Gray8 ? kPagePixelsPerInch : picture.pixelsPerInch();
+  return picture.format() == PixelFormat::Gray8 ? kPagePixelsPerInch : picture.paperPixelsPerInch();
 }
 
 ImageEncoding encoding_for_file_name(std::string_view file_name) {

@@ -15,7 +15,7 @@ namespace lumigrid {
 
 // The printable page's resolution. TIFF and PDF record a picture's size on paper: a grey
 // surface is a printable page at this resolution, a colour one a window capture at its own
-// pixelsPerInch() (the screen's).
+// paperPixelsPerInch() (its monitor's, measured: MeasuredSurfaceRows).
 inline constexpr std::int32_t kPagePixelsPerInch = 600;
 double paper_pixels_per_inch(const RowSource& picture);
 double paper_pixels_per_inch(const Surface& surface);

@@ -19,6 +19,7 @@ void ChartPainter::image_Pattern(std::int32_t pattern_Num) {
   // A pattern paints over the test screen: the next press of a letter starts its first variant.
   state_.display_test_key = 0;
   state_.display_test_variant = 0;
+  state_.ruler_shown = false;
 
   const auto live = [this] {
     return hooks_.live_values ? hooks_.live_values() : LivePatternValues{};
@@ -86,10 +87,24 @@ void ChartPainter::showDisplayTest(DisplayTest test) {
                                    : 1;
   state_.display_test_key = info.key;
   state_.display_test_variant = variant;
+  state_.ruler_shown = false;
   draw_display_test(canvas_, test, variant);
 }
 
+void ChartPainter::showRulerScreen(double mm_per_pixel, std::string caption) {
+  state_.display_test_key = 0;
+  state_.display_test_variant = 0;
+  state_.ruler_shown = true;
+  state_.ruler_mm_per_pixel = mm_per_pixel;
+  state_.ruler_caption = std::move(caption);
+  draw_ruler_screen(canvas_, mm_per_pixel, state_.ruler_caption);
+}
+
 bool ChartPainter::redrawDisplayTest() {
+  if (state_.ruler_shown) {
+    draw_ruler_screen(canvas_, state_.ruler_mm_per_pixel, state_.ruler_caption);
+    return true;
+  }
   const std::optional<DisplayTest> test = display_test_for_letter(state_.display_test_key);
   if (!test) return false;
   draw_display_test(canvas_, *test, state_.display_test_variant);

@@ -8,6 +8,7 @@
 
 #include "patterns/chart_state.h"
 #include "patterns/display_tests.h"
+#include "patterns/ruler_screen.h"
 #include "settings/settings.h"
 #include "surface/canvas.h"
 
@@ -48,8 +49,11 @@ class ChartPainter {
   // Shows a test screen: its first variant, or the next one when it is already shown. The
   // screen is not a pattern: current_pattern keeps the last pattern drawn.
   void showDisplayTest(DisplayTest test);
-  // Draws the test screen the chart shows again, at the canvas's present size; false when a
-  // pattern is shown instead.
+  // Shows the ruler screen at `mm_per_pixel`, `caption` saying where that size comes from. Like
+  // a test screen it is not a pattern: current_pattern keeps the last pattern drawn.
+  void showRulerScreen(double mm_per_pixel, std::string caption);
+  // Draws the test screen or ruler screen the chart shows again, at the canvas's present size;
+  // false when a pattern is shown instead.
   bool redrawDisplayTest();
 
   void draw_square_grid(std::int32_t H, float HP);

@@ -24,6 +24,11 @@ struct ChartState {
   // variant: a second press of the same letter steps on from it. Never saved.
   char display_test_key = 0;
   std::int32_t display_test_variant = 0;
+  // The ruler screen, while the chart shows it: the size of a device pixel it is drawn at and
+  // its caption (where that size comes from). Never saved here; a calibration is the monitor's.
+  bool ruler_shown = false;
+  double ruler_mm_per_pixel = 0;
+  std::string ruler_caption;
 };
 
 // H, HP, V and VP as the adjust window shows them, HP and VP in percent; the defaults are the

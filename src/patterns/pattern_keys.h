@@ -6,11 +6,13 @@
 
 namespace lumigrid {
 
+inline constexpr int kVkReturn = 13;  // the ruler screen: stores the calibration
 inline constexpr int kVkEscape = 27;
 inline constexpr int kVkLeft = 37;
 inline constexpr int kVkUp = 38;
 inline constexpr int kVkRight = 39;
 inline constexpr int kVkDown = 40;
+inline constexpr int kVkDelete = 46;  // the ruler screen: forgets the calibration
 inline constexpr int kVkDigit0 = 48;
 inline constexpr int kVkApps = 93;  // the Menu key: the caption shows it, nothing else
 inline constexpr int kVkNumpad0 = 96;

@@ -191,6 +191,30 @@ void write_exit_settings(const SettingsLocation& location, std::int32_t current_
   ini.writeStrings(entries);
 }
 
+std::optional<double> read_monitor_calibration(const SettingsLocation& location,
+                                               std::string_view monitor_name) {
+  const std::string section = std::string(kMonitorSectionPrefix) + std::string(monitor_name);
+  const SettingKey& key = setting_key(Setting::MonitorMmPerPixel);
+  const IniFile file(location.file);
+  const std::optional<IniFile> fallback = open_fallback(location, '.');
+  // Written with a point whatever the locale: the program alone reads it.
+  const std::optional<std::string> text =
+      file_holding(file, fallback, section, key.key).readString(section, key.key);
+  if (!text) return std::nullopt;
+  const std::optional<double> value = parse_real(*text, '.');
+  if (!value || !(*value > 0)) return std::nullopt;
+  return value;
+}
+
+void write_monitor_calibration(const SettingsLocation& location, std::string_view monitor_name,
+                               std::optional<double> mm_per_pixel) {
+  make_settings_folder(location);
+  IniFile ini(location.file);
+  const std::string section = std::string(kMonitorSectionPrefix) + std::string(monitor_name);
+  const SettingKey& key = setting_key(Setting::MonitorMmPerPixel);
+  ini.writeString(section, key.key, mm_per_pixel ? format_real(*mm_per_pixel, '.') : "");
+}
+
 ColourChartSettings::ColourChartSettings(const SettingsLocation& location, char decimal_separator)
     : ini_(location.file, decimal_separator),
       fallback_(open_fallback(location, decimal_separator)) {}

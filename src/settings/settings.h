@@ -97,6 +97,17 @@ StartupSettings read_startup_settings(const SettingsLocation& location,
 void write_exit_settings(const SettingsLocation& location, std::int32_t current_pattern,
                          const SliderPositions& positions);
 
+// A monitor's calibration (the size of its device pixel in millimetres) under its name, in the
+// section "monitor <name>". Nothing when the monitor was never calibrated or the calibration
+// was forgotten; a value that is no number counts as none. Read from the file, else from its
+// fallback; never fails.
+std::optional<double> read_monitor_calibration(const SettingsLocation& location,
+                                               std::string_view monitor_name);
+// Stores a calibration, or with nothing forgets it (the value is emptied: the file keeps the
+// line, and the program reads it as none). Throws lumigrid::WriteError as the exit write does.
+void write_monitor_calibration(const SettingsLocation& location, std::string_view monitor_name,
+                               std::optional<double> mm_per_pixel);
+
 // What one colour-chart section asks for, defaults filled in.
 struct ColourChartLayout {
   std::int32_t columns = 6;  // "color X"

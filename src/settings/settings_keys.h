@@ -24,12 +24,15 @@ enum class Setting {
   PatchRed,
   PatchGreen,
   PatchBlue,
+  MonitorMmPerPixel,
 };
 
 struct SettingKey {
   Setting id;
   // Empty for the colour-chart keys, which live in whichever chart section is drawn.
   std::string_view section;
+  // The monitor key lives in the calibrated monitor's own section (kMonitorSectionPrefix and
+  // the monitor's name).
   // For the patch keys, the suffix that follows the patch number ("1_R", "2_G" ...).
   std::string_view key;
   SettingType type;
@@ -38,10 +41,11 @@ struct SettingKey {
 
 inline constexpr std::string_view kLatestPatternSection = "latest pattern";
 inline constexpr std::string_view kLatestSettingSection = "Latest Setting";
+inline constexpr std::string_view kMonitorSectionPrefix = "monitor ";
 
 // The scroll-bar defaults are the adjust window's form positions; at start-up the positions the
 // bars hold just before the read take their place.
-inline constexpr std::array<SettingKey, 15> kSettingKeys = {{
+inline constexpr std::array<SettingKey, 16> kSettingKeys = {{
     {Setting::LatestPattern, kLatestPatternSection, "latest pattern", SettingType::Integer, 0},
     {Setting::ScrollBarH, kLatestSettingSection, "ScrollBar_H", SettingType::Integer, 50},
     {Setting::ScrollBarHP, kLatestSettingSection, "ScrollBar_HP", SettingType::Integer, 50},
@@ -57,6 +61,8 @@ inline constexpr std::array<SettingKey, 15> kSettingKeys = {{
     {Setting::PatchRed, "", "_R", SettingType::Integer, 255},
     {Setting::PatchGreen, "", "_G", SettingType::Integer, 80},
     {Setting::PatchBlue, "", "_B", SettingType::Integer, 80},
+    // The calibrated size of one device pixel; empty, missing or 0 when not calibrated.
+    {Setting::MonitorMmPerPixel, "", "mm per pixel", SettingType::Real, 0},
 }};
 
 constexpr bool keys_in_declaration_order() {

@@ -18,6 +18,9 @@ class RowSource {
   virtual PixelFormat format() const = 0;
   // The screen resolution a window capture was made at; a Gray8 page is 600 dpi whatever this is.
   virtual std::int32_t pixelsPerInch() const = 0;
+  // The resolution the picture is recorded at for paper (TIFF, PDF): a window capture's is its
+  // monitor's real one, which need not be a whole number.
+  virtual double paperPixelsPerInch() const { return double(pixelsPerInch()); }
 
   // Row y's pixels (width() * bytes_per_pixel(format()) bytes), either the source's own memory
   // or `scratch` filled with them; `scratch` must hold a row. Safe to call from several threads
@@ -47,6 +50,26 @@ class SurfaceRows final : public RowSource {
   const Surface& surface_;
 };
 
+// A surface read as rows that records `paper_pixels_per_inch` for paper: a window capture at
+// its monitor's measured resolution. The surface's own resolution stays the one of its text.
+class MeasuredSurfaceRows final : public RowSource {
+ public:
+  MeasuredSurfaceRows(const Surface& surface, double paper_pixels_per_inch)
+      : rows_(surface), paper_pixels_per_inch_(paper_pixels_per_inch) {}
+  std::int32_t width() const override { return rows_.width(); }
+  std::int32_t height() const override { return rows_.height(); }
+  PixelFormat format() const override { return rows_.format(); }
+  std::int32_t pixelsPerInch() const override { return rows_.pixelsPerInch(); }
+  double paperPixelsPerInch() const override { return paper_pixels_per_inch_; }
+  const std::uint8_t* row(std::int32_t y, std::uint8_t* scratch) const override {
+    return rows_.row(y, scratch);
+  }
+
+ private:
+  SurfaceRows rows_;
+  double paper_pixels_per_inch_;
+};
+
 // Rows [first, first + count) of another row source, as rows 0 to count - 1.
 class RowRange final : public RowSource {
  public:
@@ -56,6 +79,7 @@ class RowRange final : public RowSource {
   std::int32_t height() const override { return count_; }
   PixelFormat format() const override { return rows_.format(); }
   std::int32_t pixelsPerInch() const override { return rows_.pixelsPerInch(); }
+  double paperPixelsPerInch() const override { return rows_.paperPixelsPerInch(); }
   const std::uint8_t* row(std::int32_t y, std::uint8_t* scratch) const override {
     return rows_.row(first_ + y, scratch);
   }

@@ -167,6 +167,16 @@ TForm_full_screen_chart::TForm_full_screen_chart(lumigrid::SettingsLocation sett
       lumigrid::run_handler([this, test] { showDisplayTest(test); });
     });
   }
+  // The ruler screen's letter with the test screens: choosing it is pressing R.
+  DisplayTestsMenu->addSeparator();
+  QAction* ruler =
+      DisplayTestsMenu->addAction(QString("Ruler and calibration\t") + QChar(lumigrid::kRulerKey));
+  ruler->setObjectName("RulerScreenAction");
+  connect(ruler, &QAction::triggered, this, [this] {
+    lumigrid::run_handler([this] {
+      if (!state_.ruler_shown) showRulerScreen();
+    });
+  });
   connect(PopupMenu1, &QMenu::aboutToShow, this,
           [this] { lumigrid::run_handler([this] { PopupMenu1Popup(); }); });
   // The Menu key opens the menu as it goes down; the menu then takes the keyboard, so its
@@ -205,6 +215,34 @@ void TForm_full_screen_chart::showDisplayTest(lumigrid::DisplayTest test) {
     throw;
   }
   present();
+}
+
+lumigrid::MonitorScale TForm_full_screen_chart::monitorScale() const {
+  const QScreen* on = screen();
+  if (on == nullptr) return {};
+  return lumigrid::monitor_scale(*on, settings_);
+}
+
+void TForm_full_screen_chart::showRulerScreen() {
+  const lumigrid::MonitorScale monitor = monitorScale();
+  ruler_adjusted_ = false;
+  drawing_failed_ = false;
+  try {
+    painter_->showRulerScreen(monitor.scale.mm_per_pixel,
+                              lumigrid::describe_screen_scale(monitor.scale));
+  } catch (...) {
+    drawing_failed_ = true;
+    present();
+    throw;
+  }
+  present();
+}
+
+void TForm_full_screen_chart::leaveRulerScreen() {
+  ruler_adjusted_ = false;
+  // The pattern the ruler covered comes back; its number stays the one stored at exit.
+  const std::int32_t pattern = state_.current_pattern;
+  image_Pattern(pattern);
 }
 
 void TForm_full_screen_chart::present() {
@@ -266,6 +304,17 @@ void TForm_full_screen_chart::FormKeyDown(int key, Qt::KeyboardModifiers shift) 
   const bool resizes = shift.testFlag(Qt::ShiftModifier);
   const bool moves = shift.testFlag(Qt::ControlModifier);
   const bool arrow = key >= lumigrid::kVkLeft && key <= lumigrid::kVkDown;
+  if (arrow && state_.ruler_shown && !moves) {
+    // The ruler screen's arrows change the size of a pixel until a card laid on the screen
+    // matches the outline: Right and Up larger, Left and Down smaller, Shift ten times as much.
+    const bool larger = key == lumigrid::kVkRight || key == lumigrid::kVkUp;
+    const double pitch = lumigrid::step_calibration(state_.ruler_mm_per_pixel, larger, resizes);
+    ruler_adjusted_ = true;
+    painter_->showRulerScreen(pitch, "calibrating: Return stores it, R leaves unchanged");
+    present();
+    last_key_ = std::uint8_t(key & 0xFF);
+    return;
+  }
   if (arrow && (resizes || moves)) {
     // Auto-repeat can outrun the window manager: build on the bounds last asked for until it
     // has answered.
@@ -295,6 +344,20 @@ void TForm_full_screen_chart::FormKeyUp(int key, Qt::KeyboardModifiers /*shift*/
   // Letters are the chart's own: the adjust window's fields take them as text.
   if (command == lumigrid::KeyCommand::None) {
     if (const auto test = lumigrid::display_test_for_key(key)) showDisplayTest(*test);
+    if (key == int(lumigrid::kRulerKey)) {
+      if (state_.ruler_shown) {
+        leaveRulerScreen();
+      } else {
+        showRulerScreen();
+      }
+    } else if (state_.ruler_shown && (key == lumigrid::kVkReturn || key == lumigrid::kVkDelete)) {
+      const lumigrid::MonitorScale monitor = monitorScale();
+      lumigrid::write_monitor_calibration(settings_, monitor.calibration_name,
+                                          key == lumigrid::kVkReturn
+                                              ? std::optional<double>(state_.ruler_mm_per_pixel)
+                                              : std::nullopt);
+      showRulerScreen();
+    }
   }
 }
 
@@ -314,6 +377,11 @@ void TForm_full_screen_chart::FormPaint() {
 void TForm_full_screen_chart::Timer1Timer() {
   // Stopped before drawing: a drawing that fails must not come back every second.
   Timer1->stop();
+  // The ruler screen follows the window to its monitor, unless the arrows are calibrating it.
+  if (state_.ruler_shown && !ruler_adjusted_) {
+    showRulerScreen();
+    return;
+  }
   // A test screen is drawn again at the window's new size; otherwise the current pattern.
   drawing_failed_ = false;
   bool redrawn = false;
@@ -341,9 +409,12 @@ void TForm_full_screen_chart::SaveImage_to_file_4_types(QObject* /*object0*/) {
   for (int y = 0; y < surface_.height(); ++y) {
     std::memcpy(capture.rowData(y), surface_.rowData(y), std::size_t(surface_.width()) * 4);
   }
+  // TIFF and PDF record the capture's size on paper as it was on the monitor: printed at 100 %
+  // it has the size it had on the screen.
+  const double pixels_per_inch = monitorScale().scale.pixelsPerInch();
   const auto path = SavePictureDialog1->ask(
       QString::fromStdString(lumigrid::default_window_capture_name(local_time_now())));
-  if (path) lumigrid::save_image(capture, *path);
+  if (path) lumigrid::save_image(lumigrid::MeasuredSurfaceRows(capture, pixels_per_inch), *path);
 }
 
 void TForm_full_screen_chart::SaveImage_to_file_4_types_Timage(const lumigrid::RowSource& page) {

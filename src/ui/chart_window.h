@@ -17,6 +17,7 @@
 #include "surface/row_source.h"
 #include "surface/surface.h"
 #include "ui/chart_control.h"
+#include "ui/monitor_size.h"
 
 class QAction;
 class QMenu;
@@ -56,6 +57,7 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   lumigrid::ChartState& state() override { return state_; }
   const lumigrid::Surface& surface() const { return surface_; }
   const std::filesystem::path& settingsPath() const { return settings_.file; }
+  const lumigrid::SettingsLocation& settingsLocation() const { return settings_; }
 
   // Draws a pattern onto the surface and shows the result.
   void image_Pattern(std::int32_t pattern_Num) override;
@@ -63,6 +65,14 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   void fullScreen(bool full_screen) override;
   // Shows a test screen, or its next variant when it is already shown, and shows the result.
   void showDisplayTest(lumigrid::DisplayTest test);
+  // Shows the ruler screen at the size of a device pixel of the window's monitor (its
+  // calibration, its EDID, the window system's size or 96 dpi), or leaves it for the current
+  // pattern when it is shown. While it is shown the arrow keys change that size, Return stores
+  // it as the monitor's calibration and Delete forgets the calibration.
+  void showRulerScreen();
+  void leaveRulerScreen();
+  // The monitor's pixel size the window uses (the ruler, window captures), and where it comes from.
+  lumigrid::MonitorScale monitorScale() const;
   // Saves what the window shows, through the save dialog.
   void SaveImage_to_file_4_types(QObject* object0);
   // Saves a page bitmap, through the same dialog, named after the last page's drawing area.
@@ -147,6 +157,9 @@ class TForm_full_screen_chart : public QWidget, public lumigrid::ChartControl {
   bool drawing_failed_ = false;  // the last drawing raised an error
   QRect pending_geometry_;       // asked of the window manager by the arrow keys, not yet applied
   std::uint8_t last_key_ = 0;
+  // The ruler's pixel size was changed with the arrow keys and is not stored yet: a redraw
+  // keeps it instead of asking the monitor again.
+  bool ruler_adjusted_ = false;
   bool presenting_ = false;
   bool in_paint_ = false;
 };

@@ -25,6 +25,7 @@
 #include "ui/close_key.h"
 #include "ui/device_pixels.h"
 #include "ui/error_reporting.h"
+#include "ui/monitor_size.h"
 #include "ui/page_printing.h"
 #include "ui/window_accessibility.h"
 #include "ui/x11_window.h"
@@ -258,15 +259,19 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
   FitIn2 = new QAction("1:1", this);
   FitIn2->setObjectName("FitIn2");
   FitIn2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+  true_size_ = new QAction("True size", this);
+  true_size_->setObjectName("TrueSize");
+  true_size_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
   Print1 = new QAction(QString::fromUtf8("Print\u2026"), this);
   Print1->setObjectName("Print1");
   Print1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-  addActions({SaveImagePattern1, FitIn1, FitIn2, Print1});
+  addActions({SaveImagePattern1, FitIn1, FitIn2, true_size_, Print1});
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   PopupMenu1->addAction(SaveImagePattern1);
   PopupMenu1->addAction(FitIn1);
   PopupMenu1->addAction(FitIn2);
+  PopupMenu1->addAction(true_size_);
   PopupMenu1->addAction(Print1);
   connect(SaveImagePattern1, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { SaveImagePattern1Click(); }); });
@@ -274,6 +279,8 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
           [this] { lumigrid::run_handler([this] { FitIn1Click(); }); });
   connect(FitIn2, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { FitIn2Click(); }); });
+  connect(true_size_, &QAction::triggered, this,
+          [this] { lumigrid::run_handler([this] { showTrueSize(); }); });
   connect(Print1, &QAction::triggered, this,
           [this] { lumigrid::run_handler([this] { Print1Click(); }); });
   choose_printer = [this](QPrinter& printer) {
@@ -401,6 +408,26 @@ void TForm_Info::FitIn2Click() {
   const qreal ratio = devicePixelRatioF();
   const auto logical = [ratio](int device) { return int(std::ceil(device / ratio - 1e-9)); };
   Image1->setStretch(false);
+  ScrollBox1->setImageSize(QSize(logical(bitmap.width), logical(bitmap.height)));
+}
+
+void TForm_Info::showTrueSize() {
+  if (!page_) return;
+  const QScreen* on = screen();
+  if (on == nullptr) return;
+  const lumigrid::ScreenScale scale =
+      links_.screen_scale ? links_.screen_scale(*on)
+                          : lumigrid::monitor_scale(*on, lumigrid::SettingsLocation()).scale;
+  // The page's pixels are printed at 600 dpi; on the screen they cover as many device pixels
+  // as that size on paper takes at the monitor's pitch, drawn scaled to them.
+  const lumigrid::ViewSize bitmap = bitmapSize();
+  const qreal ratio = devicePixelRatioF();
+  const auto logical = [&](std::int64_t page_pixels) {
+    const std::int64_t device =
+        lumigrid::true_size_pixels(page_pixels, lumigrid::kPageDpi, scale.mm_per_pixel);
+    return int(std::min<double>(std::nearbyint(double(device) / ratio), 1 << 24));
+  };
+  Image1->setStretch(true);
   ScrollBox1->setImageSize(QSize(logical(bitmap.width), logical(bitmap.height)));
 }
 

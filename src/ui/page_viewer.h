@@ -2,8 +2,9 @@
 // The page viewer: the printable page in an image control inside a scroll box, fitted, shown 1:1,
 // zoomed with the wheel around the cursor, panned by dragging, and saved or printed from its menu.
 // The keyboard does all of it too: the Menu key or Shift+F10 opens the menu, whose entries carry
-// their shortcuts (Ctrl+S save, Ctrl+0 fit, Ctrl+1 1:1, Ctrl+P print); plus and minus zoom one
-// wheel step about the middle of the view; the arrows, Page Up/Down, Home and End scroll.
+// their shortcuts (Ctrl+S save, Ctrl+0 fit, Ctrl+1 1:1, Ctrl+2 true size, Ctrl+P print); plus and
+// minus zoom one wheel step about the middle of the view; the arrows, Page Up/Down, Home and End
+// scroll.
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPointer>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+#include "monitor/screen_size.h"
 #include "page/chart_page.h"
 #include "page/page_build.h"
 #include "page/page_view.h"
@@ -25,6 +27,7 @@
 class QAction;
 class QMenu;
 class QPrinter;
+class QScreen;
 
 namespace lumigrid {
 class PrintJobRunner;
@@ -129,6 +132,9 @@ class TForm_Info : public QWidget {
     std::function<void(const QString& area_text)> page_built;
     // Saves the page shown, through the shared save dialog.
     std::function<void(const lumigrid::RowSource& page)> save_page;
+    // The size of a device pixel of a monitor, its calibration included. Unlinked, the
+    // monitor's own report without calibration.
+    std::function<lumigrid::ScreenScale(const QScreen& screen)> screen_scale;
   };
 
   explicit TForm_Info(QWidget* owner = nullptr);
@@ -148,6 +154,8 @@ class TForm_Info : public QWidget {
   void FormActivate();
   void FitIn1Click();
   void FitIn2Click();
+  // Shows the page at its size on paper on the viewer's monitor (a page pixel is 1/600 inch).
+  void showTrueSize();
   void SaveImagePattern1Click();
   // Prints the page at 100 % after the print dialog, asking first when the paper's printable
   // area is smaller than the page. On a CUPS printer the job is the page's own PDF, made and
@@ -193,6 +201,7 @@ class TForm_Info : public QWidget {
   QAction* SaveImagePattern1 = nullptr;
   QAction* FitIn1 = nullptr;
   QAction* FitIn2 = nullptr;
+  QAction* true_size_ = nullptr;  // "True size", Ctrl+2; its object name is TrueSize
   QAction* Print1 = nullptr;
 
   void fit_image();

@@ -4,6 +4,7 @@
 #include "ui/adjust_window.h"
 #include "ui/chart_window.h"
 #include "ui/error_reporting.h"
+#include "ui/monitor_size.h"
 #include "ui/owned_window.h"
 #include "ui/page_viewer.h"
 #include "ui/update_checks.h"
@@ -74,6 +75,10 @@ void WindowSet::wire() {
   };
   viewer_links.save_page = [chart](const RowSource& page) {
     chart->SaveImage_to_file_4_types_Timage(page);
+  };
+  // The viewer's true size uses the monitor's calibration the chart's ruler stored.
+  viewer_links.screen_scale = [chart](const QScreen& screen) {
+    return lumigrid::monitor_scale(screen, chart->settingsLocation()).scale;
   };
   viewer_->setLinks(std::move(viewer_links));
 }

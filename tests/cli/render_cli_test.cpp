@@ -71,26 +71,29 @@ TEST_P(RenderUsage, BadArgumentsExitWithUsage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RenderUsage,
-    ::testing::Values(UsageCase{"no_arguments", ""},
-                      UsageCase{"two_modes", "--keys 0 -o o.bmp --area FHD"},
-                      UsageCase{"unknown_option", "--keys 0 -o o.bmp --colour red"},
-                      UsageCase{"missing_value", "--keys 0 -o"},
-                      UsageCase{"missing_output", "--keys 0"},
-                      UsageCase{"letter_of_no_screen", "--keys 0,x -o o.bmp"},
-                      UsageCase{"two_letters_in_one_key", "--keys gg -o o.bmp"},
-                      UsageCase{"size_zero", "--size 0x10 --keys 0 -o o.bmp"},
-                      UsageCase{"size_too_large", "--size 32768x10 --keys 0 -o o.bmp"},
-                      UsageCase{"size_malformed", "--size 100 --keys 0 -o o.bmp"},
-                      UsageCase{"h_above_range", "--h 701 --keys 4 -o o.bmp"},
-                      UsageCase{"hp_below_range", "--hp -1 --keys 4 -o o.bmp"},
-                      UsageCase{"space_below_range", "--space 9 --keys 3 -o o.bmp"},
-                      UsageCase{"pitch_not_a_number", "--pitch 8a --keys 3 -o o.bmp"},
-                      UsageCase{"pitch_above_half_the_start_space", "--pitch 51 --keys 3 -o o.bmp"},
-                      UsageCase{"pitch_above_half_the_space", "--space 21 --pitch 11 --page A5"},
-                      UsageCase{"empty_key", "--keys 1,,2 -o o.bmp"},
-                      UsageCase{"trailing_comma", "--keys 1, -o o.bmp"},
-                      UsageCase{"key_beyond_32_bits", "--keys 2147483648 -o o.bmp"},
-                      UsageCase{"option_of_other_mode", "--area FHD --h 5"}),
+    ::testing::Values(
+        UsageCase{"no_arguments", ""}, UsageCase{"two_modes", "--keys 0 -o o.bmp --area FHD"},
+        UsageCase{"unknown_option", "--keys 0 -o o.bmp --colour red"},
+        UsageCase{"missing_value", "--keys 0 -o"}, UsageCase{"missing_output", "--keys 0"},
+        UsageCase{"letter_of_no_screen", "--keys 0,x -o o.bmp"},
+        UsageCase{"two_letters_in_one_key", "--keys gg -o o.bmp"},
+        UsageCase{"size_zero", "--size 0x10 --keys 0 -o o.bmp"},
+        UsageCase{"size_too_large", "--size 32768x10 --keys 0 -o o.bmp"},
+        UsageCase{"size_malformed", "--size 100 --keys 0 -o o.bmp"},
+        UsageCase{"h_above_range", "--h 701 --keys 4 -o o.bmp"},
+        UsageCase{"hp_below_range", "--hp -1 --keys 4 -o o.bmp"},
+        UsageCase{"space_below_range", "--space 9 --keys 3 -o o.bmp"},
+        UsageCase{"pitch_not_a_number", "--pitch 8a --keys 3 -o o.bmp"},
+        UsageCase{"pitch_above_half_the_start_space", "--pitch 51 --keys 3 -o o.bmp"},
+        UsageCase{"pitch_above_half_the_space", "--space 21 --pitch 11 --page A5"},
+        UsageCase{"empty_key", "--keys 1,,2 -o o.bmp"},
+        UsageCase{"trailing_comma", "--keys 1, -o o.bmp"},
+        UsageCase{"key_beyond_32_bits", "--keys 2147483648 -o o.bmp"},
+        UsageCase{"option_of_other_mode", "--area FHD --h 5"},
+        UsageCase{"mm_per_pixel_finer_than_any_screen", "--mm-per-pixel 0.04 --keys r -o o.bmp"},
+        UsageCase{"mm_per_pixel_coarser_than_any_screen", "--mm-per-pixel 2.5 --keys r -o o.bmp"},
+        UsageCase{"mm_per_pixel_not_a_number", "--mm-per-pixel 0,25 --keys r -o o.bmp"},
+        UsageCase{"mm_per_pixel_with_a_page", "--page A5 --mm-per-pixel 0.25"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(RenderCli, AnyIntegerKeyDrawsAndWritesTheImage) {
@@ -155,6 +158,21 @@ TEST_F(RenderCli, TestScreenLettersStepLikeTheWindowsKeys) {
   EXPECT_NE(first_gamma, second_gamma);
   EXPECT_EQ(picture("g,b,g"), first_gamma);
   EXPECT_EQ(picture("g,9,g"), first_gamma);
+}
+
+// R draws the ruler screen at the pitch given, or at 96 dpi without one; a pattern after it
+// replaces it as in the window.
+TEST_F(RenderCli, RulerScreenAtTheGivenPitch) {
+  const auto picture = [this](const std::string& args) {
+    EXPECT_EQ(run("--settings s.INI " + args + " -o r.bmp"), 0) << args << ": " << err;
+    return lumigrid::testing::read_file(folder / "r.bmp");
+  };
+  // Compared as booleans: a failure would otherwise print whole pictures.
+  const std::string fine = picture("--keys r --mm-per-pixel 0.2");
+  EXPECT_TRUE(picture("--keys 3,R --mm-per-pixel 0.2") == fine);
+  EXPECT_TRUE(picture("--keys r --mm-per-pixel 0.3") != fine);
+  EXPECT_TRUE(picture("--keys r") != fine);
+  EXPECT_TRUE(picture("--keys r,9 --mm-per-pixel 0.2") == picture("--keys 9"));
 }
 
 TEST_F(RenderCli, UnwritableOutputFails) {

@@ -498,5 +498,22 @@ TEST(PdfSheetRefused, PartOutsideThePageWritesNothing) {
   }
 }
 
+// A window capture records its monitor's measured resolution, a fraction more often than not,
+// whatever resolution its text was drawn at: printed at 100 % it has its size on the screen.
+TEST(MeasuredCapture, TiffRecordsTheMonitorsResolution) {
+  ScratchFolder folder;
+  const auto path = folder.path() / "capture.tif";
+  const Surface surface = with_ppi(gradient_surface(PixelFormat::Rgb32, 64, 40), 96);
+  save_image(MeasuredSurfaceRows(surface, 92.5), path);
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "r"), TIFFClose);
+  ASSERT_TRUE(tiff);
+  float x_resolution = 0, y_resolution = 0;
+  TIFFGetField(tiff.get(), TIFFTAG_XRESOLUTION, &x_resolution);
+  TIFFGetField(tiff.get(), TIFFTAG_YRESOLUTION, &y_resolution);
+  EXPECT_EQ(x_resolution, 92.5f);
+  EXPECT_EQ(y_resolution, 92.5f);
+  EXPECT_EQ(paper_pixels_per_inch(MeasuredSurfaceRows(surface, 92.5)), 92.5);
+}
+
 }  // namespace
 }  // namespace lumigrid

@@ -340,5 +340,43 @@ TEST_F(StartupAndExit, Utf16FileKeepsItsEncodingAtExit) {
   EXPECT_EQ(read_startup_settings(path(), {}).latest_pattern, 12);
 }
 
+// A calibration belongs to one monitor: stored, read back, forgotten, and never another's.
+TEST_F(StartupAndExit, MonitorCalibrationIsKeptUnderItsMonitorsName) {
+  write_exit_settings(path(), 3, {});
+  write_monitor_calibration(path(), "DEL U2415 7MT0165", 0.2745);
+  write_monitor_calibration(path(), "left 1024x768", 0.5);
+  EXPECT_EQ(read_monitor_calibration(path(), "DEL U2415 7MT0165"), 0.2745);
+  EXPECT_EQ(read_monitor_calibration(path(), "left 1024x768"), 0.5);
+  EXPECT_EQ(read_monitor_calibration(path(), "right 1024x768"), std::nullopt);
+  write_monitor_calibration(path(), "left 1024x768", std::nullopt);
+  EXPECT_EQ(read_monitor_calibration(path(), "left 1024x768"), std::nullopt);
+  EXPECT_EQ(read_monitor_calibration(path(), "DEL U2415 7MT0165"), 0.2745);
+  // The other values stay where they were.
+  EXPECT_EQ(read_startup_settings(path(), {}).latest_pattern, 3);
+}
+
+struct StoredCalibration {
+  const char* name;
+  const char* value;
+  std::optional<double> read;
+};
+
+class MonitorCalibrationValue : public TempFolder,
+                                public ::testing::WithParamInterface<StoredCalibration> {};
+
+TEST_P(MonitorCalibrationValue, OnlyAPositiveNumberCounts) {
+  const auto path = folder / "lumigrid.INI";
+  write_file(path, std::string("[monitor A]\nmm per pixel=") + GetParam().value + "\n");
+  EXPECT_EQ(read_monitor_calibration(path, "A"), GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, MonitorCalibrationValue,
+                         ::testing::Values(StoredCalibration{"number", "0.25", 0.25},
+                                           StoredCalibration{"forgotten", "", std::nullopt},
+                                           StoredCalibration{"zero", "0", std::nullopt},
+                                           StoredCalibration{"negative", "-0.25", std::nullopt},
+                                           StoredCalibration{"text", "abc", std::nullopt}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace lumigrid

@@ -95,6 +95,7 @@ class ChartWindowTest : public QObject, protected WindowSetFixture {
   void letter_keys_pick_and_step_test_screens();
   void adjust_window_leaves_letters_to_its_fields();
   void menu_lists_the_test_screens_with_their_keys();
+  void ruler_keys_calibrate_the_windows_monitor();
   void repaint_tick_redraws_the_test_screen_at_the_new_size();
 
   void presenting_a_drawing_does_not_rearm_the_timer();
@@ -412,6 +413,41 @@ void ChartWindowTest::adjust_window_leaves_letters_to_its_fields() {
   QVERIFY(errors_.isEmpty());
 }
 
+// R shows the ruler at the monitor's pitch; the arrows change it, Return stores it under the
+// monitor's name and Delete forgets it; R again brings back the pattern it covered.
+void ChartWindowTest::ruler_keys_calibrate_the_windows_monitor() {
+  showChart();
+  chart_->state().current_pattern = 9;
+  const lumigrid::MonitorScale monitor = chart_->monitorScale();
+  QVERIFY(monitor.scale.source != lumigrid::SizeSource::Calibration);
+  send_key(chart_, QEvent::KeyRelease, Qt::Key_R);
+  QVERIFY(chart_->state().ruler_shown);
+  QCOMPARE(chart_->state().ruler_mm_per_pixel, monitor.scale.mm_per_pixel);
+  QCOMPARE(chart_->state().ruler_caption, lumigrid::describe_screen_scale(monitor.scale));
+  // Shift+Right: 1 % larger, and the window keeps its size; Left: 0.1 % smaller.
+  const QSize size = chart_->size();
+  send_key(chart_, QEvent::KeyPress, Qt::Key_Right, Qt::ShiftModifier);
+  send_key(chart_, QEvent::KeyPress, Qt::Key_Left);
+  const double adjusted = monitor.scale.mm_per_pixel * 1.01 * 0.999;
+  QVERIFY(std::fabs(chart_->state().ruler_mm_per_pixel - adjusted) < 1e-12);
+  QCOMPARE(chart_->size(), size);
+  send_key(chart_, QEvent::KeyRelease, Qt::Key_Return);
+  const auto stored =
+      lumigrid::read_monitor_calibration(chart_->settingsLocation(), monitor.calibration_name);
+  QVERIFY(stored.has_value());
+  QVERIFY(std::fabs(*stored - adjusted) < 1e-12);
+  QCOMPARE(chart_->monitorScale().scale.source, lumigrid::SizeSource::Calibration);
+  QCOMPARE(chart_->state().ruler_caption, std::string("calibrated"));
+  send_key(chart_, QEvent::KeyRelease, Qt::Key_Delete);
+  QVERIFY(
+      !lumigrid::read_monitor_calibration(chart_->settingsLocation(), monitor.calibration_name));
+  QCOMPARE(chart_->state().ruler_mm_per_pixel, monitor.scale.mm_per_pixel);
+  send_key(chart_, QEvent::KeyRelease, Qt::Key_R);
+  QVERIFY(!chart_->state().ruler_shown);
+  QCOMPARE(chart_->surface().pixel(5, 5), kBlackPixel);
+  QVERIFY(errors_.isEmpty());
+}
+
 void ChartWindowTest::menu_lists_the_test_screens_with_their_keys() {
   showChart();
   auto* popup = part_of<QMenu>(chart_, "PopupMenu1");
@@ -426,7 +462,7 @@ void ChartWindowTest::menu_lists_the_test_screens_with_their_keys() {
   for (const QAction* action : tests->actions()) entries << action->text();
   QCOMPARE(entries, (QStringList{"Gamma\tG", "Black level\tB", "White saturation\tW",
                                  "Video range\tL", "Uniformity\tU", "Inversion\tI", "Sub-pixels\tS",
-                                 "Frame and overscan\tF"}));
+                                 "Frame and overscan\tF", "", "Ruler and calibration\tR"}));
   // Choosing an entry is pressing its key: again steps on.
   tests->actions().at(0)->trigger();
   tests->actions().at(0)->trigger();

@@ -19,6 +19,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -72,6 +73,8 @@ class PageViewerTest : public QObject {
   void wheel_stops_at_the_limits_data();
   void wheel_stops_at_the_limits();
   void fit_and_one_to_one();
+  void true_size_is_the_pages_size_on_paper_data();
+  void true_size_is_the_pages_size_on_paper();
   void middle_button_shows_one_to_one();
   void left_drag_pans_with_the_mouse();
   void activation_brings_the_image_to_the_visible_corner();
@@ -337,13 +340,49 @@ void PageViewerTest::fit_and_one_to_one() {
   part_of<QAction>(viewer_, "FitIn1")->trigger();
   QCOMPARE(part_of<TPageImage>(viewer_, "Image1")->size(), QSize(963, 541));
   QCOMPARE(scroll_of(viewer_), QPoint(0, 0));
-  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().size(), 4);
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().size(), 5);
   QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(0)->text(),
            QString("Save Image Pattern"));
   QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(1)->text(), QString("FitIn"));
   QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(2)->text(), QString("1:1"));
-  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(3)->text(),
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(3)->text(), QString("True size"));
+  QCOMPARE(part_of<QMenu>(viewer_, "PopupMenu1")->actions().at(4)->text(),
            QString::fromUtf8("Print\u2026"));
+}
+
+// Ctrl+2: the page at its size on paper at the monitor's pixel size (the link the window set
+// fills with the calibration, the EDID or the window system's size).
+void PageViewerTest::true_size_is_the_pages_size_on_paper_data() {
+  QTest::addColumn<QString>("row");
+  QTest::addColumn<double>("mm_per_pixel");
+  QTest::addColumn<QSize>("shown");
+  // 297.01 x 210.00 mm: 1080 x 764 pixels of 0.275 mm.
+  QTest::newRow("A4 on a 27-inch monitor") << "A4 600 dpi 7016x4961" << 0.275 << QSize(1080, 764);
+  // 81.28 x 45.72 mm at 96 dpi.
+  QTest::newRow("FHD page at 96 dpi") << "FHD 1920x1080" << 25.4 / 96 << QSize(307, 173);
+}
+
+void PageViewerTest::true_size_is_the_pages_size_on_paper() {
+  QFETCH(QString, row);
+  QFETCH(double, mm_per_pixel);
+  QFETCH(QSize, shown);
+  TForm_Info::Links links;
+  links.screen_scale = [mm_per_pixel](const QScreen&) {
+    lumigrid::ScreenScale scale;
+    scale.source = lumigrid::SizeSource::Calibration;
+    scale.mm_per_pixel = mm_per_pixel;
+    return scale;
+  };
+  viewer_->setLinks(std::move(links));
+  pickRow(row);
+  activateViewer();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_2, Qt::ControlModifier);
+  const qreal ratio = viewer_->devicePixelRatioF();
+  const QSize device = part_of<TPageImage>(viewer_, "Image1")->size() * ratio;
+  QVERIFY2(std::abs(device.width() - shown.width()) <= 1 &&
+               std::abs(device.height() - shown.height()) <= 1,
+           qPrintable(QString("%1x%2").arg(device.width()).arg(device.height())));
+  QVERIFY(part_of<TPageImage>(viewer_, "Image1")->stretch());
 }
 
 void PageViewerTest::middle_button_shows_one_to_one() {
@@ -552,7 +591,9 @@ void PageViewerTest::menu_entries_carry_their_shortcuts_data() {
                         << int(Qt::Key_S);
   QTest::newRow("fit") << 1 << "FitIn" << QKeySequence(Qt::CTRL | Qt::Key_0) << int(Qt::Key_0);
   QTest::newRow("1:1") << 2 << "1:1" << QKeySequence(Qt::CTRL | Qt::Key_1) << int(Qt::Key_1);
-  QTest::newRow("print") << 3 << QString::fromUtf8("Print\u2026")
+  QTest::newRow("true size") << 3 << "True size" << QKeySequence(Qt::CTRL | Qt::Key_2)
+                             << int(Qt::Key_2);
+  QTest::newRow("print") << 4 << QString::fromUtf8("Print\u2026")
                          << QKeySequence(Qt::CTRL | Qt::Key_P) << int(Qt::Key_P);
 }
 
