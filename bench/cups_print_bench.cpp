@@ -6,9 +6,16 @@
 //
 // Needs a print server whose default queue accepts jobs (CUPS_SERVER names the private one);
 // skipped otherwise.
+//
+// The queue's question with a 12 MB answer (a media-col-database of 60000 sizes), read and
+// parsed, needs tests/print/fake_ipp_server.py; LUMIGRID_FAKE_IPP_PORT names its port:
+//
+//   python3 tests/print/fake_ipp_server.py   # prints PORT
+//   LUMIGRID_FAKE_IPP_PORT=PORT build/release/bench/cups_print_bench --benchmark_filter=large
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "page/page_build.h"
@@ -38,6 +45,26 @@ void send_job(benchmark::State& state, const char* area) {
   state.counters["extra_MiB"] = peak;
 }
 
+void query_large_answer(benchmark::State& state) {
+  const char* port = std::getenv("LUMIGRID_FAKE_IPP_PORT");
+  if (port == nullptr) {
+    state.SkipWithError("LUMIGRID_FAKE_IPP_PORT names no fake print server");
+    return;
+  }
+  lumigrid::PrintServer server;
+  server.host = "127.0.0.1";
+  server.port = std::atoi(port);
+  double peak = 0;
+  for (auto _ : state) {
+    lumigrid::bench::PeakMemory memory;
+    const lumigrid::PrintQueue queue = lumigrid::query_print_queue(server, "large");
+    benchmark::DoNotOptimize(queue.media.size());
+    peak = std::max(peak, memory.extra_mib());
+  }
+  state.counters["extra_MiB"] = peak;
+}
+
+BENCHMARK(query_large_answer)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK_CAPTURE(send_job, A4_to_job_accepted, "A4")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(send_job, B0_to_job_accepted, "B0")->Unit(benchmark::kMillisecond)->Iterations(2);
 

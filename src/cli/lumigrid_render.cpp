@@ -39,7 +39,7 @@ constexpr const char* kUsage =
     "                       [--space N] [--pitch N] [--pitch2 N] [--ppi N]\n"
     "                       [--settings FILE] [--log] --keys K[,K...] -o FILE\n"
     "       lumigrid-render --page TEXT [--space N] [--pitch N] [--pitch2 N] [--ppi N] [-o FILE]\n"
-    "                       [--print [QUEUE]]\n"
+    "                       [--print [QUEUE] [--wait]]\n"
     "       lumigrid-render --area TEXT [--dpi N]\n"
     "       lumigrid-render --help | --version\n";
 
@@ -73,9 +73,15 @@ constexpr const char* kHelp =
     "                   \"A4 600 dpi 7016x4961\" or 800x600\n"
     "  --print [QUEUE]  print the page at its true size on a CUPS queue (default: the default\n"
     "                   queue) on the paper it names, 600 dpi, no scaling; prints the job id\n"
+    "  --wait           with --print: follow the job until the queue has taken it through its\n"
+    "                   filters (up to 10 minutes); a job aborted, cancelled or held there\n"
+    "                   is an error, told with the server's reason\n"
     "  --area TEXT      print the drawing area's size in pixels as \"W H\" (--dpi, default 600)\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
+    "\n"
+    "The print server gets 5 s to take a connection and 30 s for each answer, of at most\n"
+    "16 MiB; what it says is shown cleaned of control characters, in quotes.\n"
     "\n"
     "Exit status: 0 done, 1 a drawing, the file or the print job failed (the picture is still\n"
     "written when it can be), 2 bad arguments.\n";
@@ -110,6 +116,7 @@ struct Arguments {
   std::map<std::string, std::string> texts;
   bool log = false;
   std::optional<std::string> print;  // --print, with its queue or empty
+  bool wait = false;                 // --wait
   bool help = false;
   bool version = false;
 
@@ -132,6 +139,10 @@ Arguments parse_arguments(int argc, char** argv) {
       // The queue is optional: a next argument that is not an option names it.
       const bool named = i + 1 < argc && argv[i + 1][0] != '-';
       args.print = named ? std::string(argv[++i]) : std::string();
+      continue;
+    }
+    if (name == "--wait") {
+      args.wait = true;
       continue;
     }
     if (name == "--help" || name == "-h") {
@@ -182,6 +193,7 @@ void allow_only(const Arguments& args, const std::set<std::string_view>& allowed
   if (args.print && !allowed.count("--print")) {
     throw UsageError{"--print does not go with " + mode};
   }
+  if (args.wait && !args.print) throw UsageError{"--wait goes only with --print"};
 }
 
 struct Size {
@@ -370,6 +382,7 @@ int run_page(const Arguments& args) {
   options.ppi = args.number("--ppi", options.ppi);
   if (args.texts.count("-o")) options.output = args.texts.at("-o");
   options.print_queue = args.print;
+  options.wait_for_job = args.wait;
   return cli::run_page_command(options, std::cerr, std::cout);
 }
 

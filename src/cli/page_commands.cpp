@@ -36,6 +36,11 @@ void print_page(const RowSource& page, const PageOptions& options, ProgressBar& 
   const int id = send_page_job(server, page, job.plan, job.request, bar.phase("printing page"));
   bar.finish();
   out << job_sent_message(name, id) << std::endl;
+  if (!options.wait_for_job) return;
+  const PrintJobOutcome outcome = follow_print_job(
+      server, name, id, [&](const std::string& state) { err << state << std::endl; });
+  if (outcome.end != PrintJobEnd::Completed) throw Error(outcome.message);
+  out << outcome.message << std::endl;
 #else
   (void)page;
   (void)options;

@@ -18,11 +18,15 @@ struct PageOptions {
   std::optional<std::filesystem::path> output;  // none: build only
   // Print the page on this queue (empty: the server's default queue).
   std::optional<std::string> print_queue;
+  // Follow the job until the queue has taken it through its filters: a job that ends aborted,
+  // cancelled or held there is an error.
+  bool wait_for_job = false;
 };
 
 // Exit status: 0 done, 1 an error was raised (printed to `err` as "error: MESSAGE"). A print
 // job's id goes to `out` ("Sent to PDF as job 12"), what the queue cannot do to `err` as
-// "warning: ..." lines.
+// "warning: ..." lines; with wait_for_job the job's states follow on `err` and its completion
+// on `out` ("Job 12 on PDF is completed").
 int run_page_command(const PageOptions& options, std::ostream& err, std::ostream& out);
 int run_page_command(const PageOptions& options, std::ostream& err);
 // Prints "W H" and a newline; exit status 0.

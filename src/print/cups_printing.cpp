@@ -1,48 +1,63 @@
 #include "print/cups_printing.h"
 
 #include <cups/cups.h>
-#include <cups/pwg.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/temporary_files.h"
 #include "base/utf.h"
 #include "export/image_export.h"
+#include "print/ipp_answer.h"
+#include "print/server_text.h"
 
 namespace lumigrid {
 
 namespace {
 
-constexpr int kConnectMilliseconds = 30000;
-// Hundredths of a millimetre between a paper's name and its size in the server's database.
-constexpr int kSameSheet = 100;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
 constexpr std::size_t kChunkBytes = 64 << 10;
 // The part of the progress that making the PDF takes; sending it takes the rest.
 constexpr double kMakingShare = 0.9;
-constexpr const char* kTemporaryPrefix = "lumigrid-print-";
+// The job's private folder: the system's temporary folder + this + six random characters.
+constexpr const char* kJobFolderPattern = "lumigrid-print-XXXXXX";
 constexpr double kPointsPerHundredth = 72.0 / 2540.0;
+// How often a wait inside libcups looks at the cancel flag and the deadline, in seconds.
+constexpr double kWatchSeconds = 0.05;
+// One attempt to connect: a cancel is seen between attempts.
+constexpr milliseconds kConnectSlice{100};
+// How long a probe for the reason of a failed connection waits for its answer.
+constexpr milliseconds kProbeWait{50};
+// How often a followed job is asked for its state.
+constexpr milliseconds kFollowInterval{500};
+// A Get-Job-Attributes answer's job-state: the states IPP has.
+constexpr int kFirstJobState = IPP_JSTATE_PENDING;
+constexpr int kLastJobState = IPP_JSTATE_COMPLETED;
+// libcups's status enumeration holds any value up to this one.
+constexpr int kHighestKnownStatus = 0x1FFF;
 
 struct HttpCloser {
   void operator()(http_t* http) const { httpClose(http); }
 };
 using Http = std::unique_ptr<http_t, HttpCloser>;
-
-struct IppDeleter {
-  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
-};
-using Ipp = std::unique_ptr<ipp_t, IppDeleter>;
 
 std::string where(const std::string& queue) {
   return queue.empty() ? "Unable to print the page: "
@@ -54,45 +69,115 @@ std::string server_name(const PrintServer& server) {
   return server.host + ":" + std::to_string(server.port);
 }
 
-std::string last_reason() {
-  const char* text = cupsLastErrorString();
-  return text != nullptr && *text != '\0' ? text : ippErrorString(cupsLastError());
+// "30 s", "0.5 s".
+std::string seconds_text(milliseconds limit) {
+  if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " s";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", double(limit.count()) / 1000.0);
+  return text;
 }
 
-// Why a local socket takes no connection, in the system's words (CUPS says "Host is down" for
-// a missing socket and a stopped server alike); nothing for a host name.
-std::optional<std::string> socket_reason(const std::string& host) {
-  sockaddr_un address{};
-  if (host.empty() || host.front() != '/' || host.size() >= sizeof address.sun_path) {
-    return std::nullopt;
+// "16 MiB".
+std::string bytes_text(std::size_t bytes) {
+  if (bytes % (std::size_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  return std::to_string(bytes) + " bytes";
+}
+
+bool is_set(const std::atomic<bool>* cancel) {
+  return cancel != nullptr && cancel->load();
+}
+
+// What the waits inside libcups look at: the callback below ends a wait once the operator
+// cancels or the answer's time is up.
+struct Watch {
+  const std::atomic<bool>* cancel = nullptr;
+  Clock::time_point deadline = Clock::time_point::max();
+  // Once the whole document is sent the server makes the job whatever happens: a cancel then
+  // waits, briefly, for the job's id so that the job can be purged.
+  bool document_sent = false;
+  milliseconds purge{0};
+  bool cancel_seen = false;
+  bool cancelled = false;
+  bool timed_out = false;
+};
+
+int keep_waiting(http_t* /*http*/, void* data) {
+  auto* watch = static_cast<Watch*>(data);
+  const auto now = Clock::now();
+  if (is_set(watch->cancel)) {
+    if (!watch->document_sent) {
+      watch->cancelled = true;
+      return 0;
+    }
+    if (!watch->cancel_seen) {
+      watch->cancel_seen = true;
+      watch->deadline = std::min(watch->deadline, now + watch->purge);
+    }
   }
+  if (now >= watch->deadline) {
+    watch->timed_out = true;
+    return 0;
+  }
+  return 1;
+}
+
+// Why a local socket takes no connection, in the system's words (libcups says "Host is down"
+// for a missing socket, a stopped server and a refused connection alike).
+std::optional<std::string> socket_refusal(const std::string& path) {
+  sockaddr_un address{};
+  if (path.size() >= sizeof address.sun_path) return std::nullopt;
   address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, host.c_str(), host.size() + 1);
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return std::nullopt;
   const int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   const int error = errno;
   ::close(fd);
-  if (result == 0) return std::nullopt;
+  if (result == 0 || error == EINPROGRESS || error == EAGAIN) return std::nullopt;
   return std::generic_category().message(error);
 }
 
-// A connection to the server, or the reason there is none.
-Http connect(const PrintServer& server, std::string* reason) {
-  http_t* http = httpConnect2(server.host.c_str(), server.port, nullptr, AF_UNSPEC,
-                              cupsEncryption(), 1, kConnectMilliseconds, nullptr);
-  if (http == nullptr) {
-    *reason = "no print server answers at " + server_name(server) + " (" +
-              socket_reason(server.host).value_or(last_reason()) + ")";
+// Why a host's port takes no connection, in the system's words ("Connection refused"), or
+// nothing when it takes one or may still.
+std::optional<std::string> host_refusal(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const int found = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
+  if (found == EAI_AGAIN) return std::nullopt;
+  if (found != 0) return std::string(::gai_strerror(found));
+  std::optional<std::string> refusal;
+  bool may_connect = false;
+  for (const addrinfo* a = list; a != nullptr && !may_connect; a = a->ai_next) {
+    const int fd = ::socket(a->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) continue;
+    int error = 0;
+    if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0) error = errno;
+    if (error == EINPROGRESS) {
+      pollfd waiting{fd, POLLOUT, 0};
+      if (::poll(&waiting, 1, int(kProbeWait.count())) <= 0) {
+        error = 0;  // still trying: it may yet connect
+      } else {
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+      }
+    }
+    ::close(fd);
+    if (error == 0) {
+      may_connect = true;
+    } else if (!refusal) {
+      refusal = std::generic_category().message(error);
+    }
   }
-  return Http(http);
+  ::freeaddrinfo(list);
+  if (may_connect) return std::nullopt;
+  return refusal;
 }
 
-Http connect_or_throw(const PrintServer& server, const std::string& queue) {
-  std::string reason;
-  Http http = connect(server, &reason);
-  if (!http) throw Error(where(queue) + reason);
-  return http;
+std::optional<std::string> connection_refusal(const PrintServer& server) {
+  if (!server.host.empty() && server.host.front() == '/') return socket_refusal(server.host);
+  return host_refusal(server.host, server.port);
 }
 
 std::string printer_uri(const std::string& queue) {
@@ -111,173 +196,341 @@ Ipp new_request(ipp_op_t operation, const std::string& queue) {
   return request;
 }
 
-// The server's answer failed: its status message, in CUPS's words.
-bool failed(ipp_t* response) {
-  return response == nullptr || ippGetStatusCode(response) > IPP_STATUS_OK_CONFLICTING;
+ssize_t append_to_string(void* context, ipp_uchar_t* buffer, std::size_t bytes) {
+  static_cast<std::string*>(context)->append(reinterpret_cast<const char*>(buffer), bytes);
+  return static_cast<ssize_t>(bytes);
 }
 
-int integer(ipp_t* collection, const char* name, int otherwise = 0) {
-  ipp_attribute_t* attribute = ippFindAttribute(collection, name, IPP_TAG_INTEGER);
-  return attribute != nullptr ? ippGetInteger(attribute, 0) : otherwise;
-}
-
-void read_margins(ipp_t* collection, PrintMedia& media) {
-  media.left = integer(collection, "media-left-margin");
-  media.right = integer(collection, "media-right-margin");
-  media.top = integer(collection, "media-top-margin");
-  media.bottom = integer(collection, "media-bottom-margin");
-}
-
-// A media-col's size and margins; nothing for a range of sizes (custom ones).
-std::optional<PrintMedia> media_from_collection(ipp_t* collection) {
-  ipp_attribute_t* size_attribute =
-      ippFindAttribute(collection, "media-size", IPP_TAG_BEGIN_COLLECTION);
-  if (size_attribute == nullptr) return std::nullopt;
-  ipp_t* size = ippGetCollection(size_attribute, 0);
-  ipp_attribute_t* x = ippFindAttribute(size, "x-dimension", IPP_TAG_INTEGER);
-  ipp_attribute_t* y = ippFindAttribute(size, "y-dimension", IPP_TAG_INTEGER);
-  if (x == nullptr || y == nullptr) return std::nullopt;
-  PrintMedia media;
-  media.width = ippGetInteger(x, 0);
-  media.length = ippGetInteger(y, 0);
-  read_margins(collection, media);
-  return media;
-}
-
-std::int32_t smallest(ipp_t* response, const char* name) {
-  ipp_attribute_t* attribute = ippFindAttribute(response, name, IPP_TAG_INTEGER);
-  if (attribute == nullptr) return 0;
-  int least = ippGetInteger(attribute, 0);
-  for (int i = 1; i < ippGetCount(attribute); ++i)
-    least = std::min(least, ippGetInteger(attribute, i));
-  return std::max(0, least);
-}
-
-PrintQueue queue_from(ipp_t* response, const std::string& name) {
-  PrintQueue queue;
-  queue.name = name;
-  if (ipp_attribute_t* a =
-          ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN)) {
-    queue.accepting_jobs = ippGetBoolean(a, 0) != 0;
+std::string request_bytes(ipp_t* request) {
+  std::string bytes;
+  ippSetState(request, IPP_STATE_IDLE);
+  if (ippWriteIO(&bytes, append_to_string, 1, nullptr, request) != IPP_STATE_DATA) {
+    throw Error("the request could not be written");
   }
-  if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM)) {
-    queue.paused = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
-  }
-  if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT)) {
-    if (const char* text = ippGetString(a, 0, nullptr)) queue.state_message = text;
-  }
+  return bytes;
+}
 
-  // The sizes the server lists with their margins.
-  std::vector<PrintMedia> database;
-  if (ipp_attribute_t* a =
-          ippFindAttribute(response, "media-col-database", IPP_TAG_BEGIN_COLLECTION)) {
-    for (int i = 0; i < ippGetCount(a); ++i) {
-      if (auto media = media_from_collection(ippGetCollection(a, i))) database.push_back(*media);
+// The answer's status as the number it carries: libcups keeps the two bytes in an enumeration
+// without checking them, so they are copied out, never loaded as the enumeration.
+int status_code(ipp_t* answer) {
+  const ipp_status_t status = ippGetStatusCode(answer);
+  static_assert(sizeof status == sizeof(int));
+  int code = 0;
+  std::memcpy(&code, &status, sizeof code);
+  return code;
+}
+
+std::string status_name(int code) {
+  if (code >= 0 && code <= kHighestKnownStatus)
+    return ippErrorString(static_cast<ipp_status_t>(code));
+  char text[32];
+  std::snprintf(text, sizeof text, "status 0x%04x", unsigned(code) & 0xFFFFu);
+  return text;
+}
+
+// The server's own words for an answer's status: its status message cleaned and quoted, else the
+// status's name.
+std::string status_reason(ipp_t* answer) {
+  if (ipp_attribute_t* a = ippFindAttribute(answer, "status-message", IPP_TAG_TEXT)) {
+    if (const char* text = ippGetString(a, 0, nullptr)) {
+      const std::string says = server_says(text);
+      if (!says.empty()) return says;
     }
   }
-  queue.custom_margins.left = smallest(response, "media-left-margin-supported");
-  queue.custom_margins.right = smallest(response, "media-right-margin-supported");
-  queue.custom_margins.top = smallest(response, "media-top-margin-supported");
-  queue.custom_margins.bottom = smallest(response, "media-bottom-margin-supported");
-  // A listed name's sheet as the server describes it: the nearest size of its database within a
-  // millimetre (the name's nominal size may be rounded there), with that size's margins.
-  const auto with_margins = [&](PrintMedia media) {
-    const PrintMedia* nearest = nullptr;
-    int nearest_distance = kSameSheet + 1;
-    for (const PrintMedia& listed : database) {
-      const int distance =
-          std::max(std::abs(listed.width - media.width), std::abs(listed.length - media.length));
-      if (distance < nearest_distance) {
-        nearest = &listed;
-        nearest_distance = distance;
+  return status_name(status_code(answer));
+}
+
+// The document of a Print-Job: a file read from its start each time it is sent.
+struct Document {
+  int fd = -1;
+  std::uint64_t length = 0;
+  std::function<void(std::uint64_t)> sent;  // the bytes sent so far
+};
+
+// One connection to the print server and the requests asked on it, each within its limits.
+class Link {
+ public:
+  // Connects within limits.connect. `queue` names the queue in the messages; `bare` leaves out
+  // "Unable to print the page" (print_server_problem).
+  Link(const PrintServer& server, std::string queue, const std::atomic<bool>* cancel,
+       bool bare = false)
+      : server_(server), queue_(std::move(queue)), bare_(bare) {
+    watch_.cancel = cancel;
+    watch_.purge = server.limits.purge;
+    const auto deadline = Clock::now() + server.limits.connect;
+    for (;;) {
+      if (is_set(cancel)) throw PrintCancelled(queue_);
+      const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) {
+        fail("the print server at " + server_name(server) + " did not take a connection within " +
+             seconds_text(server.limits.connect));
+      }
+      const auto slice = std::min(left, kConnectSlice);
+      http_.reset(httpConnect2(server.host.c_str(), server.port, nullptr, AF_UNSPEC,
+                               cupsEncryption(), 1, int(slice.count()), nullptr));
+      if (http_) break;
+      if (const auto refusal = connection_refusal(server)) {
+        fail("no print server answers at " + server_name(server) + " (" + *refusal + ")");
       }
     }
-    const PrintMedia& margins = nearest != nullptr ? *nearest : queue.custom_margins;
-    if (nearest != nullptr) {
-      media.width = nearest->width;
-      media.length = nearest->length;
-    }
-    media.left = margins.left;
-    media.right = margins.right;
-    media.top = margins.top;
-    media.bottom = margins.bottom;
-    return media;
-  };
-
-  if (ipp_attribute_t* a = ippFindAttribute(response, "media-supported", IPP_TAG_ZERO)) {
-    for (int i = 0; i < ippGetCount(a); ++i) {
-      const char* keyword = ippGetString(a, i, nullptr);
-      const pwg_media_t* pwg = keyword != nullptr ? pwgMediaForPWG(keyword) : nullptr;
-      if (pwg == nullptr) continue;
-      PrintMedia media;
-      media.keyword = keyword;
-      media.width = pwg->width;
-      media.length = pwg->length;
-      const std::string_view listed(keyword);
-      if (listed.starts_with("custom_min_")) {
-        queue.custom_min = media;
-      } else if (listed.starts_with("custom_max_")) {
-        queue.custom_max = media;
-      } else {
-        queue.media.push_back(with_margins(media));
-      }
-    }
+    httpSetTimeout(http_.get(), kWatchSeconds, keep_waiting, &watch_);
   }
-  if (ipp_attribute_t* a = ippFindAttribute(response, "media-default", IPP_TAG_ZERO)) {
-    const char* keyword = ippGetString(a, 0, nullptr);
-    const auto listed = std::find_if(
-        queue.media.begin(), queue.media.end(),
-        [&](const PrintMedia& m) { return keyword != nullptr && m.keyword == keyword; });
-    if (listed != queue.media.end()) {
-      queue.default_media = *listed;
-    } else if (const pwg_media_t* pwg = keyword != nullptr ? pwgMediaForPWG(keyword) : nullptr) {
-      PrintMedia media;
-      media.keyword = keyword;
-      media.width = pwg->width;
-      media.length = pwg->length;
-      queue.default_media = with_margins(media);
+  Link(const Link&) = delete;
+  Link& operator=(const Link&) = delete;
+
+  // Sends the request (and the document) and returns the server's answer, whatever its IPP
+  // status. Throws PrintCancelled or lumigrid::Error.
+  Ipp ask(ipp_t* request, const std::string& resource, const Document* document = nullptr) {
+    const std::string head = request_bytes(request);
+    const std::uint64_t document_length = document != nullptr ? document->length : 0;
+    for (int attempt = 0;; ++attempt) {
+      watch_.document_sent = false;
+      arm(server_.limits.answer);
+      httpClearFields(http_.get());
+      httpSetField(http_.get(), HTTP_FIELD_CONTENT_TYPE, "application/ipp");
+      httpSetLength(http_.get(), head.size() + document_length);
+      if (httpPost(http_.get(), resource.c_str()) != 0) sending_failed(0, document_length);
+      write(head.data(), head.size(), 0, document_length);
+      if (document != nullptr) send_document(*document);
+      // Everything is sent: a job is made whatever happens now.
+      watch_.document_sent = document != nullptr;
+      arm(server_.limits.answer);
+      const http_status_t status = answer_status();
+      if (status == HTTP_STATUS_UNAUTHORIZED && attempt == 0 &&
+          cupsDoAuthentication(http_.get(), "POST", resource.c_str()) == 0) {
+        // The server wants to know who asks: the request again, with the credentials libcups
+        // found, on a new connection (the server may close this one).
+        if (httpReconnect2(http_.get(), int(server_.limits.connect.count()), nullptr) != 0) {
+          fail("no print server answers at " + server_name(server_) + " (" +
+               std::generic_category().message(httpError(http_.get())) + ")");
+        }
+        continue;
+      }
+      if (status == HTTP_STATUS_REQUEST_TOO_LARGE) {
+        fail("the print server at " + server_name(server_) + " refused the document as too large" +
+             (document_length > 0 ? " (" + std::to_string(document_length) + " bytes)" : ""));
+      }
+      if (status != HTTP_STATUS_OK) {
+        fail("the print server at " + server_name(server_) + " answered HTTP " +
+             std::to_string(int(status)) + " (" + httpStatus(status) + ")");
+      }
+      return read_answer();
     }
   }
 
-  if (ipp_attribute_t* a =
-          ippFindAttribute(response, "printer-resolution-supported", IPP_TAG_RESOLUTION)) {
-    for (int i = 0; i < ippGetCount(a); ++i) {
-      int y = 0;
-      ipp_res_t units = IPP_RES_PER_INCH;
-      const int x = ippGetResolution(a, i, &y, &units);
-      if (x != y) continue;
-      const auto dpi = units == IPP_RES_PER_INCH ? x : std::int32_t(std::lround(x * 2.54));
-      if (std::find(queue.resolutions_dpi.begin(), queue.resolutions_dpi.end(), dpi) ==
-          queue.resolutions_dpi.end()) {
-        queue.resolutions_dpi.push_back(dpi);
+  // The message a failure throws, with "Unable to print the page on Q: " before it.
+  [[noreturn]] void fail(const std::string& reason) const {
+    if (bare_) throw Error(reason);
+    throw Error(where(queue_) + reason);
+  }
+
+  bool cancelSeen() const { return watch_.cancel_seen || is_set(watch_.cancel); }
+
+ private:
+  void arm(milliseconds limit) {
+    watch_.deadline = Clock::now() + limit;
+    watch_.cancel_seen = false;
+    watch_.cancelled = false;
+    watch_.timed_out = false;
+  }
+
+  void write(const char* data, std::size_t size, std::uint64_t sent_before,
+             std::uint64_t document_length) {
+    while (size > 0) {
+      const ssize_t wrote = httpWrite2(http_.get(), data, size);
+      if (wrote <= 0) sending_failed(sent_before, document_length);
+      data += wrote;
+      size -= std::size_t(wrote);
+    }
+  }
+
+  void send_document(const Document& document) {
+    if (::lseek(document.fd, 0, SEEK_SET) != 0) {
+      fail("the job's file cannot be read (" + std::generic_category().message(errno) + ")");
+    }
+    std::vector<char> chunk(kChunkBytes);
+    std::uint64_t sent = 0;
+    while (sent < document.length) {
+      if (is_set(watch_.cancel)) throw PrintCancelled(queue_);
+      const ssize_t got = ::read(document.fd, chunk.data(), chunk.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        fail(got < 0
+                 ? "the job's file cannot be read (" + std::generic_category().message(errno) + ")"
+                 : std::string("the job's file ended early"));
+      }
+      const std::size_t count =
+          std::size_t(std::min<std::uint64_t>(std::uint64_t(got), document.length - sent));
+      // The limit counts from the last part the server took: a slow link is not a silent one.
+      arm(server_.limits.answer);
+      write(chunk.data(), count, sent, document.length);
+      sent += count;
+      if (document.sent) document.sent(sent);
+    }
+    if (httpFlushWrite(http_.get()) < 0) sending_failed(sent, document.length);
+  }
+
+  // The request or its document could not be written: the operator cancelled, the server took
+  // nothing within its limit, or it closed the connection, maybe saying why first.
+  [[noreturn]] void sending_failed(std::uint64_t document_sent, std::uint64_t document_length) {
+    if (watch_.cancelled) throw PrintCancelled(queue_);
+    const std::string at = "the print server at " + server_name(server_);
+    if (watch_.timed_out) {
+      fail(at + " took nothing for " + seconds_text(server_.limits.answer) +
+           " while the request was sent");
+    }
+    const int error = httpError(http_.get());
+    // A server that refuses a document says so before it closes: read what it said.
+    arm(std::min(server_.limits.answer, server_.limits.purge));
+    const http_status_t status = httpUpdate(http_.get());
+    if (status == HTTP_STATUS_REQUEST_TOO_LARGE) {
+      fail(at + " refused the document as too large (" + std::to_string(document_length) +
+           " bytes)");
+    }
+    if (status == HTTP_STATUS_OK) {
+      try {
+        Ipp answer = read_answer();
+        fail(at + " stopped taking the document: " + status_reason(answer.get()));
+      } catch (const PrintCancelled&) {
+        throw;
+      } catch (const Error&) {
+        // Nothing readable: the closed connection is all there is to tell.
+      }
+    }
+    std::string what = at + " closed the connection";
+    if (document_length > 0) {
+      what += " after " + std::to_string(document_sent) + " of " + std::to_string(document_length) +
+              " bytes of the document";
+    }
+    if (error != 0) what += " (" + std::generic_category().message(error) + ")";
+    fail(what);
+  }
+
+  // The reason an exchange ended before its answer was read.
+  [[noreturn]] void answer_failed(const std::string& what) {
+    if (watch_.cancelled) throw PrintCancelled(queue_);
+    const std::string at = "the print server at " + server_name(server_);
+    const std::string maybe =
+        watch_.document_sent ? "; it may still print the page, having the whole document" : "";
+    if (watch_.timed_out) {
+      if (watch_.cancel_seen) {
+        fail("printing was cancelled, but " + at + " did not confirm the job within " +
+             seconds_text(server_.limits.purge) + maybe);
+      }
+      fail(at + " did not answer within " + seconds_text(server_.limits.answer) + maybe);
+    }
+    fail(at + " " + what + maybe);
+  }
+
+  http_status_t answer_status() {
+    for (;;) {
+      const http_status_t status = httpUpdate(http_.get());
+      if (status == HTTP_STATUS_ERROR) {
+        // libcups reports a connection closed before a whole status line as EPIPE.
+        const int error = httpError(http_.get());
+        answer_failed(error == EPIPE        ? "closed the connection without a valid answer"
+                      : error == ECONNRESET ? "reset the connection without a valid answer"
+                                            : "gave no valid answer");
+      }
+      if (status != HTTP_STATUS_CONTINUE) return status;
+      // "100 Continue" lines, or no answer begun: the limit still counts.
+      if (watch_.cancelled || is_set(watch_.cancel) || Clock::now() >= watch_.deadline) {
+        if (keep_waiting(http_.get(), &watch_) == 0) answer_failed("gave no answer");
+      }
+      if (httpGetState(http_.get()) == HTTP_STATE_WAITING) {
+        answer_failed("gave no valid answer");
       }
     }
   }
-  return queue;
+
+  // The answer's body, read within the answer's limit into at most limits.answer_bytes, then
+  // parsed from memory.
+  Ipp read_answer() {
+    const std::size_t most = server_.limits.answer_bytes;
+    const std::string at = "the print server at " + server_name(server_);
+    const off_t announced = httpGetLength2(http_.get());
+    // 2147483647: no length given, the answer runs to the connection's end.
+    if (announced > 0 && announced != 2147483647 && std::uint64_t(announced) > most) {
+      fail(at + " sent an answer of " + std::to_string(announced) + " bytes, more than the " +
+           bytes_text(most) + " read from a print server");
+    }
+    std::vector<std::uint8_t> bytes;
+    // An announced length within the limit is held at once, without the growing's copies.
+    if (announced > 0 && announced != 2147483647) bytes.reserve(std::size_t(announced));
+    std::vector<char> chunk(kChunkBytes);
+    for (;;) {
+      const ssize_t got = httpRead2(http_.get(), chunk.data(), chunk.size());
+      if (got == 0) break;
+      if (got < 0) answer_failed("ended its answer early");
+      if (bytes.size() + std::size_t(got) > most) {
+        fail(at + " sent an answer of more than the " + bytes_text(most) +
+             " read from a print server");
+      }
+      bytes.insert(bytes.end(), chunk.data(), chunk.data() + got);
+      if (Clock::now() >= watch_.deadline) {
+        watch_.timed_out = true;
+        answer_failed("did not end its answer");
+      }
+    }
+    if (watch_.cancelled || watch_.timed_out) answer_failed("ended its answer early");
+    Ipp answer = read_ipp_answer(bytes);
+    if (!answer)
+      answer_failed("sent an answer that is not IPP (" + std::to_string(bytes.size()) + " bytes)");
+    return answer;
+  }
+
+  const PrintServer& server_;
+  std::string queue_;
+  bool bare_ = false;
+  Watch watch_;
+  Http http_;
+};
+
+// The server's answer failed: its status is not a success.
+bool failed(ipp_t* answer) {
+  return status_code(answer) > int(IPP_STATUS_OK_CONFLICTING) || status_code(answer) < 0;
 }
 
-// The job's PDF in the system's temporary folder, removed when it goes out of scope (and by
-// SIGINT or SIGTERM while it exists).
+// The job's PDF in a folder of this process's own (made by mkdtemp, so 0700 and new), where no
+// other user can put a link or read the page; the folder and the file removed when it goes out
+// of scope (the file also by SIGINT or SIGTERM while it exists).
 class JobFile {
  public:
-  JobFile() {
-    static std::atomic<unsigned long long> counter{0};
-    const auto folder = std::filesystem::temp_directory_path();
-    remove_stale_temporaries(folder, kTemporaryPrefix);
-    path_ = folder / temporary_name(kTemporaryPrefix, counter++);
+  explicit JobFile(const std::string& queue) {
+    std::string folder = (std::filesystem::temp_directory_path() / kJobFolderPattern).string();
+    if (::mkdtemp(folder.data()) == nullptr) {
+      throw Error(where(queue) + "no private folder for the job's file can be made in " +
+                  std::filesystem::temp_directory_path().string() + " (" +
+                  std::generic_category().message(errno) + ")");
+    }
+    folder_ = folder;
+    path_ = folder_ / "job.pdf";
     live_.emplace(path_);
   }
   ~JobFile() {
+    live_.reset();
     std::error_code ignored;
-    std::filesystem::remove(path_, ignored);
+    std::filesystem::remove_all(folder_, ignored);
   }
   JobFile(const JobFile&) = delete;
   JobFile& operator=(const JobFile&) = delete;
   const std::filesystem::path& path() const { return path_; }
 
  private:
+  std::filesystem::path folder_;
   std::filesystem::path path_;
   std::optional<LiveTemporary> live_;
+};
+
+class FileCloser {
+ public:
+  explicit FileCloser(int fd) : fd_(fd) {}
+  ~FileCloser() { ::close(fd_); }
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+
+ private:
+  int fd_;
 };
 
 PdfSheet sheet_of(const SheetLayout& layout) {
@@ -291,39 +544,97 @@ PdfSheet sheet_of(const SheetLayout& layout) {
   return sheet;
 }
 
-bool is_set(const std::atomic<bool>* cancel) {
-  return cancel != nullptr && cancel->load();
+// Cancels and purges a job the server made, within the purge limit, whatever the cancel flag.
+void purge_job(const PrintServer& server, const std::string& queue, int id) {
+  PrintServer brief = server;
+  brief.limits.connect = std::min(server.limits.connect, server.limits.purge);
+  brief.limits.answer = server.limits.purge;
+  try {
+    Link link(brief, queue, nullptr, true);
+    Ipp request = new_request(IPP_OP_CANCEL_JOB, queue);
+    ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", id);
+    ippAddBoolean(request.get(), IPP_TAG_OPERATION, "purge-job", 1);
+    Ipp answer = link.ask(request.get(), "/jobs/");
+    if (failed(answer.get())) link.fail(status_reason(answer.get()));
+  } catch (const Error& e) {
+    throw Error(where(queue) + "job " + std::to_string(id) +
+                " could not be cancelled: " + e.what());
+  }
+}
+
+// Sleeps `span`, ending early (true) once the cancel flag is set.
+bool cancelled_while_waiting(milliseconds span, const std::atomic<bool>* cancel) {
+  const auto until = Clock::now() + span;
+  while (Clock::now() < until) {
+    if (is_set(cancel)) return true;
+    std::this_thread::sleep_for(std::min(milliseconds(50), span));
+  }
+  return is_set(cancel);
+}
+
+const char* job_state_word(int state) {
+  switch (state) {
+    case IPP_JSTATE_PENDING:
+      return "pending";
+    case IPP_JSTATE_HELD:
+      return "held";
+    case IPP_JSTATE_PROCESSING:
+      return "processing";
+    case IPP_JSTATE_STOPPED:
+      return "stopped";
+    case IPP_JSTATE_CANCELED:
+      return "canceled";
+    case IPP_JSTATE_ABORTED:
+      return "aborted";
+    default:
+      return "completed";
+  }
 }
 
 }  // namespace
 
 PrintServer default_print_server() {
-  return {cupsServer(), ippPort()};
+  PrintServer server;
+  server.host = cupsServer();
+  server.port = ippPort();
+  return server;
 }
 
-std::optional<std::string> print_server_problem(const PrintServer& server) {
-  std::string reason;
-  if (connect(server, &reason)) return std::nullopt;
-  return reason;
+std::optional<std::string> print_server_problem(const PrintServer& server,
+                                                const std::atomic<bool>* cancel) {
+  try {
+    // One real question: a server that takes connections and never answers has a problem.
+    Link link(server, {}, cancel, true);
+    Ipp request(ippNewRequest(IPP_OP_CUPS_GET_DEFAULT));
+    link.ask(request.get(), "/");
+    return std::nullopt;
+  } catch (const PrintCancelled&) {
+    throw;
+  } catch (const Error& e) {
+    return std::string(e.what());
+  }
 }
 
-std::string default_print_queue(const PrintServer& server) {
-  Http http = connect_or_throw(server, {});
+std::string default_print_queue(const PrintServer& server, const std::atomic<bool>* cancel) {
+  Link link(server, {}, cancel);
   Ipp request(ippNewRequest(IPP_OP_CUPS_GET_DEFAULT));
   static const char* const kWanted[] = {"printer-name"};
   ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1,
                 nullptr, kWanted);
-  Ipp response(cupsDoRequest(http.get(), request.release(), "/"));
-  ipp_attribute_t* name =
-      response ? ippFindAttribute(response.get(), "printer-name", IPP_TAG_NAME) : nullptr;
-  if (failed(response.get()) || name == nullptr) {
-    throw Error(where({}) + "no default printer is set (" + last_reason() + ")");
+  Ipp answer = link.ask(request.get(), "/");
+  if (failed(answer.get())) {
+    link.fail("no default printer is set (" + status_reason(answer.get()) + ")");
   }
-  return ippGetString(name, 0, nullptr);
+  ipp_attribute_t* name = ippFindAttribute(answer.get(), "printer-name", IPP_TAG_NAME);
+  const char* text = name != nullptr ? ippGetString(name, 0, nullptr) : nullptr;
+  const std::string cleaned = text != nullptr ? clean_server_text(text) : std::string();
+  if (cleaned.empty()) link.fail("the print server names no default printer");
+  return cleaned;
 }
 
-PrintQueue query_print_queue(const PrintServer& server, const std::string& queue) {
-  Http http = connect_or_throw(server, queue);
+PrintQueue query_print_queue(const PrintServer& server, const std::string& queue,
+                             const std::atomic<bool>* cancel) {
+  Link link(server, queue, cancel);
   Ipp request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
   static const char* const kWanted[] = {"printer-is-accepting-jobs",
                                         "printer-state",
@@ -338,9 +649,9 @@ PrintQueue query_print_queue(const PrintServer& server, const std::string& queue
                                         "printer-resolution-supported"};
   ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 int(std::size(kWanted)), nullptr, kWanted);
-  Ipp response(cupsDoRequest(http.get(), request.release(), "/"));
-  if (failed(response.get())) throw Error(where(queue) + last_reason());
-  return queue_from(response.get(), queue);
+  Ipp answer = link.ask(request.get(), "/");
+  if (failed(answer.get())) link.fail(status_reason(answer.get()));
+  return queue_from(answer.get(), queue);
 }
 
 int send_page_job(const PrintServer& server, const RowSource& page, const PrintPlan& plan,
@@ -356,7 +667,7 @@ int send_page_job(const PrintServer& server, const RowSource& page, const PrintP
   };
 
   // The document first, so that a job exists only once there is something to print.
-  JobFile file;
+  JobFile file(job.queue);
   const ProgressCallback making = [&](double fraction) { report(fraction * kMakingShare); };
   try {
     if (plan.layout.page_is_sheet) {
@@ -367,19 +678,26 @@ int send_page_job(const PrintServer& server, const RowSource& page, const PrintP
   } catch (const PrintCancelled&) {
     throw;
   } catch (const Error& e) {
-    throw Error(where(job.queue) + e.what());
+    throw Error(where(job.queue) + "the job's document could not be made: " + e.what());
   }
-  std::error_code size_error;
-  const auto length = std::filesystem::file_size(file.path(), size_error);
-  if (size_error) throw Error(where(job.queue) + size_error.message());
-  const int fd = ::open(file.path().c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(file.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) throw Error(where(job.queue) + std::generic_category().message(errno));
-  const std::unique_ptr<int, void (*)(int*)> closer(new int(fd), [](int* f) {
-    ::close(*f);
-    delete f;
-  });
+  const FileCloser closer(fd);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    throw Error(where(job.queue) + "the job's file is not a plain file");
+  }
+  Document document;
+  document.fd = fd;
+  document.length = std::uint64_t(status.st_size);
+  document.sent = [&](std::uint64_t sent) {
+    if (progress) {
+      progress(kMakingShare + (1 - kMakingShare) * double(sent) /
+                                  double(std::max<std::uint64_t>(1, document.length)));
+    }
+  };
 
-  Http http = connect_or_throw(server, job.queue);
+  Link link(server, job.queue, cancel);
   Ipp request = new_request(IPP_OP_PRINT_JOB, job.queue);
   ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
                job.job_name.c_str());
@@ -396,44 +714,23 @@ int send_page_job(const PrintServer& server, const RowSource& page, const PrintP
     ippAddInteger(request.get(), IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", job.copies);
   }
 
+  // An unfinished request makes no job: leaving before the document is all sent, the connection
+  // closed, leaves nothing.
   const std::string resource = "/printers/" + job.queue;
-  // An unfinished request makes no job: leaving now, the connection closed, leaves nothing.
-  // The length is the request's and the document's together.
-  http_status_t status = cupsSendRequest(http.get(), request.get(), resource.c_str(),
-                                         ippLength(request.get()) + length);
-  std::vector<char> chunk(kChunkBytes);
-  std::uintmax_t sent = 0;
-  while (status == HTTP_STATUS_CONTINUE && sent < length) {
-    if (is_set(cancel)) throw PrintCancelled(job.queue);
-    const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      throw Error(where(job.queue) + (got < 0 ? std::generic_category().message(errno)
-                                              : "the job's file ended early"));
-    }
-    status = cupsWriteRequestData(http.get(), chunk.data(), std::size_t(got));
-    sent += std::uintmax_t(got);
-    if (progress) progress(kMakingShare + (1 - kMakingShare) * double(sent) / double(length));
+  Ipp answer = link.ask(request.get(), resource, &document);
+  if (failed(answer.get())) link.fail(status_reason(answer.get()));
+  ipp_attribute_t* id_attribute = ippFindAttribute(answer.get(), "job-id", IPP_TAG_INTEGER);
+  if (id_attribute == nullptr) {
+    link.fail("the server gave the job no id; it may still print the page");
   }
-  if (status != HTTP_STATUS_CONTINUE && status != HTTP_STATUS_OK) {
-    throw Error(where(job.queue) + last_reason());
-  }
-  // Everything is sent: the server makes the job whatever happens now.
-  Ipp response(cupsGetResponse(http.get(), resource.c_str()));
-  if (failed(response.get())) throw Error(where(job.queue) + last_reason());
-  ipp_attribute_t* id_attribute = ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER);
-  if (id_attribute == nullptr) throw Error(where(job.queue) + "the server gave the job no id");
   const int id = ippGetInteger(id_attribute, 0);
-  if (is_set(cancel)) {
+  if (id <= 0) {
+    link.fail("the server gave the job an invalid id (" + std::to_string(id) +
+              "); it may still print the page");
+  }
+  if (link.cancelSeen() || is_set(cancel)) {
     // Cancelled too late to keep it from the server: the job is cancelled and purged there.
-    Ipp cancel_request = new_request(IPP_OP_CANCEL_JOB, job.queue);
-    ippAddInteger(cancel_request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", id);
-    ippAddBoolean(cancel_request.get(), IPP_TAG_OPERATION, "purge-job", 1);
-    Ipp cancelled(cupsDoRequest(http.get(), cancel_request.release(), resource.c_str()));
-    if (failed(cancelled.get())) {
-      throw Error(where(job.queue) + "job " + std::to_string(id) +
-                  " could not be cancelled: " + last_reason());
-    }
+    purge_job(server, job.queue, id);
     throw PrintCancelled(job.queue);
   }
   return id;
@@ -441,10 +738,10 @@ int send_page_job(const PrintServer& server, const RowSource& page, const PrintP
 
 PreparedPageJob prepare_page_job(const PrintServer& server, const std::string& queue,
                                  std::string_view area_text_utf8, std::int32_t page_width,
-                                 std::int32_t page_height,
-                                 const std::optional<WantedPaper>& chosen) {
+                                 std::int32_t page_height, const std::optional<WantedPaper>& chosen,
+                                 const std::atomic<bool>* cancel) {
   PreparedPageJob job;
-  job.queue = query_print_queue(server, queue);
+  job.queue = query_print_queue(server, queue, cancel);
   if (const auto refusal = queue_refusal(job.queue)) throw Error(*refusal);
   // The toolkit's print dialog always starts from the queue's default paper, so the page's
   // own paper stands before whatever the dialog returned.
@@ -460,6 +757,81 @@ PreparedPageJob prepare_page_job(const PrintServer& server, const std::string& q
 
 std::string job_sent_message(const std::string& queue, int job_id) {
   return "Sent to " + queue + " as job " + std::to_string(job_id);
+}
+
+PrintJobOutcome follow_print_job(const PrintServer& server, const std::string& queue, int job_id,
+                                 const std::function<void(const std::string&)>& changed,
+                                 const std::atomic<bool>* cancel) {
+  const std::string job = "Job " + std::to_string(job_id) + " on " + queue;
+  const auto until = Clock::now() + server.limits.follow;
+  std::string last;
+  for (;;) {
+    int state = 0;
+    std::string details;
+    bool printer_stopped = false;
+    {
+      Link link(server, queue, cancel);
+      Ipp request = new_request(IPP_OP_GET_JOB_ATTRIBUTES, queue);
+      ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job_id);
+      static const char* const kWanted[] = {"job-state", "job-state-reasons", "job-state-message"};
+      ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                    int(std::size(kWanted)), nullptr, kWanted);
+      Ipp answer = link.ask(request.get(), "/jobs/");
+      if (failed(answer.get())) {
+        link.fail("job " + std::to_string(job_id) +
+                  " cannot be followed: " + status_reason(answer.get()));
+      }
+      ipp_attribute_t* a = ippFindAttribute(answer.get(), "job-state", IPP_TAG_ENUM);
+      state = a != nullptr ? ippGetInteger(a, 0) : 0;
+      if (state < kFirstJobState || state > kLastJobState) {
+        link.fail("the server gave job " + std::to_string(job_id) + " no known state (" +
+                  std::to_string(state) + ")");
+      }
+      if (ipp_attribute_t* m = ippFindAttribute(answer.get(), "job-state-message", IPP_TAG_TEXT)) {
+        if (const char* text = ippGetString(m, 0, nullptr)) details = server_says(text);
+      }
+      std::string reasons;
+      if (ipp_attribute_t* r = ippFindAttribute(answer.get(), "job-state-reasons", IPP_TAG_ZERO)) {
+        for (int i = 0; i < ippGetCount(r) && i < 16; ++i) {
+          const char* keyword = ippGetString(r, i, nullptr);
+          const std::string reason = keyword != nullptr ? clean_server_text(keyword, 64) : "";
+          if (reason.empty() || reason == "none") continue;
+          printer_stopped |= reason == "printer-stopped";
+          reasons += (reasons.empty() ? "" : ", ") + reason;
+        }
+      }
+      if (!reasons.empty()) {
+        details += (details.empty() ? "" : " ") + ("(job-state-reasons: " + reasons + ")");
+      }
+    }
+    const std::string sentence = job + " is " + job_state_word(state);
+    if (sentence != last && changed) changed(sentence);
+    last = sentence;
+    const std::string told = details.empty() ? "" : ": " + details;
+    switch (state) {
+      case IPP_JSTATE_COMPLETED:
+        return {PrintJobEnd::Completed, job + " is completed"};
+      case IPP_JSTATE_ABORTED:
+        return {PrintJobEnd::Aborted, job + " was aborted" + told};
+      case IPP_JSTATE_CANCELED:
+        return {PrintJobEnd::Canceled, job + " was canceled" + told};
+      case IPP_JSTATE_HELD:
+        return {PrintJobEnd::Held, job + " is held" + told};
+      default:
+        if (printer_stopped) {
+          return {PrintJobEnd::Held, job + " waits: the printer is paused" + told};
+        }
+    }
+    if (Clock::now() >= until) {
+      throw Error(where(queue) + "job " + std::to_string(job_id) + " is still " +
+                  job_state_word(state) + " after " + seconds_text(server.limits.follow) +
+                  "; the server keeps it");
+    }
+    if (cancelled_while_waiting(kFollowInterval, cancel)) {
+      purge_job(server, queue, job_id);
+      throw PrintCancelled(queue);
+    }
+  }
 }
 
 }  // namespace lumigrid

@@ -7,6 +7,7 @@
 
 #include "base/errors.h"
 #include "page/drawing_area.h"
+#include "print/server_text.h"
 
 namespace lumigrid {
 
@@ -30,6 +31,18 @@ std::int32_t pixels_from(std::int64_t hundredths) {
 std::int32_t pixels_to(std::int64_t hundredths) {
   return std::int32_t((hundredths * kDotsPerInch * 2 + kHundredthsPerInch) /
                       (2 * kHundredthsPerInch));
+}
+
+// A margin as a sheet can have it: none or more, at most the side it lies along. A queue's
+// numbers come from its server, which may send any 32-bit value.
+std::int32_t margin_on(std::int32_t margin, std::int32_t side) {
+  return std::clamp(margin, std::int32_t{0}, std::max(std::int32_t{0}, side));
+}
+
+// "(the server says "...")" after a queue's state, or nothing without a message.
+std::string state_reason(const PrintQueue& queue) {
+  const std::string says = server_says(queue.state_message);
+  return says.empty() ? "" : " (" + says + ")";
 }
 
 bool near(std::int32_t a, std::int32_t b) {
@@ -133,24 +146,28 @@ SheetLayout lay_out_page(std::int32_t page_width, std::int32_t page_height,
   // A page and a sheet of different orientations: the sheet is turned a quarter, its left
   // edge becoming the top (the page turned counterclockwise on it, as printers turn landscape).
   layout.turned = (page_width > page_height) != (media.width > media.length);
-  std::int32_t left = media.left, top = media.top, right = media.right, bottom = media.bottom;
+  const std::int32_t media_left = margin_on(media.left, media.width);
+  const std::int32_t media_right = margin_on(media.right, media.width);
+  const std::int32_t media_top = margin_on(media.top, media.length);
+  const std::int32_t media_bottom = margin_on(media.bottom, media.length);
+  std::int32_t left = media_left, top = media_top, right = media_right, bottom = media_bottom;
   layout.sheet_width = media.width;
   layout.sheet_height = media.length;
   std::int32_t paper_width = choice.paper_width, paper_height = choice.paper_length;
   if (layout.turned) {
     std::swap(layout.sheet_width, layout.sheet_height);
     std::swap(paper_width, paper_height);
-    left = media.bottom;
-    top = media.left;
-    right = media.top;
-    bottom = media.right;
+    left = media_bottom;
+    top = media_left;
+    right = media_top;
+    bottom = media_right;
   }
   layout.left = pixels_from(left);
   layout.top = pixels_from(top);
-  const std::int32_t room_width =
-      std::max(0, pixels_to(std::int64_t(paper_width) - right) - layout.left);
-  const std::int32_t room_height =
-      std::max(0, pixels_to(std::int64_t(paper_height) - bottom) - layout.top);
+  const std::int32_t room_width = std::int32_t(
+      std::max<std::int64_t>(0, pixels_to(std::int64_t(paper_width) - right) - layout.left));
+  const std::int32_t room_height = std::int32_t(
+      std::max<std::int64_t>(0, pixels_to(std::int64_t(paper_height) - bottom) - layout.top));
   layout.width = std::min(page_width, room_width);
   layout.height = std::min(page_height, room_height);
   layout.cut_right = page_width > room_width;
@@ -190,8 +207,7 @@ std::string paper_description(const PrintMedia& media) {
 std::vector<std::string> print_warnings(const PrintQueue& queue, const PrintPlan& plan) {
   std::vector<std::string> warnings;
   if (queue.paused) {
-    const std::string why = queue.state_message.empty() ? "" : " (" + queue.state_message + ")";
-    warnings.push_back("The printer " + queue.name + " is paused" + why +
+    warnings.push_back("The printer " + queue.name + " is paused" + state_reason(queue) +
                        ": the job waits in its queue until the printer is resumed.");
   }
   if (!plan.choice.offered && plan.wanted) {
@@ -204,17 +220,22 @@ std::vector<std::string> print_warnings(const PrintQueue& queue, const PrintPlan
   const SheetLayout& layout = plan.layout;
   if (layout.cut_right || layout.cut_bottom) {
     const PrintMedia& media = plan.choice.media;
-    const std::int32_t across = plan.choice.paper_width - media.left - media.right;
-    const std::int32_t down = plan.choice.paper_length - media.top - media.bottom;
-    const std::int32_t printable_width = layout.turned ? down : across;
-    const std::int32_t printable_height = layout.turned ? across : down;
+    // In 64 bits and never below none: the margins are the server's numbers.
+    const std::int64_t across = std::max<std::int64_t>(0, std::int64_t(plan.choice.paper_width) -
+                                                              margin_on(media.left, media.width) -
+                                                              margin_on(media.right, media.width));
+    const std::int64_t down = std::max<std::int64_t>(0, std::int64_t(plan.choice.paper_length) -
+                                                            margin_on(media.top, media.length) -
+                                                            margin_on(media.bottom, media.length));
+    const std::int64_t printable_width = layout.turned ? down : across;
+    const std::int64_t printable_height = layout.turned ? across : down;
     const char* cut = layout.cut_right && layout.cut_bottom ? "its right and bottom edges are"
                       : layout.cut_right                    ? "its right edge is"
                                                             : "its bottom edge is";
     warnings.push_back(
         "The page (" + page_size_text(plan) + ") is larger than the printable area of the " +
         paper_name(media) + " paper of " + queue.name + " (" +
-        millimetres_pair(printable_width / 100.0, printable_height / 100.0) +
+        millimetres_pair(double(printable_width) / 100.0, double(printable_height) / 100.0) +
         "). Printed at 100 %, only what fits the sheet is sent: " + cut + " cut off.");
   }
   if (!queue.resolutions_dpi.empty() && !offers_600_dpi(queue)) {
@@ -236,8 +257,8 @@ bool offers_600_dpi(const PrintQueue& queue) {
 
 std::optional<std::string> queue_refusal(const PrintQueue& queue) {
   if (queue.accepting_jobs) return std::nullopt;
-  const std::string why = queue.state_message.empty() ? "" : " (" + queue.state_message + ")";
-  return "Unable to print the page on " + queue.name + ": the printer is not accepting jobs" + why;
+  return "Unable to print the page on " + queue.name + ": the printer is not accepting jobs" +
+         state_reason(queue);
 }
 
 std::string print_job_name(std::string_view area_text_utf8, std::int32_t page_width,

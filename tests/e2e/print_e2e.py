@@ -30,10 +30,10 @@ PAGES = [("A4 600 dpi 7016x4961", 9, "595 x 842 pts (A4)"),
          ("A3 600 dpi 9921x7016", 10, "842 x 1191 pts (A3)"),
          ("A5", None, "421 x 595 pts (A5)")]
 BOX = "^lumigrid$"  # the message boxes' caption: the program's name
-PAUSED = ("The printer Paused is paused (Cleaning the print head): the job waits in its queue "
-          "until the printer is resumed.")
+PAUSED = ("The printer Paused is paused (the server says \"Cleaning the print head\"): the job "
+          "waits in its queue until the printer is resumed.")
 REJECTED = ("Unable to print the page on Rejecting: the printer is not accepting jobs "
-            "(Closed for the night)")
+            "(the server says \"Closed for the night\")")
 
 CUPS = None  # the private server, started before the session
 

@@ -193,8 +193,10 @@ TEST_F(PrivateServer, UnknownQueueIsCupssReason) {
     query_print_queue(server, "Nope");
     FAIL() << "no error";
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(),
-                 "Unable to print the page on Nope: The printer or class does not exist.");
+    EXPECT_STREQ(
+        e.what(),
+        "Unable to print the page on Nope: the server says \"The printer or class does not "
+        "exist.\"");
   }
 }
 
@@ -396,8 +398,8 @@ TEST_F(PrivateServer, RejectedJobIsCupssReason) {
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(),
-                 "Unable to print the page on Rejecting: Destination \"Rejecting\" is not "
-                 "accepting jobs.");
+                 "Unable to print the page on Rejecting: the server says \"Destination "
+                 "\"Rejecting\" is not accepting jobs.\"");
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -232,7 +233,18 @@ INSTANTIATE_TEST_SUITE_P(
                    100,
                    50,
                    a4_sheet(20000),
-                   {true, 29704, 20990, 4725, 4725, 0, 0, true, true, false}}),
+                   {true, 29704, 20990, 4725, 4725, 0, 0, true, true, false}},
+        // A server's margins past the sheet or below none: as wide as the sheet, or none.
+        LayoutCase{"LargestMarginsLeaveNoRoom",
+                   1000,
+                   800,
+                   sheet_with_margins(INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX),
+                   {true, 29700, 21000, 7016, 4961, 0, 0, true, true, false}},
+        LayoutCase{"NegativeMarginsAreNone",
+                   1000,
+                   800,
+                   sheet_with_margins(-500, INT32_MIN, -1, INT32_MIN),
+                   {true, 29700, 21000, 0, 0, 1000, 800, false, false, false}}),
     [](const auto& row) { return std::string(row.param.row); });
 
 // --- what the operator reads ------------------------------------------------------------------
@@ -265,6 +277,15 @@ PrintQueue paused(std::string message) {
   return queue;
 }
 
+PrintQueue with_margins(PrintQueue queue, std::int32_t margin) {
+  for (PrintMedia& m : queue.media) m.left = m.right = m.top = m.bottom = margin;
+  if (queue.default_media) {
+    queue.default_media->left = queue.default_media->right = margin;
+    queue.default_media->top = queue.default_media->bottom = margin;
+  }
+  return queue;
+}
+
 PrintQueue draft_printer() {
   PrintQueue queue = virtual_printer();
   queue.name = "Draft";
@@ -281,8 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
                     7016,
                     4961,
                     paper("A4"),
-                    {"The printer PDF is paused (Cleaning the print head): the job waits in its "
-                     "queue until the printer is resumed."}},
+                    {"The printer PDF is paused (the server says \"Cleaning the print head\"): the "
+                     "job waits in its queue until the printer is resumed."}},
         WarningCase{"PausedWithoutAReason",
                     paused(""),
                     7016,
@@ -309,6 +330,15 @@ INSTANTIATE_TEST_SUITE_P(
                     {"The page (7000 x 2000 pixels, 296.3 x 84.7 mm) is larger than the printable "
                      "area of the A4 paper of Office-A4 (290.0 x 202.8 mm). Printed at 100 %, "
                      "only what fits the sheet is sent: its right edge is cut off."}},
+        // Margins of the largest 32-bit number leave no printable area, said as none.
+        WarningCase{"LargestMarginsLeaveNoPrintableArea",
+                    with_margins(virtual_printer(), INT32_MAX),
+                    7016,
+                    4961,
+                    paper("A4"),
+                    {"The page (A4 paper, 297.0 x 210.0 mm) is larger than the printable area of "
+                     "the A4 paper of PDF (0.0 x 0.0 mm). Printed at 100 %, only what fits the "
+                     "sheet is sent: its right and bottom edges are cut off."}},
         WarningCase{"No600Dpi",
                     draft_printer(),
                     7016,
@@ -344,7 +374,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RefusalCase{"Accepting", true, "", std::nullopt},
                       RefusalCase{"RejectingWithAReason", false, "Closed for the night",
                                   "Unable to print the page on Rejecting: the printer is not "
-                                  "accepting jobs (Closed for the night)"},
+                                  "accepting jobs (the server says \"Closed for the night\")"},
                       RefusalCase{"RejectingWithoutAReason", false, "",
                                   "Unable to print the page on Rejecting: the printer is not "
                                   "accepting jobs"}),

@@ -203,8 +203,8 @@ void PagePrintingCupsTest::what_the_queue_cannot_do_is_asked_first_data() {
   QTest::addColumn<QString>("question");
   QTest::addColumn<int>("answer");
   const QString paused =
-      "The printer Paused is paused (Cleaning the print head): the job waits in its queue "
-      "until the printer is resumed.\n\nPrint anyway?";
+      "The printer Paused is paused (the server says \"Cleaning the print head\"): the job "
+      "waits in its queue until the printer is resumed.\n\nPrint anyway?";
   const QString cut =
       "The printer Office-A4 has no A3 paper (297 x 420 mm): the page goes on its A4 paper "
       "(209.9 x 297 mm).\n\nThe page (A3 paper, 420.0 x 297.0 mm) is larger than the printable "
@@ -247,7 +247,7 @@ void PagePrintingCupsTest::rejecting_queue_is_an_error() {
   const QList<int> before = known_jobs();
   part_of<QAction>(viewer_.get(), "Print1")->trigger();
   QCOMPARE(errors_, QStringList{"Unable to print the page on Rejecting: the printer is not "
-                                "accepting jobs (Closed for the night)"});
+                                "accepting jobs (the server says \"Closed for the night\")"});
   QVERIFY(!viewer_->printing());
   QCOMPARE(outcomes_, QStringList());
   QCOMPARE(known_jobs(), before);
