@@ -18,6 +18,7 @@ packages=(
   weston qt6-wayland x11-xkb-utils xkb-data
   dbus-daemon at-spi2-core python3-pyatspi
   libcups2-dev cups cups-daemon cups-client printer-driver-cups-pdf
+  cups-ipp-utils cups-filters
 )
 
 # dpkg-query ends with status 1 when it knows nothing of some package; those count as missing.

@@ -156,9 +156,15 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
     image.replaceStreamData(rows, QPDFObjectHandle::newName("/FlateDecode"),
                             QPDFObjectHandle::newNull());
 
-    // The image space's unit square stretched over the picture's place on the sheet.
-    const std::string placement =
+    // The image space's unit square stretched over the picture's place on the sheet; a sheet
+    // turned a quarter counterclockwise: its left edge along the paper's bottom, its top
+    // along the paper's left edge.
+    std::string placement =
         "q " + QPDFMatrix(width, 0, 0, height, left, bottom).unparse() + " cm /Im0 Do Q";
+    if (sheet.quarter_turn) {
+      placement = "q " + QPDFMatrix(0, 1, -1, 0, sheet.height_points / unit, 0).unparse() + " cm " +
+                  placement + " Q";
+    }
     auto contents = QPDFObjectHandle::newStream(&pdf, placement);
 
     auto xobjects = QPDFObjectHandle::newDictionary();
@@ -169,8 +175,10 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
     auto media_box = QPDFObjectHandle::newArray();
     media_box.appendItem(QPDFObjectHandle::newInteger(0));
     media_box.appendItem(QPDFObjectHandle::newInteger(0));
-    media_box.appendItem(QPDFObjectHandle::newReal(sheet.width_points / unit, kDecimals));
-    media_box.appendItem(QPDFObjectHandle::newReal(sheet.height_points / unit, kDecimals));
+    const double paper_width = sheet.quarter_turn ? sheet.height_points : sheet.width_points;
+    const double paper_height = sheet.quarter_turn ? sheet.width_points : sheet.height_points;
+    media_box.appendItem(QPDFObjectHandle::newReal(paper_width / unit, kDecimals));
+    media_box.appendItem(QPDFObjectHandle::newReal(paper_height / unit, kDecimals));
 
     auto page = QPDFObjectHandle::newDictionary();
     page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));

@@ -541,6 +541,10 @@ PdfSheet sheet_of(const SheetLayout& layout) {
   sheet.top = layout.top;
   sheet.source_width = layout.width;
   sheet.source_height = layout.height;
+  // A page turned on its paper goes as a sheet of the paper's own orientation, the page turned
+  // on it as the layout's margins have it: a queue's filters turn a landscape sheet whichever
+  // way they like, which would put the page's edge in the printer's unprintable margin.
+  sheet.quarter_turn = layout.turned;
   return sheet;
 }
 

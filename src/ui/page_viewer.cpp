@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -279,14 +280,6 @@ TForm_Info::TForm_Info(QWidget* owner) : QWidget(owner, Qt::Window) {
     QPrintDialog dialog(&printer, this);
     return dialog.exec() == QDialog::Accepted;
   };
-  print_server_problem = []() -> std::optional<QString> {
-#ifdef LUMIGRID_HAVE_CUPS
-    if (const auto problem = lumigrid::print_server_problem(lumigrid::default_print_server())) {
-      return QString::fromStdString(*problem);
-    }
-#endif
-    return std::nullopt;
-  };
   tell_print_outcome = [this](const QString& message) {
     QMessageBox::information(this, QCoreApplication::applicationName(), message);
   };
@@ -421,15 +414,60 @@ void TForm_Info::SaveImagePattern1Click() {
 
 void TForm_Info::Print1Click() {
   if (!page_ || !choose_printer || printing()) return;
+#ifdef LUMIGRID_HAVE_CUPS
+  // Nothing that talks to the print server runs on the window's thread, and the print dialog
+  // asks the server for its printers there: the server is asked one question first, on a
+  // worker, within a short limit. Which server is read here: CUPS keeps a thread's choice.
+  auto check = print_server_problem;
+  if (!check) {
+    lumigrid::PrintServer server = lumigrid::default_print_server();
+    server.limits.answer = lumigrid::kPrintServerCheckLimit;
+    check =
+        [server](const std::atomic<bool>* cancel) -> std::optional<lumigrid::PrintServerProblem> {
+      const auto problem = lumigrid::print_server_problem(server, cancel);
+      if (!problem) return std::nullopt;
+      // A server that refuses the connection costs the dialog nothing; one that takes it and
+      // says nothing would hold the dialog's own look-up of its printers.
+      const bool refused = problem->starts_with("no print server answers at ");
+      return lumigrid::PrintServerProblem{QString::fromStdString(*problem), !refused};
+    };
+  }
+  auto problem = std::make_shared<std::optional<lumigrid::PrintServerProblem>>();
+  auto runner = std::make_unique<lumigrid::PrintJobRunner>(
+      this, QString("Asking the print server for its printers..."),
+      [check, problem](const std::atomic<bool>* cancel, const lumigrid::PrintJobRunner::Report&) {
+        if (check) *problem = check(cancel);
+        return QString();
+      },
+      true);
+  runPrintExchange(std::move(runner),
+                   [this, problem](const QString&) { printAfterServerCheck(*problem); });
+#else
+  printAfterServerCheck(print_server_problem ? print_server_problem(nullptr)
+                                             : std::optional<lumigrid::PrintServerProblem>());
+#endif
+}
+
+void TForm_Info::printAfterServerCheck(const std::optional<lumigrid::PrintServerProblem>& problem) {
+  if (!page_) return;
+  if (problem && problem->silent) {
+    lumigrid::report_error("No printer can be reached: " + problem->reason + ".");
+    return;
+  }
   // Without a print server the dialog could only offer a file: the operator hears why first.
-  if (const auto problem = print_server_problem ? print_server_problem() : std::nullopt) {
+  if (problem) {
     const auto answer = QMessageBox::warning(
         this, QCoreApplication::applicationName(),
-        "No printer can be reached: " + *problem +
+        "No printer can be reached: " + problem->reason +
             ".\n\nThe print dialog can only save the page to a PDF file. Open it anyway?",
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
   }
+  openPrintDialog();
+}
+
+void TForm_Info::openPrintDialog() {
+  if (!page_ || !choose_printer) return;
   QPrinter printer(QPrinter::HighResolution);
   lumigrid::set_up_printer_for_page(printer, *page_, page_area_text_);
   if (!choose_printer(printer)) return;
@@ -450,13 +488,47 @@ void TForm_Info::Print1Click() {
   lumigrid::print_page(*page_, printer, busy.callback());
 }
 
+#ifdef LUMIGRID_HAVE_CUPS
+namespace {
+
+// The server the viewer prints through: a job the operator cancels, or one still followed as
+// the program ends, is purged within the second those may take.
+lumigrid::PrintServer viewer_print_server() {
+  lumigrid::PrintServer server = lumigrid::default_print_server();
+  server.limits.purge = lumigrid::kPrintPurgeWithinSecond;
+  return server;
+}
+
+}  // namespace
+#endif
+
 void TForm_Info::printOnQueue(const QPrinter& printer) {
 #ifdef LUMIGRID_HAVE_CUPS
   const std::string name = printer.printerName().toStdString();
-  const lumigrid::PrintServer server = lumigrid::default_print_server();
-  lumigrid::PreparedPageJob job =
-      lumigrid::prepare_page_job(server, name, page_area_text_.toStdString(), page_->width(),
-                                 page_->height(), lumigrid::chosen_paper(printer));
+  const int copies = std::max(1, printer.copyCount());
+  const auto chosen = lumigrid::chosen_paper(printer);
+  auto job = std::make_shared<lumigrid::PreparedPageJob>();
+  const std::string area = page_area_text_.toStdString();
+  const std::int32_t width = page_->width();
+  const std::int32_t height = page_->height();
+  const lumigrid::PrintServer server = viewer_print_server();
+  auto runner = std::make_unique<lumigrid::PrintJobRunner>(
+      this, QString("Asking %1 how it stands...").arg(printer.printerName()),
+      [=](const std::atomic<bool>* cancel, const lumigrid::PrintJobRunner::Report&) {
+        *job = lumigrid::prepare_page_job(server, name, area, width, height, chosen, cancel);
+        return QString();
+      },
+      true);
+  runPrintExchange(std::move(runner),
+                   [this, job, copies](const QString&) { sendToQueue(std::move(*job), copies); });
+#else
+  (void)printer;
+#endif
+}
+
+#ifdef LUMIGRID_HAVE_CUPS
+void TForm_Info::sendToQueue(lumigrid::PreparedPageJob job, int copies) {
+  if (!page_) return;
   if (!job.warnings.empty()) {
     QString text;
     for (const std::string& warning : job.warnings) {
@@ -467,28 +539,58 @@ void TForm_Info::printOnQueue(const QPrinter& printer) {
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
   }
-  job.request.copies = std::max(1, printer.copyCount());
-  print_job_ =
-      std::make_unique<lumigrid::PrintJobRunner>(this, page_, server, job.plan, job.request);
+  job.request.copies = copies;
+  runPrintExchange(
+      // A paused queue keeps the job until someone resumes it, as the operator was just told:
+      // following it would only wait.
+      lumigrid::PrintJobRunner::pageJob(this, page_, viewer_print_server(), job.plan, job.request,
+                                        !job.queue.paused),
+      [this](const QString& message) {
+        if (tell_print_outcome) tell_print_outcome(message);
+      });
+}
+#endif
+
+void TForm_Info::runPrintExchange(std::unique_ptr<lumigrid::PrintJobRunner> runner,
+                                  std::function<void(const QString& message)> done) {
+#ifdef LUMIGRID_HAVE_CUPS
+  print_job_ = std::move(runner);
   connect(print_job_.get(), &lumigrid::PrintJobRunner::finished, this,
-          [this](lumigrid::PrintJobRunner::Outcome outcome, const QString& message) {
+          [this, done = std::move(done)](lumigrid::PrintJobRunner::Outcome outcome,
+                                         const QString& message) {
             printJobEnded();
-            if (outcome == lumigrid::PrintJobRunner::Outcome::Failed) {
-              lumigrid::report_error(message);
-            } else if (tell_print_outcome) {
-              tell_print_outcome(message);
+            switch (outcome) {
+              case lumigrid::PrintJobRunner::Outcome::Done:
+                lumigrid::run_handler([&] { done(message); });
+                break;
+              case lumigrid::PrintJobRunner::Outcome::Cancelled:
+                if (tell_print_outcome) tell_print_outcome(message);
+                break;
+              case lumigrid::PrintJobRunner::Outcome::Failed:
+                lumigrid::report_error(message);
+                break;
             }
           });
   Print1->setEnabled(false);
   print_job_->start();
 #else
-  (void)printer;
+  (void)runner;
+  (void)done;
 #endif
 }
 
+QWidget* TForm_Info::printProgress() const {
+#ifdef LUMIGRID_HAVE_CUPS
+  if (print_job_) return print_job_->progressDialog();
+#endif
+  return nullptr;
+}
+
 void TForm_Info::printJobEnded() {
+#ifdef LUMIGRID_HAVE_CUPS
   // The runner has emitted its last signal: it goes once that signal has returned.
   if (auto* ended = print_job_.release()) ended->deleteLater();
+#endif
   Print1->setEnabled(true);
 }
 

@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,7 +28,23 @@ class QPrinter;
 
 namespace lumigrid {
 class PrintJobRunner;
-}
+struct PreparedPageJob;
+
+// Why the print server cannot be used before the print dialog opens.
+struct PrintServerProblem {
+  QString reason;  // "no print server answers at HOST (...)", "the print server at HOST did not
+                   // answer within 5 s"
+  // The server took the connection but did not answer: the print dialog, which asks it for
+  // its printers on the window's thread, would wait on it too, so it does not open.
+  bool silent = false;
+};
+
+// The time the print server has to answer the question asked before the print dialog.
+inline constexpr std::chrono::milliseconds kPrintServerCheckLimit{5000};
+// The time a job the operator cancels, or that is still followed as the program ends, has to
+// be purged on the server: every wait of a Cancel or of quitting stays within a second.
+inline constexpr std::chrono::milliseconds kPrintPurgeWithinSecond{800};
+}  // namespace lumigrid
 
 // The image control: shows the page at its own size, drawing only what a paint exposes.
 class TPageImage : public QWidget {
@@ -135,8 +153,10 @@ class TForm_Info : public QWidget {
   // area is smaller than the page. On a CUPS printer the job is the page's own PDF, made and
   // sent on a worker while the windows go on; its outcome is told.
   void Print1Click();
-  // A print job is being made and sent.
+  // The print server is being asked, or a print job is being made, sent or followed.
   bool printing() const { return print_job_ != nullptr; }
+  // The progress box of what printing() runs, with its Cancel button; null when none runs.
+  QWidget* printProgress() const;
   void Image1MouseDown(Qt::MouseButton button, QPoint position);
   // `position` in Image1's coordinates; `entered`: the drag has just come over the image.
   void Image1DragOver(QPoint position, bool entered);
@@ -146,9 +166,12 @@ class TForm_Info : public QWidget {
   // Lets the operator choose and set up the printer, set up for the page beforehand; false
   // cancels. The default is the system print dialog; tests install their own.
   std::function<bool(QPrinter& printer)> choose_printer;
-  // Why no print server answers, asked before the print dialog; nothing when one does (and
-  // where printing needs no server). The default asks CUPS; tests install their own.
-  std::function<std::optional<QString>()> print_server_problem;
+  // Why no print server answers, asked on a worker before the print dialog (which asks the
+  // server for its printers on the window's thread); nothing when one does (and where printing
+  // needs no server). It ends soon after `cancel` is set. Unset, CUPS is asked one real
+  // question within kPrintServerCheckLimit; tests install their own.
+  std::function<std::optional<lumigrid::PrintServerProblem>(const std::atomic<bool>* cancel)>
+      print_server_problem;
   // Tells a print job's outcome that is not a failure ("Sent to PDF as job 12", a cancelled
   // job); failures are errors. The default shows a message box; tests install their own.
   std::function<void(const QString& message)> tell_print_outcome;
@@ -182,9 +205,19 @@ class TForm_Info : public QWidget {
   // Opens the menu over the middle of the view.
   void popupMenuByKey();
   lumigrid::ViewSize bitmapSize() const;
-  // Sends the page to the CUPS queue the dialog chose, after the queue's check and the
-  // operator's answer to what it cannot do.
+  // After the print server's answer: the print dialog, or why it does not open.
+  void printAfterServerCheck(const std::optional<lumigrid::PrintServerProblem>& problem);
+  void openPrintDialog();
+  // Asks the CUPS queue the dialog chose how it stands, on a worker.
   void printOnQueue(const QPrinter& printer);
+  // Sends the page to the queue after the operator's answer to what it cannot do, and follows
+  // the job through the queue.
+  void sendToQueue(lumigrid::PreparedPageJob job, int copies);
+  // Runs one exchange with the print server behind its progress box. A cancellation is told
+  // and a failure reported; `done` hears the message of one that returned, on the window's
+  // thread, once the runner has let go.
+  void runPrintExchange(std::unique_ptr<lumigrid::PrintJobRunner> runner,
+                        std::function<void(const QString& message)> done);
   void printJobEnded();
 
   Links links_;

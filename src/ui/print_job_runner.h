@@ -1,10 +1,14 @@
 #pragma once
-// A print job made and sent on a worker thread while the windows go on: a progress box with a
-// Cancel button while it runs, and its outcome told when it ends.
+// One exchange with the print server made on a worker thread while the windows go on: asking
+// the server a first question, asking a queue how it stands, sending a job and following it
+// through the queue. A progress box with a Cancel button shows while it runs; Cancel sets the
+// flag every server function watches, which ends the exchange within a moment (a job already
+// made on the server is purged there). Its outcome is told on the window's thread.
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "print/cups_printing.h"
@@ -21,35 +25,54 @@ class PrintJobRunner : public QObject {
   Q_OBJECT
 
  public:
-  enum class Outcome { Sent, Cancelled, Failed };
+  // Done: the work returned; Cancelled: the operator cancelled it; Failed: it threw.
+  enum class Outcome { Done, Cancelled, Failed };
 
-  // Keeps `page` alive until the job has ended, whatever happens to the window's page.
-  PrintJobRunner(QWidget* owner, std::shared_ptr<const RowSource> page, PrintServer server,
-                 PrintPlan plan, PrintJobRequest request);
-  // Cancels a job still running and waits for the worker.
+  // What the work may tell the box while it runs; both may be called from the worker.
+  struct Report {
+    std::function<void(double fraction)> progress;  // 0 to 1
+    std::function<void(const QString& label)> label;
+  };
+  // The exchange, run on the worker: it watches `cancel` (PrintCancelled ends it as a
+  // cancellation) and returns the message its outcome is told with.
+  using Work = std::function<QString(const std::atomic<bool>* cancel, const Report& report)>;
+
+  // `busy`: the box shows no fraction, only that the work goes on.
+  PrintJobRunner(QWidget* owner, const QString& label, Work work, bool busy = false);
+  // Cancels an exchange still running and waits for the worker, which every server function
+  // ends within a fifth of a second of the cancel: quitting never waits on the server.
   ~PrintJobRunner() override;
   PrintJobRunner(const PrintJobRunner&) = delete;
   PrintJobRunner& operator=(const PrintJobRunner&) = delete;
 
+  // The page's job: the PDF made and sent, then, with `follow`, followed until the queue has
+  // taken it through its filters. Done when it completed or is held ("Sent to PDF as job 12"
+  // and how it stands), or once sent when not followed (a paused queue keeps it until someone
+  // resumes it, as the operator was told); Failed when the queue aborted or cancelled it, or
+  // it could not be followed. Keeps `page` alive until the job has ended, whatever happens to
+  // the window's page.
+  static std::unique_ptr<PrintJobRunner> pageJob(QWidget* owner,
+                                                 std::shared_ptr<const RowSource> page,
+                                                 PrintServer server, PrintPlan plan,
+                                                 PrintJobRequest request, bool follow = true);
+
   void start();
-  // What the Cancel button does: the job stops, and nothing is printed.
+  // What the Cancel button does: the exchange stops, and nothing is printed.
   void cancel();
   QProgressDialog* progressDialog() const;
 
  signals:
-  // On the window's thread once the job has ended: "Sent to PDF as job 12", the cancellation,
-  // or the failure's message in CUPS's words.
+  // On the window's thread once the work has ended: its message, the cancellation, or the
+  // failure's message.
   void finished(lumigrid::PrintJobRunner::Outcome outcome, const QString& message);
 
  private:
   void work();
   void showProgress(double fraction);
+  void showLabel(const QString& label);
   void end();
 
-  std::shared_ptr<const RowSource> page_;
-  const PrintServer server_;
-  const PrintPlan plan_;
-  const PrintJobRequest request_;
+  Work work_;
   std::atomic<bool> cancel_{false};
   QThread* thread_ = nullptr;
   QPointer<QProgressDialog> dialog_;
@@ -57,5 +80,15 @@ class PrintJobRunner : public QObject {
   Outcome outcome_ = Outcome::Failed;
   QString message_;
 };
+
+// The message of a job sent and followed to its end, and whether it is a failure: completed
+// or held is told ("Sent to PDF as job 12" and the queue's words), aborted or cancelled on the
+// server is an error.
+struct FollowedJobMessage {
+  QString text;
+  bool failed = false;
+};
+FollowedJobMessage followed_job_message(const std::string& queue, int job_id,
+                                        const PrintJobOutcome& outcome);
 
 }  // namespace lumigrid

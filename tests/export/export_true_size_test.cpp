@@ -310,7 +310,16 @@ Surface sheet_picture(const Surface& page, const PdfSheet& sheet) {
           page.rowData(sheet.source_y + y)[sheet.source_x + x];
     }
   }
-  return expected;
+  if (!sheet.quarter_turn) return expected;
+  // Turned counterclockwise onto the paper: the sheet's top-left corner at the paper's
+  // bottom-left.
+  Surface turned(expected.height(), expected.width(), PixelFormat::Gray8, kWhite);
+  for (std::int32_t y = 0; y < expected.height(); ++y) {
+    for (std::int32_t x = 0; x < expected.width(); ++x) {
+      turned.rowData(expected.width() - 1 - x)[y] = expected.rowData(y)[x];
+    }
+  }
+  return turned;
 }
 
 class PdfReadBack : public ::testing::TestWithParam<TrueSizeCase> {};
@@ -380,8 +389,8 @@ TEST_P(PdfSheetReadBack, ThePartLiesOnTheSheetPixelForPixel) {
   save_pdf_sheet(page, path, sheet);
 
   const auto [width_pt, height_pt] = page_points(path);
-  EXPECT_NEAR(width_pt, sheet.width_points, 0.0001);
-  EXPECT_NEAR(height_pt, sheet.height_points, 0.0001);
+  EXPECT_NEAR(width_pt, sheet.quarter_turn ? sheet.height_points : sheet.width_points, 0.0001);
+  EXPECT_NEAR(height_pt, sheet.quarter_turn ? sheet.width_points : sheet.height_points, 0.0001);
   const auto images = listed_images(path);
   ASSERT_EQ(images.size(), 1u);
   ASSERT_GE(images[0].size(), 10u);
@@ -393,8 +402,9 @@ TEST_P(PdfSheetReadBack, ThePartLiesOnTheSheetPixelForPixel) {
 }
 
 PdfSheet sheet_of(double width_pixels, double height_pixels, std::int32_t left, std::int32_t top,
-                  std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
-  return {width_pixels * 0.12, height_pixels * 0.12, left, top, x, y, width, height};
+                  std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  bool quarter_turn = false) {
+  return {width_pixels * 0.12, height_pixels * 0.12, left, top, x, y, width, height, quarter_turn};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -403,7 +413,10 @@ INSTANTIATE_TEST_SUITE_P(
         SheetCase{"whole_page_in_margins", sheet_of(243, 117, 20, 20, 0, 0, 203, 77)},
         // The page's far part cut off by the sheet; the origin off the sheet's corner.
         SheetCase{"top_left_part", sheet_of(120, 50, 9, 7, 0, 0, 100, 40)},
-        SheetCase{"inner_part_at_the_corner", sheet_of(64, 30, 0, 0, 101, 13, 64, 30)}),
+        SheetCase{"inner_part_at_the_corner", sheet_of(64, 30, 0, 0, 101, 13, 64, 30)},
+        // A landscape page on a portrait paper, its margins unequal: the paper is portrait and
+        // the page lies on it turned, each margin where the layout put it.
+        SheetCase{"turned_onto_portrait_paper", sheet_of(240, 110, 23, 5, 0, 0, 203, 77, true)}),
     [](const auto& row) { return row.param.row; });
 
 // A part large enough to be compressed in segments, most of them equal: every row still comes
