@@ -96,7 +96,12 @@ struct PrintJobRequest {
   std::string queue;
   std::string job_name;  // print_job_name(): the page's drawing-area text
   int copies = 1;
-  bool ask_600_dpi = true;  // the queue offers it
+  std::int32_t dpi = 600;   // the resolution asked for: the page's own, or a sheet's
+  bool ask_600_dpi = true;  // the queue offers `dpi`: it is asked for
+  // print-color-mode ("color", "monochrome"), when the job names one.
+  std::string colour_mode;
+  // cm-calibration: the queue's filters leave the colours as they are.
+  bool colour_management_off = false;
 };
 
 // Writes the page's PDF as the plan lays it out (the saved PDF itself when the page is the
@@ -132,6 +137,29 @@ PreparedPageJob prepare_page_job(const PrintServer& server, const std::string& q
                                  std::int32_t page_height,
                                  const std::optional<WantedPaper>& chosen = std::nullopt,
                                  const std::atomic<bool>* cancel = nullptr);
+
+// A pattern's sheet's job as lumigrid-render and the chart window make it, not yet sent.
+struct PreparedSheetJob {
+  PrintQueue queue;
+  MediaChoice choice;
+  SheetPrint sheet;
+  std::vector<std::string> warnings;  // sheet_warnings(): what the operator hears first
+  PrintJobRequest request;
+};
+
+// Asks the queue how it stands and what it offers, and makes the sheet's job: its paper (as the
+// queue lists it), its resolution, print-color-mode color (monochrome for a black-and-white
+// sheet), and for the device route cm-calibration, which CUPS's filters take as colour
+// management off. Throws lumigrid::Error with the queue's refusal or CUPS's reason.
+PreparedSheetJob prepare_sheet_job(const PrintServer& server, const std::string& queue,
+                                   const SheetPrint& sheet,
+                                   const std::atomic<bool>* cancel = nullptr);
+
+// Sends the sheet as one job: the PDF save_sheet_image() writes for it (the sRGB route's with
+// the sRGB profile), the paper's whole area, no scaling. As send_page_job() otherwise.
+int send_sheet_job(const PrintServer& server, const RowSource& sheet, const PreparedSheetJob& job,
+                   const ProgressCallback& progress = {},
+                   const std::atomic<bool>* cancel = nullptr);
 
 // "Sent to PDF as job 12".
 std::string job_sent_message(const std::string& queue, int job_id);
