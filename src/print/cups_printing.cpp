@@ -667,8 +667,8 @@ namespace {
 
 // Sends the job's document, already in `file`, asking for `media`; returns the job's id.
 int send_document(const PrintServer& server, const JobFile& file, const std::string& media,
-                  const PrintJobRequest& job, const ProgressCallback& progress,
-                  const std::atomic<bool>* cancel) {
+                  const PrintJobRequest& job, const SheetJobColour* sheet,
+                  const ProgressCallback& progress, const std::atomic<bool>* cancel) {
   const int fd = ::open(file.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) throw Error(where(job.queue) + std::generic_category().message(errno));
   const FileCloser closer(fd);
@@ -695,16 +695,20 @@ int send_document(const PrintServer& server, const JobFile& file, const std::str
   ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "media", nullptr, media.c_str());
   // The page is already at its true size on the sheet: nothing may scale it.
   ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "print-scaling", nullptr, "none");
-  if (job.ask_600_dpi) {
-    ippAddResolution(request.get(), IPP_TAG_JOB, "printer-resolution", IPP_RES_PER_INCH, job.dpi,
-                     job.dpi);
+  if (sheet == nullptr && job.ask_600_dpi) {
+    ippAddResolution(request.get(), IPP_TAG_JOB, "printer-resolution", IPP_RES_PER_INCH, 600, 600);
   }
-  if (!job.colour_mode.empty()) {
+  if (sheet != nullptr) {
+    if (sheet->ask_dpi) {
+      ippAddResolution(request.get(), IPP_TAG_JOB, "printer-resolution", IPP_RES_PER_INCH,
+                       sheet->dpi, sheet->dpi);
+    }
     ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "print-color-mode", nullptr,
-                 job.colour_mode.c_str());
-  }
-  if (job.colour_management_off) {
-    ippAddBoolean(request.get(), IPP_TAG_JOB, "cm-calibration", 1);
+                 sheet->colour_mode.c_str());
+    // CUPS's filters read it as colour management off (calibration mode).
+    if (sheet->colour_management_off) {
+      ippAddBoolean(request.get(), IPP_TAG_JOB, "cm-calibration", 1);
+    }
   }
   if (job.copies > 1) {
     ippAddInteger(request.get(), IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", job.copies);
@@ -760,7 +764,7 @@ int send_page_job(const PrintServer& server, const RowSource& page, const PrintP
   } catch (const Error& e) {
     throw Error(where(job.queue) + "the job's document could not be made: " + e.what());
   }
-  return send_document(server, file, plan.choice.media.keyword, job, progress, cancel);
+  return send_document(server, file, plan.choice.media.keyword, job, nullptr, progress, cancel);
 }
 
 PreparedSheetJob prepare_sheet_job(const PrintServer& server, const std::string& queue,
@@ -773,12 +777,12 @@ PreparedSheetJob prepare_sheet_job(const PrintServer& server, const std::string&
   job.warnings = sheet_warnings(job.queue, job.choice, sheet);
   job.request.queue = queue;
   job.request.job_name = sheet_job_name(sheet);
-  job.request.dpi = sheet.dpi;
-  job.request.ask_600_dpi =
-      std::find(job.queue.resolutions_dpi.begin(), job.queue.resolutions_dpi.end(), sheet.dpi) !=
-      job.queue.resolutions_dpi.end();
-  job.request.colour_mode = sheet.colour ? "color" : "monochrome";
-  job.request.colour_management_off = !sheet.srgb;
+  job.request.ask_600_dpi = false;
+  job.colour.dpi = sheet.dpi;
+  job.colour.ask_dpi = std::find(job.queue.resolutions_dpi.begin(), job.queue.resolutions_dpi.end(),
+                                 sheet.dpi) != job.queue.resolutions_dpi.end();
+  job.colour.colour_mode = sheet.colour ? "color" : "monochrome";
+  job.colour.colour_management_off = !sheet.srgb;
   return job;
 }
 
@@ -800,7 +804,8 @@ int send_sheet_job(const PrintServer& server, const RowSource& sheet, const Prep
   } catch (const Error& e) {
     throw Error(where(job.request.queue) + "the job's document could not be made: " + e.what());
   }
-  return send_document(server, file, job.choice.media.keyword, job.request, progress, cancel);
+  return send_document(server, file, job.choice.media.keyword, job.request, &job.colour, progress,
+                       cancel);
 }
 
 PreparedPageJob prepare_page_job(const PrintServer& server, const std::string& queue,

@@ -96,12 +96,17 @@ struct PrintJobRequest {
   std::string queue;
   std::string job_name;  // print_job_name(): the page's drawing-area text
   int copies = 1;
-  std::int32_t dpi = 600;   // the resolution asked for: the page's own, or a sheet's
-  bool ask_600_dpi = true;  // the queue offers `dpi`: it is asked for
-  // print-color-mode ("color", "monochrome"), when the job names one.
-  std::string colour_mode;
+  bool ask_600_dpi = true;  // the queue offers it
+};
+
+// How a pattern's sheet asks for its resolution and colours.
+struct SheetJobColour {
+  std::int32_t dpi = 600;
+  bool ask_dpi = true;  // the queue offers `dpi`: it is asked for
+  // print-color-mode: "color", or "monochrome" for a black-and-white sheet.
+  std::string colour_mode = "color";
   // cm-calibration: the queue's filters leave the colours as they are.
-  bool colour_management_off = false;
+  bool colour_management_off = true;
 };
 
 // Writes the page's PDF as the plan lays it out (the saved PDF itself when the page is the
@@ -144,7 +149,8 @@ struct PreparedSheetJob {
   MediaChoice choice;
   SheetPrint sheet;
   std::vector<std::string> warnings;  // sheet_warnings(): what the operator hears first
-  PrintJobRequest request;
+  PrintJobRequest request;            // one copy; its 600 dpi is not asked, `colour` says
+  SheetJobColour colour;
 };
 
 // Asks the queue how it stands and what it offers, and makes the sheet's job: its paper (as the
