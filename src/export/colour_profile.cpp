@@ -31,8 +31,8 @@ std::vector<std::uint8_t> make_srgb_profile() {
 }  // namespace
 
 const std::vector<std::uint8_t>& srgb_icc_profile() {
-  static const std::vector<std::uint8_t> profile = make_srgb_profile();
-  return profile;
+  static const std::vector<std::uint8_t> kProfile = make_srgb_profile();
+  return kProfile;
 }
 
 }  // namespace lumigrid

@@ -272,7 +272,7 @@ std::optional<WantedPaper> sheet_wanted_paper(std::string_view name) {
   const auto paper = sheet_paper(name);
   if (!paper) return std::nullopt;
   const std::u16string_view own = paper->name;
-  if (const auto iso = paper_named(own)) return iso;
+  if (auto iso = paper_named(own)) return iso;
   // The North American papers, by their IPP names (Tabloid is IPP's ledger).
   WantedPaper wanted;
   for (const char16_t c : own) wanted.name += char(c);  // ASCII

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, RenderUsage,
     ::testing::Values(
         UsageCase{"no_arguments", ""}, UsageCase{"two_modes", "--keys 0 -o o.bmp --area FHD"},
-        UsageCase{"unknown_option", "--keys 0 -o o.bmp --colour red"},
+        UsageCase{"unknown_option", "--keys 0 -o o.bmp --tint red"},
         UsageCase{"missing_value", "--keys 0 -o"}, UsageCase{"missing_output", "--keys 0"},
         UsageCase{"letter_of_no_screen", "--keys 0,x -o o.bmp"},
         UsageCase{"two_letters_in_one_key", "--keys gg -o o.bmp"},
