@@ -235,7 +235,7 @@ std::string status_name(int code) {
 std::string status_reason(ipp_t* answer) {
   if (ipp_attribute_t* a = ippFindAttribute(answer, "status-message", IPP_TAG_TEXT)) {
     if (const char* text = ippGetString(a, 0, nullptr)) {
-      const std::string says = server_says(text);
+      std::string says = server_says(text);
       if (!says.empty()) return says;
     }
   }
@@ -291,13 +291,13 @@ class Link {
       httpClearFields(http_.get());
       httpSetField(http_.get(), HTTP_FIELD_CONTENT_TYPE, "application/ipp");
       httpSetLength(http_.get(), head.size() + document_length);
-      if (httpPost(http_.get(), resource.c_str()) != 0) sending_failed(0, document_length);
+      if (httpPost(http_.get(), resource.c_str()) != 0) sendingFailed(0, document_length);
       write(head.data(), head.size(), 0, document_length);
-      if (document != nullptr) send_document(*document);
+      if (document != nullptr) sendDocument(*document);
       // Everything is sent: a job is made whatever happens now.
       watch_.document_sent = document != nullptr;
       arm(server_.limits.answer);
-      const http_status_t status = answer_status();
+      const http_status_t status = answerStatus();
       if (status == HTTP_STATUS_UNAUTHORIZED && attempt == 0 &&
           cupsDoAuthentication(http_.get(), "POST", resource.c_str()) == 0) {
         // The server wants to know who asks: the request again, with the credentials libcups
@@ -316,7 +316,7 @@ class Link {
         fail("the print server at " + server_name(server_) + " answered HTTP " +
              std::to_string(int(status)) + " (" + httpStatus(status) + ")");
       }
-      return read_answer();
+      return readAnswer();
     }
   }
 
@@ -340,13 +340,13 @@ class Link {
              std::uint64_t document_length) {
     while (size > 0) {
       const ssize_t wrote = httpWrite2(http_.get(), data, size);
-      if (wrote <= 0) sending_failed(sent_before, document_length);
+      if (wrote <= 0) sendingFailed(sent_before, document_length);
       data += wrote;
       size -= std::size_t(wrote);
     }
   }
 
-  void send_document(const Document& document) {
+  void sendDocument(const Document& document) {
     if (::lseek(document.fd, 0, SEEK_SET) != 0) {
       fail("the job's file cannot be read (" + std::generic_category().message(errno) + ")");
     }
@@ -369,12 +369,12 @@ class Link {
       sent += count;
       if (document.sent) document.sent(sent);
     }
-    if (httpFlushWrite(http_.get()) < 0) sending_failed(sent, document.length);
+    if (httpFlushWrite(http_.get()) < 0) sendingFailed(sent, document.length);
   }
 
   // The request or its document could not be written: the operator cancelled, the server took
   // nothing within its limit, or it closed the connection, maybe saying why first.
-  [[noreturn]] void sending_failed(std::uint64_t document_sent, std::uint64_t document_length) {
+  [[noreturn]] void sendingFailed(std::uint64_t document_sent, std::uint64_t document_length) {
     if (watch_.cancelled) throw PrintCancelled(queue_);
     const std::string at = "the print server at " + server_name(server_);
     if (watch_.timed_out) {
@@ -391,7 +391,7 @@ class Link {
     }
     if (status == HTTP_STATUS_OK) {
       try {
-        Ipp answer = read_answer();
+        Ipp answer = readAnswer();
         fail(at + " stopped taking the document: " + status_reason(answer.get()));
       } catch (const PrintCancelled&) {
         throw;
@@ -409,7 +409,7 @@ class Link {
   }
 
   // The reason an exchange ended before its answer was read.
-  [[noreturn]] void answer_failed(const std::string& what) {
+  [[noreturn]] void answerFailed(const std::string& what) {
     if (watch_.cancelled) throw PrintCancelled(queue_);
     const std::string at = "the print server at " + server_name(server_);
     const std::string maybe =
@@ -424,30 +424,30 @@ class Link {
     fail(at + " " + what + maybe);
   }
 
-  http_status_t answer_status() {
+  http_status_t answerStatus() {
     for (;;) {
       const http_status_t status = httpUpdate(http_.get());
       if (status == HTTP_STATUS_ERROR) {
         // libcups reports a connection closed before a whole status line as EPIPE.
         const int error = httpError(http_.get());
-        answer_failed(error == EPIPE        ? "closed the connection without a valid answer"
-                      : error == ECONNRESET ? "reset the connection without a valid answer"
-                                            : "gave no valid answer");
+        answerFailed(error == EPIPE        ? "closed the connection without a valid answer"
+                     : error == ECONNRESET ? "reset the connection without a valid answer"
+                                           : "gave no valid answer");
       }
       if (status != HTTP_STATUS_CONTINUE) return status;
       // "100 Continue" lines, or no answer begun: the limit still counts.
       if (watch_.cancelled || is_set(watch_.cancel) || Clock::now() >= watch_.deadline) {
-        if (keep_waiting(http_.get(), &watch_) == 0) answer_failed("gave no answer");
+        if (keep_waiting(http_.get(), &watch_) == 0) answerFailed("gave no answer");
       }
       if (httpGetState(http_.get()) == HTTP_STATE_WAITING) {
-        answer_failed("gave no valid answer");
+        answerFailed("gave no valid answer");
       }
     }
   }
 
   // The answer's body, read within the answer's limit into at most limits.answer_bytes, then
   // parsed from memory.
-  Ipp read_answer() {
+  Ipp readAnswer() {
     const std::size_t most = server_.limits.answer_bytes;
     const std::string at = "the print server at " + server_name(server_);
     const off_t announced = httpGetLength2(http_.get());
@@ -463,7 +463,7 @@ class Link {
     for (;;) {
       const ssize_t got = httpRead2(http_.get(), chunk.data(), chunk.size());
       if (got == 0) break;
-      if (got < 0) answer_failed("ended its answer early");
+      if (got < 0) answerFailed("ended its answer early");
       if (bytes.size() + std::size_t(got) > most) {
         fail(at + " sent an answer of more than the " + bytes_text(most) +
              " read from a print server");
@@ -471,13 +471,13 @@ class Link {
       bytes.insert(bytes.end(), chunk.data(), chunk.data() + got);
       if (Clock::now() >= watch_.deadline) {
         watch_.timed_out = true;
-        answer_failed("did not end its answer");
+        answerFailed("did not end its answer");
       }
     }
-    if (watch_.cancelled || watch_.timed_out) answer_failed("ended its answer early");
+    if (watch_.cancelled || watch_.timed_out) answerFailed("ended its answer early");
     Ipp answer = read_ipp_answer(bytes);
     if (!answer)
-      answer_failed("sent an answer that is not IPP (" + std::to_string(bytes.size()) + " bytes)");
+      answerFailed("sent an answer that is not IPP (" + std::to_string(bytes.size()) + " bytes)");
     return answer;
   }
 
@@ -633,7 +633,7 @@ std::string default_print_queue(const PrintServer& server, const std::atomic<boo
   }
   ipp_attribute_t* name = ippFindAttribute(answer.get(), "printer-name", IPP_TAG_NAME);
   const char* text = name != nullptr ? ippGetString(name, 0, nullptr) : nullptr;
-  const std::string cleaned = text != nullptr ? clean_server_text(text) : std::string();
+  std::string cleaned = text != nullptr ? clean_server_text(text) : std::string();
   if (cleaned.empty()) link.fail("the print server names no default printer");
   return cleaned;
 }
@@ -890,9 +890,21 @@ PrintJobOutcome follow_print_job(const PrintServer& server, const std::string& q
       case IPP_JSTATE_HELD:
         return {PrintJobEnd::Held, job + " is held" + told};
       default:
-        if (printer_stopped) {
-          return {PrintJobEnd::Held, job + " waits: the printer is paused" + told};
-        }
+        break;
+    }
+    if (state == IPP_JSTATE_PENDING || state == IPP_JSTATE_STOPPED) {
+      // A job waiting on a paused printer waits until someone resumes it: not every server says
+      // so in the job's reasons, so the queue itself is asked.
+      if (!printer_stopped) {
+        const PrintQueue standing = query_print_queue(server, queue, cancel);
+        printer_stopped = standing.paused;
+        const std::string says = server_says(standing.state_message);
+        if (printer_stopped && details.empty() && !says.empty()) details = says;
+      }
+      if (printer_stopped) {
+        const std::string why = details.empty() ? "" : " (" + details + ")";
+        return {PrintJobEnd::Held, job + " waits: the printer is paused" + why};
+      }
     }
     if (Clock::now() >= until) {
       throw Error(where(queue) + "job " + std::to_string(job_id) + " is still " +

@@ -419,6 +419,41 @@ TEST_F(PrivateServer, PausedQueueHoldsTheJob) {
   cupsCancelJob2(CUPS_HTTP_DEFAULT, "Paused", id, 1);
 }
 
+// Followed through the queue's filters: cups-pdf completes the job; a paused queue keeps it
+// waiting, which ends the following with the queue's reason.
+struct FollowCase {
+  const char* row;
+  std::string queue;
+  PrintJobEnd end;
+  std::string told;  // after "Job N on QUEUE "
+};
+
+void PrintTo(const FollowCase& c, std::ostream* os) {
+  *os << c.row;
+}
+
+class FollowJob : public PrivateServer, public ::testing::WithParamInterface<FollowCase> {};
+
+TEST_P(FollowJob, EndsWhereTheQueueLeavesIt) {
+  const FollowCase& c = GetParam();
+  const PrintQueue queue = query_print_queue(server, c.queue);
+  const PageBuild build = build_page(u"qHD 960x540", PageRequest{{100, 8, 50}, 96});
+  const PrintPlan plan = plan_print(queue, 960, 540, std::nullopt, std::nullopt);
+  const int id = send_page_job(server, build.page, plan, {c.queue, "qHD 960x540", 1, true});
+  const PrintJobOutcome outcome = follow_print_job(server, c.queue, id);
+  EXPECT_EQ(outcome.end, c.end);
+  EXPECT_EQ(outcome.message, "Job " + std::to_string(id) + " on " + c.queue + " " + c.told);
+  if (c.end != PrintJobEnd::Completed) cupsCancelJob2(CUPS_HTTP_DEFAULT, c.queue.c_str(), id, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queues, FollowJob,
+    ::testing::Values(FollowCase{"Completed", "PDF", PrintJobEnd::Completed, "is completed"},
+                      FollowCase{"WaitsOnAPausedPrinter", "Paused", PrintJobEnd::Held,
+                                 "waits: the printer is paused (the server says \"Cleaning the "
+                                 "print head\")"}),
+    [](const auto& row) { return std::string(row.param.row); });
+
 // Cancelled while the PDF is made or while it is sent: nothing reaches the server. Cancelled
 // once the whole document is sent: the server's job is cancelled and purged, its record kept
 // as cancelled, and nothing is printed.

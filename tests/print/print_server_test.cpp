@@ -91,12 +91,12 @@ class FakeIppServer {
   int port() const { return port_; }
   std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
 
-  // The server with short limits, so that a silent one costs a second.
+  // The server with short limits, so that a silent one costs two seconds.
   PrintServer server(std::size_t answer_bytes = kPrintAnswerBytes) const {
     PrintLimits limits;
     limits.connect = std::chrono::milliseconds(2000);
-    limits.answer = std::chrono::milliseconds(1000);
-    limits.purge = std::chrono::milliseconds(500);
+    limits.answer = std::chrono::milliseconds(2000);
+    limits.purge = std::chrono::milliseconds(1000);
     limits.follow = std::chrono::milliseconds(20000);
     limits.answer_bytes = answer_bytes;
     return {"127.0.0.1", port_, limits};
@@ -194,13 +194,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ExchangeCase{"Silent", Step::Query, "silent", kPrintAnswerBytes,
                      "Unable to print the page on silent: the print server at {server} did not "
-                     "answer within 1 s"},
+                     "answer within 2 s"},
         ExchangeCase{"ByteASecond", Step::Query, "drip", kPrintAnswerBytes,
                      "Unable to print the page on drip: the print server at {server} did not "
-                     "answer within 1 s"},
+                     "answer within 2 s"},
         ExchangeCase{"TruncatedKeptOpen", Step::Query, "truncated", kPrintAnswerBytes,
                      "Unable to print the page on truncated: the print server at {server} did "
-                     "not answer within 1 s"},
+                     "not answer within 2 s"},
         ExchangeCase{"Garbage", Step::Query, "garbage", kPrintAnswerBytes,
                      "Unable to print the page on garbage: the print server at {server} closed "
                      "the connection without a valid answer"},
@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
                      false},
         ExchangeCase{"NoAnswerAfterTheDocument", Step::Send, "no-job-answer", kPrintAnswerBytes,
                      "Unable to print the page on no-job-answer: the print server at {server} "
-                     "did not answer within 1 s; it may still print the page, having the whole "
+                     "did not answer within 2 s; it may still print the page, having the whole "
                      "document"}),
     [](const auto& row) { return std::string(row.param.row); });
 
@@ -267,7 +267,7 @@ TEST(PrintServerConnection, NeverTakenEndsAtItsLimitOrACancel) {
 TEST_F(FakeServerSuite, ProblemIsAskedAsARealQuestion) {
   FakeIppServer silent("silent");
   EXPECT_EQ(print_server_problem(silent.server()),
-            "the print server at " + silent.host() + " did not answer within 1 s");
+            "the print server at " + silent.host() + " did not answer within 2 s");
   EXPECT_EQ(print_server_problem(fake_->server()), std::nullopt);
 }
 
