@@ -541,10 +541,7 @@ void TForm_Info::sendToQueue(lumigrid::PreparedPageJob job, int copies) {
   }
   job.request.copies = copies;
   runPrintExchange(
-      // A paused queue keeps the job until someone resumes it, as the operator was just told:
-      // following it would only wait.
-      lumigrid::PrintJobRunner::pageJob(this, page_, viewer_print_server(), job.plan, job.request,
-                                        !job.queue.paused),
+      lumigrid::PrintJobRunner::pageJob(this, page_, viewer_print_server(), job.plan, job.request),
       [this](const QString& message) {
         if (tell_print_outcome) tell_print_outcome(message);
       });

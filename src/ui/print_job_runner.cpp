@@ -42,19 +42,18 @@ PrintJobRunner::~PrintJobRunner() {
 std::unique_ptr<PrintJobRunner> PrintJobRunner::pageJob(QWidget* owner,
                                                         std::shared_ptr<const RowSource> page,
                                                         PrintServer server, PrintPlan plan,
-                                                        PrintJobRequest request, bool follow) {
+                                                        PrintJobRequest request) {
   const QString label =
       QString("Printing the page on %1...").arg(QString::fromStdString(request.queue));
   Work work = [page = std::move(page), server = std::move(server), plan = std::move(plan),
-               request = std::move(request),
-               follow](const std::atomic<bool>* cancel, const Report& report) {
+               request = std::move(request)](const std::atomic<bool>* cancel,
+                                             const Report& report) {
     int id = 0;
     try {
       id = send_page_job(server, *page, plan, request, report.progress, cancel);
     } catch (const std::bad_alloc&) {
       throw Error("Unable to print the page on " + request.queue + ": not enough memory");
     }
-    if (!follow) return QString::fromStdString(job_sent_message(request.queue, id));
     // Sent: the box now follows the job through the queue, in the server's words.
     report.label(QString("Waiting for %1 to take job %2...")
                      .arg(QString::fromStdString(request.queue))

@@ -45,16 +45,15 @@ class PrintJobRunner : public QObject {
   PrintJobRunner(const PrintJobRunner&) = delete;
   PrintJobRunner& operator=(const PrintJobRunner&) = delete;
 
-  // The page's job: the PDF made and sent, then, with `follow`, followed until the queue has
-  // taken it through its filters. Done when it completed or is held ("Sent to PDF as job 12"
-  // and how it stands), or once sent when not followed (a paused queue keeps it until someone
-  // resumes it, as the operator was told); Failed when the queue aborted or cancelled it, or
-  // it could not be followed. Keeps `page` alive until the job has ended, whatever happens to
-  // the window's page.
+  // The page's job: the PDF made and sent, then followed until the queue has taken it through
+  // its filters. Done when it completed or is held, waiting on a paused printer among others
+  // ("Sent to PDF as job 12" and how it stands); Failed when the queue aborted or cancelled
+  // it, or it could not be followed. Keeps `page` alive until the job has ended, whatever
+  // happens to the window's page.
   static std::unique_ptr<PrintJobRunner> pageJob(QWidget* owner,
                                                  std::shared_ptr<const RowSource> page,
                                                  PrintServer server, PrintPlan plan,
-                                                 PrintJobRequest request, bool follow = true);
+                                                 PrintJobRequest request);
 
   void start();
   // What the Cancel button does: the exchange stops, and nothing is printed.

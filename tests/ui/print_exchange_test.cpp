@@ -1,13 +1,17 @@
 // The viewer against a print server that takes connections and never answers (a listener of
 // this test on 127.0.0.1): nothing waits on it on the window's thread, the operator reads that
-// it did not answer, and Cancel or closing ends an exchange with it at once.
+// it did not answer, and Cancel or closing ends an exchange with it at once. And a job followed
+// on the fake print server of tests/print/ until it completes, is aborted or held: its end is
+// told, in the server's words.
 #include <cups/cups.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QHostAddress>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -54,6 +58,31 @@ class SilentServer {
   int closed_ = 0;
 };
 
+// tests/print/fake_ipp_server.py on 127.0.0.1, for as long as it lives; each queue name is one
+// of its scenarios.
+class FakeIppServer {
+ public:
+  FakeIppServer() {
+    process_.start(LUMIGRID_PYTHON, {LUMIGRID_FAKE_IPP_SERVER});
+    if (!process_.waitForStarted() || !process_.waitForReadyRead(30000)) {
+      qFatal("the fake print server did not start");
+    }
+    port_ = process_.readLine().trimmed().toInt();
+    if (port_ <= 0) qFatal("the fake print server named no port");
+  }
+  ~FakeIppServer() {
+    process_.closeWriteChannel();  // it ends when its input closes
+    if (!process_.waitForFinished(10000)) process_.kill();
+  }
+  FakeIppServer(const FakeIppServer&) = delete;
+  FakeIppServer& operator=(const FakeIppServer&) = delete;
+  lumigrid::PrintServer server() const { return {"127.0.0.1", port_, {}}; }
+
+ private:
+  QProcess process_;
+  int port_ = 0;
+};
+
 }  // namespace
 
 class PrintExchangeTest : public QObject {
@@ -66,10 +95,13 @@ class PrintExchangeTest : public QObject {
   void exchange_ends_at_once_data();
   void exchange_ends_at_once();
   void silent_server_is_said_and_no_dialog_opens();
+  void followed_job_end_is_told_data();
+  void followed_job_end_is_told();
 
  private:
   std::unique_ptr<lumigrid::PrintJobRunner> runnerFor(const QString& stage,
-                                                      const lumigrid::PrintServer& server);
+                                                      const lumigrid::PrintServer& server,
+                                                      const std::string& queue = "Office");
 
   std::unique_ptr<SilentServer> server_;
   std::unique_ptr<QWidget> owner_;
@@ -91,7 +123,7 @@ void PrintExchangeTest::cleanup() {
 }
 
 std::unique_ptr<lumigrid::PrintJobRunner> PrintExchangeTest::runnerFor(
-    const QString& stage, const lumigrid::PrintServer& server) {
+    const QString& stage, const lumigrid::PrintServer& server, const std::string& queue_name) {
   if (stage == "question") {
     return std::make_unique<lumigrid::PrintJobRunner>(
         owner_.get(), "Asking the print server...",
@@ -107,13 +139,13 @@ std::unique_ptr<lumigrid::PrintJobRunner> PrintExchangeTest::runnerFor(
   const std::shared_ptr<const lumigrid::ChartPage> page =
       lumigrid::build_chart_page(u"qHD 960x540", request).page;
   lumigrid::PrintQueue queue;
-  queue.name = "Office";
+  queue.name = queue_name;
   queue.media.push_back({"iso_a4_210x297mm", 21000, 29700, 500, 500, 500, 500});
   queue.default_media = queue.media.front();
   const lumigrid::PrintPlan plan =
       lumigrid::plan_print(queue, page->width(), page->height(), std::nullopt, std::nullopt);
   lumigrid::PrintJobRequest job;
-  job.queue = "Office";
+  job.queue = queue_name;
   job.job_name = "qHD 960x540";
   return lumigrid::PrintJobRunner::pageJob(owner_.get(), page, server, plan, job);
 }
@@ -185,6 +217,39 @@ void PrintExchangeTest::silent_server_is_said_and_no_dialog_opens() {
                                 QString::fromLatin1(address) + " did not answer within 5 s."});
   QCOMPARE(dialogs, 0);
   QVERIFY(server_->allClosed());
+}
+
+void PrintExchangeTest::followed_job_end_is_told_data() {
+  QTest::addColumn<QString>("scenario");  // the fake server's, the queue's name
+  QTest::addColumn<int>("outcome");
+  QTest::addColumn<QString>("said");  // what the operator reads, as a pattern
+  const int done = int(lumigrid::PrintJobRunner::Outcome::Done);
+  const int failed = int(lumigrid::PrintJobRunner::Outcome::Failed);
+  QTest::newRow("completed") << "good" << done
+                             << R"(^Sent to good as job (\d+)\n\nJob \1 on good is completed$)";
+  QTest::newRow("held") << "held" << done
+                        << R"(^Sent to held as job (\d+)\n\nJob \1 on held is held: the server )"
+                           R"(says "Held for authentication")";
+  // An error, the server's words cleaned of its control characters.
+  QTest::newRow("aborted") << "aborted" << failed
+                           << R"(^Job \d+ on aborted was aborted: the server says "Filter )"
+                              R"(failed[^\x{1b}]*$)";
+}
+
+void PrintExchangeTest::followed_job_end_is_told() {
+  QFETCH(QString, scenario);
+  QFETCH(int, outcome);
+  QFETCH(QString, said);
+  qRegisterMetaType<lumigrid::PrintJobRunner::Outcome>();
+  FakeIppServer fake;
+  auto runner = runnerFor("job", fake.server(), scenario.toStdString());
+  QSignalSpy finished(runner.get(), &lumigrid::PrintJobRunner::finished);
+  runner->start();
+  QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);
+  const QString message = finished.first().at(1).toString();
+  QVERIFY2(int(finished.first().at(0).value<lumigrid::PrintJobRunner::Outcome>()) == outcome,
+           qPrintable(message));
+  QVERIFY2(QRegularExpression(said).match(message).hasMatch(), qPrintable(message));
 }
 
 int main(int argc, char** argv) {
