@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxcb-randr0-dev edid-decode x11-xserver-utils
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev libtiff-dev libqpdf-dev
+  liblcms2-dev qpdf
   libxxhash-dev zlib1g-dev
   poppler-utils python3-pil
   libcurl4-openssl-dev nlohmann-json3-dev

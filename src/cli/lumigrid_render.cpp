@@ -4,6 +4,7 @@
 #include <charconv>
 #include <clocale>
 #include <cstdint>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include <new>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,9 +22,13 @@
 #include "base/errors.h"
 #include "cli/page_commands.h"
 #include "cli/terminal_progress.h"
+#include "export/colour_profile.h"
 #include "export/image_export.h"
 #include "monitor/screen_size.h"
+#include "page/drawing_area.h"
+#include "page/paper_sheet.h"
 #include "patterns/chart_painter.h"
+#include "print/print_layout.h"
 #include "settings/settings.h"
 #include "surface/surface.h"
 
@@ -39,6 +45,8 @@ constexpr const char* kUsage =
     "usage: lumigrid-render [--size WxH] [--h N] [--v N] [--hp N] [--vp N]\n"
     "                       [--space N] [--pitch N] [--pitch2 N] [--ppi N]\n"
     "                       [--settings FILE] [--log] [--mm-per-pixel X] --keys K[,K...] -o FILE\n"
+    "       lumigrid-render --keys K[,K...] --paper PAPER [--dpi 300|600] [--colour device|srgb]\n"
+    "                       [options of --keys but --size] (-o FILE | --print [QUEUE] [--wait])\n"
     "       lumigrid-render --page TEXT [--space N] [--pitch N] [--pitch2 N] [--ppi N] [-o FILE]\n"
     "                       [--print [QUEUE] [--wait]]\n"
     "       lumigrid-render --area TEXT [--dpi N]\n"
@@ -66,6 +74,13 @@ constexpr const char* kHelp =
     "  --ppi N          screen resolution for text sizes (default 96)\n"
     "  --mm-per-pixel X the size of a pixel for the ruler screen, 0.05 to 2 (default: 96 dpi,\n"
     "                   25.4/96 mm)\n"
+    "  --paper PAPER    with --keys: draw the patterns on the whole of a paper, portrait: A5 to\n"
+    "                   A0, B5 to B0, Letter, Legal or Tabloid; a strip at its bottom edge says\n"
+    "                   what was printed and carries 100 mm bars across and down\n"
+    "  --dpi 300|600    with --paper: the sheet's resolution (default 600)\n"
+    "  --colour ROUTE   with --paper: device (default) sends the chart's numbers unconverted,\n"
+    "                   the queue's colour management off (cm-calibration); srgb tags the\n"
+    "                   sheet with the sRGB profile (PDF and TIFF) for a colour-managed route\n"
     "  --settings FILE  settings file with the colour-chart sections; without it, the colour\n"
     "                   charts lumigrid finds: the user's lumigrid.INI (beside lumigrid when\n"
     "                   that folder is writable, else in $XDG_CONFIG_HOME/lumigrid or\n"
@@ -76,7 +91,9 @@ constexpr const char* kHelp =
     "  --page TEXT      build the printable page for a drawing area, such as \"FHD 1920x1080\",\n"
     "                   \"A4 600 dpi 7016x4961\" or 800x600\n"
     "  --print [QUEUE]  print the page at its true size on a CUPS queue (default: the default\n"
-    "                   queue) on the paper it names, 600 dpi, no scaling; prints the job id\n"
+    "                   queue) on the paper it names, 600 dpi, no scaling; prints the job id;\n"
+    "                   with --paper, the sheet on that paper at --dpi, with print-color-mode\n"
+    "                   color (monochrome for a black-and-white sheet)\n"
     "  --wait           with --print: follow the job until the queue has taken it through its\n"
     "                   filters (up to 10 minutes); a job aborted, cancelled or held there\n"
     "                   is an error, told with the server's reason\n"
@@ -112,8 +129,8 @@ const std::map<std::string_view, NumberOption> kNumberOptions = {
     {"--vp", {0, 100}},     {"--space", {10, 3840}}, {"--pitch", {2, 3840 / 2}},
     {"--pitch2", {2, 200}}, {"--ppi", {1, 10000}},   {"--dpi", {1, 100000}},
 };
-const std::set<std::string_view> kTextOptions = {"--size", "--settings", "--keys",        "-o",
-                                                 "--page", "--area",     "--mm-per-pixel"};
+const std::set<std::string_view> kTextOptions = {
+    "--size", "--settings", "--keys", "-o", "--page", "--area", "--mm-per-pixel", "--paper", "--colour"};
 
 struct Arguments {
   std::map<std::string, std::int32_t> numbers;
@@ -304,22 +321,131 @@ std::string settings_read(const SettingsLocation& location) {
   return "none (" + location.file.string() + " does not exist): the default chart";
 }
 
+// The sheet a --paper drawing is made for.
+struct SheetChoice {
+  SheetPrint print;
+  Size size;
+};
+
+std::optional<SheetChoice> sheet_choice(const Arguments& args) {
+  if (!args.texts.count("--paper")) return std::nullopt;
+  const std::string& name = args.texts.at("--paper");
+  SheetChoice choice;
+  const auto paper = sheet_paper(name);
+  const auto wanted = sheet_wanted_paper(name);
+  if (!paper || !wanted) {
+    throw UsageError{"--paper takes A5 to A0, B5 to B0, Letter, Legal or Tabloid, not \"" + name +
+                     "\""};
+  }
+  choice.print.paper = *wanted;
+  choice.print.dpi = args.number("--dpi", kSheetDpiHigh);
+  if (choice.print.dpi != kSheetDpiLow && choice.print.dpi != kSheetDpiHigh) {
+    throw UsageError{"--dpi takes 300 or 600 with --paper, not \"" +
+                     std::to_string(choice.print.dpi) + "\""};
+  }
+  const std::string route = args.texts.count("--colour") ? args.texts.at("--colour") : "device";
+  if (route != "device" && route != "srgb") {
+    throw UsageError{"--colour takes device or srgb, not \"" + route + "\""};
+  }
+  choice.print.srgb = route == "srgb";
+  choice.print.pattern = args.texts.at("--keys");
+  const AreaSize area = sheet_size(*paper, choice.print.dpi);
+  choice.size = {area.width, area.height};
+  return choice;
+}
+
+// "2026-12-11 14:20 UTC".
+std::string utc_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &utc);
+  return text;
+}
+
+// Whether any pixel of the sheet has colour, rather than only greys from black to white.
+bool has_colour(const Surface& surface) {
+  for (std::int32_t y = 0; y < surface.height(); ++y) {
+    const std::uint8_t* row = surface.rowData(y);
+    for (std::int32_t x = 0; x < surface.width(); ++x, row += 4) {
+      if (row[0] != row[1] || row[1] != row[2]) return true;
+    }
+  }
+  return false;
+}
+
+// The sheet drawn: its strip painted, then saved and printed, the file and the job the same
+// PDF's pixels.
+int finish_sheet(Surface& surface, SheetChoice sheet, const Arguments& args, const char* argv0,
+                 bool drawn) {
+  sheet.print.colour = has_colour(surface);
+  SheetStripText strip;
+  strip.pattern = sheet.print.pattern;
+  strip.paper = sheet.print.paper.name;
+  strip.dpi = sheet.print.dpi;
+  strip.route = sheet.print.srgb ? "sRGB" : "device values";
+  strip.date = utc_now();
+  strip.version = about::get_file_version(own_executable(argv0).string());
+  draw_sheet_strip(surface, sheet.print.dpi, sheet_strip_line(strip));
+  const std::span<const std::uint8_t> profile =
+      sheet.print.srgb ? std::span<const std::uint8_t>(srgb_icc_profile())
+                       : std::span<const std::uint8_t>();
+  try {
+    cli::ProgressBar bar(std::cerr);
+    if (args.texts.count("-o")) {
+      save_sheet_image(SurfaceRows(surface), args.texts.at("-o"), sheet.print.dpi, profile,
+                       bar.phase("saving"));
+    }
+    if (args.print && !drawn) {
+      std::cerr << "error: nothing is printed: a drawing failed\n";
+    } else if (args.print) {
+      cli::SheetPrintOptions options;
+      options.queue = *args.print;
+      options.sheet = sheet.print;
+      options.wait_for_job = args.wait;
+      cli::print_sheet(SurfaceRows(surface), options, std::cerr, std::cout,
+                       bar.phase("printing sheet"));
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "error: " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
 int run_keys(const Arguments& args, const char* argv0) {
-  allow_only(args,
-             {"--size", "--h", "--v", "--hp", "--vp", "--space", "--pitch", "--pitch2", "--ppi",
-              "--settings", "--log", "--keys", "-o", "--mm-per-pixel"},
-             "--keys");
-  if (!args.texts.count("-o")) throw UsageError{"--keys needs -o FILE"};
+  const std::optional<SheetChoice> sheet = sheet_choice(args);
+  if (sheet) {
+    allow_only(args,
+               {"--h", "--v", "--hp", "--vp", "--space", "--pitch", "--pitch2", "--ppi",
+                "--settings", "--log", "--keys", "-o", "--paper", "--dpi", "--colour", "--print",
+                "--mm-per-pixel"},
+               "--keys --paper");
+    if (!args.texts.count("-o") && !args.print) {
+      throw UsageError{"--keys --paper needs -o FILE or --print"};
+    }
+  } else {
+    allow_only(args,
+               {"--size", "--h", "--v", "--hp", "--vp", "--space", "--pitch", "--pitch2", "--ppi",
+                "--settings", "--log", "--keys", "-o", "--mm-per-pixel"},
+               "--keys");
+    if (!args.texts.count("-o")) throw UsageError{"--keys needs -o FILE"};
+  }
   const std::vector<KeyItem> keys = parse_keys(args.texts.at("--keys"));
-  // The ruler screen at the pitch given, else at the pitch the program assumes of a monitor
-  // that states no size.
+  // The ruler screen at the pitch given, else at a sheet's own pitch, else at the pitch the
+  // program assumes of a monitor that states no size.
   const bool pitch_given = args.texts.count("--mm-per-pixel") != 0;
   const double mm_per_pixel = pitch_given ? parse_mm_per_pixel(args.texts.at("--mm-per-pixel"))
+                              : sheet     ? 25.4 / double(sheet->print.dpi)
                                           : ScreenScale{}.mm_per_pixel;
   const std::string ruler_caption =
-      pitch_given ? "given on the command line" : describe_screen_scale(ScreenScale{});
-  const Size size = args.texts.count("--size") ? parse_size(args.texts.at("--size"))
-                                               : Size{kChartClientWidth, kChartClientHeight};
+      pitch_given ? "given on the command line"
+      : sheet     ? "printed at " + std::to_string(sheet->print.dpi) + " dpi"
+                  : describe_screen_scale(ScreenScale{});
+  const Size size = sheet                        ? sheet->size
+                    : args.texts.count("--size") ? parse_size(args.texts.at("--size"))
+                                                 : Size{kChartClientWidth, kChartClientHeight};
 
   // H, V, HP and VP reach the chart state as the adjust window's update copies them.
   GridValues grid;
@@ -388,6 +514,11 @@ int run_keys(const Arguments& args, const char* argv0) {
     }
   }
   std::cout << std::flush;
+  if (sheet) {
+    // A drawing that failed is saved as it stands, as without --paper, but never printed.
+    const int done = finish_sheet(*surface, *sheet, args, argv0, status == 0);
+    return status != 0 ? status : done;
+  }
 
   try {
     cli::ProgressBar bar(std::cerr);

@@ -20,6 +20,18 @@ namespace lumigrid::cli {
 
 namespace {
 
+#ifdef LUMIGRID_HAVE_CUPS
+// Follows a sent job through the queue's filters: its states on `err`, its completion on `out`;
+// any other end is an error.
+void follow_job(const PrintServer& server, const std::string& queue, int id, std::ostream& err,
+                std::ostream& out) {
+  const PrintJobOutcome outcome = follow_print_job(
+      server, queue, id, [&](const std::string& state) { err << state << std::endl; });
+  if (outcome.end != PrintJobEnd::Completed) throw Error(outcome.message);
+  out << outcome.message << std::endl;
+}
+#endif
+
 // Prints the page as the viewer does: the queue checked, the page's own paper asked for, the
 // page's PDF sent. What the queue cannot do is said, and the job still goes, as a script wants.
 void print_page(const RowSource& page, const PageOptions& options, ProgressBar& bar,
@@ -36,11 +48,7 @@ void print_page(const RowSource& page, const PageOptions& options, ProgressBar& 
   const int id = send_page_job(server, page, job.plan, job.request, bar.phase("printing page"));
   bar.finish();
   out << job_sent_message(name, id) << std::endl;
-  if (!options.wait_for_job) return;
-  const PrintJobOutcome outcome = follow_print_job(
-      server, name, id, [&](const std::string& state) { err << state << std::endl; });
-  if (outcome.end != PrintJobEnd::Completed) throw Error(outcome.message);
-  out << outcome.message << std::endl;
+  if (options.wait_for_job) follow_job(server, name, id, err, out);
 #else
   (void)page;
   (void)options;
@@ -90,6 +98,28 @@ int run_area_command(const std::string& text, std::int32_t dpi, std::ostream& ou
   const AreaSize size = drawing_area_size(std::string_view(text), dpi);
   out << size.width << ' ' << size.height << '\n';
   return 0;
+}
+
+void print_sheet(const RowSource& sheet, const SheetPrintOptions& options, std::ostream& err,
+                 std::ostream& out, const ProgressCallback& progress) {
+#ifdef LUMIGRID_HAVE_CUPS
+  const PrintServer server = default_print_server();
+  const std::string name = options.queue.empty() ? default_print_queue(server) : options.queue;
+  const PreparedSheetJob job = prepare_sheet_job(server, name, options.sheet);
+  for (const std::string& warning : job.warnings) {
+    err << "warning: " << warning << '\n';
+  }
+  const int id = send_sheet_job(server, sheet, job, progress);
+  out << job_sent_message(name, id) << std::endl;
+  if (options.wait_for_job) follow_job(server, name, id, err, out);
+#else
+  (void)sheet;
+  (void)options;
+  (void)err;
+  (void)out;
+  (void)progress;
+  throw Error("Unable to print the sheet: this build has no print system");
+#endif
 }
 
 }  // namespace lumigrid::cli

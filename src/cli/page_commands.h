@@ -7,6 +7,10 @@
 #include <ostream>
 #include <string>
 
+#include "base/progress.h"
+#include "print/print_layout.h"
+#include "surface/row_source.h"
+
 namespace lumigrid::cli {
 
 struct PageOptions {
@@ -29,6 +33,20 @@ struct PageOptions {
 // on `out` ("Job 12 on PDF is completed").
 int run_page_command(const PageOptions& options, std::ostream& err, std::ostream& out);
 int run_page_command(const PageOptions& options, std::ostream& err);
+// A pattern's sheet to print: on which queue (empty: the server's default), how, and whether
+// the job is followed.
+struct SheetPrintOptions {
+  std::string queue;
+  SheetPrint sheet;
+  bool wait_for_job = false;
+};
+
+// Prints the sheet as lumigrid-render --keys --paper --print does, telling on `err` what the
+// queue cannot do and on `out` the job's id (and with wait_for_job its end, as
+// run_page_command()). Throws lumigrid::Error when it cannot print.
+void print_sheet(const RowSource& sheet, const SheetPrintOptions& options, std::ostream& err,
+                 std::ostream& out, const ProgressCallback& progress = {});
+
 // Prints "W H" and a newline; exit status 0.
 int run_area_command(const std::string& text, std::int32_t dpi, std::ostream& out);
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -143,14 +144,17 @@ inline std::uint64_t stored_sample_bytes(PixelFormat format, bool bilevel, std::
   return bilevel ? (pixels + 7) / 8 : format == PixelFormat::Gray8 ? pixels : pixels * 3;
 }
 
-// TIFF and PDF record the picture's size on paper: `pixels_per_inch` pixels make an inch.
+// TIFF and PDF record the picture's size on paper: `pixels_per_inch` pixels make an inch. A
+// colour picture given `icc_profile` carries it as the profile its numbers are in (TIFF's ICC
+// tag, PDF's ICC-based colour space); without one its numbers are the device's own.
 void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& file,
-                ProgressPacer& progress);
+                ProgressPacer& progress, std::span<const std::uint8_t> icc_profile = {});
 void write_pdf(const RowSource& picture, double pixels_per_inch, AtomicFile& file,
-               ProgressPacer& progress);
+               ProgressPacer& progress, std::span<const std::uint8_t> icc_profile = {});
 // The part of the picture `sheet` names, placed on a page of the sheet's size.
 void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const PdfSheet& sheet,
-                     AtomicFile& file, ProgressPacer& progress);
+                     AtomicFile& file, ProgressPacer& progress,
+                     std::span<const std::uint8_t> icc_profile = {});
 
 // Whether a TIFF of width x height pixels of `samples` bytes each (0: one bit a pixel) might
 // pass the 4 GiB that classic TIFF offsets reach: its raw rows, which compression does not

@@ -200,7 +200,8 @@ std::uint64_t save_row_buffer_bytes(std::int64_t width, ImageEncoding encoding) 
 namespace {
 
 void write_image(const RowSource& picture, const std::filesystem::path& path,
-                 ImageEncoding encoding, const ProgressCallback& progress) {
+                 ImageEncoding encoding, const ProgressCallback& progress, double pixels_per_inch,
+                 std::span<const std::uint8_t> icc_profile) {
   // TIFF goes back to patch its header, which a pipe or a device cannot take.
   export_detail::AtomicFile file(path, encoding == ImageEncoding::Tiff);
   export_detail::ProgressPacer pacer(progress, export_detail::progress_steps(picture, encoding));
@@ -218,30 +219,53 @@ void write_image(const RowSource& picture, const std::filesystem::path& path,
       export_detail::write_gif(picture, file, pacer);
       break;
     case ImageEncoding::Tiff:
-      export_detail::write_tiff(picture, paper_pixels_per_inch(picture), file, pacer);
+      export_detail::write_tiff(picture, pixels_per_inch, file, pacer, icc_profile);
       break;
     case ImageEncoding::Pdf:
-      export_detail::write_pdf(picture, paper_pixels_per_inch(picture), file, pacer);
+      export_detail::write_pdf(picture, pixels_per_inch, file, pacer, icc_profile);
       break;
   }
   file.commit();
   pacer.finish();
 }
 
-}  // namespace
-
-void save_image_as(const RowSource& picture, const std::filesystem::path& path,
-                   ImageEncoding encoding, const ProgressCallback& progress) {
+void save_tagged(const RowSource& picture, const std::filesystem::path& path,
+                 ImageEncoding encoding, const ProgressCallback& progress, double pixels_per_inch,
+                 std::span<const std::uint8_t> icc_profile) {
   // Sizes the format cannot hold are refused before any file is touched.
   check_savable_size(picture.width(), picture.height(), path, encoding);
   // The temporary is gone by the time the memory failure is reported (the file's destructor
   // ran while the exception left write_image).
   try {
-    write_image(picture, path, encoding, progress);
+    write_image(picture, path, encoding, progress, pixels_per_inch, icc_profile);
   } catch (const std::exception& e) {
     if (export_detail::is_memory_failure(e)) export_detail::throw_memory_error(path);
     throw;
   }
+}
+
+}  // namespace
+
+void save_image_as(const RowSource& picture, const std::filesystem::path& path,
+                   ImageEncoding encoding, const ProgressCallback& progress) {
+  save_tagged(picture, path, encoding, progress, paper_pixels_per_inch(picture), {});
+}
+
+void save_sheet_image_as(const RowSource& picture, const std::filesystem::path& path,
+                         ImageEncoding encoding, double pixels_per_inch,
+                         std::span<const std::uint8_t> icc_profile,
+                         const ProgressCallback& progress) {
+  if (!(pixels_per_inch > 0)) {
+    export_detail::throw_write_error(path, "a sheet needs a resolution above 0");
+  }
+  save_tagged(picture, path, encoding, progress, pixels_per_inch, icc_profile);
+}
+
+void save_sheet_image(const RowSource& picture, const std::filesystem::path& path,
+                      double pixels_per_inch, std::span<const std::uint8_t> icc_profile,
+                      const ProgressCallback& progress) {
+  save_sheet_image_as(picture, path, encoding_for_file_name(path.string()), pixels_per_inch,
+                      icc_profile, progress);
 }
 
 void save_image(const RowSource& picture, const std::filesystem::path& path,

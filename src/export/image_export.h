@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,19 @@ void save_image(const RowSource& picture, const std::filesystem::path& path,
                 const ProgressCallback& progress = {});
 void save_image(const Surface& surface, const std::filesystem::path& path,
                 const ProgressCallback& progress = {});
+
+// Writes a sheet drawn for paper at `pixels_per_inch`, whatever the surface's own resolution:
+// TIFF and PDF record that resolution and, given `icc_profile`, carry it as the profile a colour
+// sheet's numbers are in (TIFF's ICC tag, PDF's ICC-based colour space); without one they are
+// the device's own values, untagged. BMP, PNG, JPEG and GIF are written as save_image_as writes
+// them.
+void save_sheet_image(const RowSource& picture, const std::filesystem::path& path,
+                      double pixels_per_inch, std::span<const std::uint8_t> icc_profile,
+                      const ProgressCallback& progress = {});
+void save_sheet_image_as(const RowSource& picture, const std::filesystem::path& path,
+                         ImageEncoding encoding, double pixels_per_inch,
+                         std::span<const std::uint8_t> icc_profile,
+                         const ProgressCallback& progress = {});
 
 // Writes that sheet as a PDF file, as save_image_as writes a PDF (same image encoding, file
 // appearing only when complete). A part outside the picture, an empty one or a sheet of no

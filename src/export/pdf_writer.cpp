@@ -17,6 +17,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -105,18 +106,19 @@ class RowProvider : public QPDFObjectHandle::StreamDataProvider {
 }  // namespace
 
 void write_pdf(const RowSource& picture, double pixels_per_inch, AtomicFile& file,
-               ProgressPacer& progress) {
+               ProgressPacer& progress, std::span<const std::uint8_t> icc_profile) {
   // The picture on a sheet of its own size.
   PdfSheet whole;
   whole.width_points = to_points(picture.width(), pixels_per_inch);
   whole.height_points = to_points(picture.height(), pixels_per_inch);
   whole.source_width = picture.width();
   whole.source_height = picture.height();
-  write_pdf_sheet(picture, pixels_per_inch, whole, file, progress);
+  write_pdf_sheet(picture, pixels_per_inch, whole, file, progress, icc_profile);
 }
 
 void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const PdfSheet& sheet,
-                     AtomicFile& file, ProgressPacer& progress) {
+                     AtomicFile& file, ProgressPacer& progress,
+                     std::span<const std::uint8_t> icc_profile) {
   const bool grey = picture.format() == PixelFormat::Gray8;
   const bool bilevel = grey && black_and_white(picture);
   // A sheet wider or taller than readers take is described in larger units (UserUnit, so many
@@ -147,8 +149,21 @@ void write_pdf_sheet(const RowSource& picture, double pixels_per_inch, const Pdf
     dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
     dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(sheet.source_width));
     dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(sheet.source_height));
-    dictionary.replaceKey("/ColorSpace",
-                          QPDFObjectHandle::newName(grey ? "/DeviceGray" : "/DeviceRGB"));
+    if (!grey && !icc_profile.empty()) {
+      // The numbers are in the profile's colours: a colour-managed reader converts them from
+      // it, and one that cannot falls back to the device's RGB.
+      auto profile = QPDFObjectHandle::newStream(
+          &pdf, std::string(reinterpret_cast<const char*>(icc_profile.data()), icc_profile.size()));
+      profile.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(3));
+      profile.getDict().replaceKey("/Alternate", QPDFObjectHandle::newName("/DeviceRGB"));
+      auto space = QPDFObjectHandle::newArray();
+      space.appendItem(QPDFObjectHandle::newName("/ICCBased"));
+      space.appendItem(profile);
+      dictionary.replaceKey("/ColorSpace", space);
+    } else {
+      dictionary.replaceKey("/ColorSpace",
+                            QPDFObjectHandle::newName(grey ? "/DeviceGray" : "/DeviceRGB"));
+    }
     dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(bilevel ? 1 : 8));
     // A test chart's rings must reach the paper as drawn: no smoothing between pixels.
     dictionary.replaceKey("/Interpolate", QPDFObjectHandle::newBool(false));

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -160,7 +161,7 @@ struct OptionsFreer {
 }  // namespace
 
 void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& file,
-                ProgressPacer& progress) {
+                ProgressPacer& progress, std::span<const std::uint8_t> icc_profile) {
   const std::int32_t width = picture.width(), height = picture.height();
   const bool grey = picture.format() == PixelFormat::Gray8;
   const bool bilevel = grey && black_and_white(picture);
@@ -207,6 +208,11 @@ void write_tiff(const RowSource& picture, double pixels_per_inch, AtomicFile& fi
             TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   // Differences between neighbours help Deflate on grey and colour levels, not on packed bits.
   if (ok && !bilevel) ok = TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+  // An RGB profile describes colour samples only; a grey picture's numbers stay the device's.
+  if (ok && !grey && !icc_profile.empty()) {
+    if (icc_profile.size() > UINT32_MAX) fail();
+    ok = TIFFSetField(t, TIFFTAG_ICCPROFILE, std::uint32_t(icc_profile.size()), icc_profile.data());
+  }
   if (!ok) fail();
 
   // Row y as the file stores it, before the predictor.

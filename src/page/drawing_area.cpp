@@ -52,6 +52,24 @@ constexpr std::array<PaperSize, 12> kPaperTests{{
     {u"B0", 1414, 1000},
 }};
 
+// The North American papers a sheet may also be printed on; no drawing area names them.
+constexpr std::array<PaperSize, 3> kNorthAmericanPapers{{
+    {u"Letter", 279.4, 215.9},
+    {u"Legal", 355.6, 215.9},
+    {u"Tabloid", 431.8, 279.4},
+}};
+
+bool same_name(std::u16string_view paper, std::string_view name) {
+  if (paper.size() != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto lower = [](char32_t c) { return c >= U'A' && c <= U'Z' ? c - U'A' + U'a' : c; };
+    if (lower(char32_t(paper[i])) != lower(char32_t(static_cast<unsigned char>(name[i])))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool contains(std::u16string_view text, std::u16string_view key) {
   return !key.empty() && text.find(key) != std::u16string_view::npos;
 }
@@ -115,6 +133,16 @@ std::optional<PaperSize> drawing_area_paper(std::u16string_view text) {
 
 AreaSize drawing_area_size(std::string_view utf8_text, std::int32_t dpi) {
   return drawing_area_size(std::u16string_view(utf16_from_utf8(utf8_text)), dpi);
+}
+
+std::optional<PaperSize> sheet_paper(std::string_view name) {
+  for (const PaperSize& paper : kPaperTests) {
+    if (same_name(paper.name, name)) return paper;
+  }
+  for (const PaperSize& paper : kNorthAmericanPapers) {
+    if (same_name(paper.name, name)) return paper;
+  }
+  return std::nullopt;
 }
 
 }  // namespace lumigrid

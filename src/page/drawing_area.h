@@ -34,4 +34,8 @@ struct PaperSize {
 // the text names a display format, two numbers or nothing known.
 std::optional<PaperSize> drawing_area_paper(std::u16string_view text);
 
+// A paper a pattern is printed on, by its name in any case ("A4", "letter"): the list's A5 to A0
+// and B5 to B0, and the North American Letter, Legal and Tabloid; nothing for another name.
+std::optional<PaperSize> sheet_paper(std::string_view name);
+
 }  // namespace lumigrid

@@ -17,12 +17,14 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "base/temporary_files.h"
 #include "base/utf.h"
+#include "export/colour_profile.h"
 #include "export/image_export.h"
 #include "print/ipp_answer.h"
 #include "print/server_text.h"
@@ -650,13 +652,91 @@ PrintQueue query_print_queue(const PrintServer& server, const std::string& queue
                                         "media-right-margin-supported",
                                         "media-top-margin-supported",
                                         "media-bottom-margin-supported",
-                                        "printer-resolution-supported"};
+                                        "printer-resolution-supported",
+                                        "print-color-mode-supported",
+                                        "printer-make-and-model",
+                                        "printer-type"};
   ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 int(std::size(kWanted)), nullptr, kWanted);
   Ipp answer = link.ask(request.get(), "/");
   if (failed(answer.get())) link.fail(status_reason(answer.get()));
   return queue_from(answer.get(), queue);
 }
+
+namespace {
+
+// Sends the job's document, already in `file`, asking for `media`; returns the job's id.
+int send_document(const PrintServer& server, const JobFile& file, const std::string& media,
+                  const PrintJobRequest& job, const SheetJobColour* sheet,
+                  const ProgressCallback& progress, const std::atomic<bool>* cancel) {
+  const int fd = ::open(file.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) throw Error(where(job.queue) + std::generic_category().message(errno));
+  const FileCloser closer(fd);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    throw Error(where(job.queue) + "the job's file is not a plain file");
+  }
+  Document document;
+  document.fd = fd;
+  document.length = std::uint64_t(status.st_size);
+  document.sent = [&](std::uint64_t sent) {
+    if (progress) {
+      progress(kMakingShare + (1 - kMakingShare) * double(sent) /
+                                  double(std::max<std::uint64_t>(1, document.length)));
+    }
+  };
+
+  Link link(server, job.queue, cancel);
+  Ipp request = new_request(IPP_OP_PRINT_JOB, job.queue);
+  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
+               job.job_name.c_str());
+  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+               "application/pdf");
+  ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "media", nullptr, media.c_str());
+  // The page is already at its true size on the sheet: nothing may scale it.
+  ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "print-scaling", nullptr, "none");
+  if (sheet == nullptr && job.ask_600_dpi) {
+    ippAddResolution(request.get(), IPP_TAG_JOB, "printer-resolution", IPP_RES_PER_INCH, 600, 600);
+  }
+  if (sheet != nullptr) {
+    if (sheet->ask_dpi) {
+      ippAddResolution(request.get(), IPP_TAG_JOB, "printer-resolution", IPP_RES_PER_INCH,
+                       sheet->dpi, sheet->dpi);
+    }
+    ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "print-color-mode", nullptr,
+                 sheet->colour_mode.c_str());
+    // CUPS's filters read it as colour management off (calibration mode).
+    if (sheet->colour_management_off) {
+      ippAddBoolean(request.get(), IPP_TAG_JOB, "cm-calibration", 1);
+    }
+  }
+  if (job.copies > 1) {
+    ippAddInteger(request.get(), IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", job.copies);
+  }
+
+  // An unfinished request makes no job: leaving before the document is all sent, the connection
+  // closed, leaves nothing.
+  const std::string resource = "/printers/" + job.queue;
+  Ipp answer = link.ask(request.get(), resource, &document);
+  if (failed(answer.get())) link.fail(status_reason(answer.get()));
+  ipp_attribute_t* id_attribute = ippFindAttribute(answer.get(), "job-id", IPP_TAG_INTEGER);
+  if (id_attribute == nullptr) {
+    link.fail("the server gave the job no id; it may still print the page");
+  }
+  const int id = ippGetInteger(id_attribute, 0);
+  if (id <= 0) {
+    link.fail("the server gave the job an invalid id (" + std::to_string(id) +
+              "); it may still print the page");
+  }
+  if (link.cancelSeen() || is_set(cancel)) {
+    // Cancelled too late to keep it from the server: the job is cancelled and purged there.
+    purge_job(server, job.queue, id);
+    throw PrintCancelled(job.queue);
+  }
+  return id;
+}
+
+}  // namespace
 
 int send_page_job(const PrintServer& server, const RowSource& page, const PrintPlan& plan,
                   const PrintJobRequest& job, const ProgressCallback& progress,
@@ -684,60 +764,48 @@ int send_page_job(const PrintServer& server, const RowSource& page, const PrintP
   } catch (const Error& e) {
     throw Error(where(job.queue) + "the job's document could not be made: " + e.what());
   }
-  const int fd = ::open(file.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) throw Error(where(job.queue) + std::generic_category().message(errno));
-  const FileCloser closer(fd);
-  struct stat status {};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    throw Error(where(job.queue) + "the job's file is not a plain file");
-  }
-  Document document;
-  document.fd = fd;
-  document.length = std::uint64_t(status.st_size);
-  document.sent = [&](std::uint64_t sent) {
-    if (progress) {
-      progress(kMakingShare + (1 - kMakingShare) * double(sent) /
-                                  double(std::max<std::uint64_t>(1, document.length)));
-    }
+  return send_document(server, file, plan.choice.media.keyword, job, nullptr, progress, cancel);
+}
+
+PreparedSheetJob prepare_sheet_job(const PrintServer& server, const std::string& queue,
+                                   const SheetPrint& sheet, const std::atomic<bool>* cancel) {
+  PreparedSheetJob job;
+  job.queue = query_print_queue(server, queue, cancel);
+  if (const auto refusal = queue_refusal(job.queue)) throw Error(*refusal);
+  job.sheet = sheet;
+  job.choice = choose_media(job.queue, sheet.paper);
+  job.warnings = sheet_warnings(job.queue, job.choice, sheet);
+  job.request.queue = queue;
+  job.request.job_name = sheet_job_name(sheet);
+  job.request.ask_600_dpi = false;
+  job.colour.dpi = sheet.dpi;
+  job.colour.ask_dpi = std::find(job.queue.resolutions_dpi.begin(), job.queue.resolutions_dpi.end(),
+                                 sheet.dpi) != job.queue.resolutions_dpi.end();
+  job.colour.colour_mode = sheet.colour ? "color" : "monochrome";
+  job.colour.colour_management_off = !sheet.srgb;
+  return job;
+}
+
+int send_sheet_job(const PrintServer& server, const RowSource& sheet, const PreparedSheetJob& job,
+                   const ProgressCallback& progress, const std::atomic<bool>* cancel) {
+  const auto report = [&](double fraction) {
+    if (is_set(cancel)) throw PrintCancelled(job.request.queue);
+    if (progress) progress(fraction);
   };
-
-  Link link(server, job.queue, cancel);
-  Ipp request = new_request(IPP_OP_PRINT_JOB, job.queue);
-  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
-               job.job_name.c_str());
-  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
-               "application/pdf");
-  ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "media", nullptr,
-               plan.choice.media.keyword.c_str());
-  // The page is already at its true size on the sheet: nothing may scale it.
-  ippAddString(request.get(), IPP_TAG_JOB, IPP_TAG_KEYWORD, "print-scaling", nullptr, "none");
-  if (job.ask_600_dpi) {
-    ippAddResolution(request.get(), IPP_TAG_JOB, "printer-resolution", IPP_RES_PER_INCH, 600, 600);
+  JobFile file(job.request.queue);
+  const ProgressCallback making = [&](double fraction) { report(fraction * kMakingShare); };
+  try {
+    const std::span<const std::uint8_t> profile =
+        job.sheet.srgb ? std::span<const std::uint8_t>(srgb_icc_profile())
+                       : std::span<const std::uint8_t>();
+    save_sheet_image_as(sheet, file.path(), ImageEncoding::Pdf, job.sheet.dpi, profile, making);
+  } catch (const PrintCancelled&) {
+    throw;
+  } catch (const Error& e) {
+    throw Error(where(job.request.queue) + "the job's document could not be made: " + e.what());
   }
-  if (job.copies > 1) {
-    ippAddInteger(request.get(), IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", job.copies);
-  }
-
-  // An unfinished request makes no job: leaving before the document is all sent, the connection
-  // closed, leaves nothing.
-  const std::string resource = "/printers/" + job.queue;
-  Ipp answer = link.ask(request.get(), resource, &document);
-  if (failed(answer.get())) link.fail(status_reason(answer.get()));
-  ipp_attribute_t* id_attribute = ippFindAttribute(answer.get(), "job-id", IPP_TAG_INTEGER);
-  if (id_attribute == nullptr) {
-    link.fail("the server gave the job no id; it may still print the page");
-  }
-  const int id = ippGetInteger(id_attribute, 0);
-  if (id <= 0) {
-    link.fail("the server gave the job an invalid id (" + std::to_string(id) +
-              "); it may still print the page");
-  }
-  if (link.cancelSeen() || is_set(cancel)) {
-    // Cancelled too late to keep it from the server: the job is cancelled and purged there.
-    purge_job(server, job.queue, id);
-    throw PrintCancelled(job.queue);
-  }
-  return id;
+  return send_document(server, file, job.choice.media.keyword, job.request, &job.colour, progress,
+                       cancel);
 }
 
 PreparedPageJob prepare_page_job(const PrintServer& server, const std::string& queue,

@@ -99,6 +99,16 @@ struct PrintJobRequest {
   bool ask_600_dpi = true;  // the queue offers it
 };
 
+// How a pattern's sheet asks for its resolution and colours.
+struct SheetJobColour {
+  std::int32_t dpi = 600;
+  bool ask_dpi = true;  // the queue offers `dpi`: it is asked for
+  // print-color-mode: "color", or "monochrome" for a black-and-white sheet.
+  std::string colour_mode = "color";
+  // cm-calibration: the queue's filters leave the colours as they are.
+  bool colour_management_off = true;
+};
+
 // Writes the page's PDF as the plan lays it out (the saved PDF itself when the page is the
 // sheet) into a private temporary file (in a folder of the process's own, never through a
 // link, removed afterwards) and sends it as one job; returns the id the server gave it, always
@@ -132,6 +142,30 @@ PreparedPageJob prepare_page_job(const PrintServer& server, const std::string& q
                                  std::int32_t page_height,
                                  const std::optional<WantedPaper>& chosen = std::nullopt,
                                  const std::atomic<bool>* cancel = nullptr);
+
+// A pattern's sheet's job as lumigrid-render and the chart window make it, not yet sent.
+struct PreparedSheetJob {
+  PrintQueue queue;
+  MediaChoice choice;
+  SheetPrint sheet;
+  std::vector<std::string> warnings;  // sheet_warnings(): what the operator hears first
+  PrintJobRequest request;            // one copy; its 600 dpi is not asked, `colour` says
+  SheetJobColour colour;
+};
+
+// Asks the queue how it stands and what it offers, and makes the sheet's job: its paper (as the
+// queue lists it), its resolution, print-color-mode color (monochrome for a black-and-white
+// sheet), and for the device route cm-calibration, which CUPS's filters take as colour
+// management off. Throws lumigrid::Error with the queue's refusal or CUPS's reason.
+PreparedSheetJob prepare_sheet_job(const PrintServer& server, const std::string& queue,
+                                   const SheetPrint& sheet,
+                                   const std::atomic<bool>* cancel = nullptr);
+
+// Sends the sheet as one job: the PDF save_sheet_image() writes for it (the sRGB route's with
+// the sRGB profile), the paper's whole area, no scaling. As send_page_job() otherwise.
+int send_sheet_job(const PrintServer& server, const RowSource& sheet, const PreparedSheetJob& job,
+                   const ProgressCallback& progress = {},
+                   const std::atomic<bool>* cancel = nullptr);
 
 // "Sent to PDF as job 12".
 std::string job_sent_message(const std::string& queue, int job_id);

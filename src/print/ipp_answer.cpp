@@ -216,6 +216,19 @@ PrintQueue queue_from(ipp_t* response, const std::string& name) {
     }
   }
 
+  if (ipp_attribute_t* a = ippFindAttribute(response, "print-color-mode-supported", IPP_TAG_ZERO)) {
+    for (int i = 0; i < ippGetCount(a); ++i) {
+      const char* mode = ippGetString(a, i, nullptr);
+      if (mode != nullptr) queue.colour_modes.push_back(clean_server_text(mode));
+    }
+  }
+  if (ipp_attribute_t* a = ippFindAttribute(response, "printer-make-and-model", IPP_TAG_ZERO)) {
+    if (const char* text = ippGetString(a, 0, nullptr)) {
+      queue.make_and_model = clean_server_text(text);
+    }
+  }
+  queue.cups_filters = ippFindAttribute(response, "printer-type", IPP_TAG_ENUM) != nullptr;
+
   if (ipp_attribute_t* a =
           ippFindAttribute(response, "printer-resolution-supported", IPP_TAG_RESOLUTION)) {
     for (int i = 0; i < ippGetCount(a); ++i) {

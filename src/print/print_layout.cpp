@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -265,6 +266,78 @@ std::string print_job_name(std::string_view area_text_utf8, std::int32_t page_wi
                            std::int32_t page_height) {
   if (!area_text_utf8.empty()) return std::string(area_text_utf8);
   return std::to_string(page_width) + "x" + std::to_string(page_height);
+}
+
+std::optional<WantedPaper> sheet_wanted_paper(std::string_view name) {
+  const auto paper = sheet_paper(name);
+  if (!paper) return std::nullopt;
+  const std::u16string_view own = paper->name;
+  if (auto iso = paper_named(own)) return iso;
+  // The North American papers, by their IPP names (Tabloid is IPP's ledger).
+  WantedPaper wanted;
+  for (const char16_t c : own) wanted.name += char(c);  // ASCII
+  wanted.width = std::int32_t(std::lround(paper->short_mm * 100));
+  wanted.length = std::int32_t(std::lround(paper->long_mm * 100));
+  wanted.keyword = wanted.name == "Letter"  ? "na_letter_8.5x11in"
+                   : wanted.name == "Legal" ? "na_legal_8.5x14in"
+                                            : "na_ledger_11x17in";
+  return wanted;
+}
+
+std::vector<std::string> sheet_warnings(const PrintQueue& queue, const MediaChoice& choice,
+                                        const SheetPrint& sheet) {
+  std::vector<std::string> warnings;
+  if (queue.paused) {
+    warnings.push_back("The printer " + queue.name + " is paused" + state_reason(queue) +
+                       ": the job waits in its queue until the printer is resumed.");
+  }
+  if (!choice.offered) {
+    warnings.push_back("The printer " + queue.name + " has no " + sheet.paper.name + " paper (" +
+                       millimetres(sheet.paper.width) + " x " + millimetres(sheet.paper.length) +
+                       " mm): the sheet goes on its " + paper_name(choice.media) + " paper (" +
+                       millimetres(choice.media.width) + " x " + millimetres(choice.media.length) +
+                       " mm).");
+  }
+  if (!queue.resolutions_dpi.empty() &&
+      std::find(queue.resolutions_dpi.begin(), queue.resolutions_dpi.end(), sheet.dpi) ==
+          queue.resolutions_dpi.end()) {
+    std::string offered;
+    for (const std::int32_t dpi : queue.resolutions_dpi) {
+      offered += (offered.empty() ? "" : ", ") + std::to_string(dpi);
+    }
+    warnings.push_back("The printer " + queue.name + " offers no " + std::to_string(sheet.dpi) +
+                       " dpi (only " + offered + " dpi): it resamples the sheet's pixels.");
+  }
+  const auto offers = [&](std::string_view mode) {
+    return std::find(queue.colour_modes.begin(), queue.colour_modes.end(), mode) !=
+           queue.colour_modes.end();
+  };
+  if (sheet.colour && !queue.colour_modes.empty() && !offers("color")) {
+    warnings.push_back("The printer " + queue.name +
+                       " prints no colour: the sheet's colours reach the paper as greys.");
+  }
+  if (!sheet.srgb && !queue.cups_filters) {
+    warnings.push_back("The printer " + queue.name +
+                       " offers no way to turn its colour management off: the device values "
+                       "may be converted before they reach the paper.");
+  }
+  // cups-pdf hands every job to Ghostscript with the prepress settings, which resample colour
+  // images finer than 1.5 times 300 ppi down to 300 ppi.
+  constexpr std::int32_t kPdfPrinterMostDpi = 450;
+  if (sheet.colour && sheet.dpi > kPdfPrinterMostDpi &&
+      queue.make_and_model.find("CUPS-PDF") != std::string::npos) {
+    warnings.push_back("The printer " + queue.name +
+                       " makes PDF files with cups-pdf, whose default settings resample colour "
+                       "images finer than 450 ppi to 300 ppi: its file holds the sheet at 300 "
+                       "dpi, not " +
+                       std::to_string(sheet.dpi) + " dpi.");
+  }
+  return warnings;
+}
+
+std::string sheet_job_name(const SheetPrint& sheet) {
+  return "Pattern " + sheet.pattern + " on " + sheet.paper.name + ", " + std::to_string(sheet.dpi) +
+         " dpi, " + (sheet.srgb ? "sRGB" : "device values");
 }
 
 }  // namespace lumigrid

@@ -38,6 +38,11 @@ struct PrintQueue {
   std::optional<PrintMedia> custom_max;
   PrintMedia custom_margins;
   std::vector<std::int32_t> resolutions_dpi;  // the square resolutions it offers
+  std::vector<std::string> colour_modes;      // print-color-mode-supported
+  std::string make_and_model;                 // printer-make-and-model, cleaned
+  // Served by CUPS (the answer has CUPS's printer-type): its filters take the job's
+  // cm-calibration and leave its colours unconverted.
+  bool cups_filters = false;
 };
 
 // A paper a job wants: the page's own (A5 to A0, B5 to B0) or one the operator picked.
@@ -129,6 +134,30 @@ bool offers_600_dpi(const PrintQueue& queue);
 
 // Why a queue takes no job now ("Unable to print the page on Q: ..."), or nothing.
 std::optional<std::string> queue_refusal(const PrintQueue& queue);
+
+// A pattern's sheet as it is to be printed: on the whole of a paper, at a resolution, its
+// colours going by a route.
+struct SheetPrint {
+  WantedPaper paper;
+  std::int32_t dpi = 600;
+  bool srgb = false;    // the sRGB route; else the device's values
+  bool colour = true;   // a colour sheet; false: black and white only
+  std::string pattern;  // the keys drawn: "6"
+};
+
+// The paper a sheet's name gives ("A4": iso_a4_210x297mm, "Letter": na_letter_8.5x11in), or
+// nothing for a name that is none of the sheet papers.
+std::optional<WantedPaper> sheet_wanted_paper(std::string_view name);
+
+// The sentences the operator reads before a sheet is sent, in this order: the queue is paused;
+// it has not the paper; it offers not the sheet's resolution; it prints no colour; the device
+// route on a queue with no way to turn its colour management off; a PDF printer whose settings
+// resample colour images (cups-pdf's prepress default takes those above 450 ppi to 300).
+std::vector<std::string> sheet_warnings(const PrintQueue& queue, const MediaChoice& choice,
+                                        const SheetPrint& sheet);
+
+// "Pattern 6 on A4, 600 dpi, device values": the job's name, which says the colour route.
+std::string sheet_job_name(const SheetPrint& sheet);
 
 // The job's name: the page's drawing-area text, "A4 600 dpi 7016x4961"; a page built from an
 // empty text is named after its size.

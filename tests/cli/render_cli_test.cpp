@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/temp_folder.h"
@@ -73,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, RenderUsage,
     ::testing::Values(
         UsageCase{"no_arguments", ""}, UsageCase{"two_modes", "--keys 0 -o o.bmp --area FHD"},
-        UsageCase{"unknown_option", "--keys 0 -o o.bmp --colour red"},
+        UsageCase{"unknown_option", "--keys 0 -o o.bmp --tint red"},
         UsageCase{"missing_value", "--keys 0 -o"}, UsageCase{"missing_output", "--keys 0"},
         UsageCase{"letter_of_no_screen", "--keys 0,x -o o.bmp"},
         UsageCase{"two_letters_in_one_key", "--keys gg -o o.bmp"},
@@ -93,7 +94,14 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"mm_per_pixel_finer_than_any_screen", "--mm-per-pixel 0.04 --keys r -o o.bmp"},
         UsageCase{"mm_per_pixel_coarser_than_any_screen", "--mm-per-pixel 2.5 --keys r -o o.bmp"},
         UsageCase{"mm_per_pixel_not_a_number", "--mm-per-pixel 0,25 --keys r -o o.bmp"},
-        UsageCase{"mm_per_pixel_with_a_page", "--page A5 --mm-per-pixel 0.25"}),
+        UsageCase{"mm_per_pixel_with_a_page", "--page A5 --mm-per-pixel 0.25"},
+        UsageCase{"paper_unknown", "--keys 6 --paper A7 -o o.bmp"},
+        UsageCase{"paper_at_a_dpi_not_offered", "--keys 6 --paper A4 --dpi 400 -o o.bmp"},
+        UsageCase{"colour_route_unknown", "--keys 6 --paper A4 --colour cmyk -o o.bmp"},
+        UsageCase{"paper_with_a_window_size", "--keys 6 --paper A4 --size 10x10 -o o.bmp"},
+        UsageCase{"paper_without_file_or_queue", "--keys 6 --paper A4"},
+        UsageCase{"dpi_without_paper", "--keys 6 --dpi 300 -o o.bmp"},
+        UsageCase{"wait_without_print", "--keys 6 --paper A4 --wait -o o.bmp"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(RenderCli, AnyIntegerKeyDrawsAndWritesTheImage) {
@@ -107,6 +115,34 @@ TEST_F(RenderCli, DrawingErrorsAreReportedAndTheRestIsStillDrawn) {
   EXPECT_EQ(err,
             "error: Floating point division by zero\n"
             "error: Floating point division by zero\n");
+  EXPECT_GT(fs::file_size(folder / "o.png"), 0u);
+}
+
+// The width and height a PNG file's header gives.
+std::pair<std::uint32_t, std::uint32_t> png_size(const std::string& png) {
+  const auto be32 = [&](std::size_t at) {
+    return std::uint32_t(std::uint8_t(png.at(at))) << 24 |
+           std::uint32_t(std::uint8_t(png.at(at + 1))) << 16 |
+           std::uint32_t(std::uint8_t(png.at(at + 2))) << 8 |
+           std::uint32_t(std::uint8_t(png.at(at + 3)));
+  };
+  return {be32(16), be32(20)};
+}
+
+TEST_F(RenderCli, PaperSheetIsTheWholePaperAtTheResolution) {
+  EXPECT_EQ(run("--settings s.INI --keys 6 --paper A5 --dpi 300 -o o.png"), 0) << err;
+  EXPECT_EQ(png_size(lumigrid::testing::read_file(folder / "o.png")),
+            (std::pair<std::uint32_t, std::uint32_t>{1748, 2480}));
+}
+
+TEST_F(RenderCli, SheetWhoseDrawingFailedIsSavedButNotPrinted) {
+  // A chart of no columns divides by zero. No print server is asked: the queue named does not
+  // exist anywhere.
+  lumigrid::testing::write_file(folder / "s.INI", "[color checker]\ncolor X=0\n");
+  EXPECT_EQ(run("--settings s.INI --keys 6 --paper A5 --dpi 300 -o o.png --print NoSuchQueue"), 1);
+  EXPECT_EQ(err,
+            "error: Floating point division by zero\n"
+            "error: nothing is printed: a drawing failed\n");
   EXPECT_GT(fs::file_size(folder / "o.png"), 0u);
 }
 

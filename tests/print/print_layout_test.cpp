@@ -385,5 +385,138 @@ TEST(PrintJobName, IsTheDrawingAreaTextOrElseTheSize) {
   EXPECT_EQ(print_job_name("", 1920, 1080), "1920x1080");
 }
 
+// --- a pattern's sheet ---------------------------------------------------------------------
+
+struct SheetPaperCase {
+  const char* row;
+  const char* name;
+  std::optional<WantedPaper> paper;
+};
+
+class SheetPaperName : public ::testing::TestWithParam<SheetPaperCase> {};
+
+TEST_P(SheetPaperName, GivesTheIppPaperOfTheName) {
+  EXPECT_EQ(sheet_wanted_paper(GetParam().name), GetParam().paper);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Papers, SheetPaperName,
+    ::testing::Values(
+        SheetPaperCase{"A4", "A4", WantedPaper{"A4", "iso_a4_210x297mm", 21000, 29700}},
+        SheetPaperCase{"B4IsJis", "b4", WantedPaper{"B4", "jis_b4_257x364mm", 25700, 36400}},
+        SheetPaperCase{"Letter", "Letter",
+                       WantedPaper{"Letter", "na_letter_8.5x11in", 21590, 27940}},
+        SheetPaperCase{"Legal", "legal", WantedPaper{"Legal", "na_legal_8.5x14in", 21590, 35560}},
+        SheetPaperCase{"TabloidIsIppLedger", "TABLOID",
+                       WantedPaper{"Tabloid", "na_ledger_11x17in", 27940, 43180}},
+        SheetPaperCase{"UnknownIsNone", "A7", std::nullopt}),
+    [](const auto& row) { return std::string(row.param.row); });
+
+struct SheetWarningCase {
+  const char* row;
+  PrintQueue queue;
+  std::int32_t dpi;
+  bool srgb;
+  bool colour;
+  std::vector<std::string> warnings;
+};
+
+// cups-pdf as CUPS serves it: colour, its filters under CUPS.
+PrintQueue pdf_printer() {
+  PrintQueue queue = virtual_printer();
+  queue.colour_modes = {"monochrome", "color"};
+  queue.make_and_model = "Generic CUPS-PDF Printer (w/ options)";
+  queue.cups_filters = true;
+  return queue;
+}
+
+PrintQueue with(PrintQueue queue, void (*change)(PrintQueue&)) {
+  change(queue);
+  return queue;
+}
+
+const SheetWarningCase kSheetWarnings[] = {
+    {"PdfPrinterAt300KeepsEverything", pdf_printer(), 300, false, true, {}},
+    {"PdfPrinterAt600ResamplesColour",
+     pdf_printer(),
+     600,
+     false,
+     true,
+     {"The printer PDF makes PDF files with cups-pdf, whose default settings resample colour "
+      "images finer than 450 ppi to 300 ppi: its file holds the sheet at 300 dpi, not 600 dpi."}},
+    {"PdfPrinterAt600KeepsBlackAndWhite", pdf_printer(), 600, false, false, {}},
+    {"NoSuchResolution",
+     with(pdf_printer(), [](PrintQueue& q) { q.resolutions_dpi = {600}; }),
+     300,
+     true,
+     true,
+     {"The printer PDF offers no 300 dpi (only 600 dpi): it resamples the sheet's pixels."}},
+    {"GreyPrinterTakesNoColour",
+     with(pdf_printer(), [](PrintQueue& q) { q.colour_modes = {"monochrome"}; }),
+     300,
+     false,
+     true,
+     {"The printer PDF prints no colour: the sheet's colours reach the paper as greys."}},
+    {"GreyPrinterTakesBlackAndWhite",
+     with(pdf_printer(), [](PrintQueue& q) { q.colour_modes = {"monochrome"}; }),
+     300,
+     false,
+     false,
+     {}},
+    {"PrinterOfItsOwnCannotTurnColourManagementOff",
+     with(pdf_printer(), [](PrintQueue& q) { q.cups_filters = false; }),
+     300,
+     false,
+     true,
+     {"The printer PDF offers no way to turn its colour management off: the device values may "
+      "be converted before they reach the paper."}},
+    {"PrinterOfItsOwnTakesSrgb",
+     with(pdf_printer(), [](PrintQueue& q) { q.cups_filters = false; }),
+     300,
+     true,
+     true,
+     {}},
+};
+
+class SheetWarnings : public ::testing::TestWithParam<SheetWarningCase> {};
+
+TEST_P(SheetWarnings, SayWhatTheQueueCannotKeep) {
+  const SheetWarningCase& c = GetParam();
+  SheetPrint sheet;
+  sheet.paper = *sheet_wanted_paper("A4");
+  sheet.dpi = c.dpi;
+  sheet.srgb = c.srgb;
+  sheet.colour = c.colour;
+  sheet.pattern = "6";
+  EXPECT_EQ(sheet_warnings(c.queue, choose_media(c.queue, sheet.paper), sheet), c.warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(Queues, SheetWarnings, ::testing::ValuesIn(kSheetWarnings),
+                         [](const auto& row) { return std::string(row.param.row); });
+
+TEST(SheetWarnings, MissingPaperNamesTheOneUsed) {
+  const PrintQueue queue = with(pdf_printer(), [](PrintQueue& q) {
+    q.media.resize(1);
+    q.custom_min.reset();
+  });
+  SheetPrint sheet;
+  sheet.paper = *sheet_wanted_paper("Tabloid");
+  sheet.dpi = 300;
+  const MediaChoice choice = choose_media(queue, sheet.paper);
+  EXPECT_EQ(sheet_warnings(queue, choice, sheet),
+            std::vector<std::string>{"The printer PDF has no Tabloid paper (279.4 x 431.8 mm): "
+                                     "the sheet goes on its A4 paper (209.9 x 297 mm)."});
+}
+
+TEST(SheetJobName, SaysTheColourRoute) {
+  SheetPrint sheet;
+  sheet.paper = *sheet_wanted_paper("A4");
+  sheet.pattern = "6";
+  EXPECT_EQ(sheet_job_name(sheet), "Pattern 6 on A4, 600 dpi, device values");
+  sheet.srgb = true;
+  sheet.dpi = 300;
+  EXPECT_EQ(sheet_job_name(sheet), "Pattern 6 on A4, 300 dpi, sRGB");
+}
+
 }  // namespace
 }  // namespace lumigrid
