@@ -121,6 +121,14 @@ int keep_waiting(http_t* /*http*/, void* data) {
   return 1;
 }
 
+// The password libcups asks for when a server wants one: none. Its own question goes to the
+// terminal and waits there without limit, beyond any cancel and the answer's limit; the
+// credentials libcups finds by itself (the local scheme, the peer's credentials) still answer.
+const char* no_password(const char* /*prompt*/, http_t* /*http*/, const char* /*method*/,
+                        const char* /*resource*/, void* /*data*/) {
+  return nullptr;
+}
+
 // Why a local socket takes no connection, in the system's words (libcups says "Host is down"
 // for a missing socket, a stopped server and a refused connection alike).
 std::optional<std::string> socket_refusal(const std::string& path) {
@@ -257,6 +265,8 @@ class Link {
       : server_(server), queue_(std::move(queue)), bare_(bare) {
     watch_.cancel = cancel;
     watch_.purge = server.limits.purge;
+    // libcups keeps the password callback per thread: this thread's exchanges ask nobody.
+    cupsSetPasswordCB2(no_password, nullptr);
     const auto deadline = Clock::now() + server.limits.connect;
     for (;;) {
       if (is_set(cancel)) throw PrintCancelled(queue_);

@@ -38,6 +38,7 @@ Scenarios:
                      after part of the document
   closes-mid-document  Print-Job closes the connection after part of the document, no word
   no-job-answer      Print-Job reads the whole document, then never answers
+  password           every request is answered 401, asking for a password by Basic
   aborted            jobs go processing, then aborted with the filter's reason
   held               jobs are held
 """
@@ -351,6 +352,10 @@ class Handler(socketserver.StreamRequestHandler):
         if scenario == "silent" or (scenario == "no-job-answer" and operation == OP_PRINT_JOB):
             self.hold()
             return False
+        if scenario == "password":
+            self.send(b"", status="401 Unauthorized",
+                      extra='WWW-Authenticate: Basic realm="lumigrid"\r\n')
+            return True
         if scenario == "garbage":
             self.wfile.write(b"\x00\x01garbage that is no status\r\n\r\n\xff\xfe")
             self.wfile.flush()

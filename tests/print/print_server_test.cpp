@@ -271,6 +271,23 @@ TEST_F(FakeServerSuite, ProblemIsAskedAsARealQuestion) {
   EXPECT_EQ(print_server_problem(fake_->server()), std::nullopt);
 }
 
+// A server that asks for a password is given none and the exchange ends saying so: asked, libcups
+// would put the question to the terminal and wait there beyond every limit and any cancel.
+TEST_F(FakeServerSuite, PasswordIsAskedOfNobody) {
+  int asked = 0;
+  cupsSetPasswordCB2(
+      [](const char*, http_t*, const char*, const char*, void* data) -> const char* {
+        ++*static_cast<int*>(data);
+        return nullptr;
+      },
+      &asked);
+  const std::string message = failure_of([&] { query_print_queue(fake_->server(), "password"); });
+  cupsSetPasswordCB2(nullptr, nullptr);
+  EXPECT_EQ(message, "Unable to print the page on password: the print server at " + fake_->host() +
+                         " answered HTTP 401 (Unauthorized)");
+  EXPECT_EQ(asked, 0);
+}
+
 // A cancel ends an exchange the server never answers, whatever its limit.
 struct CancelCase {
   const char* row;
