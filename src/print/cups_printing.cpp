@@ -586,6 +586,15 @@ bool cancelled_while_waiting(milliseconds span, const std::atomic<bool>* cancel)
   return is_set(cancel);
 }
 
+// A name a print queue can have: printable UTF-8 without a space, a tab, "/", "\\", "?", "'",
+// "\"" or "#", at most 127 bytes.
+bool is_queue_name(std::string_view name) {
+  if (name.empty() || name.size() > 127 || clean_server_text(name, name.size()) != name) {
+    return false;
+  }
+  return name.find_first_of(" \t/\\?'\"#") == std::string_view::npos;
+}
+
 const char* job_state_word(int state) {
   switch (state) {
     case IPP_JSTATE_PENDING:
@@ -641,9 +650,16 @@ std::string default_print_queue(const PrintServer& server, const std::atomic<boo
   }
   ipp_attribute_t* name = ippFindAttribute(answer.get(), "printer-name", IPP_TAG_NAME);
   const char* text = name != nullptr ? ippGetString(name, 0, nullptr) : nullptr;
-  std::string cleaned = text != nullptr ? clean_server_text(text) : std::string();
-  if (cleaned.empty()) link.fail("the print server names no default printer");
-  return cleaned;
+  if (text == nullptr || clean_server_text(text).empty()) {
+    link.fail("the print server names no default printer");
+  }
+  // The name goes back to the server and into every message about the job: a name no queue can
+  // have (one cleaning would change, or with a space, a slash, ...) is refused, never mended
+  // into another queue's name or into words that read as the program's own.
+  if (!is_queue_name(text)) {
+    link.fail("the print server names no valid default printer (" + server_says(text) + ")");
+  }
+  return text;
 }
 
 PrintQueue query_print_queue(const PrintServer& server, const std::string& queue,

@@ -390,9 +390,16 @@ TEST_F(FakeServerSuite, QueueStateMessageIsCleanedAndQuoted) {
   EXPECT_FALSE(has_controls(warnings.front()));
 }
 
-TEST(HostileDefaultPrinter, NameIsCleaned) {
+// A default printer's name no queue can have is refused, quoted cleaned, rather than mended into
+// a name that would go back to the server and into the job's messages.
+TEST(HostileDefaultPrinter, NameIsRefusedQuotedCleaned) {
   FakeIppServer hostile("hostile-texts");
-  EXPECT_EQ(default_print_queue(hostile.server()), kCleaned);
+  const std::string message = failure_of([&] { default_print_queue(hostile.server()); });
+  EXPECT_EQ(message,
+            "Unable to print the page: the print server names no valid default printer (the "
+            "server says \"" +
+                kCleaned + "\")");
+  EXPECT_FALSE(has_controls(message));
 }
 
 // --- following the job ------------------------------------------------------------------------
