@@ -799,7 +799,9 @@ PrintJobOutcome follow_print_job(const PrintServer& server, const std::string& q
     int state = 0;
     std::string details;
     bool printer_stopped = false;
-    {
+    // The job is on the server: a cancel seen while it is asked for purges it there too, as
+    // one seen between the questions does.
+    try {
       Link link(server, queue, cancel);
       Ipp request = new_request(IPP_OP_GET_JOB_ATTRIBUTES, queue);
       ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job_id);
@@ -833,6 +835,9 @@ PrintJobOutcome follow_print_job(const PrintServer& server, const std::string& q
       if (!reasons.empty()) {
         details += (details.empty() ? "" : " ") + ("(job-state-reasons: " + reasons + ")");
       }
+    } catch (const PrintCancelled&) {
+      purge_job(server, queue, job_id);
+      throw;
     }
     const std::string sentence = job + " is " + job_state_word(state);
     if (sentence != last && changed) changed(sentence);

@@ -448,6 +448,18 @@ INSTANTIATE_TEST_SUITE_P(
                                  "(job-state-reasons: job-hold-until-specified)"}),
     [](const auto& row) { return std::string(row.param.row); });
 
+// A cancel that ends the following, even before the job is asked for, purges the job on the
+// server: "nothing is printed" must hold.
+TEST_F(FakeServerSuite, CancelledFollowingPurgesTheJob) {
+  const PrintServer server = fake_->server();
+  const int id = send_page_job(server, small_page().page, a4_plan(), {"good", "qHD", 1, true});
+  ASSERT_GT(id, 0);
+  const std::atomic<bool> cancel{true};
+  EXPECT_EQ(failure_of([&] { follow_print_job(server, "good", id, {}, &cancel); }),
+            "cancelled: Printing cancelled: nothing is printed on good");
+  EXPECT_EQ(follow_print_job(server, "good", id, {}).end, PrintJobEnd::Canceled);
+}
+
 // lumigrid-render --print QUEUE --wait: the job's end decides the exit status; a job is never
 // reported sent without a positive id.
 struct CommandCase {
