@@ -560,11 +560,15 @@ PdfSheet sheet_of(const SheetLayout& layout) {
 
 // Cancels and purges a job the server made, within the purge limit, whatever the cancel flag.
 void purge_job(const PrintServer& server, const std::string& queue, int id) {
+  // Connecting and the answer together, not each, within the purge limit.
+  const auto until = Clock::now() + server.limits.purge;
   PrintServer brief = server;
   brief.limits.connect = std::min(server.limits.connect, server.limits.purge);
-  brief.limits.answer = server.limits.purge;
   try {
     Link link(brief, queue, nullptr, true);
+    // The link reads its server's limits as it asks: the answer has what connecting left.
+    brief.limits.answer =
+        std::max(milliseconds(1), std::chrono::duration_cast<milliseconds>(until - Clock::now()));
     Ipp request = new_request(IPP_OP_CANCEL_JOB, queue);
     ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", id);
     ippAddBoolean(request.get(), IPP_TAG_OPERATION, "purge-job", 1);
