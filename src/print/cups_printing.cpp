@@ -503,7 +503,7 @@ bool failed(ipp_t* answer) {
 
 // The job's PDF in a folder of this process's own (made by mkdtemp, so 0700 and new), where no
 // other user can put a link or read the page; the folder and the file removed when it goes out
-// of scope (the file also by SIGINT or SIGTERM while it exists).
+// of scope, and by SIGINT or SIGTERM while they exist.
 class JobFile {
  public:
   explicit JobFile(const std::string& queue) {
@@ -514,11 +514,13 @@ class JobFile {
                   std::generic_category().message(errno) + ")");
     }
     folder_ = folder;
+    live_folder_.emplace(folder_);
     path_ = folder_ / "job.pdf";
     live_.emplace(path_);
   }
   ~JobFile() {
     live_.reset();
+    live_folder_.reset();
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
@@ -529,6 +531,7 @@ class JobFile {
  private:
   std::filesystem::path folder_;
   std::filesystem::path path_;
+  std::optional<LiveTemporary> live_folder_;
   std::optional<LiveTemporary> live_;
 };
 

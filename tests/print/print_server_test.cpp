@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -535,6 +536,29 @@ TEST_F(FakeServerSuite, JobFileNeverFollowsALinkAndIsRemoved) {
   EXPECT_TRUE(std::filesystem::is_symlink(planted));
   EXPECT_EQ(temporary.entries(), std::vector<std::string>{planted.filename().string()});
 }
+
+// Ended by a signal while the job's file is made: the file and its private folder go with the
+// program.
+class InterruptedJob : public ::testing::TestWithParam<int> {};
+
+TEST_P(InterruptedJob, SignalRemovesTheJobsFolder) {
+  ScratchFolder temporary;
+  const int signal_number = GetParam();
+  EXPECT_EXIT(
+      {
+        ::setenv("TMPDIR", temporary.path().c_str(), 1);
+        send_page_job(PrintServer("127.0.0.1", 1), small_page().page, a4_plan(),
+                      {"good", "qHD", 1, true},
+                      [signal_number](double) { std::raise(signal_number); });
+      },
+      ::testing::KilledBySignal(GetParam()), "");
+  EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedJob, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& row) {
+                           return row.param == SIGINT ? "SIGINT" : "SIGTERM";
+                         });
 
 }  // namespace
 }  // namespace lumigrid
