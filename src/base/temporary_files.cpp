@@ -16,7 +16,7 @@ namespace lumigrid {
 namespace {
 
 // Slots the signal handler reads: a path is copied in before its slot is marked live, and the
-// handler only calls unlink, which is async-signal-safe.
+// handler only calls unlink and rmdir, which are async-signal-safe.
 constexpr int kSlots = 64;
 constexpr int kFree = 0, kFilling = 1, kLive = 2;
 struct Slot {
@@ -29,6 +29,10 @@ extern "C" void remove_live_temporaries(int signal_number) {
   const int saved_errno = errno;
   for (auto& slot : g_slots)
     if (slot.state.load(std::memory_order_acquire) == kLive) ::unlink(slot.path);
+  // Then the folders, emptied by the files above whatever order they were registered in; a
+  // folder that still holds something else stays.
+  for (auto& slot : g_slots)
+    if (slot.state.load(std::memory_order_acquire) == kLive) ::rmdir(slot.path);
   errno = saved_errno;
   // SA_RESETHAND put the default action back; the signal is delivered again on return and
   // ends the process as it would have without us.

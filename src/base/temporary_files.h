@@ -24,7 +24,8 @@ std::string temporary_name(const std::string& prefix, unsigned long long number)
 void remove_stale_temporaries(const std::filesystem::path& folder, const std::string& prefix);
 
 // Registers a live temporary for removal by SIGINT and SIGTERM while the object lives; its
-// handlers are installed on first use for signals the program has not claimed.
+// handlers are installed on first use for signals the program has not claimed. A folder is
+// removed once the live files in it are, when nothing else is left in it.
 class LiveTemporary {
  public:
   LiveTemporary() = default;

@@ -123,6 +123,14 @@ int keep_waiting(http_t* /*http*/, void* data) {
   return 1;
 }
 
+// The password libcups asks for when a server wants one: none. Its own question goes to the
+// terminal and waits there without limit, beyond any cancel and the answer's limit; the
+// credentials libcups finds by itself (the local scheme, the peer's credentials) still answer.
+const char* no_password(const char* /*prompt*/, http_t* /*http*/, const char* /*method*/,
+                        const char* /*resource*/, void* /*data*/) {
+  return nullptr;
+}
+
 // Why a local socket takes no connection, in the system's words (libcups says "Host is down"
 // for a missing socket, a stopped server and a refused connection alike).
 std::optional<std::string> socket_refusal(const std::string& path) {
@@ -259,6 +267,8 @@ class Link {
       : server_(server), queue_(std::move(queue)), bare_(bare) {
     watch_.cancel = cancel;
     watch_.purge = server.limits.purge;
+    // libcups keeps the password callback per thread: this thread's exchanges ask nobody.
+    cupsSetPasswordCB2(no_password, nullptr);
     const auto deadline = Clock::now() + server.limits.connect;
     for (;;) {
       if (is_set(cancel)) throw PrintCancelled(queue_);
@@ -495,7 +505,7 @@ bool failed(ipp_t* answer) {
 
 // The job's PDF in a folder of this process's own (made by mkdtemp, so 0700 and new), where no
 // other user can put a link or read the page; the folder and the file removed when it goes out
-// of scope (the file also by SIGINT or SIGTERM while it exists).
+// of scope, and by SIGINT or SIGTERM while they exist.
 class JobFile {
  public:
   explicit JobFile(const std::string& queue) {
@@ -506,11 +516,13 @@ class JobFile {
                   std::generic_category().message(errno) + ")");
     }
     folder_ = folder;
+    live_folder_.emplace(folder_);
     path_ = folder_ / "job.pdf";
     live_.emplace(path_);
   }
   ~JobFile() {
     live_.reset();
+    live_folder_.reset();
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
@@ -521,6 +533,7 @@ class JobFile {
  private:
   std::filesystem::path folder_;
   std::filesystem::path path_;
+  std::optional<LiveTemporary> live_folder_;
   std::optional<LiveTemporary> live_;
 };
 
@@ -552,11 +565,15 @@ PdfSheet sheet_of(const SheetLayout& layout) {
 
 // Cancels and purges a job the server made, within the purge limit, whatever the cancel flag.
 void purge_job(const PrintServer& server, const std::string& queue, int id) {
+  // Connecting and the answer together, not each, within the purge limit.
+  const auto until = Clock::now() + server.limits.purge;
   PrintServer brief = server;
   brief.limits.connect = std::min(server.limits.connect, server.limits.purge);
-  brief.limits.answer = server.limits.purge;
   try {
     Link link(brief, queue, nullptr, true);
+    // The link reads its server's limits as it asks: the answer has what connecting left.
+    brief.limits.answer =
+        std::max(milliseconds(1), std::chrono::duration_cast<milliseconds>(until - Clock::now()));
     Ipp request = new_request(IPP_OP_CANCEL_JOB, queue);
     ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", id);
     ippAddBoolean(request.get(), IPP_TAG_OPERATION, "purge-job", 1);
@@ -576,6 +593,15 @@ bool cancelled_while_waiting(milliseconds span, const std::atomic<bool>* cancel)
     std::this_thread::sleep_for(std::min(milliseconds(50), span));
   }
   return is_set(cancel);
+}
+
+// A name a print queue can have: printable UTF-8 without a space, a tab, "/", "\\", "?", "'",
+// "\"" or "#", at most 127 bytes.
+bool is_queue_name(std::string_view name) {
+  if (name.empty() || name.size() > 127 || clean_server_text(name, name.size()) != name) {
+    return false;
+  }
+  return name.find_first_of(" \t/\\?'\"#") == std::string_view::npos;
 }
 
 const char* job_state_word(int state) {
@@ -633,9 +659,16 @@ std::string default_print_queue(const PrintServer& server, const std::atomic<boo
   }
   ipp_attribute_t* name = ippFindAttribute(answer.get(), "printer-name", IPP_TAG_NAME);
   const char* text = name != nullptr ? ippGetString(name, 0, nullptr) : nullptr;
-  std::string cleaned = text != nullptr ? clean_server_text(text) : std::string();
-  if (cleaned.empty()) link.fail("the print server names no default printer");
-  return cleaned;
+  if (text == nullptr || clean_server_text(text).empty()) {
+    link.fail("the print server names no default printer");
+  }
+  // The name goes back to the server and into every message about the job: a name no queue can
+  // have (one cleaning would change, or with a space, a slash, ...) is refused, never mended
+  // into another queue's name or into words that read as the program's own.
+  if (!is_queue_name(text)) {
+    link.fail("the print server names no valid default printer (" + server_says(text) + ")");
+  }
+  return text;
 }
 
 PrintQueue query_print_queue(const PrintServer& server, const std::string& queue,
@@ -841,7 +874,9 @@ PrintJobOutcome follow_print_job(const PrintServer& server, const std::string& q
     int state = 0;
     std::string details;
     bool printer_stopped = false;
-    {
+    // The job is on the server: a cancel seen while it is asked for purges it there too, as
+    // one seen between the questions does.
+    try {
       Link link(server, queue, cancel);
       Ipp request = new_request(IPP_OP_GET_JOB_ATTRIBUTES, queue);
       ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job_id);
@@ -875,6 +910,9 @@ PrintJobOutcome follow_print_job(const PrintServer& server, const std::string& q
       if (!reasons.empty()) {
         details += (details.empty() ? "" : " ") + ("(job-state-reasons: " + reasons + ")");
       }
+    } catch (const PrintCancelled&) {
+      purge_job(server, queue, job_id);
+      throw;
     }
     const std::string sentence = job + " is " + job_state_word(state);
     if (sentence != last && changed) changed(sentence);

@@ -32,7 +32,9 @@ inline constexpr std::chrono::milliseconds kPrintConnectLimit{5000};
 // The time it has for each answer, from the request's last byte to the answer's last (and, while
 // a document is sent, to take each part of it).
 inline constexpr std::chrono::milliseconds kPrintAnswerLimit{30000};
-// The time a job made on the server has to be cancelled and purged once the operator cancels.
+// The time a job made on the server has to be cancelled and purged once the operator cancels,
+// connecting included; a cancel as the document's last bytes go first waits as long for the
+// job's id.
 inline constexpr std::chrono::milliseconds kPrintPurgeLimit{2000};
 // The time follow_print_job() waits for a job to leave the queue's filters.
 inline constexpr std::chrono::milliseconds kPrintFollowLimit{600000};
@@ -63,9 +65,10 @@ struct PrintServer {
 PrintServer default_print_server();
 
 // Every function below that talks to the server takes `cancel` (nullptr: none) and throws
-// PrintCancelled within about 0.2 s of it being set; a limit passing throws lumigrid::Error
-// saying so ("Unable to print the page on Q: the print server at HOST did not answer within
-// 30 s").
+// PrintCancelled within about 0.2 s of it being set (a job the server already has is purged
+// first, within limits.purge, and its id awaited as long when the cancel came as it was sent); a
+// limit passing throws lumigrid::Error saying so ("Unable to print the page on Q: the print server
+// at HOST did not answer within 30 s").
 
 // The operator cancelled: nothing is printed and no job is left waiting.
 class PrintCancelled : public Error {

@@ -45,8 +45,10 @@ struct PrintServerProblem {
 // The time the print server has to answer the question asked before the print dialog.
 inline constexpr std::chrono::milliseconds kPrintServerCheckLimit{5000};
 // The time a job the operator cancels, or that is still followed as the program ends, has to
-// be purged on the server: every wait of a Cancel or of quitting stays within a second.
-inline constexpr std::chrono::milliseconds kPrintPurgeWithinSecond{800};
+// be purged on the server. A cancel as the document's last bytes go waits this long for the
+// job's id and as long again for its purge: every wait of a Cancel or of quitting stays within
+// a second.
+inline constexpr std::chrono::milliseconds kPrintPurgeWithinSecond{400};
 }  // namespace lumigrid
 
 // The image control: shows the page at its own size, drawing only what a paint exposes.

@@ -40,7 +40,8 @@ class PrintJobRunner : public QObject {
   // `busy`: the box shows no fraction, only that the work goes on.
   PrintJobRunner(QWidget* owner, const QString& label, Work work, bool busy = false);
   // Cancels an exchange still running and waits for the worker, which every server function
-  // ends within a fifth of a second of the cancel: quitting never waits on the server.
+  // ends within a fifth of a second of the cancel, or, for a job the server already has, once
+  // it is purged within the purge limit: quitting never waits on the server without limit.
   ~PrintJobRunner() override;
   PrintJobRunner(const PrintJobRunner&) = delete;
   PrintJobRunner& operator=(const PrintJobRunner&) = delete;

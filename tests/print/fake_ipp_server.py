@@ -11,7 +11,7 @@ a request naming no queue (CUPS-Get-Default) gets the --default scenario ("good"
 --default full-backlog listens without ever taking a connection (its queue of connections kept
 full), for the limit on connecting.
 A job's scenario also follows its id: Get-Job-Attributes for job N answers as the scenario
-that made job N.
+that made job N, or as canceled once Cancel-Job named it.
 
 Scenarios:
   good               a well-behaved A4 printer at 600 dpi; jobs complete
@@ -38,6 +38,7 @@ Scenarios:
                      after part of the document
   closes-mid-document  Print-Job closes the connection after part of the document, no word
   no-job-answer      Print-Job reads the whole document, then never answers
+  password           every request is answered 401, asking for a password by Basic
   aborted            jobs go processing, then aborted with the filter's reason
   held               jobs are held
 """
@@ -206,6 +207,7 @@ class Jobs:
         self.next_id = 100
         self.scenario = {}
         self.asked = {}
+        self.cancelled = set()
 
     def make(self, scenario):
         with self.lock:
@@ -216,7 +218,13 @@ class Jobs:
     def ask(self, job_id):
         with self.lock:
             self.asked[job_id] = self.asked.get(job_id, 0) + 1
+            if job_id in self.cancelled:
+                return "cancelled", self.asked[job_id]
             return self.scenario.get(job_id, "good"), self.asked[job_id]
+
+    def cancel(self, job_id):
+        with self.lock:
+            self.cancelled.add(job_id)
 
 
 JOBS = Jobs()
@@ -351,6 +359,10 @@ class Handler(socketserver.StreamRequestHandler):
         if scenario == "silent" or (scenario == "no-job-answer" and operation == OP_PRINT_JOB):
             self.hold()
             return False
+        if scenario == "password":
+            self.send(b"", status="401 Unauthorized",
+                      extra='WWW-Authenticate: Basic realm="lumigrid"\r\n')
+            return True
         if scenario == "garbage":
             self.wfile.write(b"\x00\x01garbage that is no status\r\n\r\n\xff\xfe")
             self.wfile.flush()
@@ -397,6 +409,8 @@ class Handler(socketserver.StreamRequestHandler):
         elif operation == OP_GET_JOB_ATTRIBUTES:
             body = message(0, request_id, groups=[(TAG_JOB, self.job_state(scenario, asked))])
         elif operation == OP_CANCEL_JOB:
+            if job_id is not None:
+                JOBS.cancel(job_id)
             body = message(0, request_id)
         else:
             body = message(0x0501, request_id, text("status-message", "not supported here"))
@@ -413,6 +427,9 @@ class Handler(socketserver.StreamRequestHandler):
         return True
 
     def job_state(self, scenario, asked):
+        if scenario == "cancelled":
+            return integer("job-state", 7, ENUM) + keywords("job-state-reasons",
+                                                            ["job-canceled-by-user"])
         if scenario == "aborted":
             if asked < 2:
                 return integer("job-state", 5, ENUM) + keywords("job-state-reasons",

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -271,6 +272,23 @@ TEST_F(FakeServerSuite, ProblemIsAskedAsARealQuestion) {
   EXPECT_EQ(print_server_problem(fake_->server()), std::nullopt);
 }
 
+// A server that asks for a password is given none and the exchange ends saying so: asked, libcups
+// would put the question to the terminal and wait there beyond every limit and any cancel.
+TEST_F(FakeServerSuite, PasswordIsAskedOfNobody) {
+  int asked = 0;
+  cupsSetPasswordCB2(
+      [](const char*, http_t*, const char*, const char*, void* data) -> const char* {
+        ++*static_cast<int*>(data);
+        return nullptr;
+      },
+      &asked);
+  const std::string message = failure_of([&] { query_print_queue(fake_->server(), "password"); });
+  cupsSetPasswordCB2(nullptr, nullptr);
+  EXPECT_EQ(message, "Unable to print the page on password: the print server at " + fake_->host() +
+                         " answered HTTP 401 (Unauthorized)");
+  EXPECT_EQ(asked, 0);
+}
+
 // A cancel ends an exchange the server never answers, whatever its limit.
 struct CancelCase {
   const char* row;
@@ -373,9 +391,16 @@ TEST_F(FakeServerSuite, QueueStateMessageIsCleanedAndQuoted) {
   EXPECT_FALSE(has_controls(warnings.front()));
 }
 
-TEST(HostileDefaultPrinter, NameIsCleaned) {
+// A default printer's name no queue can have is refused, quoted cleaned, rather than mended into
+// a name that would go back to the server and into the job's messages.
+TEST(HostileDefaultPrinter, NameIsRefusedQuotedCleaned) {
   FakeIppServer hostile("hostile-texts");
-  EXPECT_EQ(default_print_queue(hostile.server()), kCleaned);
+  const std::string message = failure_of([&] { default_print_queue(hostile.server()); });
+  EXPECT_EQ(message,
+            "Unable to print the page: the print server names no valid default printer (the "
+            "server says \"" +
+                kCleaned + "\")");
+  EXPECT_FALSE(has_controls(message));
 }
 
 // --- following the job ------------------------------------------------------------------------
@@ -423,6 +448,18 @@ INSTANTIATE_TEST_SUITE_P(
                                  "is held: the server says \"Held for authentication\" "
                                  "(job-state-reasons: job-hold-until-specified)"}),
     [](const auto& row) { return std::string(row.param.row); });
+
+// A cancel that ends the following, even before the job is asked for, purges the job on the
+// server: "nothing is printed" must hold.
+TEST_F(FakeServerSuite, CancelledFollowingPurgesTheJob) {
+  const PrintServer server = fake_->server();
+  const int id = send_page_job(server, small_page().page, a4_plan(), {"good", "qHD", 1, true});
+  ASSERT_GT(id, 0);
+  const std::atomic<bool> cancel{true};
+  EXPECT_EQ(failure_of([&] { follow_print_job(server, "good", id, {}, &cancel); }),
+            "cancelled: Printing cancelled: nothing is printed on good");
+  EXPECT_EQ(follow_print_job(server, "good", id, {}).end, PrintJobEnd::Canceled);
+}
 
 // lumigrid-render --print QUEUE --wait: the job's end decides the exit status; a job is never
 // reported sent without a positive id.
@@ -499,6 +536,29 @@ TEST_F(FakeServerSuite, JobFileNeverFollowsALinkAndIsRemoved) {
   EXPECT_TRUE(std::filesystem::is_symlink(planted));
   EXPECT_EQ(temporary.entries(), std::vector<std::string>{planted.filename().string()});
 }
+
+// Ended by a signal while the job's file is made: the file and its private folder go with the
+// program.
+class InterruptedJob : public ::testing::TestWithParam<int> {};
+
+TEST_P(InterruptedJob, SignalRemovesTheJobsFolder) {
+  ScratchFolder temporary;
+  const int signal_number = GetParam();
+  EXPECT_EXIT(
+      {
+        ::setenv("TMPDIR", temporary.path().c_str(), 1);
+        send_page_job(PrintServer("127.0.0.1", 1), small_page().page, a4_plan(),
+                      {"good", "qHD", 1, true},
+                      [signal_number](double) { std::raise(signal_number); });
+      },
+      ::testing::KilledBySignal(GetParam()), "");
+  EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedJob, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& row) {
+                           return row.param == SIGINT ? "SIGINT" : "SIGTERM";
+                         });
 
 }  // namespace
 }  // namespace lumigrid
