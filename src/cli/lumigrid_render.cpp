@@ -130,7 +130,8 @@ const std::map<std::string_view, NumberOption> kNumberOptions = {
     {"--pitch2", {2, 200}}, {"--ppi", {1, 10000}},   {"--dpi", {1, 100000}},
 };
 const std::set<std::string_view> kTextOptions = {
-    "--size", "--settings", "--keys", "-o", "--page", "--area", "--mm-per-pixel", "--paper", "--colour"};
+    "--size", "--settings",     "--keys",  "-o",      "--page",
+    "--area", "--mm-per-pixel", "--paper", "--colour"};
 
 struct Arguments {
   std::map<std::string, std::int32_t> numbers;
@@ -417,11 +418,11 @@ int finish_sheet(Surface& surface, SheetChoice sheet, const Arguments& args, con
 int run_keys(const Arguments& args, const char* argv0) {
   const std::optional<SheetChoice> sheet = sheet_choice(args);
   if (sheet) {
-    allow_only(args,
-               {"--h", "--v", "--hp", "--vp", "--space", "--pitch", "--pitch2", "--ppi",
-                "--settings", "--log", "--keys", "-o", "--paper", "--dpi", "--colour", "--print",
-                "--mm-per-pixel"},
-               "--keys --paper");
+    allow_only(
+        args,
+        {"--h", "--v", "--hp", "--vp", "--space", "--pitch", "--pitch2", "--ppi", "--settings",
+         "--log", "--keys", "-o", "--paper", "--dpi", "--colour", "--print", "--mm-per-pixel"},
+        "--keys --paper");
     if (!args.texts.count("-o") && !args.print) {
       throw UsageError{"--keys --paper needs -o FILE or --print"};
     }
@@ -439,10 +440,10 @@ int run_keys(const Arguments& args, const char* argv0) {
   const double mm_per_pixel = pitch_given ? parse_mm_per_pixel(args.texts.at("--mm-per-pixel"))
                               : sheet     ? 25.4 / double(sheet->print.dpi)
                                           : ScreenScale{}.mm_per_pixel;
-  const std::string ruler_caption =
-      pitch_given ? "given on the command line"
-      : sheet     ? "printed at " + std::to_string(sheet->print.dpi) + " dpi"
-                  : describe_screen_scale(ScreenScale{});
+  const std::string ruler_caption = pitch_given ? "given on the command line"
+                                    : sheet
+                                        ? "printed at " + std::to_string(sheet->print.dpi) + " dpi"
+                                        : describe_screen_scale(ScreenScale{});
   const Size size = sheet                        ? sheet->size
                     : args.texts.count("--size") ? parse_size(args.texts.at("--size"))
                                                  : Size{kChartClientWidth, kChartClientHeight};
