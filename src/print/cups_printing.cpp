@@ -112,6 +112,7 @@ class Watchdog {
   // The connection to shut down; -1 while there is none. One that comes after the end is shut
   // down at once.
   void watch(int fd) {
+    const std::scoped_lock lock(fd_mutex_);
     fd_ = fd;
     if (fd >= 0 && fired_ != End::None) ::shutdown(fd, SHUT_RDWR);
   }
@@ -149,7 +150,9 @@ class Watchdog {
   End fire(End end) {
     End none = End::None;
     if (fired_.compare_exchange_strong(none, end)) {
-      if (const int fd = fd_; fd >= 0) ::shutdown(fd, SHUT_RDWR);
+      // Under the lock: a connection given up for a new one is never shut down once closed.
+      const std::scoped_lock lock(fd_mutex_);
+      if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
     }
     return fired_;
   }
@@ -170,7 +173,8 @@ class Watchdog {
   std::atomic<bool> document_sent_{false};
   std::atomic<bool> cancel_seen_{false};
   std::atomic<End> fired_{End::None};
-  std::atomic<int> fd_{-1};
+  std::mutex fd_mutex_;
+  int fd_ = -1;
   std::jthread thread_;  // stopped and joined first when the watchdog goes
 };
 
@@ -354,6 +358,7 @@ class Link {
     const std::string head = request_bytes(request);
     const std::uint64_t document_length = document != nullptr ? document->length : 0;
     for (int attempt = 0;; ++attempt) {
+      document_sent_ = false;
       arm(server_.limits.answer);
       httpClearFields(http_.get());
       httpSetField(http_.get(), HTTP_FIELD_CONTENT_TYPE, "application/ipp");
