@@ -105,7 +105,9 @@ class Watchdog {
   enum class End { None, Cancelled, TimedOut, Unconfirmed };
 
   Watchdog(const std::atomic<bool>* cancel, milliseconds purge)
-      : cancel_(cancel), purge_(purge), thread_([this](std::stop_token stop) { run(stop); }) {}
+      : cancel_(cancel),
+        purge_(purge),
+        thread_([this](const std::stop_token& stop) { run(stop); }) {}
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
 
