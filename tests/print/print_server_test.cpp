@@ -292,7 +292,8 @@ TEST_F(FakeServerSuite, PasswordIsAskedOfNobody) {
   EXPECT_EQ(asked, 0);
 }
 
-// A cancel ends an exchange the server never answers, whatever its limit.
+// A cancel ends an exchange the server never answers, silent or sending header lines without
+// end, whatever its limit.
 struct CancelCase {
   const char* row;
   Step step;
