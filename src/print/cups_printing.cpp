@@ -11,13 +11,17 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <span>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -42,8 +46,10 @@ constexpr double kMakingShare = 0.9;
 // The job's private folder: the system's temporary folder + this + six random characters.
 constexpr const char* kJobFolderPattern = "lumigrid-print-XXXXXX";
 constexpr double kPointsPerHundredth = 72.0 / 2540.0;
-// How often a wait inside libcups looks at the cancel flag and the deadline, in seconds.
-constexpr double kWatchSeconds = 0.05;
+// How often the watchdog looks at the cancel flag and the deadline.
+constexpr milliseconds kWatchInterval{50};
+// How long a wait inside libcups lasts before it asks whether the watchdog ended the exchange.
+constexpr double kWaitSeconds = 0.05;
 // One attempt to connect: a cancel is seen between attempts.
 constexpr milliseconds kConnectSlice{100};
 // How long a probe for the reason of a failed connection waits for its answer.
@@ -89,38 +95,94 @@ bool is_set(const std::atomic<bool>* cancel) {
   return cancel != nullptr && cancel->load();
 }
 
-// What the waits inside libcups look at: the callback below ends a wait once the operator
-// cancels or the answer's time is up.
-struct Watch {
-  const std::atomic<bool>* cancel = nullptr;
-  Clock::time_point deadline = Clock::time_point::max();
-  // Once the whole document is sent the server makes the job whatever happens: a cancel then
-  // waits, briefly, for the job's id so that the job can be purged.
-  bool document_sent = false;
-  milliseconds purge{0};
-  bool cancel_seen = false;
-  bool cancelled = false;
-  bool timed_out = false;
+// Ends an exchange that outlives its limit or a cancel. libcups looks at its wait callback only
+// after a pause without data and reads every header line in one call, so a server that keeps
+// sending lines would hold an exchange without end: this thread looks at the cancel flag and the
+// deadline every kWatchInterval and, once the exchange is over, shuts the connection down, which
+// ends whatever libcups is waiting for. Why it fired stays, for the message.
+class Watchdog {
+ public:
+  enum class End { None, Cancelled, TimedOut, Unconfirmed };
+
+  Watchdog(const std::atomic<bool>* cancel, milliseconds purge)
+      : cancel_(cancel),
+        purge_(purge),
+        thread_([this](const std::stop_token& stop) { run(stop); }) {}
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+  // The connection to shut down; -1 while there is none. One that comes after the end is shut
+  // down at once.
+  void watch(int fd) {
+    const std::scoped_lock lock(fd_mutex_);
+    fd_ = fd;
+    if (fd >= 0 && fired_ != End::None) ::shutdown(fd, SHUT_RDWR);
+  }
+
+  // A new limit counts from now. Once the whole document is sent the server makes the job
+  // whatever happens: a cancel then waits, briefly, for the job's id so that the job can be
+  // purged.
+  void arm(milliseconds limit, bool document_sent) {
+    document_sent_ = document_sent;
+    deadline_ = Clock::now() + limit;
+    cancel_seen_ = false;
+  }
+
+  // Looks now, as the thread does: the exchange's end, or End::None while it goes on.
+  End check() {
+    if (fired_ != End::None) return fired_;
+    const auto now = Clock::now();
+    if (is_set(cancel_)) {
+      if (!document_sent_) return fire(End::Cancelled);
+      if (!cancel_seen_.exchange(true)) {
+        const auto purge_end = now + purge_;
+        auto deadline = deadline_.load();
+        while (purge_end < deadline && !deadline_.compare_exchange_weak(deadline, purge_end)) {
+        }
+      }
+    }
+    if (now >= deadline_.load()) return fire(cancel_seen_ ? End::Unconfirmed : End::TimedOut);
+    return End::None;
+  }
+
+  End fired() const { return fired_; }
+  bool cancelSeen() const { return cancel_seen_ || is_set(cancel_); }
+
+ private:
+  End fire(End end) {
+    End none = End::None;
+    if (fired_.compare_exchange_strong(none, end)) {
+      // Under the lock: a connection given up for a new one is never shut down once closed.
+      const std::scoped_lock lock(fd_mutex_);
+      if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+    }
+    return fired_;
+  }
+
+  void run(const std::stop_token& stop) {
+    std::mutex mutex;
+    std::condition_variable_any tick;
+    std::unique_lock lock(mutex);
+    while (!tick.wait_for(lock, stop, kWatchInterval, [] { return false; }) &&
+           !stop.stop_requested()) {
+      check();
+    }
+  }
+
+  const std::atomic<bool>* cancel_;
+  milliseconds purge_;
+  std::atomic<Clock::time_point> deadline_{Clock::time_point::max()};
+  std::atomic<bool> document_sent_{false};
+  std::atomic<bool> cancel_seen_{false};
+  std::atomic<End> fired_{End::None};
+  std::mutex fd_mutex_;
+  int fd_ = -1;
+  std::jthread thread_;  // stopped and joined first when the watchdog goes
 };
 
+// A wait inside libcups goes on until the watchdog ends the exchange.
 int keep_waiting(http_t* /*http*/, void* data) {
-  auto* watch = static_cast<Watch*>(data);
-  const auto now = Clock::now();
-  if (is_set(watch->cancel)) {
-    if (!watch->document_sent) {
-      watch->cancelled = true;
-      return 0;
-    }
-    if (!watch->cancel_seen) {
-      watch->cancel_seen = true;
-      watch->deadline = std::min(watch->deadline, now + watch->purge);
-    }
-  }
-  if (now >= watch->deadline) {
-    watch->timed_out = true;
-    return 0;
-  }
-  return 1;
+  return static_cast<const Watchdog*>(data)->fired() == Watchdog::End::None ? 1 : 0;
 }
 
 // The password libcups asks for when a server wants one: none. Its own question goes to the
@@ -264,9 +326,10 @@ class Link {
   // "Unable to print the page" (print_server_problem).
   Link(const PrintServer& server, std::string queue, const std::atomic<bool>* cancel,
        bool bare = false)
-      : server_(server), queue_(std::move(queue)), bare_(bare) {
-    watch_.cancel = cancel;
-    watch_.purge = server.limits.purge;
+      : server_(server),
+        queue_(std::move(queue)),
+        bare_(bare),
+        watchdog_(cancel, server.limits.purge) {
     // libcups keeps the password callback per thread: this thread's exchanges ask nobody.
     cupsSetPasswordCB2(no_password, nullptr);
     const auto deadline = Clock::now() + server.limits.connect;
@@ -285,7 +348,8 @@ class Link {
         fail("no print server answers at " + server_name(server) + " (" + *refusal + ")");
       }
     }
-    httpSetTimeout(http_.get(), kWatchSeconds, keep_waiting, &watch_);
+    watchdog_.watch(httpGetFd(http_.get()));
+    httpSetTimeout(http_.get(), kWaitSeconds, keep_waiting, &watchdog_);
   }
   Link(const Link&) = delete;
   Link& operator=(const Link&) = delete;
@@ -296,7 +360,7 @@ class Link {
     const std::string head = request_bytes(request);
     const std::uint64_t document_length = document != nullptr ? document->length : 0;
     for (int attempt = 0;; ++attempt) {
-      watch_.document_sent = false;
+      document_sent_ = false;
       arm(server_.limits.answer);
       httpClearFields(http_.get());
       httpSetField(http_.get(), HTTP_FIELD_CONTENT_TYPE, "application/ipp");
@@ -305,17 +369,19 @@ class Link {
       write(head.data(), head.size(), 0, document_length);
       if (document != nullptr) sendDocument(*document);
       // Everything is sent: a job is made whatever happens now.
-      watch_.document_sent = document != nullptr;
+      document_sent_ = document != nullptr;
       arm(server_.limits.answer);
       const http_status_t status = answerStatus();
       if (status == HTTP_STATUS_UNAUTHORIZED && attempt == 0 &&
           cupsDoAuthentication(http_.get(), "POST", resource.c_str()) == 0) {
         // The server wants to know who asks: the request again, with the credentials libcups
         // found, on a new connection (the server may close this one).
+        watchdog_.watch(-1);
         if (httpReconnect2(http_.get(), int(server_.limits.connect.count()), nullptr) != 0) {
           fail("no print server answers at " + server_name(server_) + " (" +
                std::generic_category().message(httpError(http_.get())) + ")");
         }
+        watchdog_.watch(httpGetFd(http_.get()));
         continue;
       }
       if (status == HTTP_STATUS_REQUEST_TOO_LARGE) {
@@ -336,15 +402,10 @@ class Link {
     throw Error(where(queue_) + reason);
   }
 
-  bool cancelSeen() const { return watch_.cancel_seen || is_set(watch_.cancel); }
+  bool cancelSeen() const { return watchdog_.cancelSeen(); }
 
  private:
-  void arm(milliseconds limit) {
-    watch_.deadline = Clock::now() + limit;
-    watch_.cancel_seen = false;
-    watch_.cancelled = false;
-    watch_.timed_out = false;
-  }
+  void arm(milliseconds limit) { watchdog_.arm(limit, document_sent_); }
 
   void write(const char* data, std::size_t size, std::uint64_t sent_before,
              std::uint64_t document_length) {
@@ -363,7 +424,7 @@ class Link {
     std::vector<char> chunk(kChunkBytes);
     std::uint64_t sent = 0;
     while (sent < document.length) {
-      if (is_set(watch_.cancel)) throw PrintCancelled(queue_);
+      if (watchdog_.check() == Watchdog::End::Cancelled) throw PrintCancelled(queue_);
       const ssize_t got = ::read(document.fd, chunk.data(), chunk.size());
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) {
@@ -385,9 +446,10 @@ class Link {
   // The request or its document could not be written: the operator cancelled, the server took
   // nothing within its limit, or it closed the connection, maybe saying why first.
   [[noreturn]] void sendingFailed(std::uint64_t document_sent, std::uint64_t document_length) {
-    if (watch_.cancelled) throw PrintCancelled(queue_);
+    const Watchdog::End end = watchdog_.fired();
+    if (end == Watchdog::End::Cancelled) throw PrintCancelled(queue_);
     const std::string at = "the print server at " + server_name(server_);
-    if (watch_.timed_out) {
+    if (end != Watchdog::End::None) {
       fail(at + " took nothing for " + seconds_text(server_.limits.answer) +
            " while the request was sent");
     }
@@ -420,12 +482,13 @@ class Link {
 
   // The reason an exchange ended before its answer was read.
   [[noreturn]] void answerFailed(const std::string& what) {
-    if (watch_.cancelled) throw PrintCancelled(queue_);
+    const Watchdog::End end = watchdog_.fired();
+    if (end == Watchdog::End::Cancelled) throw PrintCancelled(queue_);
     const std::string at = "the print server at " + server_name(server_);
     const std::string maybe =
-        watch_.document_sent ? "; it may still print the page, having the whole document" : "";
-    if (watch_.timed_out) {
-      if (watch_.cancel_seen) {
+        document_sent_ ? "; it may still print the page, having the whole document" : "";
+    if (end != Watchdog::End::None) {
+      if (end == Watchdog::End::Unconfirmed) {
         fail("printing was cancelled, but " + at + " did not confirm the job within " +
              seconds_text(server_.limits.purge) + maybe);
       }
@@ -446,9 +509,7 @@ class Link {
       }
       if (status != HTTP_STATUS_CONTINUE) return status;
       // "100 Continue" lines, or no answer begun: the limit still counts.
-      if (watch_.cancelled || is_set(watch_.cancel) || Clock::now() >= watch_.deadline) {
-        if (keep_waiting(http_.get(), &watch_) == 0) answerFailed("gave no answer");
-      }
+      if (watchdog_.check() != Watchdog::End::None) answerFailed("gave no answer");
       if (httpGetState(http_.get()) == HTTP_STATE_WAITING) {
         answerFailed("gave no valid answer");
       }
@@ -479,12 +540,9 @@ class Link {
              " read from a print server");
       }
       bytes.insert(bytes.end(), chunk.data(), chunk.data() + got);
-      if (Clock::now() >= watch_.deadline) {
-        watch_.timed_out = true;
-        answerFailed("did not end its answer");
-      }
+      if (watchdog_.check() != Watchdog::End::None) answerFailed("did not end its answer");
     }
-    if (watch_.cancelled || watch_.timed_out) answerFailed("ended its answer early");
+    if (watchdog_.fired() != Watchdog::End::None) answerFailed("ended its answer early");
     Ipp answer = read_ipp_answer(bytes);
     if (!answer)
       answerFailed("sent an answer that is not IPP (" + std::to_string(bytes.size()) + " bytes)");
@@ -494,8 +552,10 @@ class Link {
   const PrintServer& server_;
   std::string queue_;
   bool bare_ = false;
-  Watch watch_;
+  bool document_sent_ = false;
   Http http_;
+  // Declared after the connection: it stops before the connection closes.
+  Watchdog watchdog_;
 };
 
 // The server's answer failed: its status is not a success.

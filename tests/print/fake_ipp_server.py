@@ -17,6 +17,7 @@ Scenarios:
   good               a well-behaved A4 printer at 600 dpi; jobs complete
   silent             reads the request, never answers, keeps the connection open
   drip               a valid answer, one byte a second
+  header-drip        a status line, then a header line every 10 ms without end
   truncated          announces 1000 bytes, sends 10, keeps the connection open
   garbage            answers a line that is no HTTP status, then closes
   short-header       answers half a status line, then closes
@@ -387,6 +388,13 @@ class Handler(socketserver.StreamRequestHandler):
         if scenario == "large" and operation == OP_GET_PRINTER_ATTRIBUTES:
             self.send(large_answer(request_id))
             return True
+        if scenario == "header-drip":
+            # Never silent long enough for a client's wait to see no data.
+            self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+            while True:
+                self.wfile.write(b"X-Filler: a\r\n")
+                self.wfile.flush()
+                time.sleep(0.01)
         if scenario == "endless":
             self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\n"
                              b"Transfer-Encoding: chunked\r\n\r\n")

@@ -199,6 +199,9 @@ INSTANTIATE_TEST_SUITE_P(
         ExchangeCase{"ByteASecond", Step::Query, "drip", kPrintAnswerBytes,
                      "Unable to print the page on drip: the print server at {server} did not "
                      "answer within 2 s"},
+        ExchangeCase{"HeaderLineEvery10ms", Step::Query, "header-drip", kPrintAnswerBytes,
+                     "Unable to print the page on header-drip: the print server at {server} did "
+                     "not answer within 2 s"},
         ExchangeCase{"TruncatedKeptOpen", Step::Query, "truncated", kPrintAnswerBytes,
                      "Unable to print the page on truncated: the print server at {server} did "
                      "not answer within 2 s"},
@@ -289,10 +292,12 @@ TEST_F(FakeServerSuite, PasswordIsAskedOfNobody) {
   EXPECT_EQ(asked, 0);
 }
 
-// A cancel ends an exchange the server never answers, whatever its limit.
+// A cancel ends an exchange the server never answers, silent or sending header lines without
+// end, whatever its limit.
 struct CancelCase {
   const char* row;
   Step step;
+  std::string queue;  // the scenario
 };
 
 void PrintTo(const CancelCase& c, std::ostream* os) {
@@ -311,16 +316,17 @@ TEST_P(CancelSilent, EndsTheExchange) {
   });
   const std::string message = failure_of([&] {
     if (GetParam().step == Step::Query) {
-      query_print_queue(server, "silent", &cancel);
+      query_print_queue(server, GetParam().queue, &cancel);
     } else {
       // The server takes the whole document and never answers: the job cannot be purged
       // without its id, which the server never gives.
-      send_page_job(server, small_page().page, a4_plan(), {"silent", "qHD", 1, true}, {}, &cancel);
+      send_page_job(server, small_page().page, a4_plan(), {GetParam().queue, "qHD", 1, true}, {},
+                    &cancel);
     }
   });
   canceller.join();
   if (GetParam().step == Step::Query) {
-    EXPECT_EQ(message, "cancelled: Printing cancelled: nothing is printed on silent");
+    EXPECT_EQ(message, "cancelled: Printing cancelled: nothing is printed on " + GetParam().queue);
   } else {
     EXPECT_THAT(message, AnyOf(StartsWith("cancelled: "),
                                HasSubstr("printing was cancelled, but the print server at")));
@@ -328,8 +334,10 @@ TEST_P(CancelSilent, EndsTheExchange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, CancelSilent,
-                         ::testing::Values(CancelCase{"Query", Step::Query},
-                                           CancelCase{"Send", Step::Send}),
+                         ::testing::Values(CancelCase{"Query", Step::Query, "silent"},
+                                           CancelCase{"Send", Step::Send, "silent"},
+                                           CancelCase{"QueryHeaderLineEvery10ms", Step::Query,
+                                                      "header-drip"}),
                          [](const auto& row) { return std::string(row.param.row); });
 
 // --- hostile numbers and texts ----------------------------------------------------------------
