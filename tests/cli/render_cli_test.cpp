@@ -140,9 +140,11 @@ TEST_F(RenderCli, SheetWhoseDrawingFailedIsSavedButNotPrinted) {
   // exist anywhere.
   lumigrid::testing::write_file(folder / "s.INI", "[color checker]\ncolor X=0\n");
   EXPECT_EQ(run("--settings s.INI --keys 6 --paper A5 --dpi 300 -o o.png --print NoSuchQueue"), 1);
-  EXPECT_EQ(err,
-            "error: Floating point division by zero\n"
-            "error: nothing is printed: a drawing failed\n");
+  // The sanitizer build may add its leak checker's summary after the program's own lines.
+  const std::string told =
+      "error: Floating point division by zero\n"
+      "error: nothing is printed: a drawing failed\n";
+  EXPECT_EQ(err.substr(0, told.size()), told);
   EXPECT_GT(fs::file_size(folder / "o.png"), 0u);
 }
 
