@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/utf.h"
+
 namespace lumigrid {
 
 namespace {
@@ -18,70 +20,16 @@ constexpr char32_t kOperatingSystemCommand = 0x9D;
 constexpr char32_t kPrivacyMessage = 0x9E;
 constexpr char32_t kApplicationCommand = 0x9F;
 
-// Reads one UTF-8 character at `at`, advancing past it; an invalid or overlong sequence, a
-// surrogate or a value past U+10FFFF reads as U+FFFD and advances by one byte.
+// Reads one UTF-8 character at `at`, advancing past it; a malformed sequence reads as U+FFFD
+// and advances by one byte.
 char32_t next_character(std::string_view text, std::size_t& at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  if (lead < 0x80) {
-    ++at;
-    return lead;
-  }
-  std::size_t length = 0;
-  char32_t value = 0;
-  char32_t least = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    value = lead & 0x1Fu;
-    least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    value = lead & 0x0Fu;
-    least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    value = lead & 0x07u;
-    least = 0x10000;
-  } else {
+  const auto sequence = decode_utf8_sequence(text, at);
+  if (!sequence) {
     ++at;
     return kReplacement;
   }
-  if (text.size() - at < length) {
-    ++at;
-    return kReplacement;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    const unsigned char continuation = byte(at + i);
-    if ((continuation & 0xC0) != 0x80) {
-      ++at;
-      return kReplacement;
-    }
-    value = (value << 6) | (continuation & 0x3Fu);
-  }
-  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    ++at;
-    return kReplacement;
-  }
-  at += length;
-  return value;
-}
-
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  at += sequence->length;
+  return sequence->code_point;
 }
 
 // Characters that change the order or direction the following text is shown in: embeddings,
