@@ -119,9 +119,12 @@ def cancel_progress(session, what):
     within("the end of " + what + " after Cancel", ANSWER_LIMIT_S,
            lambda: [other for other in visible_boxes(session) if other != box])
     # Nothing printed; or, when the whole document had reached the server before it stopped,
-    # that the server did not confirm the purge and may still print it.
+    # that the server did not confirm the purge and may still print it; or, when the server had
+    # already given the job its id, that the job could not be cancelled within the stated limit.
     told, text = box_text(session, r"Printing cancelled: nothing is printed|printing was "
-                                   r"cancelled, but the print server at \S+ did not confirm")
+                                   r"cancelled, but the print server at \S+ did not confirm|"
+                                   r"job \d+ could not be cancelled: the print server at \S+ "
+                                   r"did not answer within")
     close_box(session, told)
 
 
